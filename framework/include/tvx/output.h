@@ -1,0 +1,59 @@
+// The two text outputs of a decode run: the listing and the property block. Both are built in
+// memory, line by line, every line ended with CR LF, and written to their files by the run.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tvx {
+
+inline constexpr std::string_view kLineEnd = "\r\n";
+inline constexpr std::string_view kListingFileName = "TEVOLIBFILE.TMP";
+inline constexpr std::string_view kBlockFileName = "TEVOLIBFILE2.TMP";
+inline constexpr std::string_view kPictureFileName = "TEVOGRAPHICFILE1.TMP";
+inline constexpr std::string_view kLibraryVersionLine = "LibraryVersion3.0";
+
+class ListingObserver {
+ public:
+  virtual ~ListingObserver() = default;
+  virtual void OnListingLine(std::string_view line) = 0;
+};
+
+class Listing {
+ public:
+  void Line(std::string_view line);
+  const std::string& Text() const { return text_; }
+  void SetObserver(ListingObserver* observer) { observer_ = observer; }
+
+ private:
+  std::string text_;
+  ListingObserver* observer_ = nullptr;
+};
+
+// Writes form-source property lines: the label padded with blanks to the deliverable's width,
+// then "= ", then the value.
+class BlockWriter {
+ public:
+  explicit BlockWriter(std::size_t labelWidth) : width_(labelWidth) {}
+
+  void Raw(std::string_view line);
+  void VersionLine() { Raw(kLibraryVersionLine); }
+  void Number(std::string_view name, double value);
+  void Text(std::string_view name, std::string_view value);
+  void Quoted(std::string_view name, std::string_view value);
+
+  // Optional lines: left out when the value is the absent marker (-1, or the empty text).
+  void NumberIfSet(std::string_view name, double value);
+  void TextIfSet(std::string_view name, std::string_view value);
+  void QuotedIfSet(std::string_view name, std::string_view value);
+
+  std::string Label(std::string_view name) const;
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::size_t width_;
+  std::string text_;
+};
+
+}  // namespace tvx

@@ -1,0 +1,35 @@
+// Number and hexadecimal text as both output files show them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tvx {
+
+// Decimal text with at most 15 significant digits (C's "%.15G"), except that negative zero is
+// "0" and the infinities and NaN read "Infinity", "-Infinity" and "NaN".
+std::string NumberText(double value);
+
+// Upper-case hexadecimal text without leading zeros ("0" for 0). Negative or fractional input
+// is taken at its whole, non-negative value.
+std::string DecToHex(double value);
+
+// "&H" + eight upper-case hex digits + "&", the listing form of a colour.
+std::string ColourText(double raw);
+
+// The stored number of a colour: raw when raw <= threshold, else raw - 4294967296.
+double SignedColour(double raw, double threshold);
+
+// A 16-bit field: the word as the two's-complement value (word - 65536 above 32767).
+double Signed16(double word);
+// A 32-bit field: the long as the two's-complement value.
+double Signed32(double value);
+
+// A quoted form-source value: the text between double quotes, every inner quote doubled.
+std::string QuotedValue(std::string_view text);
+
+// The IEEE 754 single-precision number whose bits are the given 32-bit value.
+double LongToSingle(double bits);
+
+}  // namespace tvx

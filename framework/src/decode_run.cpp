@@ -1,0 +1,105 @@
+#include "tvx/decode_run.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "tvx/dispatcher.h"
+
+namespace tvx {
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+// Digits with an optional "." fraction; at least one digit.
+bool IsDecimal(std::string_view text) {
+  bool digit = false;
+  bool point = false;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digit;
+}
+
+}  // namespace
+
+Request ParseRequest(std::string_view text) {
+  Request request;
+  if (text.size() < 2 || text.size() > kMaxMessageLength) return request;
+  if (text.front() != '%' || text.back() != kEndMark) return request;
+  const std::size_t h = text.find('#');
+  const std::size_t a = text.find('@');
+  if (h == std::string_view::npos || a == std::string_view::npos || a < h) return request;
+  const std::string_view offsetText = TrimBlanks(text.substr(h + 1, a - h - 1));
+  if (!IsDecimal(offsetText)) return request;
+  double value = 0;
+  const auto [end, error] =
+      std::from_chars(offsetText.data(), offsetText.data() + offsetText.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    value = std::numeric_limits<double>::max();  // far beyond the end of any file
+  } else if (error != std::errc() || end != offsetText.data() + offsetText.size()) {
+    return request;
+  }
+  const double rounded = std::nearbyint(value);  // half to even
+  if (!(rounded >= 1)) return request;
+  request.valid = true;
+  request.InputPath = std::string(text.substr(1, h - 1));
+  request.StartOffset = rounded;
+  request.OffsetFlag = text[a + 1];  // the end mark itself when nothing follows "@"
+  return request;
+}
+
+DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& files,
+                       const DecodeHooks& hooks) {
+  // Every run starts from the values of a fresh process.
+  decoder.InitProperties();
+  DecodeOutput out;
+  if (!request.valid) {
+    Listing listing;
+    listing.SetObserver(hooks.lines);
+    listing.Line("Invalid request");
+    out.listing = listing.Text();
+  } else {
+    std::optional<InputFile> input;
+    if (!request.InputPath.empty()) input = files.ReadInput(request.InputPath, request.StartOffset);
+    if (!input) {
+      Listing listing;
+      listing.SetObserver(hooks.lines);
+      listing.Line("Cannot open input file: " + request.InputPath);
+      out.listing = listing.Text();
+    } else {
+      StreamReader reader(input->bytes, input->base);
+      reader.SetObserver(hooks.reads);
+      DecodeContext ctx(reader, request.OffsetFlag == 'Y');
+      ctx.Out().SetObserver(hooks.lines);
+      decoder.ParseControl(ctx);
+      out.listing = ctx.Out().Text();
+      out.picture = ctx.Picture();
+    }
+  }
+  BlockWriter block(decoder.Info().labelWidth);
+  decoder.WriteToFile(block);
+  out.block = block.Text();
+  return out;
+}
+
+void ParseLibraryFile(Decoder& decoder, const Request& request, FileSystem& files) {
+  const DecodeOutput out = RunDecode(decoder, request, files);
+  // Each file is written whole; one that cannot be written does not stop the others.
+  if (out.picture) files.WriteOutput(kPictureFileName, *out.picture);
+  files.WriteOutput(kListingFileName, out.listing);
+  files.WriteOutput(kBlockFileName, out.block);
+}
+
+}  // namespace tvx

@@ -1,0 +1,86 @@
+#include "tvx/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace tvx {
+namespace {
+
+struct NumberCase {
+  double value;
+  const char* text;
+};
+
+class NumberTextTest : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(NumberTextTest, MatchesTheListingForm) {
+  EXPECT_EQ(NumberText(GetParam().value), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, NumberTextTest,
+    ::testing::Values(NumberCase{8.25, "8.25"}, NumberCase{0.5, "0.5"}, NumberCase{-1, "-1"},
+                      NumberCase{0, "0"}, NumberCase{-0.0, "0"}, NumberCase{120, "120"},
+                      NumberCase{4294967295.0, "4294967295"},
+                      NumberCase{-2147483633.0, "-2147483633"},
+                      NumberCase{-4278190080.0, "-4278190080"},
+                      NumberCase{static_cast<double>(8.4f), "8.39999961853027"},
+                      NumberCase{1e-05, "1E-05"},
+                      NumberCase{1.4012984643248171e-45, "1.40129846432482E-45"},
+                      NumberCase{1e15, "1E+15"}, NumberCase{123456789012345.0, "123456789012345"},
+                      NumberCase{std::numeric_limits<double>::infinity(), "Infinity"},
+                      NumberCase{-std::numeric_limits<double>::infinity(), "-Infinity"},
+                      NumberCase{std::nan(""), "NaN"}));
+
+TEST(DecToHex, UpperCaseWithoutLeadingZeros) {
+  EXPECT_EQ(DecToHex(0), "0");
+  EXPECT_EQ(DecToHex(255), "FF");
+  EXPECT_EQ(DecToHex(65535), "FFFF");
+  EXPECT_EQ(DecToHex(65536), "10000");
+  EXPECT_EQ(DecToHex(65537), "10001");
+  EXPECT_EQ(DecToHex(2147483663.0), "8000000F");
+  EXPECT_EQ(DecToHex(4294967295.0), "FFFFFFFF");
+  EXPECT_EQ(DecToHex(1234), "4D2");
+}
+
+TEST(Colour, ListingTextAndStoredNumber) {
+  EXPECT_EQ(ColourText(255), "&H000000FF&");
+  EXPECT_EQ(ColourText(0), "&H00000000&");
+  EXPECT_EQ(ColourText(4294967295.0), "&HFFFFFFFF&");
+  EXPECT_EQ(ColourText(2147483663.0), "&H8000000F&");
+  EXPECT_EQ(SignedColour(255, 2147483647), 255);
+  EXPECT_EQ(SignedColour(4294967295.0, 2147483647), -1);
+  EXPECT_EQ(SignedColour(2147483663.0, 2147483647), -2147483633);
+  EXPECT_EQ(SignedColour(16777216, 16777215), -4278190080.0);
+}
+
+TEST(Signed, TwoComplementReadings) {
+  EXPECT_EQ(Signed16(0xFF10), -240);
+  EXPECT_EQ(Signed16(32767), 32767);
+  EXPECT_EQ(Signed16(32768), -32768);
+  EXPECT_EQ(Signed32(0xFFFFFF1F), -225);
+  EXPECT_EQ(Signed32(2147483647), 2147483647);
+}
+
+TEST(QuotedValue, DoublesInnerQuotes) {
+  EXPECT_EQ(QuotedValue(""), "\"\"");
+  EXPECT_EQ(QuotedValue("a\"b"), "\"a\"\"b\"");
+  EXPECT_EQ(QuotedValue("\xE9"), "\"\xE9\"");
+}
+
+TEST(LongToSingle, Ieee754Patterns) {
+  EXPECT_EQ(NumberText(LongToSingle(0x41040000)), "8.25");
+  EXPECT_EQ(NumberText(LongToSingle(0x41400000)), "12");
+  EXPECT_EQ(NumberText(LongToSingle(0x41066666)), "8.39999961853027");
+  EXPECT_EQ(NumberText(LongToSingle(0x3F000000)), "0.5");
+  EXPECT_EQ(NumberText(LongToSingle(0x80000000)), "0");
+  EXPECT_EQ(NumberText(LongToSingle(0x00000001)), "1.40129846432482E-45");
+  EXPECT_EQ(NumberText(LongToSingle(0x7F800000)), "Infinity");
+  EXPECT_EQ(NumberText(LongToSingle(0xFF800000)), "-Infinity");
+  EXPECT_EQ(NumberText(LongToSingle(0x7FC00000)), "NaN");
+}
+
+}  // namespace
+}  // namespace tvx

@@ -1,0 +1,67 @@
+// Starting a built plug-in program and talking to it through its exchange channel, as a host
+// does off Windows: requests to its standard input, replies from its standard output.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tvx::testing {
+
+inline constexpr char kEndMark = static_cast<char>(255);
+inline const std::string kReply = std::string("^DONE") + kEndMark;
+
+// A fresh directory, removed with everything in it at the end of its life.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+ private:
+  std::string path_;
+};
+
+// The built program of a deliverable, or "" when it was not built.
+std::string PluginPath(std::string_view deliverable);
+// Copies the program into `directory`, where it will write its files; returns the copy's path.
+std::string CopyPlugin(std::string_view deliverable, const std::string& directory);
+
+struct ProcessOptions {
+  std::string workingDirectory = "/";
+  std::uint64_t addressSpaceLimit = 0;  // bytes; 0 for none
+};
+
+class PluginProcess {
+ public:
+  explicit PluginProcess(const std::string& program, const ProcessOptions& options = {});
+  ~PluginProcess();
+  PluginProcess(const PluginProcess&) = delete;
+  PluginProcess& operator=(const PluginProcess&) = delete;
+
+  // Writes all bytes to the plug-in's standard input; false if the plug-in has gone.
+  bool Send(std::string_view bytes);
+  // Reads exactly n bytes of the plug-in's standard output; nothing on time-out or end.
+  std::optional<std::string> Read(std::size_t n, int timeoutMs);
+  std::optional<std::string> ReadReply(int timeoutMs = 5000) { return Read(kReply.size(), timeoutMs); }
+  // Whatever arrives on standard output until it closes or the time is up.
+  std::string ReadRest(int timeoutMs);
+  void CloseInput();
+  // The exit status, or -signal; nothing when the process is still running after the time.
+  std::optional<int> WaitExit(int timeoutMs);
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  int in_ = -1;
+  int out_ = -1;
+  std::optional<int> status_;
+};
+
+}  // namespace tvx::testing
