@@ -25,7 +25,7 @@ TEST_P(DeliverableCases, FilesMatchByteForByte) {
   const std::string deliverable = GetParam();
   if (PluginPath(deliverable).empty()) GTEST_SKIP() << deliverable << " is not built";
   const std::vector<Case> cases = LoadCases(deliverable);
-  ASSERT_FALSE(cases.empty());
+  ASSERT_FALSE(cases.empty()) << "no cases for " << deliverable;
 
   TempDir home;    // the plug-in's own directory: a copy of the program
   TempDir inputs;  // the program files named in the requests
@@ -56,7 +56,10 @@ TEST_P(DeliverableCases, FilesMatchByteForByte) {
   EXPECT_EQ(plugin.ReadRest(100), "");  // nothing but the replies on standard output
 }
 
-INSTANTIATE_TEST_SUITE_P(All, DeliverableCases, ::testing::ValuesIn(CaseDeliverables()),
+INSTANTIATE_TEST_SUITE_P(All, DeliverableCases,
+                         ::testing::Values("DTGRID.Almanac", "RECNAV.Navigator", "STDPICK.Picker",
+                                           "EMBEDHOST.Embedder", "SERLINK.SerialLink",
+                                           "PERSONA.Persona"),
                          [](const auto& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '.', '_');
