@@ -15,6 +15,7 @@ int NextCode(DecodeContext& ctx) {
     ctx.Line(kUnexpectedEnd);
     return -1;
   }
+  ctx.In().Mark("code");
   return static_cast<int>(ctx.GetByte());
 }
 
@@ -181,6 +182,7 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
 
 SectionEnd ReadSectionA(DecodeContext& ctx, const ExtenderProfile& profile,
                         ExtenderProperties& props, const std::function<void()>& dataFormat) {
+  ctx.In().Mark("section A");
   for (;;) {
     const int code = NextCode(ctx);
     if (code < 0) return SectionEnd::kEndOfInput;
@@ -194,6 +196,7 @@ SectionEnd ReadSectionA(DecodeContext& ctx, const ExtenderProfile& profile,
 
 SectionEnd ReadSectionB(DecodeContext& ctx, const ExtenderProfile& profile,
                         ExtenderProperties& props) {
+  ctx.In().Mark("section B");
   for (;;) {
     const int code = NextCode(ctx);
     if (code < 0) return SectionEnd::kEndOfInput;

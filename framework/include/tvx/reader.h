@@ -22,6 +22,9 @@ class ReadObserver {
   virtual ~ReadObserver() = default;
   virtual void OnRead(double position, std::uint64_t count, std::string_view reader,
                       std::string_view value) = 0;
+  // A note on the stream's frame at `position`, consuming nothing: "section A", "section B",
+  // or "code" just before a section's code byte is read.
+  virtual void OnMark(double /*position*/, std::string_view /*mark*/) {}
 };
 
 class StreamReader {
@@ -45,6 +48,10 @@ class StreamReader {
   std::string CopyBytes(double n);
 
   void SetObserver(ReadObserver* observer) { observer_ = observer; }
+  // Tells the observer, if any, where the stream's frame stands; reads nothing.
+  void Mark(std::string_view mark) {
+    if (observer_ != nullptr) observer_->OnMark(Position(), mark);
+  }
 
  private:
   std::uint64_t Advance(std::uint64_t n);  // returns how many of the n bytes were in the file
