@@ -38,22 +38,22 @@ std::unique_ptr<Decoder> Make() {
 const std::vector<Entry>& Entries() {
   static const std::vector<Entry> entries = {
 #if TVX_HAVE_CALENDAR
-      {&CalendarDecoder::kInfo, &Make<CalendarDecoder>},
+    {&CalendarDecoder::kInfo, &Make<CalendarDecoder>},
 #endif
 #if TVX_HAVE_ADODC
-      {&AdodcDecoder::kInfo, &Make<AdodcDecoder>},
+    {&AdodcDecoder::kInfo, &Make<AdodcDecoder>},
 #endif
 #if TVX_HAVE_COMMONDIALOG
-      {&CommonDialogDecoder::kInfo, &Make<CommonDialogDecoder>},
+    {&CommonDialogDecoder::kInfo, &Make<CommonDialogDecoder>},
 #endif
 #if TVX_HAVE_PLUGINHOST
-      {&PluginHostDecoder::kInfo, &Make<PluginHostDecoder>},
+    {&PluginHostDecoder::kInfo, &Make<PluginHostDecoder>},
 #endif
 #if TVX_HAVE_COMM
-      {&CommDecoder::kInfo, &Make<CommDecoder>},
+    {&CommDecoder::kInfo, &Make<CommDecoder>},
 #endif
 #if TVX_HAVE_AGENT
-      {&AgentDecoder::kInfo, &Make<AgentDecoder>},
+    {&AgentDecoder::kInfo, &Make<AgentDecoder>},
 #endif
   };
   return entries;
@@ -74,7 +74,8 @@ bool SameWord(std::string_view a, std::string_view b) {
 
 std::vector<const DeliverableInfo*> AllDeliverables() {
   std::vector<const DeliverableInfo*> infos;
-  for (const Entry& e : Entries()) infos.push_back(e.info);
+  for (const Entry& e : Entries())
+    infos.push_back(e.info);
   return infos;
 }
 

@@ -23,7 +23,8 @@ void AgentDecoder::InitProperties() {
 
 void AgentDecoder::ParseControl(DecodeContext& ctx) {
   if (ReadSectionA(ctx, kProfile, ext_) != SectionEnd::kEndCode) return;
-  for (int i = 0; i < 6; ++i) ctx.GetWord();  // control block header
+  for (int i = 0; i < 6; ++i)
+    ctx.GetWord();  // control block header
   cx_ = ctx.GetLong();
   cy_ = ctx.GetLong();
   ReadSectionB(ctx, kProfile, ext_);

@@ -26,7 +26,8 @@ void PluginHostDecoder::InitProperties() {
 
 void PluginHostDecoder::ParseControl(DecodeContext& ctx) {
   if (ReadSectionA(ctx, kProfile, ext_) != SectionEnd::kEndCode) return;
-  for (int i = 0; i < 8; ++i) ctx.GetWord();  // control block header
+  for (int i = 0; i < 8; ++i)
+    ctx.GetWord();  // control block header
   extentX_ = ctx.GetLong();
   extentY_ = ctx.GetLong();
   ReadSectionB(ctx, kProfile, ext_);

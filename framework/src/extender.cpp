@@ -6,7 +6,8 @@ namespace tvx {
 
 std::bitset<256> Codes(std::initializer_list<int> codes) {
   std::bitset<256> set;
-  for (const int code : codes) set.set(static_cast<std::size_t>(code));
+  for (const int code : codes)
+    set.set(static_cast<std::size_t>(code));
   return set;
 }
 
@@ -128,9 +129,8 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
       ctx.LineWithOffset("Top: " + NumberText(props.Top));
       return true;
     case 59: {
-      static constexpr std::string_view kStored[] = {"0 'Align None", "1 'Align Top",
-                                                     "2 'Align Bottom", "3 'Align Left",
-                                                     "4 'Align Right"};
+      static constexpr std::string_view kStored[] = {
+          "0 'Align None", "1 'Align Top", "2 'Align Bottom", "3 'Align Left", "4 'Align Right"};
       static constexpr std::string_view kListed[] = {
           "Align: 0 - vbAlignNone", "Align: 1 - vbAlignTop", "Align: 2 - vbAlignBottom",
           "Align: 3 - vbAlignLeft", "Align: 4 - vbAlignRight"};
@@ -154,7 +154,8 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
       ctx.Line("DataSource: " + ListedText(profile, props.DataSource));
       return true;
     case 68:
-      for (int i = 0; i < 6; ++i) ctx.GetWord();
+      for (int i = 0; i < 6; ++i)
+        ctx.GetWord();
       ctx.GetDosString();
       return true;
     case 70:

@@ -49,7 +49,8 @@ double StreamReader::GetWord() {
   std::uint64_t first = 0;
   const std::uint64_t got = Take(2, &first);
   unsigned value = 0;
-  for (std::uint64_t i = 0; i < got; ++i) value |= unsigned{bytes_[first + i]} << (8 * i);
+  for (std::uint64_t i = 0; i < got; ++i)
+    value |= unsigned{bytes_[first + i]} << (8 * i);
   if (observer_ != nullptr) Note(at, got, "word", NumberText(value));
   return value;
 }
@@ -101,7 +102,8 @@ std::string StreamReader::GetUnicodeStringWLen(double n) {
   // A unit whose low byte is in the file gives its character; nothing past the end does.
   std::string text;
   text.reserve((got + 1) / 2);
-  for (std::uint64_t i = 0; i < got; i += 2) text.push_back(static_cast<char>(bytes_[first + i]));
+  for (std::uint64_t i = 0; i < got; i += 2)
+    text.push_back(static_cast<char>(bytes_[first + i]));
   if (observer_ != nullptr) Note(at, got, "UTF-16 text", text);
   return text;
 }

@@ -40,9 +40,13 @@ double SignedColour(double raw, double threshold) {
   return raw <= threshold ? raw : raw - 4294967296.0;
 }
 
-double Signed16(double word) { return word > 32767 ? word - 65536 : word; }
+double Signed16(double word) {
+  return word > 32767 ? word - 65536 : word;
+}
 
-double Signed32(double value) { return value > 2147483647 ? value - 4294967296.0 : value; }
+double Signed32(double value) {
+  return value > 2147483647 ? value - 4294967296.0 : value;
+}
 
 std::string QuotedValue(std::string_view text) {
   std::string quoted;

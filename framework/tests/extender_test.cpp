@@ -71,9 +71,9 @@ TEST(SectionA, PositionWordsAreSigned) {
 
 TEST(SectionA, PositionLongFormAfterTheMarker) {
   // Left -75000, Top 120, Width 1215, Height 495.
-  Decode r({0x03, 0x00, 0x80, 0x08, 0xDB, 0xFE, 0xFF, 120, 0, 0, 0, 0xBF, 0x04, 0, 0, 0xEF, 0x01,
-         0, 0, 0x2D},
-        true);
+  Decode r({0x03, 0x00, 0x80, 0x08, 0xDB, 0xFE, 0xFF, 120, 0, 0,
+            0,    0xBF, 0x04, 0,    0,    0xEF, 0x01, 0,   0, 0x2D},
+           true);
   EXPECT_EQ(ReadSectionA(r.ctx, kQuoting, r.props), SectionEnd::kEndCode);
   EXPECT_EQ(r.listing(),
             "Left: -75000\r\n  (Offset d/h: 4/4)\r\n"
@@ -84,16 +84,16 @@ TEST(SectionA, PositionLongFormAfterTheMarker) {
 }
 
 TEST(SectionA, FlagsAndTextsOfAQuotingDeliverable) {
-  Decode r({0x01, 0x05, 0x00,                   // Index 5, no line
-         0x07, 0x00,                         // Visible
-         0x09, 0x42,                         // DragMode
-         0x0B, 0x02, 0x00, 'a', 0, '"', 0,   // Tag a"
-         0x0E, 0x01,                         // TabStop
-         0x0F, 0xFF, 0xFF,                   // TabIndex 65535
-         0x2A, 0x00, 0x00, 'm', 0x00,        // DataMember m
-         0x05,                               // unknown in section A: skipped
-         0x2D},
-        true);
+  Decode r({0x01, 0x05, 0x00,                     // Index 5, no line
+            0x07, 0x00,                           // Visible
+            0x09, 0x42,                           // DragMode
+            0x0B, 0x02, 0x00, 'a', 0,    '"', 0,  // Tag a"
+            0x0E, 0x01,                           // TabStop
+            0x0F, 0xFF, 0xFF,                     // TabIndex 65535
+            0x2A, 0x00, 0x00, 'm', 0x00,          // DataMember m
+            0x05,                                 // unknown in section A: skipped
+            0x2D},
+           true);
   ReadSectionA(r.ctx, kQuoting, r.props);
   EXPECT_EQ(r.listing(),
             "Visible: False\r\n  (Offset d/h: 5/5)\r\n"
@@ -111,10 +111,10 @@ TEST(SectionA, FlagsAndTextsOfAQuotingDeliverable) {
 }
 
 TEST(SectionA, PictureRecords) {
-  Decode r({0x0A, 8, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8,              // length 8: empty picture
-         0x0A, 11, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 0xAA, 0x0D, 0x0A,  // three image bytes
-         0x2D},
-        true);
+  Decode r({0x0A, 8,  0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8,                    // length 8: empty picture
+            0x0A, 11, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 0xAA, 0x0D, 0x0A,  // three image bytes
+            0x2D},
+           true);
   ReadSectionA(r.ctx, kSkipping, r.props);
   EXPECT_EQ(r.listing(),
             "DragIcon: TEVOGRAPHICFILE1.TMP\r\n  (Offset d/h: 2/2)\r\n"
@@ -145,15 +145,16 @@ TEST(SectionA, UnknownCodesConsumeOneByte) {
 }
 
 TEST(SectionB, KnownCodesOfAQuotingDeliverable) {
-  Decode r({0x32, 0x10, 0x27, 0x00, 0x00,                   // HelpContextID 10000
-         0x42, 0x00, 0x00, 'f', 0x00,                    // DataField
-         0x43, 0x00, 0x00, 's', 0x00,                    // DataSource
-         0x44, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 'z', 0x00,  // skipped record
-         0x46, 0x05, 0x00, 0x00, 0x00,                   // WhatsThisHelpID 5
-         0x48, 0x00,                                     // CausesValidation
-         0x4A, 0x00, 0x00, 'h', 'i', 0x00,               // ToolTipText
-         0xFF, 0x99},
-        true);
+  Decode r(
+      {0x32, 0x10, 0x27, 0x00, 0x00,  // HelpContextID 10000
+       0x42, 0x00, 0x00, 'f',  0x00,  // DataField
+       0x43, 0x00, 0x00, 's',  0x00,  // DataSource
+       0x44, 1,    2,    3,    4,    5,    6, 7, 8, 9, 10, 11, 12, 'z', 0x00,  // skipped record
+       0x46, 0x05, 0x00, 0x00, 0x00,                                           // WhatsThisHelpID 5
+       0x48, 0x00,                                                             // CausesValidation
+       0x4A, 0x00, 0x00, 'h',  'i',  0x00,                                     // ToolTipText
+       0xFF, 0x99},
+      true);
   EXPECT_EQ(ReadSectionB(r.ctx, kQuoting, r.props), SectionEnd::kEndCode);
   EXPECT_EQ(r.listing(),
             "HelpContextID: 10000\r\n  (Offset d/h: 2/2)\r\n"

@@ -8,7 +8,8 @@ namespace tvx {
 namespace {
 
 struct Stream {
-  explicit Stream(std::vector<std::uint8_t> b, double base = 1) : bytes(std::move(b)), r(bytes, base) {}
+  explicit Stream(std::vector<std::uint8_t> b, double base = 1)
+      : bytes(std::move(b)), r(bytes, base) {}
   std::vector<std::uint8_t> bytes;
   StreamReader r;
 };

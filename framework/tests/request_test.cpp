@@ -18,7 +18,9 @@ struct RequestCase {
   char flag;
 };
 
-void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RequestCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class RequestParsing : public ::testing::TestWithParam<RequestCase> {};
 
@@ -34,29 +36,29 @@ TEST_P(RequestParsing, Parses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RequestParsing,
-    ::testing::Values(
-        RequestCase{"plain", "%C:\\work\\app.exe#5120@Y", true, "C:\\work\\app.exe", 5120, 'Y'},
-        RequestCase{"leading_zeros", "%a.exe#0010@N", true, "a.exe", 10, 'N'},
-        RequestCase{"lower_y", "%a.exe#7@y", true, "a.exe", 7, 'y'},
-        RequestCase{"no_flag", "%a.exe#7@", true, "a.exe", 7, kEndMark},
-        RequestCase{"extra_after_flag", "%a.exe#7@Yes", true, "a.exe", 7, 'Y'},
-        RequestCase{"first_hash_ends_path", "%a#b.exe#7@Y", false, "", 0, 0},
-        RequestCase{"at_in_path", "%a@b.exe#7@Y", false, "", 0, 0},
-        RequestCase{"blanks", "%a.exe#  12 @Y", true, "a.exe", 12, 'Y'},
-        RequestCase{"half_to_even_down", "%a#2.5@Y", true, "a", 2, 'Y'},
-        RequestCase{"half_to_even_up", "%a#3.5@Y", true, "a", 4, 'Y'},
-        RequestCase{"fraction", "%a#1.4@N", true, "a", 1, 'N'},
-        RequestCase{"half_rounds_to_zero", "%a#0.5@N", false, "", 0, 0},
-        RequestCase{"zero", "%a#0@N", false, "", 0, 0},
-        RequestCase{"empty_offset", "%a#@N", false, "", 0, 0},
-        RequestCase{"sign", "%a#-5@N", false, "", 0, 0},
-        RequestCase{"exponent", "%a#1e3@N", false, "", 0, 0},
-        RequestCase{"letters", "%a#12x@N", false, "", 0, 0},
-        RequestCase{"no_hash", "%a.exe@N", false, "", 0, 0},
-        RequestCase{"no_at", "%a.exe#12", false, "", 0, 0},
-        RequestCase{"at_before_hash", "%a@12#N", false, "", 0, 0},
-        RequestCase{"huge", "%a#1000000000000000@N", true, "a", 1e15, 'N'},
-        RequestCase{"empty_path", "%#1@N", true, "", 1, 'N'}),
+    ::testing::Values(RequestCase{"plain", "%C:\\work\\app.exe#5120@Y", true, "C:\\work\\app.exe",
+                                  5120, 'Y'},
+                      RequestCase{"leading_zeros", "%a.exe#0010@N", true, "a.exe", 10, 'N'},
+                      RequestCase{"lower_y", "%a.exe#7@y", true, "a.exe", 7, 'y'},
+                      RequestCase{"no_flag", "%a.exe#7@", true, "a.exe", 7, kEndMark},
+                      RequestCase{"extra_after_flag", "%a.exe#7@Yes", true, "a.exe", 7, 'Y'},
+                      RequestCase{"first_hash_ends_path", "%a#b.exe#7@Y", false, "", 0, 0},
+                      RequestCase{"at_in_path", "%a@b.exe#7@Y", false, "", 0, 0},
+                      RequestCase{"blanks", "%a.exe#  12 @Y", true, "a.exe", 12, 'Y'},
+                      RequestCase{"half_to_even_down", "%a#2.5@Y", true, "a", 2, 'Y'},
+                      RequestCase{"half_to_even_up", "%a#3.5@Y", true, "a", 4, 'Y'},
+                      RequestCase{"fraction", "%a#1.4@N", true, "a", 1, 'N'},
+                      RequestCase{"half_rounds_to_zero", "%a#0.5@N", false, "", 0, 0},
+                      RequestCase{"zero", "%a#0@N", false, "", 0, 0},
+                      RequestCase{"empty_offset", "%a#@N", false, "", 0, 0},
+                      RequestCase{"sign", "%a#-5@N", false, "", 0, 0},
+                      RequestCase{"exponent", "%a#1e3@N", false, "", 0, 0},
+                      RequestCase{"letters", "%a#12x@N", false, "", 0, 0},
+                      RequestCase{"no_hash", "%a.exe@N", false, "", 0, 0},
+                      RequestCase{"no_at", "%a.exe#12", false, "", 0, 0},
+                      RequestCase{"at_before_hash", "%a@12#N", false, "", 0, 0},
+                      RequestCase{"huge", "%a#1000000000000000@N", true, "a", 1e15, 'N'},
+                      RequestCase{"empty_path", "%#1@N", true, "", 1, 'N'}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RequestParsing, TooLongIsInvalid) {
@@ -194,7 +196,8 @@ TEST_F(Dispatcher, EveryRunStartsFromFreshValues) {
 
 TEST_F(Dispatcher, StartPastTheEndReadsNothing) {
   box.Host("%in.bin#1000000000000000@Y" + kEnd);
-  EXPECT_EQ(files.outputs["TEVOLIBFILE.TMP"], "First: 0\r\n  (Offset d/h: 1E+15/38D7EA4C68000)\r\n");
+  EXPECT_EQ(files.outputs["TEVOLIBFILE.TMP"],
+            "First: 0\r\n  (Offset d/h: 1E+15/38D7EA4C68000)\r\n");
 }
 
 }  // namespace

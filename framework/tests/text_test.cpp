@@ -21,18 +21,16 @@ TEST_P(NumberTextTest, MatchesTheListingForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, NumberTextTest,
-    ::testing::Values(NumberCase{8.25, "8.25"}, NumberCase{0.5, "0.5"}, NumberCase{-1, "-1"},
-                      NumberCase{0, "0"}, NumberCase{-0.0, "0"}, NumberCase{120, "120"},
-                      NumberCase{4294967295.0, "4294967295"},
-                      NumberCase{-2147483633.0, "-2147483633"},
-                      NumberCase{-4278190080.0, "-4278190080"},
-                      NumberCase{static_cast<double>(8.4f), "8.39999961853027"},
-                      NumberCase{1e-05, "1E-05"},
-                      NumberCase{1.4012984643248171e-45, "1.40129846432482E-45"},
-                      NumberCase{1e15, "1E+15"}, NumberCase{123456789012345.0, "123456789012345"},
-                      NumberCase{std::numeric_limits<double>::infinity(), "Infinity"},
-                      NumberCase{-std::numeric_limits<double>::infinity(), "-Infinity"},
-                      NumberCase{std::nan(""), "NaN"}));
+    ::testing::Values(
+        NumberCase{8.25, "8.25"}, NumberCase{0.5, "0.5"}, NumberCase{-1, "-1"}, NumberCase{0, "0"},
+        NumberCase{-0.0, "0"}, NumberCase{120, "120"}, NumberCase{4294967295.0, "4294967295"},
+        NumberCase{-2147483633.0, "-2147483633"}, NumberCase{-4278190080.0, "-4278190080"},
+        NumberCase{static_cast<double>(8.4f), "8.39999961853027"}, NumberCase{1e-05, "1E-05"},
+        NumberCase{1.4012984643248171e-45, "1.40129846432482E-45"}, NumberCase{1e15, "1E+15"},
+        NumberCase{123456789012345.0, "123456789012345"},
+        NumberCase{std::numeric_limits<double>::infinity(), "Infinity"},
+        NumberCase{-std::numeric_limits<double>::infinity(), "-Infinity"},
+        NumberCase{std::nan(""), "NaN"}));
 
 TEST(DecToHex, UpperCaseWithoutLeadingZeros) {
   EXPECT_EQ(DecToHex(0), "0");

@@ -36,8 +36,8 @@ TEST_P(DeliverableCases, FilesMatchByteForByte) {
     SCOPED_TRACE(deliverable + "/" + c.name);
     const std::string input = inputs / (c.name + ".exe");
     hexstream::WriteFile(input, c.stream);
-    const std::map<std::string, std::string> values = {
-        {"input", input}, {"missing", inputs / "no-such-program.exe"}};
+    const std::map<std::string, std::string> values = {{"input", input},
+                                                       {"missing", inputs / "no-such-program.exe"}};
     fs::remove(home / "TEVOGRAPHICFILE1.TMP");
 
     ASSERT_TRUE(plugin.Send(Substitute(c.request, values) + kEndMark));

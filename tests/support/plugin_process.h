@@ -49,7 +49,9 @@ class PluginProcess {
   bool Send(std::string_view bytes);
   // Reads exactly n bytes of the plug-in's standard output; nothing on time-out or end.
   std::optional<std::string> Read(std::size_t n, int timeoutMs);
-  std::optional<std::string> ReadReply(int timeoutMs = 5000) { return Read(kReply.size(), timeoutMs); }
+  std::optional<std::string> ReadReply(int timeoutMs = 5000) {
+    return Read(kReply.size(), timeoutMs);
+  }
   // Whatever arrives on standard output until it closes or the time is up.
   std::string ReadRest(int timeoutMs);
   void CloseInput();

@@ -41,7 +41,8 @@ long long Integer(std::string_view text, int line) {
 }
 
 void Append(std::string& out, unsigned long long value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  for (int i = 0; i < bytes; ++i)
+    out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
 }  // namespace
@@ -58,7 +59,8 @@ std::string Parse(std::string_view text) {
     } else if (std::isspace(static_cast<unsigned char>(c)) || c == ',') {
       ++i;
     } else if (c == '#') {
-      while (i < text.size() && text[i] != '\n') ++i;
+      while (i < text.size() && text[i] != '\n')
+        ++i;
     } else if (c == '"' || (c == 'u' && i + 1 < text.size() && text[i + 1] == '"')) {
       const bool wide = c == 'u';
       i += wide ? 2 : 1;

@@ -56,9 +56,9 @@ struct ExtenderProperties {
 };
 
 enum class SectionEnd {
-  kEndCode,        // the section's end code was read
-  kEndOfInput,     // the next code would have been read past the end of the file
-  kParseError,     // an unknown section B code; the stop line was written
+  kEndCode,     // the section's end code was read
+  kEndOfInput,  // the next code would have been read past the end of the file
+  kParseError,  // an unknown section B code; the stop line was written
 };
 
 // Reads section A from the current position up to and including code 45. `dataFormat` handles

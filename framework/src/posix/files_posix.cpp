@@ -85,8 +85,8 @@ class PosixFileSystem final : public FileSystem {
     if (!IsRegular(fd.get())) return false;
     std::size_t done = 0;
     while (done < bytes.size()) {
-      const ssize_t n = pwrite(fd.get(), bytes.data() + done, bytes.size() - done,
-                               static_cast<off_t>(done));
+      const ssize_t n =
+          pwrite(fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         // Never leave an earlier run's contents looking like this run's.
