@@ -1,0 +1,217 @@
+// The serial communications decoder on streams built in memory: the settings' renderings, the
+// flag word, ParityReplace, the reset between runs.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "comm/comm_decoder.h"
+#include "hexstream.h"
+
+namespace tvx {
+namespace {
+
+struct Decoded {
+  std::vector<std::string> listing;
+  std::vector<std::string> block;
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", from)) {
+    lines.push_back(text.substr(from, at - from));
+    from = at + 2;
+  }
+  EXPECT_EQ(from, text.size()) << "text does not end with CR LF";
+  return lines;
+}
+
+Decoded Decode(CommDecoder& decoder, const std::string& hex, bool offsets = false) {
+  const std::string raw = hexstream::Parse(hex);
+  const std::vector<std::uint8_t> bytes(raw.begin(), raw.end());
+  StreamReader reader(bytes, 1);
+  DecodeContext ctx(reader, offsets);
+  decoder.ParseControl(ctx);
+  BlockWriter out(CommDecoder::kInfo.labelWidth);
+  decoder.WriteToFile(out);
+  return {SplitLines(ctx.Out().Text()), SplitLines(out.Text())};
+}
+
+struct Fields {
+  std::string parity = "w:0";
+  std::string handshaking = "w:0";
+  std::string parityReplace = "w:63";
+  std::string flags = "w:1";
+  std::string sectionB = "FF";
+};
+
+std::string Stream(const Fields& f) {
+  return "2D z:16 l:1005 l:1005 l:0 l:393216 w:0 w:1 w:1024 w:0 w:512 w:0 l:9600 " + f.parity +
+         " w:8 w:1 w:0 " + f.handshaking + " w:0 " + f.parityReplace + " w:0 " + f.flags + " w:0 " +
+         f.sectionB;
+}
+
+// Listing line numbers (0-based) of the stream above.
+constexpr std::size_t kParityLine = 7;
+constexpr std::size_t kHandshakingLine = 10;
+constexpr std::size_t kParityReplaceLine = 11;
+constexpr std::size_t kFirstFlagLine = 12;
+
+std::string BlockValue(const Decoded& d, const std::string& name) {
+  std::string label = name;
+  label.resize(18, ' ');
+  label += "= ";
+  for (const std::string& line : d.block) {
+    if (line.rfind(label, 0) == 0) return line.substr(label.size());
+  }
+  ADD_FAILURE() << "no block line for " << name;
+  return {};
+}
+
+Decoded DecodeFresh(const Fields& fields) {
+  CommDecoder decoder;
+  decoder.InitProperties();
+  return Decode(decoder, Stream(fields));
+}
+
+TEST(CommSettings, ParityListsItsNameAndKeepsTheWord) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"0", "Parity: None"}, {"1", "Parity: Odd"},  {"2", "Parity: Even"},
+      {"3", "Parity: Even"}, {"4", "Parity: Even"}, {"65535", "Parity: Even"},
+  };
+  for (const auto& [word, line] : cases) {
+    Fields fields;
+    fields.parity = "w:" + word;
+    const Decoded d = DecodeFresh(fields);
+    EXPECT_EQ(d.listing.at(kParityLine), line);
+    EXPECT_EQ(BlockValue(d, "ParitySetting"), word);
+  }
+}
+
+TEST(CommSettings, HandshakingListsItsNameAndKeepsTheWord) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"0", "Handshaking: 0 - comNone"},       {"1", "Handshaking: 1 - comXOnXoff"},
+      {"2", "Handshaking: 2 - comRTS"},        {"3", "Handshaking: 3 - comRTSXOnXoff"},
+      {"4", "Handshaking: 3 - comRTSXOnXoff"}, {"65535", "Handshaking: 3 - comRTSXOnXoff"},
+  };
+  for (const auto& [word, line] : cases) {
+    Fields fields;
+    fields.handshaking = "w:" + word;
+    const Decoded d = DecodeFresh(fields);
+    EXPECT_EQ(d.listing.at(kHandshakingLine), line);
+    EXPECT_EQ(BlockValue(d, "Handshaking"), word);
+  }
+}
+
+TEST(CommSettings, ParityReplaceListsTheCharacterOfItsLowByteAndWritesTheCode) {
+  const struct {
+    std::string word, line, stored;
+  } cases[] = {
+      {"w:63", "ParityReplace: ?", "63"},
+      {"w:0x41", "ParityReplace: A", "65"},
+      {"w:0x1E9", std::string("ParityReplace: ") + '\xE9', "489"},
+      {"w:0xFF3F", "ParityReplace: ?", "65343"},
+  };
+  for (const auto& c : cases) {
+    Fields fields;
+    fields.parityReplace = c.word;
+    const Decoded d = DecodeFresh(fields);
+    EXPECT_EQ(d.listing.at(kParityReplaceLine), c.line);
+    EXPECT_EQ(BlockValue(d, "ParityReplace"), c.stored);
+  }
+}
+
+TEST(CommFlagWord, FiveLinesAndStoredValues) {
+  const struct {
+    std::string word;
+    std::vector<std::string> lines;
+    std::vector<std::string> stored;  // DTREnable, NullDiscard, RTSEnable, EOFEnable, InputMode
+  } cases[] = {
+      {"w:0",
+       {"DTREnable: False", "NullDiscard: False", "RTSEnable: False", "EOFEnable: False",
+        "InputMode: 0 -comInputModeText"},
+       {"0  'False", "0  'False", "0  'False", "0  'False", "0"}},
+      {"w:21",
+       {"DTREnable: True", "NullDiscard: False", "RTSEnable: True", "EOFEnable: False",
+        "InputMode: 1 -comInputModeBinary"},
+       {"1  'True", "0  'False", "1  'True", "0  'False", "1"}},
+      {"w:10",
+       {"DTREnable: False", "NullDiscard: True", "RTSEnable: False", "EOFEnable: True",
+        "InputMode: 0 -comInputModeText"},
+       {"0  'False", "1  'True", "0  'False", "1  'True", "0"}},
+      // Bits above bit 4 are ignored.
+      {"w:0xFFE0",
+       {"DTREnable: False", "NullDiscard: False", "RTSEnable: False", "EOFEnable: False",
+        "InputMode: 0 -comInputModeText"},
+       {"0  'False", "0  'False", "0  'False", "0  'False", "0"}},
+  };
+  const char* names[] = {"DTREnable", "NullDiscard", "RTSEnable", "EOFEnable", "InputMode"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.word);
+    Fields fields;
+    fields.flags = c.word;
+    const Decoded d = DecodeFresh(fields);
+    ASSERT_GE(d.listing.size(), kFirstFlagLine + 5);
+    EXPECT_EQ(std::vector<std::string>(d.listing.begin() + kFirstFlagLine,
+                                       d.listing.begin() + kFirstFlagLine + 5),
+              c.lines);
+    for (std::size_t i = 0; i < 5; ++i)
+      EXPECT_EQ(BlockValue(d, names[i]), c.stored[i]);
+  }
+}
+
+TEST(CommSectionB, SignedPositionsInStreamOrderAndTheStopLine) {
+  Fields fields;
+  fields.sectionB = "3A l:240 39 l:-225 00 39 l:5";
+  const Decoded d = DecodeFresh(fields);
+  const std::vector<std::string> tail(d.listing.end() - 3, d.listing.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"Top: 240", "Left: -225", "MSCOMM Parse Error"}));
+  EXPECT_EQ(BlockValue(d, "Left"), "-225");
+  EXPECT_EQ(BlockValue(d, "Top"), "240");
+}
+
+TEST(CommRuns, InitPropertiesRestoresEveryNewProcessValue) {
+  CommDecoder fresh;
+  fresh.InitProperties();
+  const Decoded empty = Decode(fresh, "");
+  const std::vector<std::string> expected = {
+      "LibraryVersion3.0",     "_ExtentX          = 0", "_ExtentY          = 0",
+      "_Version          = ",  "CommPort          = 0", "DTREnable         = ",
+      "Handshaking       = 0", "InBufferSize      = 0", "InputLen          = 0",
+      "NullDiscard       = ",  "OutBufferSize     = 0", "ParityReplace     = 0",
+      "RThreshold        = 0", "RTSEnable         = ",  "BaudRate          = 0",
+      "ParitySetting     = 0", "DataBits          = 0", "StopBits          = 0",
+      "SThreshold        = 0", "EOFEnable         = ",  "InputMode         = 0",
+  };
+  EXPECT_EQ(empty.block, expected);
+  EXPECT_EQ(empty.listing, std::vector<std::string>{"Unexpected end of file"});
+
+  CommDecoder decoder;
+  decoder.InitProperties();
+  Fields fields;
+  fields.flags = "w:31";
+  fields.sectionB = "39 l:120 3A l:240 FF";
+  const Decoded full = Decode(decoder, "01 w:2 0B w:3 u\"c\\\"m\" " + Stream(fields));
+  EXPECT_EQ(full.listing.front(), "Tag: c\"m");
+  EXPECT_EQ(BlockValue(full, "Tag"), "\"c\"\"m\"");
+  EXPECT_EQ(BlockValue(full, "Index"), "2");
+  decoder.InitProperties();
+  EXPECT_EQ(Decode(decoder, "").block, expected);
+}
+
+TEST(CommRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
+  CommDecoder decoder;
+  decoder.InitProperties();
+  const Decoded d = Decode(decoder, "2D z:16 l:1005 l:1005 l:0 l:393216 w:0 w:2");
+  ASSERT_EQ(d.listing.size(), 17u + 1);
+  EXPECT_EQ(d.listing[1], "CommPort: 2");
+  EXPECT_EQ(d.listing[2], "InBufferSize: 0");
+  EXPECT_EQ(d.listing.back(), "Unexpected end of file");
+  EXPECT_EQ(BlockValue(d, "_Version"), "393216");
+  EXPECT_EQ(BlockValue(d, "DTREnable"), "0  'False");
+}
+
+}  // namespace
+}  // namespace tvx

@@ -1,0 +1,283 @@
+// The common dialog decoder on streams built in memory: the control block's renderings, the
+// presence mask, the reset between runs.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "commondialog/commondialog_decoder.h"
+#include "hexstream.h"
+
+namespace tvx {
+namespace {
+
+struct Decoded {
+  std::vector<std::string> listing;
+  std::vector<std::string> block;
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", from)) {
+    lines.push_back(text.substr(from, at - from));
+    from = at + 2;
+  }
+  EXPECT_EQ(from, text.size()) << "text does not end with CR LF";
+  return lines;
+}
+
+Decoded Decode(CommonDialogDecoder& decoder, const std::string& hex, bool offsets = false) {
+  const std::string raw = hexstream::Parse(hex);
+  const std::vector<std::uint8_t> bytes(raw.begin(), raw.end());
+  StreamReader reader(bytes, 1);
+  DecodeContext ctx(reader, offsets);
+  decoder.ParseControl(ctx);
+  BlockWriter out(CommonDialogDecoder::kInfo.labelWidth);
+  decoder.WriteToFile(out);
+  return {SplitLines(ctx.Out().Text()), SplitLines(out.Text())};
+}
+
+// A stream with empty sections and the given control-block fields after the header and extent.
+struct Fields {
+  std::string flags = "l:0";
+  std::string orientation = "l:1";
+  std::string fontSize = "l:0x41040000";
+  std::string color = "l:0";
+  std::string maskAndTexts = "l:0";
+  std::string sectionB = "FF";
+};
+
+std::string Stream(const Fields& f) {
+  return "2D z:16 l:847 l:847 l:0 l:393216 l:0 " + f.flags + " w:0 w:0 w:0 w:0 w:1 w:0 w:260 w:1 " +
+         f.orientation + " l:0 l:0 l:0 " + f.fontSize + " " + f.color + " " + f.maskAndTexts + " " +
+         f.sectionB;
+}
+
+// Listing lines 1-6 hold the flag long's lines, 15 the orientation, 18 the font size, 19 the
+// colour; the texts follow from line 20.
+constexpr std::size_t kFlagLines = 0;
+constexpr std::size_t kOrientationLine = 14;
+constexpr std::size_t kFontSizeLine = 17;
+constexpr std::size_t kColourLine = 18;
+constexpr std::size_t kFirstTextLine = 19;
+
+std::string BlockValue(const Decoded& d, const std::string& name) {
+  std::string label = name;
+  label.resize(18, ' ');
+  label += "= ";
+  for (const std::string& line : d.block) {
+    if (line.rfind(label, 0) == 0) return line.substr(label.size());
+  }
+  ADD_FAILURE() << "no block line for " << name;
+  return {};
+}
+
+TEST(CommonDialogFlagLong, SixLinesAndStoredTexts) {
+  struct Case {
+    std::string flags;
+    std::vector<std::string> lines;
+    std::vector<std::string> stored;  // FontBold .. PrinterDefault
+  };
+  const std::string t = "-1 'True", f = "0 'False";
+  const Case cases[] = {
+      {"l:0",
+       {"Font Bold: False", "Font Italic: False", "Font Strikethru: False", "Font UnderLine: False",
+        "Cancel Error: False", "Printer Default: False"},
+       {f, f, f, f, f, f}},
+      {"l:17",
+       {"Font Bold: True", "Font Italic: False", "Font Strikethru: False", "Font UnderLine: False",
+        "CancelError: True", "Printer Default: False"},
+       {t, f, f, f, t, f}},
+      {"l:63",
+       {"Font Bold: True", "Font Italic: True", "Font Strikethru: True", "Font UnderLine: True",
+        "CancelError: True", "Printer Default: True"},
+       {t, t, t, t, t, t}},
+      // Only the low 8 bits count, also for a long of 2^31 and more.
+      {"l:0x8000002A",
+       {"Font Bold: False", "Font Italic: True", "Font Strikethru: False", "Font UnderLine: True",
+        "Cancel Error: False", "Printer Default: True"},
+       {f, t, f, t, f, t}},
+      {"l:0xFFFFFF00",
+       {"Font Bold: False", "Font Italic: False", "Font Strikethru: False", "Font UnderLine: False",
+        "Cancel Error: False", "Printer Default: False"},
+       {f, f, f, f, f, f}},
+  };
+  const char* names[] = {"FontBold",      "FontItalic",  "FontStrikeThru",
+                         "FontUnderLine", "CancelError", "PrinterDefault"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flags);
+    CommonDialogDecoder decoder;
+    decoder.InitProperties();
+    Fields fields;
+    fields.flags = c.flags;
+    const Decoded d = Decode(decoder, Stream(fields));
+    ASSERT_GE(d.listing.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(d.listing.begin(), d.listing.begin() + 6), c.lines);
+    for (std::size_t i = 0; i < 6; ++i)
+      EXPECT_EQ(BlockValue(d, names[i]), c.stored[i]) << i;
+  }
+}
+
+TEST(CommonDialogFontSize, SinglePrecisionBitPatterns) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"l:0x41040000", "8.25"},
+      {"l:0x41400000", "12"},
+      {"l:0x41066666", "8.39999961853027"},  // 8.4 as stored: 8.3999996185302734375
+      {"l:0x3F000000", "0.5"},
+      {"l:0", "0"},
+      {"l:0x80000000", "0"},                     // negative zero
+      {"l:1", "1.40129846432482E-45"},           // smallest subnormal, 2^-149
+      {"l:0x3727C5AC", "9.99999974737875E-06"},  // 1E-05 as stored
+      {"l:0x7F800000", "Infinity"},
+      {"l:0xFF800000", "-Infinity"},
+      {"l:0x7FC00000", "NaN"},
+      {"l:0xC1040000", "-8.25"},
+  };
+  for (const auto& [pattern, text] : cases) {
+    SCOPED_TRACE(pattern);
+    CommonDialogDecoder decoder;
+    decoder.InitProperties();
+    Fields fields;
+    fields.fontSize = pattern;
+    const Decoded d = Decode(decoder, Stream(fields));
+    ASSERT_GT(d.listing.size(), kFontSizeLine);
+    EXPECT_EQ(d.listing[kFontSizeLine], "Font Size: " + text);
+    EXPECT_EQ(BlockValue(d, "FontSize"), text);
+  }
+}
+
+TEST(CommonDialogControlBlock, OrientationAndUnsignedColour) {
+  const struct {
+    std::string orientation, line, stored;
+  } orientations[] = {
+      {"l:0", "Orientation: 2 - cdLandscape", "0"},
+      {"l:1", "Orientation: 1 - cdPortrait", "1"},
+      {"l:2", "Orientation: 2 - cdLandscape", "2"},
+      {"l:3", "Orientation: 2 - cdLandscape", "3"},
+      {"l:4294967295", "Orientation: 2 - cdLandscape", "4294967295"},
+  };
+  for (const auto& c : orientations) {
+    CommonDialogDecoder decoder;
+    decoder.InitProperties();
+    Fields fields;
+    fields.orientation = c.orientation;
+    const Decoded d = Decode(decoder, Stream(fields));
+    EXPECT_EQ(d.listing.at(kOrientationLine), c.line);
+    EXPECT_EQ(d.block.back(), "Orientation       = " + c.stored);
+  }
+  const struct {
+    std::string color, line, stored;
+  } colours[] = {
+      {"l:0", "Color: &H00000000&", "0"},
+      {"l:255", "Color: &H000000FF&", "255"},
+      {"l:16777215", "Color: &H00FFFFFF&", "16777215"},
+      {"l:0x80000005", "Color: &H80000005&", "2147483653"},
+      {"l:0xFFFFFFFF", "Color: &HFFFFFFFF&", "4294967295"},
+  };
+  for (const auto& c : colours) {
+    CommonDialogDecoder decoder;
+    decoder.InitProperties();
+    Fields fields;
+    fields.color = c.color;
+    const Decoded d = Decode(decoder, Stream(fields));
+    EXPECT_EQ(d.listing.at(kColourLine), c.line);
+    EXPECT_EQ(BlockValue(d, "Color"), c.stored);
+  }
+}
+
+TEST(CommonDialogPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
+  const struct {
+    std::string maskAndTexts;
+    std::vector<std::string> lines;  // from the first text line to the end
+  } cases[] = {
+      {"l:0", {}},
+      {"l:192 l:4 u\"key1\" l:3 u\"C:\\\\\"", {"HelpKey:key1", "InitDir:C:\\"}},
+      {"l:255 l:1 u\"a\" l:1 u\"b\" l:1 u\"c\" l:1 u\"d\" l:1 u\"e\" l:1 u\"f\" l:1 u\"g\" "
+       "l:1 u\"h\"",
+       {"DefaultExt:a", "DialogTitle:b", "FileName:c", "Filter:d", "FontName:e", "HelpFile:f",
+        "HelpKey:g", "InitDir:h"}},
+      {"l:4 l:0", {"FileName:"}},
+      // A mask of 32768 and more counts by its low 8 bits.
+      {"l:0xFFFF8002 l:2 u\"Go\"", {"DialogTitle:Go"}},
+      {"l:0x00010000", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.maskAndTexts);
+    CommonDialogDecoder decoder;
+    decoder.InitProperties();
+    Fields fields;
+    fields.maskAndTexts = c.maskAndTexts;
+    fields.sectionB = "39 l:120 FF";
+    const Decoded d = Decode(decoder, Stream(fields));
+    std::vector<std::string> lines(d.listing.begin() + kFirstTextLine, d.listing.end());
+    std::vector<std::string> expected = c.lines;
+    expected.push_back("Left: 120");  // section B follows the last text directly
+    EXPECT_EQ(lines, expected);
+  }
+}
+
+TEST(CommonDialogPresenceMask, TextValuesInTheBlockAreQuotedWithInnerQuotesDoubled) {
+  CommonDialogDecoder decoder;
+  decoder.InitProperties();
+  Fields fields;
+  fields.maskAndTexts = "l:8 l:9 u\"\\\"All\\\"|*.*\"";
+  const Decoded d = Decode(decoder, Stream(fields));
+  EXPECT_EQ(d.listing.at(kFirstTextLine), "Filter:\"All\"|*.*");
+  EXPECT_EQ(BlockValue(d, "Filter"), "\"\"\"All\"\"|*.*\"");
+  EXPECT_EQ(BlockValue(d, "FileName"), "\"\"");
+}
+
+TEST(CommonDialogRuns, InitPropertiesRestoresEveryNewProcessValue) {
+  CommonDialogDecoder fresh;
+  fresh.InitProperties();
+  const Decoded empty = Decode(fresh, "");  // nothing to read: the block shows the start values
+
+  CommonDialogDecoder decoder;
+  decoder.InitProperties();
+  Fields fields;
+  fields.flags = "l:63";
+  fields.orientation = "l:2";
+  fields.color = "l:255";
+  fields.maskAndTexts =
+      "l:255 l:1 u\"a\" l:1 u\"b\" l:1 u\"c\" l:1 u\"d\" l:1 u\"e\" l:1 u\"f\" l:1 u\"g\" l:1 "
+      "u\"h\"";
+  fields.sectionB = "39 l:120 3A l:240 FF";
+  const Decoded full = Decode(decoder, "01 w:4 0B w:1 u\"T\" " + Stream(fields));
+  ASSERT_NE(full.block, empty.block);
+  decoder.InitProperties();
+  EXPECT_EQ(Decode(decoder, "").block, empty.block);
+
+  const std::vector<std::string> expected = {
+      "LibraryVersion3.0",        "_ExtentX          = 0",    "_ExtentY          = 0",
+      "_Version          = ",     "CancelError       = ",     "Color             = 0",
+      "Copies            = 0",    "DefaultExt        = \"\"", "DialogTitle       = \"\"",
+      "FileName          = \"\"", "Filter            = \"\"", "FilterIndex       = 0",
+      "Flags             = 0",    "FontBold          = ",     "FontItalic        = ",
+      "FontName          = \"\"", "FontSize          = ",     "FontStrikeThru    = ",
+      "FontUnderLine     = ",     "FromPage          = 0",    "HelpCommand       = 0",
+      "HelpContext       = 0",    "HelpFile          = \"\"", "HelpKey           = \"\"",
+      "InitDir           = \"\"", "Max               = 0",    "Min               = 0",
+      "MaxFileSize       = 0",    "PrinterDefault    = ",     "ToPage            = 0",
+      "Orientation       = 0",
+  };
+  EXPECT_EQ(empty.block, expected);
+  EXPECT_EQ(empty.listing, std::vector<std::string>{"Unexpected end of file"});
+}
+
+TEST(CommonDialogRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
+  CommonDialogDecoder decoder;
+  decoder.InitProperties();
+  // Section A, the header, the extent and the first byte of item 4 only.
+  const Decoded d = Decode(decoder, "2D z:16 l:1005 l:847 00");
+  ASSERT_EQ(d.listing.size(), 6u + 8 + 5 + 1);
+  EXPECT_EQ(d.listing.front(), "Font Bold: False");
+  EXPECT_EQ(d.listing.back(), "Unexpected end of file");
+  EXPECT_EQ(BlockValue(d, "_ExtentX"), "1005");
+  EXPECT_EQ(BlockValue(d, "_Version"), "0");
+  EXPECT_EQ(BlockValue(d, "FontSize"), "0");
+}
+
+}  // namespace
+}  // namespace tvx
