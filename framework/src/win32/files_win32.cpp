@@ -1,0 +1,174 @@
+// Program directory and file access on Windows, through the ANSI calls so that paths pass as the
+// host wrote them.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <memory>
+
+#include "program_win32.h"
+#include "tvx/platform.h"
+
+namespace tvx {
+
+namespace win32 {
+
+std::string ProgramPath() {
+  // GetModuleFileNameA cuts the path to the buffer without saying so, except by filling it.
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    if (path.size() >= 32768) return {};  // longer than any Windows path
+    path.resize(path.size() * 2);
+  }
+}
+
+std::string ProgramName() {
+  std::string name = ProgramPath();
+  const std::size_t slash = name.find_last_of("\\/");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+}  // namespace win32
+
+std::string ProgramDirectory() {
+  const std::string path = win32::ProgramPath();
+  const std::size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return ".";
+  // A drive's root keeps its separator ("C:\"); the file names are then joined with a second
+  // one, which Windows accepts.
+  if (slash == 2 && path[1] == ':') return path.substr(0, 3);
+  return path.substr(0, slash);
+}
+
+namespace {
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { Close(); }
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  void Close() {
+    if (valid()) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// A file on a disk: not a device, pipe, console or directory; when it was opened as itself, not
+// a link either.
+bool IsRegularFile(HANDLE h, DWORD refused = FILE_ATTRIBUTE_DIRECTORY) {
+  if (GetFileType(h) != FILE_TYPE_DISK) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h, &info)) return false;
+  return (info.dwFileAttributes & refused) == 0;
+}
+
+bool SetPosition(HANDLE h, std::uint64_t position) {
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(position);
+  return SetFilePointerEx(h, to, nullptr, FILE_BEGIN) != 0;
+}
+
+bool CutTo(HANDLE h, std::uint64_t length) {
+  return SetPosition(h, length) && SetEndOfFile(h);
+}
+
+// Largest piece handed to one ReadFile or WriteFile call.
+constexpr std::size_t kChunk = 1 << 20;
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  explicit Win32FileSystem(std::string directory) : directory_(std::move(directory)) {}
+
+  std::optional<InputFile> ReadInput(const std::string& path, double start) override {
+    if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
+    // OPEN_EXISTING never creates the file; a directory does not open without backup
+    // semantics; devices, pipes and consoles are turned away below before anything is read,
+    // so nothing is ever waited on.
+    Handle file(CreateFileA(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid() || !IsRegularFile(file.get())) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return std::nullopt;
+
+    InputFile input;
+    input.base = start;
+    const auto total = static_cast<double>(size.QuadPart);
+    if (start - 1 >= total) return input;  // the stream starts past the end of the file
+    const auto offset = static_cast<std::uint64_t>(start - 1);
+    const auto length = static_cast<std::uint64_t>(size.QuadPart) - offset;
+    if (length > std::numeric_limits<std::size_t>::max()) return std::nullopt;
+    if (!SetPosition(file.get(), offset)) return std::nullopt;
+    input.bytes.resize(static_cast<std::size_t>(length));
+    std::size_t got = 0;
+    while (got < input.bytes.size()) {
+      const auto want = static_cast<DWORD>(std::min(kChunk, input.bytes.size() - got));
+      DWORD n = 0;
+      if (!ReadFile(file.get(), input.bytes.data() + got, want, &n, nullptr) || n == 0) break;
+      got += n;  // a shorter file or a read error: decode what was read
+    }
+    input.bytes.resize(got);
+    return input;
+  }
+
+  bool WriteOutput(std::string_view name, std::string_view bytes) override {
+    const std::string path = directory_ + "\\" + std::string(name);
+    // Written in place and then cut to length: replacing a file by truncating it first makes
+    // some file systems wait for the disk at close. A link is opened as itself, never
+    // followed out of the directory.
+    Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) {
+      // Never leave an earlier run's contents looking like this run's.
+      DeleteFileA(path.c_str());
+      return false;
+    }
+    if (!IsRegularFile(file.get(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
+      file.Close();
+      DeleteFileA(path.c_str());  // removes a link itself, never its target; not a directory
+      return false;
+    }
+    std::size_t done = 0;
+    bool ok = SetPosition(file.get(), 0);
+    while (ok && done < bytes.size()) {
+      const auto want = static_cast<DWORD>(std::min(kChunk, bytes.size() - done));
+      DWORD n = 0;
+      ok = WriteFile(file.get(), bytes.data() + done, want, &n, nullptr) && n > 0;
+      done += n;
+    }
+    if (ok && CutTo(file.get(), bytes.size())) return true;
+    if (!CutTo(file.get(), 0)) {
+      file.Close();
+      DeleteFileA(path.c_str());
+    }
+    return false;
+  }
+
+ private:
+  std::string directory_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem(std::string outputDirectory) {
+  return std::make_unique<Win32FileSystem>(std::move(outputDirectory));
+}
+
+}  // namespace tvx

@@ -1,0 +1,161 @@
+// The exchange window on Windows: a hidden top-level window, frmLibraryMain, whose only child is
+// the edit control txtLibraryText. A single-line edit control notifies its parent with EN_CHANGE,
+// synchronously, for every change of its text: WM_SETTEXT from another process, SetWindowText,
+// typing, and the DDE pokes that set the text the same way. Each notification runs the
+// dispatcher once; the reply the dispatcher sets re-enters it, nested, as the protocol expects.
+// All calls are the ANSI ones, so the text's bytes, the end mark 255 among them, pass unchanged.
+#include <windows.h>
+
+#include "dde_win32.h"
+#include "program_win32.h"
+#include "tvx/dispatcher.h"
+#include "tvx/platform.h"
+
+namespace tvx {
+
+namespace {
+
+constexpr char kWindowClass[] = "frmLibraryMain";
+constexpr char kInitialText[] = "Data ExchangeTextBox\r\n";
+constexpr int kTextBoxId = 1;
+// Posted by the end message: the window is destroyed once the notification that carried the
+// message has unwound, never from inside the edit control's own handling of its text.
+constexpr UINT kEndMessage = WM_APP + 1;
+
+class LibraryWindow final : public TextBox, public win32::LinkedText {
+ public:
+  LibraryWindow(Decoder& decoder, FileSystem& files) : form_(decoder, files, *this) {}
+
+  bool Create(const std::string& caption) {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &LibraryWindow::WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kWindowClass;
+    if (RegisterClassExA(&wc) == 0) return false;
+    // Not shown: nothing in the exchange needs the window on the screen.
+    window_ = CreateWindowExA(0, kWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 480, 120, nullptr, nullptr, instance, this);
+    return window_ != nullptr && textBox_ != nullptr;
+  }
+
+  void Load(const std::string& service) {
+    form_.Form_Load();
+    dde_.Start(service, *this);  // without DDE the window still serves its text box
+  }
+
+  void Stop() { dde_.Stop(); }
+
+  // TextBox
+  std::string GetText() const override {
+    const int length = GetWindowTextLengthA(textBox_);
+    std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+    const int got = GetWindowTextA(textBox_, text.data(), static_cast<int>(text.size()));
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+  }
+
+  void SetText(std::string_view text) override {
+    SetWindowTextA(textBox_, std::string(text).c_str());  // EN_CHANGE, nested, before returning
+  }
+
+  void EndProgram() override {
+    if (ended_) return;
+    ended_ = true;
+    PostMessageA(window_, kEndMessage, 0, 0);
+  }
+
+  // LinkedText: a DDE poke sets the text like any other host.
+  bool PokeText(const std::string& text) override {
+    if (ended_) return false;
+    SetWindowTextA(textBox_, text.c_str());
+    return true;
+  }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+      const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<LibraryWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
+    return self->Handle(hwnd, message, wParam, lParam);
+  }
+
+  LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+      case WM_CREATE:
+        textBox_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", kInitialText,
+                                   WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 0, 0, hwnd,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextBoxId)),
+                                   GetModuleHandleA(nullptr), nullptr);
+        if (textBox_ == nullptr) return -1;
+        // Room for the longest message and more: a longer text still reaches the dispatcher,
+        // which answers it as an invalid request.
+        SendMessageA(textBox_, EM_SETLIMITTEXT, 0, 0);
+        return 0;
+      case WM_SIZE:
+        MoveWindow(textBox_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+      case WM_COMMAND:
+        if (reinterpret_cast<HWND>(lParam) == textBox_ && HIWORD(wParam) == EN_CHANGE) {
+          txtLibraryText_Change();
+          return 0;
+        }
+        break;
+      case kEndMessage:
+        DestroyWindow(hwnd);
+        return 0;
+      case WM_DESTROY:
+        ended_ = true;
+        PostQuitMessage(0);
+        return 0;
+      default:
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+
+  void txtLibraryText_Change() {
+    if (ended_) return;  // after the end message nothing more is handled
+    // Advise links hear of each text as it is set: the request, then the reply inside it.
+    dde_.Changed();
+    form_.txtLibraryText_Change();
+  }
+
+  frmLibraryMain form_;
+  win32::DdeSource dde_;
+  HWND window_ = nullptr;
+  HWND textBox_ = nullptr;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+int RunPlugin(Decoder& decoder) {
+  const auto files = MakeNativeFileSystem(ProgramDirectory());
+  LibraryWindow window(decoder, *files);
+  if (!window.Create(std::string(decoder.Info().caption))) return 1;
+  window.Load(win32::ProgramName());
+
+  MSG msg{};
+  int status = 0;
+  for (;;) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) break;  // WM_QUIT
+    if (got < 0) {
+      status = 1;
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  window.Stop();
+  return status != 0 ? status : static_cast<int>(msg.wParam);
+}
+
+}  // namespace tvx
