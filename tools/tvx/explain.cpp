@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <span>
 #include <string_view>
 
 #include "common.h"
@@ -34,64 +35,48 @@ constexpr int kBytesWidth = static_cast<int>(kBytesPerRow * 3 - 1);
 
 enum class Section { kBefore, kA, kControlBlock, kB };
 
+struct CodeName {
+  int code;
+  std::string_view name;
+};
+
 // The extender codes and the property each stands for, by section.
-std::string_view CodeName(Section section, int code) {
-  if (section == Section::kA) {
-    switch (code) {
-      case 1:
-        return "Index";
-      case 3:
-        return "Left, Top, Width, Height";
-      case 7:
-        return "Visible";
-      case 9:
-        return "DragMode";
-      case 10:
-        return "DragIcon";
-      case 11:
-        return "Tag";
-      case 14:
-        return "TabStop";
-      case 15:
-        return "TabIndex";
-      case 41:
-        return "DataFormat";
-      case 42:
-        return "DataMember";
-      case 45:
-        return "end of section A";
-      default:
-        return {};
-    }
+constexpr CodeName kSectionACodes[] = {
+    {1, "Index"},
+    {3, "Left, Top, Width, Height"},
+    {7, "Visible"},
+    {9, "DragMode"},
+    {10, "DragIcon"},
+    {11, "Tag"},
+    {14, "TabStop"},
+    {15, "TabIndex"},
+    {41, "DataFormat"},
+    {42, "DataMember"},
+    {45, "end of section A"},
+};
+constexpr CodeName kSectionBCodes[] = {
+    {50, "HelpContextID"},
+    {57, "Left"},
+    {58, "Top"},
+    {59, "Align"},
+    {60, "Negotiate"},
+    {66, "DataField"},
+    {67, "DataSource"},
+    {68, "record passed over"},
+    {70, "WhatsThisHelpID"},
+    {72, "CausesValidation"},
+    {74, "ToolTipText"},
+    {255, "end of section B and of the stream"},
+};
+
+std::string_view NameOf(Section section, int code) {
+  const std::span<const CodeName> names = section == Section::kA
+                                              ? std::span<const CodeName>(kSectionACodes)
+                                              : std::span<const CodeName>(kSectionBCodes);
+  for (const CodeName& entry : names) {
+    if (entry.code == code) return entry.name;
   }
-  switch (code) {
-    case 50:
-      return "HelpContextID";
-    case 57:
-      return "Left";
-    case 58:
-      return "Top";
-    case 59:
-      return "Align";
-    case 60:
-      return "Negotiate";
-    case 66:
-      return "DataField";
-    case 67:
-      return "DataSource";
-    case 68:
-      return "record passed over";
-    case 70:
-      return "WhatsThisHelpID";
-    case 72:
-      return "CausesValidation";
-    case 74:
-      return "ToolTipText";
-    case 255:
-      return "end of section B and of the stream";
-    default:
-      return {};
-  }
+  return {};
 }
 
 std::size_t NominalSize(std::string_view reader) {
@@ -234,7 +219,7 @@ void WriteExplanation(const std::vector<DecodeEvent>& events, const StreamView& 
         if (codeNext) {
           const int code = static_cast<int>(e.text.empty() ? 0 : std::stoi(e.text));
           what = "code " + e.text;
-          const std::string_view name = CodeName(section, code);
+          const std::string_view name = NameOf(section, code);
           lastCodePassedOver = PassedOver(events, i);
           if (lastCodePassedOver && !(section == Section::kA && code == 45) &&
               !(section == Section::kB && code == 255)) {
