@@ -1,0 +1,156 @@
+#include "calendar/dataformat.h"
+
+#include <string_view>
+
+#include "tvx/text.h"
+
+namespace tvx {
+
+namespace {
+
+// A 32-bit slot: the first word is the value, the second word is skipped.
+double Slot(DecodeContext& ctx) {
+  const double word = ctx.GetWord();
+  ctx.GetWord();
+  return word;
+}
+
+// A slot stored in a 16-bit signed field (a word above 32767 as word - 65536).
+double Field16(DecodeContext& ctx) {
+  return Signed16(Slot(ctx));
+}
+
+// The 16 bytes before each Boolean text, consumed as eight words.
+void SkipGap(DecodeContext& ctx) {
+  for (int i = 0; i < 8; ++i)
+    ctx.GetWord();
+}
+
+// The format string with every double quote written twice, without enclosing quotes.
+std::string Doubled(std::string_view text) {
+  const std::string quoted = QuotedValue(text);
+  return quoted.substr(1, quoted.size() - 2);
+}
+
+// An unknown pair writes the empty block.
+enum class BlockKind { kStandard, kBoolean };
+
+struct Row {
+  int type;
+  int subFormatType;
+  std::string_view typeLine;
+  enum { kNone, kQuotedFormat, kFormat, kBooleanTexts } detail;
+  BlockKind block;
+};
+
+constexpr Row kRows[] = {
+    {0, 0, "DataFormat, Type: General", Row::kNone, BlockKind::kStandard},
+    {1, 0, "DataFormat, Type: Custom", Row::kQuotedFormat, BlockKind::kStandard},
+    {1, 1, "DataFormat, Type: Number", Row::kFormat, BlockKind::kStandard},
+    {1, 2, "DataFormat, Type: Currency", Row::kFormat, BlockKind::kStandard},
+    {1, 3, "DataFormat, Type: Date", Row::kFormat, BlockKind::kStandard},
+    {1, 4, "DataFormat Type: Time", Row::kFormat, BlockKind::kStandard},
+    {1, 5, "DataFormat, Type: Percentage", Row::kFormat, BlockKind::kStandard},
+    {1, 6, "DataFormat Type: Scientific", Row::kFormat, BlockKind::kStandard},
+    {2, 9, "DataFormat, Type: Picture", Row::kNone, BlockKind::kStandard},
+    {5, 7, "DataFormat, Type: Boolean", Row::kBooleanTexts, BlockKind::kBoolean},
+    {4, 8, "DataFormat, Type: Checkbox", Row::kNone, BlockKind::kStandard},
+};
+
+const Row* FindRow(const DataFormatRecord& record) {
+  for (const Row& row : kRows) {
+    if (record.Type == row.type && record.SubFormatType == row.subFormatType) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void FillDefaultDataFormat(DataFormatRecord& record) {
+  record = DataFormatRecord{};
+}
+
+void ParseDataFormat(DecodeContext& ctx, DataFormatRecord& record) {
+  // Offsets 0 to 7: four single bytes and two words, not interpreted.
+  for (int i = 0; i < 4; ++i)
+    ctx.GetByte();
+  ctx.GetWord();
+  ctx.GetWord();
+  record.Type = Field16(ctx);
+  record.FirstDayOfWeek = Field16(ctx);
+  record.FirstWeekOfYear = Field16(ctx);
+  if (record.Type == 5) {
+    const double formatLength = Slot(ctx);
+    record.HaveTrueFalseNull = Field16(ctx);
+    const double trueLength = Slot(ctx);
+    const double falseLength = Slot(ctx);
+    const double nullLength = Slot(ctx);
+    record.Format = ctx.GetUnicodeStringWLen(formatLength);
+    SkipGap(ctx);
+    record.TrueValue = ctx.GetUnicodeStringWLen(trueLength);
+    SkipGap(ctx);
+    record.FalseValue = ctx.GetUnicodeStringWLen(falseLength);
+    SkipGap(ctx);
+    record.NullValue = ctx.GetUnicodeStringWLen(nullLength);
+  } else if (record.Type == 4) {
+    // Offsets 20 to 39: the length and HaveTrueFalseNull slots and twelve bytes, all unused.
+    Slot(ctx);
+    Slot(ctx);
+    for (int i = 0; i < 6; ++i)
+      ctx.GetWord();
+  } else {
+    const double formatLength = Slot(ctx);
+    record.HaveTrueFalseNull = Field16(ctx);
+    ctx.GetUnicodeStringWLen(6);  // offsets 28 to 39, discarded
+    // Stored as read; the quotes are doubled where the Format is written.
+    if (formatLength > 0) record.Format = ctx.GetUnicodeStringWLen(formatLength);
+  }
+  record.LCID = Field16(ctx);
+  record.SubFormatType = Field16(ctx);
+}
+
+std::vector<std::string> DataFormatListing(const DataFormatRecord& record) {
+  std::vector<std::string> lines;
+  const Row* row = FindRow(record);
+  if (row == nullptr) return lines;
+  lines.emplace_back(row->typeLine);
+  switch (row->detail) {
+    case Row::kNone:
+      break;
+    case Row::kQuotedFormat:
+      lines.push_back("   DataFormat, Format: " + QuotedValue(record.Format));
+      break;
+    case Row::kFormat:
+      lines.push_back("   DataFormat, Format: " + Doubled(record.Format));
+      break;
+    case Row::kBooleanTexts:
+      lines.push_back("   DataFormat, TrueValue: " + record.TrueValue);
+      lines.push_back("   DataFormat, FalseValue: " + record.FalseValue);
+      lines.push_back("   DataFormat, NullValue: " + record.NullValue);
+      break;
+  }
+  return lines;
+}
+
+void WriteDataFormatBlock(BlockWriter& out, const DataFormatRecord& record) {
+  if (record.DataFormatPresent != 1) return;
+  const Row* row = FindRow(record);
+  out.Raw("BeginProperty DataFormat");
+  if (row != nullptr) {
+    out.Raw("    Type              = " + NumberText(record.Type));
+    out.Raw("    Format            = " + QuotedValue(record.Format));
+    out.Raw("    HaveTrueFalseNull = " + NumberText(record.HaveTrueFalseNull));
+    if (row->block == BlockKind::kBoolean) {
+      out.Raw("    TrueValue         = " + record.TrueValue);
+      out.Raw("    FalseValue        = " + record.FalseValue);
+      out.Raw("    NullValue         = " + record.NullValue);
+    }
+    out.Raw("    FirstDayOfWeek    = " + NumberText(record.FirstDayOfWeek));
+    out.Raw("    FirstWeekOfYear   = " + NumberText(record.FirstWeekOfYear));
+    out.Raw("    LCID              = " + NumberText(record.LCID));
+    out.Raw("    SubFormatType     = " + NumberText(record.SubFormatType));
+  }
+  out.Raw("EndProperty");
+}
+
+}  // namespace tvx
