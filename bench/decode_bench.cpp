@@ -1,0 +1,88 @@
+// Decodes per second in-process: each built decoder on its bundled sample, the whole run of one
+// request (InitProperties, ParseControl, WriteToFile) in memory, offsets on.
+//
+// tvx_bench_decode SAMPLES_DIR [benchmark options]
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "registry.h"
+#include "tvx/decode_run.h"
+
+namespace {
+
+// The sample's bytes from the start position, handed to every run as the file system would.
+class SampleFile final : public tvx::FileSystem {
+ public:
+  SampleFile(const std::string& bytes, double start) {
+    input_.base = start;
+    const auto from = static_cast<std::size_t>(start - 1);
+    if (from < bytes.size()) input_.bytes.assign(bytes.begin() + from, bytes.end());
+  }
+  std::optional<tvx::InputFile> ReadInput(const std::string&, double) override { return input_; }
+  bool WriteOutput(std::string_view, std::string_view) override { return false; }
+
+ private:
+  tvx::InputFile input_;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void Decode(benchmark::State& state, const std::string& deliverable, const std::string& bytes,
+            double start) {
+  auto decoder = tvx::MakeDecoder(deliverable);
+  SampleFile files(bytes, start);
+  tvx::Request request;
+  request.valid = true;
+  request.InputPath = "sample.exe";
+  request.StartOffset = start;
+  request.OffsetFlag = 'Y';
+  std::size_t written = 0;
+  for (auto _ : state) {
+    const tvx::DecodeOutput out = tvx::RunDecode(*decoder, request, files);
+    written += out.listing.size() + out.block.size();
+    benchmark::DoNotOptimize(written);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (argc != 2) {
+    std::cerr << "usage: tvx_bench_decode SAMPLES_DIR [benchmark options]\n";
+    return 2;
+  }
+  const std::string dir = argv[1];
+  std::ifstream list(dir + "/samples.txt");
+  std::string line;
+  int registered = 0;
+  while (std::getline(list, line)) {
+    std::istringstream words(line);
+    std::string deliverable;
+    std::string file;
+    double start = 0;
+    if (line.empty() || line[0] == '#' || !(words >> deliverable >> file >> start)) continue;
+    if (!tvx::MakeDecoder(deliverable)) continue;
+    const std::string bytes = ReadFile(dir + "/" + file);
+    benchmark::RegisterBenchmark(("decode/" + deliverable).c_str(), Decode, deliverable, bytes,
+                                 start);
+    ++registered;
+  }
+  if (registered == 0) {
+    std::cerr << "tvx_bench_decode: no sample of a built decoder in " << dir << "\n";
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

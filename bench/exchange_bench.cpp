@@ -1,0 +1,318 @@
+// The exchange against its floors, measured in one run on one machine:
+//  - requests through one long-lived plug-in process over its POSIX channel (request on
+//    standard input, wait for the reply on standard output), against the I/O floor: the
+//    tvx_io_floor program writing the same two files the same number of times;
+//  - the time from starting a plug-in process to its first reply, against the time to start and
+//    end a trivial program (tvx_trivial, built like the plug-ins; /bin/true for reference).
+// Prints the measurements as JSON; scripts/bench.sh turns them into ratios.
+//
+// tvx_bench_exchange BIN_DIR SAMPLES_DIR BENCH_DIR [REQUESTS [STARTS [ROUNDS]]]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kEndMark = static_cast<char>(255);
+const std::string kReply = std::string("^DONE") + kEndMark;
+const std::string kEnd = std::string("^END") + kEndMark;
+
+std::int64_t Nanoseconds(Clock::duration d) {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+  throw std::runtime_error(what + (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
+}
+
+// A started program whose standard input and output are pipes to us.
+class Process {
+ public:
+  Process(const std::string& program, bool pipes) {
+    int in[2] = {-1, -1};
+    int out[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (pipes) {
+      if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) Fail("pipe");
+      posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+      posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    }
+    char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    const int failed = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (pipes) {
+      close(in[0]);
+      close(out[1]);
+      in_ = in[1];
+      out_ = out[0];
+    }
+    if (failed != 0) {
+      errno = failed;
+      Fail("cannot start " + program);
+    }
+  }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  ~Process() {
+    if (in_ >= 0) close(in_);
+    if (out_ >= 0) close(out_);
+    if (pid_ > 0) Wait();
+  }
+
+  void Send(const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = write(in_, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) Fail("the plug-in stopped reading");
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+  void ExpectReply() {
+    char buffer[16];
+    std::size_t got = 0;
+    while (got < kReply.size()) {
+      const ssize_t n = read(out_, buffer + got, kReply.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) Fail("the plug-in did not reply");
+      got += static_cast<std::size_t>(n);
+    }
+    if (std::string(buffer, got) != kReply) {
+      errno = 0;
+      Fail("the plug-in replied something else");
+    }
+  }
+
+  int Wait() {
+    int raw = 0;
+    while (waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+
+  void End() {
+    Send(kEnd);
+    close(in_);
+    in_ = -1;
+    if (Wait() != 0) {
+      errno = 0;
+      Fail("the plug-in did not end cleanly");
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int in_ = -1;
+  int out_ = -1;
+};
+
+std::string RunForOutput(const std::vector<std::string>& args) {
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) Fail("pipe");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  std::vector<char*> argv;
+  for (const std::string& a : args)
+    argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int failed = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (failed != 0) {
+    errno = failed;
+    Fail("cannot start " + args[0]);
+  }
+  std::string text;
+  char buffer[256];
+  for (;;) {
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(out[0]);
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  if (!WIFEXITED(raw) || WEXITSTATUS(raw) != 0) {
+    errno = 0;
+    Fail(args[0] + " failed");
+  }
+  return text;
+}
+
+std::int64_t Median(std::vector<std::int64_t> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string Json(const std::vector<std::int64_t>& values) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    text += (i ? ", " : "") + std::to_string(values[i]);
+  }
+  return text + "]";
+}
+
+struct Sample {
+  std::string deliverable;
+  std::string file;
+  std::string start;
+};
+
+std::vector<Sample> Samples(const std::string& dir) {
+  std::vector<Sample> samples;
+  std::ifstream list(dir + "/samples.txt");
+  std::string line;
+  while (std::getline(list, line)) {
+    std::istringstream words(line);
+    Sample s;
+    if (line.empty() || line[0] == '#' || !(words >> s.deliverable >> s.file >> s.start)) continue;
+    s.file = dir + "/" + s.file;
+    samples.push_back(s);
+  }
+  return samples;
+}
+
+struct Options {
+  std::string bin;
+  std::string samples;
+  std::string bench;
+  long requests = 10000;
+  long starts = 101;
+  long rounds = 3;
+};
+
+// One deliverable: the exchange and the floor in alternating rounds, then the starts.
+std::string Measure(const Options& o, const Sample& s) {
+  std::string pattern = o.bench + "/run-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp");
+  const fs::path dir = pattern;
+  const fs::path program = dir / (s.deliverable + ".tvx");
+  fs::copy_file(fs::path(o.bin) / (s.deliverable + ".tvx"), program);
+  const std::string request = "%" + fs::absolute(s.file).string() + "#" + s.start + "@Y" + kEndMark;
+
+  std::vector<std::int64_t> exchange;
+  std::vector<std::int64_t> floor;
+  {
+    Process plugin(program.string(), true);
+    for (int i = 0; i < 200; ++i) {  // warm the caches and the files
+      plugin.Send(request);
+      plugin.ExpectReply();
+    }
+    fs::copy_file(dir / "TEVOLIBFILE.TMP", dir / "listing.ref");
+    fs::copy_file(dir / "TEVOLIBFILE2.TMP", dir / "block.ref");
+    for (long r = 0; r < o.rounds; ++r) {
+      const auto t0 = Clock::now();
+      for (long i = 0; i < o.requests; ++i) {
+        plugin.Send(request);
+        plugin.ExpectReply();
+      }
+      exchange.push_back(Nanoseconds(Clock::now() - t0));
+      floor.push_back(std::stoll(
+          RunForOutput({o.bench + "/tvx_io_floor", dir.string(), (dir / "listing.ref").string(),
+                        (dir / "block.ref").string(), std::to_string(o.requests)})));
+    }
+    plugin.End();
+  }
+
+  std::vector<std::int64_t> start;
+  std::vector<std::int64_t> trivial;
+  std::vector<std::int64_t> binTrue;
+  const bool haveTrue = access("/bin/true", X_OK) == 0;
+  for (long i = 0; i < o.starts; ++i) {
+    {
+      const auto t0 = Clock::now();
+      Process p(o.bench + "/tvx_trivial", false);
+      p.Wait();
+      trivial.push_back(Nanoseconds(Clock::now() - t0));
+    }
+    if (haveTrue) {
+      const auto t0 = Clock::now();
+      Process p("/bin/true", false);
+      p.Wait();
+      binTrue.push_back(Nanoseconds(Clock::now() - t0));
+    }
+    {
+      const auto t0 = Clock::now();
+      Process plugin(program.string(), true);
+      plugin.Send(request);
+      plugin.ExpectReply();
+      start.push_back(Nanoseconds(Clock::now() - t0));
+      plugin.End();
+    }
+  }
+  fs::remove_all(dir);
+
+  std::ostringstream json;
+  json << "    {\"deliverable\": \"" << s.deliverable << "\", \"requests\": " << o.requests
+       << ",\n     \"exchange_ns\": " << Json(exchange) << ", \"floor_ns\": " << Json(floor)
+       << ",\n     \"start_to_reply_median_ns\": " << Median(start)
+       << ", \"trivial_median_ns\": " << Median(trivial);
+  if (haveTrue) json << ", \"bin_true_median_ns\": " << Median(binTrue);
+  json << ", \"starts\": " << o.starts << "}";
+  return json.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4 || argc > 7) {
+    std::cerr << "usage: tvx_bench_exchange BIN_DIR SAMPLES_DIR BENCH_DIR [REQUESTS [STARTS "
+                 "[ROUNDS]]]\n";
+    return 2;
+  }
+  Options o;
+  o.bin = argv[1];
+  o.samples = argv[2];
+  o.bench = argv[3];
+  if (argc > 4) o.requests = std::strtol(argv[4], nullptr, 10);
+  if (argc > 5) o.starts = std::strtol(argv[5], nullptr, 10);
+  if (argc > 6) o.rounds = std::strtol(argv[6], nullptr, 10);
+  if (o.requests < 1 || o.starts < 1 || o.rounds < 1) {
+    std::cerr << "tvx_bench_exchange: counts must be at least 1\n";
+    return 2;
+  }
+  try {
+    std::vector<std::string> results;
+    for (const Sample& s : Samples(o.samples)) {
+      if (!fs::exists(fs::path(o.bin) / (s.deliverable + ".tvx"))) continue;
+      results.push_back(Measure(o, s));
+    }
+    std::cout << "{\"results\": [\n";
+    for (std::size_t i = 0; i < results.size(); ++i) {
+      std::cout << results[i] << (i + 1 < results.size() ? ",\n" : "\n");
+    }
+    std::cout << "]}\n";
+  } catch (const std::exception& e) {
+    std::cerr << "tvx_bench_exchange: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

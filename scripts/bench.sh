@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the plug-ins and the benchmarks (Release) and runs them all, printing the ratios:
+#  (a) decodes per second in-process per decoder on its bundled sample (Google Benchmark);
+#  (b) requests per second through one long-lived plug-in against the I/O floor;
+#  (c) the start of a plug-in to its first reply against a trivial program's start and end.
+# Exits non-zero when a target is missed.
+#
+# Environment: TVX_BENCH_BUILD (build directory, default build-bench), TVX_BENCH_REQUESTS
+# (default 10000), TVX_BENCH_STARTS (default 101), TVX_BENCH_ROUNDS (default 3).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TVX_BENCH_BUILD:-$root/build-bench}
+requests=${TVX_BENCH_REQUESTS:-10000}
+starts=${TVX_BENCH_STARTS:-101}
+rounds=${TVX_BENCH_ROUNDS:-3}
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=OFF \
+  -DTVX_SANITIZE=OFF >/dev/null
+cmake --build "$build" -j2 --target tvx_bench >/dev/null
+if [[ ! -x $build/bench/tvx_bench_decode ]]; then
+  echo "bench.sh: the benchmarks were not built (is Google Benchmark installed?)" >&2
+  exit 1
+fi
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+"$build/bench/tvx_bench_decode" "$build/samples" --benchmark_min_time=0.2 \
+  --benchmark_out="$out/decode.json" --benchmark_out_format=json
+"$build/bench/tvx_bench_exchange" "$build/bin" "$build/samples" "$build/bench" \
+  "$requests" "$starts" "$rounds" >"$out/exchange.json"
+python3 "$root/bench/report.py" "$out/decode.json" "$out/exchange.json"
