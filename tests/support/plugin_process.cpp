@@ -1,6 +1,7 @@
 #include "plugin_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -64,6 +65,10 @@ PluginProcess::PluginProcess(const std::string& program, const ProcessOptions& o
     if (options.addressSpaceLimit != 0) {
       const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
       setrlimit(RLIMIT_AS, &limit);
+    }
+    if (options.withoutRoot && geteuid() == 0) {
+      constexpr uid_t kNobody = 65534;
+      if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(125);
     }
     char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
     char* const envp[] = {nullptr};

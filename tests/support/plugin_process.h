@@ -36,6 +36,9 @@ std::string CopyPlugin(std::string_view deliverable, const std::string& director
 struct ProcessOptions {
   std::string workingDirectory = "/";
   std::uint64_t addressSpaceLimit = 0;  // bytes; 0 for none
+  // When the tests run as root: run the program as the user nobody, so that file permissions
+  // hold for it (a read-only directory is read-only). Has no effect for other users.
+  bool withoutRoot = false;
 };
 
 class PluginProcess {

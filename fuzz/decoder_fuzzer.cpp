@@ -1,0 +1,176 @@
+// Fuzz target for one decoder (TVX_FUZZ_DELIVERABLE names it): arbitrary bytes as the program
+// file, decoded from a start position taken from the input, with and without offsets, and the
+// outputs held to the rules every decode keeps whatever the bytes.
+//
+// Input layout:
+//   byte 0      how the start position is chosen, by its low two bits:
+//                 0  the number v itself (0 counts as 1)
+//                 1  1 + v mod (file size + 1): inside the file, or just past its end
+//                 2  file size + 1 + v: past the end of the file
+//                 3  10^15 + v
+//   bytes 1-4   v, 32-bit little-endian
+//   bytes 5-    the program file
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "registry.h"
+#include "tvx/decode_run.h"
+#include "tvx/output.h"
+
+#ifndef TVX_FUZZ_DELIVERABLE
+#error "TVX_FUZZ_DELIVERABLE must name the deliverable whose decoder is fuzzed"
+#endif
+
+namespace tvx::fuzz {
+namespace {
+
+constexpr char kPath[] = "C:\\apps\\program.exe";
+constexpr std::string_view kOffsetLineStart = "  (Offset d/h: ";
+
+std::unique_ptr<Decoder> NewDecoder() {
+  auto decoder = MakeDecoder(TVX_FUZZ_DELIVERABLE);
+  Check(decoder != nullptr, "no decoder for " TVX_FUZZ_DELIVERABLE);
+  return decoder;
+}
+
+struct Run {
+  DecodeOutput out;
+  std::vector<std::string> lines;
+  std::vector<std::string> streamTexts;
+};
+
+Run Decode(Decoder& decoder, MemoryFileSystem& files, double start, char flag, bool watchTexts) {
+  Request request;
+  request.valid = true;
+  request.InputPath = kPath;
+  request.StartOffset = start;
+  request.OffsetFlag = flag;
+  TextReads texts;
+  LineRecorder lines;
+  DecodeHooks hooks;
+  hooks.lines = &lines;
+  if (watchTexts) hooks.reads = &texts;
+  files.reads.clear();
+  Run run{RunDecode(decoder, request, files, hooks), std::move(lines.lines), {}};
+  run.streamTexts = texts.BreakingTexts();
+  Check(files.reads.size() == 1 && files.reads[0].path == kPath && files.reads[0].start == start,
+        "a decode run reads its input other than once, at the requested position");
+  Check(files.writes.empty(), "a decode run wrote a file itself");
+  return run;
+}
+
+// An offset line is "  (Offset d/h: " + decimal + "/" + hexadecimal + ")"; returns the position.
+std::optional<std::uint64_t> OffsetLinePosition(const std::string& line) {
+  if (line.rfind(kOffsetLineStart, 0) != 0 || line.back() != ')') return std::nullopt;
+  const std::string body =
+      line.substr(kOffsetLineStart.size(), line.size() - kOffsetLineStart.size() - 1);
+  const std::size_t slash = body.find('/');
+  if (slash == std::string::npos || slash == 0 || slash > 17) return std::nullopt;
+  std::uint64_t position = 0;
+  for (std::size_t i = 0; i < slash; ++i) {
+    if (body[i] < '0' || body[i] > '9') return std::nullopt;
+    position = position * 10 + static_cast<std::uint64_t>(body[i] - '0');
+  }
+  Check(body.substr(slash + 1) == Hex(position), "an offset line's two numbers differ", line);
+  return position;
+}
+
+void CheckRun(const Run& run, std::size_t fileSize, double start, bool offsets) {
+  const std::string& listing = run.out.listing;
+  const std::string& block = run.out.block;
+  CheckListing(listing, run.lines, run.streamTexts);
+  CheckBlock(block, run.streamTexts);
+  Check(block.rfind(std::string(kLibraryVersionLine) + "\r\n", 0) == 0,
+        "the property block does not start with LibraryVersion3.0", block);
+
+  // Time and space in proportion to the input: every listing line stands for at least one byte
+  // read from the file (or for one of the decoder's fixed fields), and no line is long.
+  const double n = static_cast<double>(fileSize);
+  Check(static_cast<double>(listing.size()) <= 64 * n + 65536, "the listing is out of proportion",
+        listing.substr(0, 2000));
+  Check(static_cast<double>(block.size()) <= 16 * n + 65536, "the block is out of proportion",
+        block.substr(0, 2000));
+  if (run.out.picture) {
+    Check(run.out.picture->size() <= fileSize, "the picture is larger than the input");
+  }
+
+  for (const std::string& line : run.lines) {
+    if (line.rfind(kOffsetLineStart, 0) != 0) continue;
+    const auto position = OffsetLinePosition(line);
+    Check(position.has_value(), "a malformed offset line", line);
+    Check(offsets, "an offset line although no offsets were asked for", line);
+    const double p = static_cast<double>(*position);
+    // A value's position lies at or after the start; reads past the end of the file may move on
+    // by a few counted lengths, never by more than a few times 2^32.
+    Check(p >= start && p <= start + n + 68719476736.0, "an offset line's position is impossible",
+          line);
+  }
+}
+
+std::vector<std::string> WithoutOffsetLines(const std::vector<std::string>& lines) {
+  std::vector<std::string> kept;
+  for (const std::string& line : lines) {
+    if (!OffsetLinePosition(line)) kept.push_back(line);
+  }
+  return kept;
+}
+
+double StartPosition(std::uint8_t how, std::uint32_t v, std::size_t fileSize) {
+  switch (how & 3) {
+    case 0:
+      return v == 0 ? 1.0 : static_cast<double>(v);
+    case 1:
+      return 1.0 + static_cast<double>(v % (static_cast<std::uint64_t>(fileSize) + 1));
+    case 2:
+      return static_cast<double>(fileSize) + 1.0 + static_cast<double>(v);
+    default:
+      return 1e15 + static_cast<double>(v);
+  }
+}
+
+}  // namespace
+}  // namespace tvx::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tvx::fuzz;
+  if (size < 5) return 0;
+  const std::uint32_t v =
+      static_cast<std::uint32_t>(data[1]) | static_cast<std::uint32_t>(data[2]) << 8 |
+      static_cast<std::uint32_t>(data[3]) << 16 | static_cast<std::uint32_t>(data[4]) << 24;
+  MemoryFileSystem files;
+  const std::string& file = files.inputs[kPath] =
+      std::string(reinterpret_cast<const char*>(data + 5), size - 5);
+  const double start = StartPosition(data[0], v, file.size());
+  // Stream texts can only hold a line break when the file does; watching every read is slow.
+  const bool watchTexts = HasLineBreakByte(file);
+
+  auto decoder = NewDecoder();
+  const Run withOffsets = Decode(*decoder, files, start, 'Y', watchTexts);
+  CheckRun(withOffsets, file.size(), start, true);
+  const Run without = Decode(*decoder, files, start, 'N', watchTexts);
+  CheckRun(without, file.size(), start, false);
+
+  // The offset flag adds offset lines and changes nothing else.
+  Check(without.lines == WithoutOffsetLines(withOffsets.lines),
+        "the listing without offsets is not the listing with offsets less its offset lines",
+        without.out.listing);
+  Check(without.out.block == withOffsets.out.block, "the offset flag changes the block");
+  Check(without.out.picture == withOffsets.out.picture, "the offset flag changes the picture");
+
+  // Every run starts from the values of a fresh process: a decoder that first decoded another
+  // stream of the same file gives the same outputs.
+  auto used = NewDecoder();
+  Decode(*used, files, start == 1 ? 2 : 1, 'Y', false);
+  const Run again = Decode(*used, files, start, 'Y', watchTexts);
+  Check(again.out.listing == withOffsets.out.listing, "an earlier run changes the listing",
+        again.out.listing);
+  Check(again.out.block == withOffsets.out.block, "an earlier run changes the block",
+        again.out.block);
+  Check(again.out.picture == withOffsets.out.picture, "an earlier run changes the picture");
+  return 0;
+}
