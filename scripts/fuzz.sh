@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Runs every fuzz target for a bounded time on a clang build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and fails when any target finds something.
+#
+#   scripts/fuzz.sh [SECONDS] [TARGET...]
+#
+# SECONDS is the time per target (default 60); TARGETs are names such as agent or dispatcher
+# (default: every target built). The build goes to build-fuzz (TVX_FUZZ_BUILD overrides it),
+# compiled with clang++-14 (TVX_FUZZ_CXX overrides it).
+#
+# A finding (a crash, a broken output rule, a leak, a time-out or running out of memory) is
+# copied to fuzz/regressions/<target>/ under libFuzzer's name for it (crash-<sha1>, ...); the
+# test suite replays every file there from then on. Commit it together with the fix.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-60}
+[ $# -gt 0 ] && shift
+build=${TVX_FUZZ_BUILD:-$root/build-fuzz}
+cxx=${TVX_FUZZ_CXX:-clang++-14}
+
+if ! command -v "$cxx" >/dev/null; then
+  echo "fuzz.sh: $cxx is missing; install clang-14 (with its libFuzzer and sanitizer runtimes)" >&2
+  exit 2
+fi
+for tool in cmake ninja; do
+  if ! command -v $tool >/dev/null; then echo "fuzz.sh: $tool is missing" >&2; exit 2; fi
+done
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTVX_FUZZ=ON -DTVX_SANITIZE=ON >/dev/null || exit 2
+manifest=$build/fuzz/fuzz_targets.txt
+if [ ! -f "$manifest" ]; then echo "fuzz.sh: no fuzz targets configured" >&2; exit 2; fi
+
+wanted=("$@")
+selected=()
+while read -r name program seeds dictionary; do
+  [ -n "$name" ] || continue
+  if [ ${#wanted[@]} -gt 0 ] && [[ ! " ${wanted[*]} " == *" $name "* ]]; then continue; fi
+  selected+=("$name $program $seeds $dictionary")
+done <"$manifest"
+if [ ${#selected[@]} -eq 0 ]; then echo "fuzz.sh: no such target: ${wanted[*]}" >&2; exit 2; fi
+
+build_targets=()
+for entry in "${selected[@]}"; do build_targets+=("tvx_fuzz_${entry%% *}"); done
+cmake --build "$build" -j2 --target "${build_targets[@]}" || exit 2
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+failed=()
+for entry in "${selected[@]}"; do
+  read -r name program seeds dictionary <<<"$entry"
+  corpus=$build/fuzz/corpus/$name        # what the fuzzer learns; kept between runs
+  findings=$build/fuzz/findings/$name    # this run's findings
+  regressions=$root/fuzz/regressions/$name
+  mkdir -p "$corpus" "$regressions"
+  rm -rf "$findings" && mkdir -p "$findings"
+  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+           -artifact_prefix="$findings/")
+  [ "$dictionary" != "-" ] && options+=(-dict="$dictionary")
+  log=$build/fuzz/$name.log
+  echo "== $name: ${seconds}s"
+  "$program" "${options[@]}" "$corpus" "$seeds" "$regressions" >"$log" 2>&1
+  status=$?
+  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$log" | sed 's/^/   /'
+  kept=$(find "$findings" -type f | wc -l)
+  if [ $status -ne 0 ] || [ "$kept" -ne 0 ]; then
+    echo "!! $name found something (exit status $status); the log is $log"
+    grep -E -A12 'broken rule|ERROR: |runtime error|deadly signal' "$log" | head -40 | sed 's/^/   /'
+    for file in "$findings"/*; do
+      [ -f "$file" ] || continue
+      cp "$file" "$regressions/"
+      echo "   kept as fuzz/regressions/$name/$(basename "$file")"
+    done
+    failed+=("$name")
+  fi
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "fuzz.sh: findings in: ${failed[*]}" >&2
+  exit 1
+fi
+echo "fuzz.sh: no findings in ${#selected[@]} targets"
