@@ -80,9 +80,9 @@ struct FieldCase {
   const char* blockLine;
 };
 
-class AdodcControlBlockField : public ::testing::TestWithParam<FieldCase> {};
+class NavigatorControlBlockField : public ::testing::TestWithParam<FieldCase> {};
 
-TEST_P(AdodcControlBlockField, ListsAndWritesTheValue) {
+TEST_P(NavigatorControlBlockField, ListsAndWritesTheValue) {
   const FieldCase& c = GetParam();
   std::vector<std::uint8_t> bytes = EmptyStream();
   PutLong(bytes, 1 + c.offset, c.raw);
@@ -108,7 +108,7 @@ const FieldCase kModes[] = {
     {kMode, 19, "Mode: 0 - adModeUnknown", "ConnectMode       = 19"},
     {kMode, 4294967295u, "Mode: 0 - adModeUnknown", "ConnectMode       = 4294967295"},
 };
-INSTANTIATE_TEST_SUITE_P(Mode, AdodcControlBlockField, ::testing::ValuesIn(kModes));
+INSTANTIATE_TEST_SUITE_P(Mode, NavigatorControlBlockField, ::testing::ValuesIn(kModes));
 
 const FieldCase kEnumerations[] = {
     {kCursorLocation, 2, "CursorLocation: 2 - adUseServer", "CursorLocation    = 2"},
@@ -149,7 +149,8 @@ const FieldCase kEnumerations[] = {
     {kEnabled, 4294967295u, "Enabled:True", "Enabled           = -1"},
     {kEnabled, 65534, "Enabled:True", "Enabled           = 65534"},
 };
-INSTANTIATE_TEST_SUITE_P(Enumerations, AdodcControlBlockField, ::testing::ValuesIn(kEnumerations));
+INSTANTIATE_TEST_SUITE_P(Enumerations, NavigatorControlBlockField,
+                         ::testing::ValuesIn(kEnumerations));
 
 const FieldCase kNumbersAndColours[] = {
     {kIsolationLevel, 4294967295u, "", "IsolationLevel    = -1"},
@@ -168,7 +169,7 @@ const FieldCase kNumbersAndColours[] = {
     {kForeColor, 0x80000012, "ForeColor: &H80000012&", "ForeColor         = -2147483630"},
     {kForeColor, 4294967295u, "ForeColor: &HFFFFFFFF&", "ForeColor         = -1"},
 };
-INSTANTIATE_TEST_SUITE_P(NumbersAndColours, AdodcControlBlockField,
+INSTANTIATE_TEST_SUITE_P(NumbersAndColours, NavigatorControlBlockField,
                          ::testing::ValuesIn(kNumbersAndColours));
 
 struct FontCase {
@@ -180,10 +181,10 @@ struct FontCase {
   bool strikethrough;
 };
 
-class AdodcFontRecord : public ::testing::TestWithParam<FontCase> {};
+class NavigatorFontRecord : public ::testing::TestWithParam<FontCase> {};
 
 // The record is version byte, 16-bit charset, attribute byte: the charset straddles the words.
-TEST_P(AdodcFontRecord, CharsetAndStyles) {
+TEST_P(NavigatorFontRecord, CharsetAndStyles) {
   const FontCase& c = GetParam();
   std::vector<std::uint8_t> bytes = EmptyStream();
   PutWord(bytes, 1 + kFont, c.a);
@@ -206,7 +207,7 @@ TEST_P(AdodcFontRecord, CharsetAndStyles) {
   EXPECT_TRUE(HasLine(out.block, written("  Strikethrough  = ", c.strikethrough)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Words, AdodcFontRecord,
+INSTANTIATE_TEST_SUITE_P(Words, NavigatorFontRecord,
                          ::testing::Values(FontCase{0x0001, 0x0000, "0", false, false, false},
                                            FontCase{0x0001, 0x0600, "0", true, true, false},
                                            FontCase{0xA201, 0x0000, "162", false, false, false},
@@ -216,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Words, AdodcFontRecord,
                                            FontCase{0x0001, 0xF1FF, "65280", false, false, false}));
 
 // Size, weight and name follow the two words.
-TEST(AdodcFontRecord, SizeWeightAndName) {
+TEST(NavigatorFontRecord, SizeWeightAndName) {
   std::vector<std::uint8_t> bytes = EmptyStream();
   PutWord(bytes, 1 + kFont + 4, 700);
   PutLong(bytes, 1 + kFont + 6, 82500);
@@ -236,7 +237,7 @@ TEST(AdodcFontRecord, SizeWeightAndName) {
 }
 
 // A run after one that set every kind of property writes what a fresh process writes.
-TEST(AdodcInitProperties, ResetsEverything) {
+TEST(NavigatorInitProperties, ResetsEverything) {
   std::vector<std::uint8_t> full = {0x07, 0x00, 0x09, 0x00, 0x03, 1, 0, 2, 0, 3, 0, 4, 0};
   const std::vector<std::uint8_t> rest = EmptyStream();
   full.insert(full.end(), rest.begin(), rest.end() - 1);
