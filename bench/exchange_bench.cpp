@@ -9,6 +9,7 @@
 // tvx_bench_exchange BIN_DIR SAMPLES_DIR BENCH_DIR [REQUESTS [STARTS [ROUNDS]]]
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,6 +41,20 @@ const std::string kEnd = std::string("^END") + kEndMark;
 
 std::int64_t Nanoseconds(Clock::duration d) {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+}
+
+// User and system time.
+std::int64_t CpuNanoseconds(const rusage& usage) {
+  const auto ns = [](const timeval& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_usec * 1000;
+  };
+  return ns(usage.ru_utime) + ns(usage.ru_stime);
+}
+
+std::int64_t SelfCpu() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return CpuNanoseconds(usage);
 }
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -108,11 +123,16 @@ class Process {
 
   int Wait() {
     int raw = 0;
-    while (waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(pid_, &raw, 0, &usage) < 0 && errno == EINTR) {
     }
+    cpu_ = CpuNanoseconds(usage);
     pid_ = -1;
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   }
+
+  // The CPU time the process used, once it has ended.
+  std::int64_t Cpu() const { return cpu_; }
 
   void End() {
     Send(kEnd);
@@ -128,9 +148,10 @@ class Process {
   pid_t pid_ = -1;
   int in_ = -1;
   int out_ = -1;
+  std::int64_t cpu_ = 0;
 };
 
-std::string RunForOutput(const std::vector<std::string>& args) {
+std::string RunForOutput(const std::vector<std::string>& args, std::int64_t* cpu) {
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) Fail("pipe");
   posix_spawn_file_actions_t actions;
@@ -158,7 +179,9 @@ std::string RunForOutput(const std::vector<std::string>& args) {
   }
   close(out[0]);
   int raw = 0;
-  waitpid(pid, &raw, 0);
+  rusage usage{};
+  wait4(pid, &raw, 0, &usage);
+  *cpu += CpuNanoseconds(usage);
   if (!WIFEXITED(raw) || WEXITSTATUS(raw) != 0) {
     errno = 0;
     Fail(args[0] + " failed");
@@ -178,6 +201,68 @@ std::string Json(const std::vector<std::int64_t>& values) {
     text += (i ? ", " : "") + std::to_string(values[i]);
   }
   return text + "]";
+}
+
+// The channel alone: the same request and reply through pipes to a child that only answers,
+// `count` times. This is the part of a request that no file and no decode costs.
+std::int64_t PipeRoundTrips(const std::string& request, long count) {
+  int in[2];
+  int out[2];
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) Fail("pipe");
+  const pid_t pid = fork();
+  if (pid < 0) Fail("fork");
+  if (pid == 0) {
+    close(in[1]);
+    close(out[0]);
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = read(in[0], buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) _exit(0);
+      for (ssize_t i = 0; i < n; ++i) {
+        if (buffer[i] == kEndMark && write(out[1], kReply.data(), kReply.size()) <= 0) _exit(1);
+      }
+    }
+  }
+  close(in[0]);
+  close(out[1]);
+  const auto t0 = Clock::now();
+  for (long i = 0; i < count; ++i) {
+    if (write(in[1], request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+      Fail("write");
+    }
+    char reply[16];
+    std::size_t got = 0;
+    while (got < kReply.size()) {
+      const ssize_t n = read(out[0], reply + got, kReply.size() - got);
+      if (n <= 0) Fail("read");
+      got += static_cast<std::size_t>(n);
+    }
+  }
+  const std::int64_t elapsed = Nanoseconds(Clock::now() - t0);
+  close(in[1]);
+  close(out[0]);
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  return elapsed;
+}
+
+// Reading the input as a plug-in does for every request: stat, open, fstat, one read from the
+// start position to the end, close. Nanoseconds per read.
+std::int64_t InputReads(const std::string& path, long start, long count) {
+  std::vector<char> buffer;
+  const auto t0 = Clock::now();
+  for (long i = 0; i < count; ++i) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) Fail("stat " + path);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 || fstat(fd, &st) != 0) Fail("open " + path);
+    const long size = std::max(0L, static_cast<long>(st.st_size) - (start - 1));
+    buffer.resize(static_cast<std::size_t>(size));
+    if (pread(fd, buffer.data(), buffer.size(), start - 1) != size) Fail("pread " + path);
+    close(fd);
+  }
+  return Nanoseconds(Clock::now() - t0) / count;
 }
 
 struct Sample {
@@ -218,29 +303,45 @@ std::string Measure(const Options& o, const Sample& s) {
   fs::copy_file(fs::path(o.bin) / (s.deliverable + ".tvx"), program);
   const std::string request = "%" + fs::absolute(s.file).string() + "#" + s.start + "@Y" + kEndMark;
 
+  constexpr long kWarmUp = 200;
   std::vector<std::int64_t> exchange;
   std::vector<std::int64_t> floor;
+  std::int64_t pluginCpu = 0;  // per request
+  std::int64_t floorCpu = 0;   // per round of two files
+  std::int64_t driverCpu = 0;  // per request, this program's side of the exchange
   {
     Process plugin(program.string(), true);
-    for (int i = 0; i < 200; ++i) {  // warm the caches and the files
+    for (int i = 0; i < kWarmUp; ++i) {  // warm the caches and the files
       plugin.Send(request);
       plugin.ExpectReply();
     }
     fs::copy_file(dir / "TEVOLIBFILE.TMP", dir / "listing.ref");
     fs::copy_file(dir / "TEVOLIBFILE2.TMP", dir / "block.ref");
     for (long r = 0; r < o.rounds; ++r) {
+      const std::int64_t cpu0 = SelfCpu();
       const auto t0 = Clock::now();
       for (long i = 0; i < o.requests; ++i) {
         plugin.Send(request);
         plugin.ExpectReply();
       }
       exchange.push_back(Nanoseconds(Clock::now() - t0));
+      driverCpu += SelfCpu() - cpu0;
       floor.push_back(std::stoll(
           RunForOutput({o.bench + "/tvx_io_floor", dir.string(), (dir / "listing.ref").string(),
-                        (dir / "block.ref").string(), std::to_string(o.requests)})));
+                        (dir / "block.ref").string(), std::to_string(o.requests)},
+                       &floorCpu)));
     }
     plugin.End();
+    pluginCpu = plugin.Cpu() / (kWarmUp + o.rounds * o.requests);
+    floorCpu /= o.rounds * o.requests;
+    driverCpu /= o.rounds * o.requests;
   }
+
+  std::vector<std::int64_t> channel;
+  for (long r = 0; r < o.rounds; ++r)
+    channel.push_back(PipeRoundTrips(request, o.requests));
+  const std::int64_t inputRead =
+      InputReads(fs::absolute(s.file).string(), std::stol(s.start), o.requests);
 
   std::vector<std::int64_t> start;
   std::vector<std::int64_t> trivial;
@@ -273,6 +374,9 @@ std::string Measure(const Options& o, const Sample& s) {
   std::ostringstream json;
   json << "    {\"deliverable\": \"" << s.deliverable << "\", \"requests\": " << o.requests
        << ",\n     \"exchange_ns\": " << Json(exchange) << ", \"floor_ns\": " << Json(floor)
+       << ",\n     \"cpu_per_request_ns\": {\"plugin\": " << pluginCpu
+       << ", \"driver\": " << driverCpu << ", \"floor\": " << floorCpu << "}"
+       << ",\n     \"channel_ns\": " << Json(channel) << ", \"input_read_ns\": " << inputRead
        << ",\n     \"start_to_reply_median_ns\": " << Median(start)
        << ", \"trivial_median_ns\": " << Median(trivial);
   if (haveTrue) json << ", \"bin_true_median_ns\": " << Median(binTrue);
