@@ -15,16 +15,23 @@ requests=${TVX_BENCH_REQUESTS:-10000}
 starts=${TVX_BENCH_STARTS:-101}
 rounds=${TVX_BENCH_ROUNDS:-3}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=OFF \
-  -DTVX_SANITIZE=OFF >/dev/null
-cmake --build "$build" -j2 --target tvx_bench >/dev/null
+if [[ -x $root/scripts/deps.sh ]]; then "$root/scripts/deps.sh" build; fi
+if ! dpkg -s libbenchmark-dev >/dev/null 2>&1; then
+  echo "bench.sh: Google Benchmark is missing: apt-get install libbenchmark-dev" >&2
+  exit 1
+fi
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=OFF \
+  -DTVX_SANITIZE=OFF && cmake --build "$build" -j2 --target tvx_bench; } >"$out/build.log" 2>&1; then
+  cat "$out/build.log" >&2
+  echo "bench.sh: the build failed" >&2
+  exit 1
+fi
 if [[ ! -x $build/bench/tvx_bench_decode ]]; then
   echo "bench.sh: the benchmarks were not built (is Google Benchmark installed?)" >&2
   exit 1
 fi
-
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
 "$build/bench/tvx_bench_decode" "$build/samples" --benchmark_min_time=0.2 \
   --benchmark_out="$out/decode.json" --benchmark_out_format=json
 "$build/bench/tvx_bench_exchange" "$build/bin" "$build/samples" "$build/bench" \

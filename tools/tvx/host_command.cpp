@@ -47,8 +47,10 @@ std::optional<std::string> FindPlugin(const std::string& plugin) {
     if (IsExecutableFile(plugin)) return plugin;
     return std::nullopt;
   }
+  // Only plug-in programs are looked up here, never tvx itself.
   const std::string dir = ProgramDirectory();
-  std::vector<std::string> names = {plugin, plugin + std::string(kPluginExtension)};
+  std::vector<std::string> names = {plugin + std::string(kPluginExtension)};
+  if (plugin.ends_with(kPluginExtension)) names.push_back(plugin);
   if (auto decoder = MakeDecoder(plugin)) {
     names.push_back(std::string(decoder->Info().name) + std::string(kPluginExtension));
   }

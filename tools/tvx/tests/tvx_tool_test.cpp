@@ -463,6 +463,7 @@ TEST(TvxArguments, ErrorsGoToStandardErrorWithAStatus) {
       {{"host", agent, file, "-1"}, 2, "tvx host: unknown option -1"},
       {{"host", agent, hashed, "1"}, 2, "tvx host: a request cannot carry the path"},
       {{"host", "NoSuchPlugin", file, "1"}, 2, "tvx host: no plug-in program \"NoSuchPlugin\""},
+      {{"host", "tvx", file, "1"}, 2, "tvx host: no plug-in program \"tvx\""},
       {{"host", dir / "nothing.tvx", file, "1"}, 2, "tvx host: no plug-in program"},
       {{"host", agent, missing, "1"}, 1, "tvx host: cannot read \"" + missing + "\""},
   };
