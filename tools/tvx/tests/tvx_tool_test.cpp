@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
+#include <optional>
 #include <sstream>
 
 #include "cases.h"
@@ -215,24 +215,43 @@ struct Explanation {
   std::string stopped;  // the "== stopped ... ==" line
 };
 
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+// A row with bytes: "<decimal>/<hex> | <hex pairs> ...". Nothing for any other line.
+std::optional<Row> ParseRow(const std::string& line) {
+  std::size_t i = line.find_first_not_of(' ');
+  const std::size_t digits = i;
+  while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+    ++i;
+  if (i == digits || i >= line.size() || line[i] != '/') return std::nullopt;
+  const double position = std::stod(line.substr(digits, i - digits));
+  const std::size_t hexStart = ++i;
+  while (i < line.size() && IsHexDigit(line[i]))
+    ++i;
+  EXPECT_EQ(std::stoull(line.substr(hexStart, i - hexStart), nullptr, 16),
+            static_cast<std::uint64_t>(position))
+      << line;
+  if (line.compare(i, 3, " | ") != 0) return std::nullopt;
+  i += 3;
+  Row row{position, {}};
+  while (i + 1 < line.size() && IsHexDigit(line[i]) && IsHexDigit(line[i + 1]) &&
+         (i + 2 == line.size() || line[i + 2] == ' ')) {
+    row.bytes.push_back(static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16)));
+    i += 3;
+  }
+  if (row.bytes.empty()) return std::nullopt;
+  return row;
+}
+
 Explanation ParseExplanation(const std::string& text) {
-  static const std::regex kRow(R"(^ *(\d+)/([0-9A-F]+) \| ((?:[0-9A-F]{2} )*[0-9A-F]{2})\b.*$)");
   Explanation e;
   std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     e.lines.push_back(line);
-    std::smatch m;
-    if (std::regex_match(line, m, kRow)) {
-      const double position = std::stod(m[1].str());
-      EXPECT_EQ(std::stoull(m[2].str(), nullptr, 16), static_cast<std::uint64_t>(position)) << line;
-      std::string bytes;
-      std::istringstream hex(m[3].str());
-      std::string pair;
-      while (hex >> pair)
-        bytes.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
-      e.rows.push_back({position, bytes});
-    }
+    if (const std::optional<Row> row = ParseRow(line)) e.rows.push_back(*row);
     if (line.rfind("== stopped", 0) == 0) e.stopped = line;
   }
   return e;
