@@ -76,7 +76,7 @@ Decoded DecodeFresh(const Fields& fields) {
   return Decode(decoder, Stream(fields));
 }
 
-TEST(CommSettings, ParityListsItsNameAndKeepsTheWord) {
+TEST(SerialLinkSettings, ParityListsItsNameAndKeepsTheWord) {
   const std::pair<std::string, std::string> cases[] = {
       {"0", "Parity: None"}, {"1", "Parity: Odd"},  {"2", "Parity: Even"},
       {"3", "Parity: Even"}, {"4", "Parity: Even"}, {"65535", "Parity: Even"},
@@ -90,7 +90,7 @@ TEST(CommSettings, ParityListsItsNameAndKeepsTheWord) {
   }
 }
 
-TEST(CommSettings, HandshakingListsItsNameAndKeepsTheWord) {
+TEST(SerialLinkSettings, HandshakingListsItsNameAndKeepsTheWord) {
   const std::pair<std::string, std::string> cases[] = {
       {"0", "Handshaking: 0 - comNone"},       {"1", "Handshaking: 1 - comXOnXoff"},
       {"2", "Handshaking: 2 - comRTS"},        {"3", "Handshaking: 3 - comRTSXOnXoff"},
@@ -105,7 +105,7 @@ TEST(CommSettings, HandshakingListsItsNameAndKeepsTheWord) {
   }
 }
 
-TEST(CommSettings, ParityReplaceListsTheCharacterOfItsLowByteAndWritesTheCode) {
+TEST(SerialLinkSettings, ParityReplaceListsTheCharacterOfItsLowByteAndWritesTheCode) {
   const struct {
     std::string word, line, stored;
   } cases[] = {
@@ -123,7 +123,7 @@ TEST(CommSettings, ParityReplaceListsTheCharacterOfItsLowByteAndWritesTheCode) {
   }
 }
 
-TEST(CommFlagWord, FiveLinesAndStoredValues) {
+TEST(SerialLinkFlagWord, FiveLinesAndStoredValues) {
   const struct {
     std::string word;
     std::vector<std::string> lines;
@@ -162,7 +162,7 @@ TEST(CommFlagWord, FiveLinesAndStoredValues) {
   }
 }
 
-TEST(CommSectionB, SignedPositionsInStreamOrderAndTheStopLine) {
+TEST(SerialLinkSectionB, SignedPositionsInStreamOrderAndTheStopLine) {
   Fields fields;
   fields.sectionB = "3A l:240 39 l:-225 00 39 l:5";
   const Decoded d = DecodeFresh(fields);
@@ -172,7 +172,7 @@ TEST(CommSectionB, SignedPositionsInStreamOrderAndTheStopLine) {
   EXPECT_EQ(BlockValue(d, "Top"), "240");
 }
 
-TEST(CommRuns, InitPropertiesRestoresEveryNewProcessValue) {
+TEST(SerialLinkRuns, InitPropertiesRestoresEveryNewProcessValue) {
   CommDecoder fresh;
   fresh.InitProperties();
   const Decoded empty = Decode(fresh, "");
@@ -201,7 +201,7 @@ TEST(CommRuns, InitPropertiesRestoresEveryNewProcessValue) {
   EXPECT_EQ(Decode(decoder, "").block, expected);
 }
 
-TEST(CommRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
+TEST(SerialLinkRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
   CommDecoder decoder;
   decoder.InitProperties();
   const Decoded d = Decode(decoder, "2D z:16 l:1005 l:1005 l:0 l:393216 w:0 w:2");

@@ -74,7 +74,7 @@ std::string BlockValue(const Decoded& d, const std::string& name) {
   return {};
 }
 
-TEST(CommonDialogFlagLong, SixLinesAndStoredTexts) {
+TEST(PickerFlagLong, SixLinesAndStoredTexts) {
   struct Case {
     std::string flags;
     std::vector<std::string> lines;
@@ -120,7 +120,7 @@ TEST(CommonDialogFlagLong, SixLinesAndStoredTexts) {
   }
 }
 
-TEST(CommonDialogFontSize, SinglePrecisionBitPatterns) {
+TEST(PickerFontSize, SinglePrecisionBitPatterns) {
   const std::pair<std::string, std::string> cases[] = {
       {"l:0x41040000", "8.25"},
       {"l:0x41400000", "12"},
@@ -148,7 +148,7 @@ TEST(CommonDialogFontSize, SinglePrecisionBitPatterns) {
   }
 }
 
-TEST(CommonDialogControlBlock, OrientationAndUnsignedColour) {
+TEST(PickerControlBlock, OrientationAndUnsignedColour) {
   const struct {
     std::string orientation, line, stored;
   } orientations[] = {
@@ -187,7 +187,7 @@ TEST(CommonDialogControlBlock, OrientationAndUnsignedColour) {
   }
 }
 
-TEST(CommonDialogPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
+TEST(PickerPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
   const struct {
     std::string maskAndTexts;
     std::vector<std::string> lines;  // from the first text line to the end
@@ -218,7 +218,7 @@ TEST(CommonDialogPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
   }
 }
 
-TEST(CommonDialogPresenceMask, TextValuesInTheBlockAreQuotedWithInnerQuotesDoubled) {
+TEST(PickerPresenceMask, TextValuesInTheBlockAreQuotedWithInnerQuotesDoubled) {
   CommonDialogDecoder decoder;
   decoder.InitProperties();
   Fields fields;
@@ -229,7 +229,7 @@ TEST(CommonDialogPresenceMask, TextValuesInTheBlockAreQuotedWithInnerQuotesDoubl
   EXPECT_EQ(BlockValue(d, "FileName"), "\"\"");
 }
 
-TEST(CommonDialogRuns, InitPropertiesRestoresEveryNewProcessValue) {
+TEST(PickerRuns, InitPropertiesRestoresEveryNewProcessValue) {
   CommonDialogDecoder fresh;
   fresh.InitProperties();
   const Decoded empty = Decode(fresh, "");  // nothing to read: the block shows the start values
@@ -266,7 +266,7 @@ TEST(CommonDialogRuns, InitPropertiesRestoresEveryNewProcessValue) {
   EXPECT_EQ(empty.listing, std::vector<std::string>{"Unexpected end of file"});
 }
 
-TEST(CommonDialogRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
+TEST(PickerRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
   CommonDialogDecoder decoder;
   decoder.InitProperties();
   // Section A, the header, the extent and the first byte of item 4 only.
