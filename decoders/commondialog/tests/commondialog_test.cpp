@@ -55,12 +55,8 @@ std::string Stream(const Fields& f) {
          f.sectionB;
 }
 
-// Listing lines 1-6 hold the flag long's lines, 15 the orientation, 18 the font size, 19 the
-// colour; the texts follow from line 20.
-constexpr std::size_t kFlagLines = 0;
-constexpr std::size_t kOrientationLine = 14;
+// Listing lines 1-6 hold the flag long's lines, 18 the font size; the texts follow from line 20.
 constexpr std::size_t kFontSizeLine = 17;
-constexpr std::size_t kColourLine = 18;
 constexpr std::size_t kFirstTextLine = 19;
 
 std::string BlockValue(const Decoded& d, const std::string& name) {
@@ -148,45 +144,6 @@ TEST(PickerFontSize, SinglePrecisionBitPatterns) {
   }
 }
 
-TEST(PickerControlBlock, OrientationAndUnsignedColour) {
-  const struct {
-    std::string orientation, line, stored;
-  } orientations[] = {
-      {"l:0", "Orientation: 2 - cdLandscape", "0"},
-      {"l:1", "Orientation: 1 - cdPortrait", "1"},
-      {"l:2", "Orientation: 2 - cdLandscape", "2"},
-      {"l:3", "Orientation: 2 - cdLandscape", "3"},
-      {"l:4294967295", "Orientation: 2 - cdLandscape", "4294967295"},
-  };
-  for (const auto& c : orientations) {
-    CommonDialogDecoder decoder;
-    decoder.InitProperties();
-    Fields fields;
-    fields.orientation = c.orientation;
-    const Decoded d = Decode(decoder, Stream(fields));
-    EXPECT_EQ(d.listing.at(kOrientationLine), c.line);
-    EXPECT_EQ(d.block.back(), "Orientation       = " + c.stored);
-  }
-  const struct {
-    std::string color, line, stored;
-  } colours[] = {
-      {"l:0", "Color: &H00000000&", "0"},
-      {"l:255", "Color: &H000000FF&", "255"},
-      {"l:16777215", "Color: &H00FFFFFF&", "16777215"},
-      {"l:0x80000005", "Color: &H80000005&", "2147483653"},
-      {"l:0xFFFFFFFF", "Color: &HFFFFFFFF&", "4294967295"},
-  };
-  for (const auto& c : colours) {
-    CommonDialogDecoder decoder;
-    decoder.InitProperties();
-    Fields fields;
-    fields.color = c.color;
-    const Decoded d = Decode(decoder, Stream(fields));
-    EXPECT_EQ(d.listing.at(kColourLine), c.line);
-    EXPECT_EQ(BlockValue(d, "Color"), c.stored);
-  }
-}
-
 TEST(PickerPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
   const struct {
     std::string maskAndTexts;
@@ -216,17 +173,6 @@ TEST(PickerPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
     expected.push_back("Left: 120");  // section B follows the last text directly
     EXPECT_EQ(lines, expected);
   }
-}
-
-TEST(PickerPresenceMask, TextValuesInTheBlockAreQuotedWithInnerQuotesDoubled) {
-  CommonDialogDecoder decoder;
-  decoder.InitProperties();
-  Fields fields;
-  fields.maskAndTexts = "l:8 l:9 u\"\\\"All\\\"|*.*\"";
-  const Decoded d = Decode(decoder, Stream(fields));
-  EXPECT_EQ(d.listing.at(kFirstTextLine), "Filter:\"All\"|*.*");
-  EXPECT_EQ(BlockValue(d, "Filter"), "\"\"\"All\"\"|*.*\"");
-  EXPECT_EQ(BlockValue(d, "FileName"), "\"\"");
 }
 
 TEST(PickerRuns, InitPropertiesRestoresEveryNewProcessValue) {
