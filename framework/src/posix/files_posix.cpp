@@ -79,8 +79,12 @@ class PosixFileSystem final : public FileSystem {
     // Written in place and then cut to length: replacing a file by truncating it first makes
     // some file systems wait for the disk at close. Never follows a link out of the directory,
     // never opens anything but a regular file.
-    FileDescriptor fd(
-        open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int raw = open(path.c_str(), flags, 0666);
+    // An earlier file that cannot be opened for writing (read-only, or a link) must not stay
+    // behind looking like this run's: remove it and create the file anew.
+    if (raw < 0 && unlink(path.c_str()) == 0) raw = open(path.c_str(), flags | O_EXCL, 0666);
+    FileDescriptor fd(raw);
     if (!fd.valid()) return false;
     if (!IsRegular(fd.get())) return false;
     std::size_t done = 0;
