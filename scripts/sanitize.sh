@@ -5,12 +5,15 @@
 #
 #   scripts/sanitize.sh
 #
-# The build goes to build-asan (TVX_SANITIZE_BUILD overrides it) with the default C++ compiler
-# (set CXX to choose another). Any sanitizer report fails the test that caused it.
+# The build goes to build-asan (TVX_SANITIZE_BUILD overrides it), compiled with clang++-14 where
+# it is installed, as the fuzzers are (GCC 12 reports uninitialised-use false positives inside
+# libstdc++ under AddressSanitizer); set CXX to choose another compiler. Any sanitizer report
+# fails the test that caused it.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TVX_SANITIZE_BUILD:-$root/build-asan}
+if [ -z "${CXX:-}" ] && command -v clang++-14 >/dev/null; then export CXX=clang++-14; fi
 
 for tool in cmake ninja; do
   if ! command -v $tool >/dev/null; then echo "sanitize.sh: $tool is missing" >&2; exit 2; fi

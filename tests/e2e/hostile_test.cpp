@@ -428,6 +428,31 @@ TEST(HostileChannel, ReadOnlyOutputDirectory) {
   EXPECT_EQ(hexstream::ReadFile(path), stream) << "the input was changed";
 }
 
+TEST(HostileChannel, OutputFilesThatCannotBeWrittenAreNeverLeftStale) {
+  REQUIRE_BUILT("EMBEDHOST.Embedder");
+  Inputs inputs;
+  const std::string path =
+      inputs.Write("icon.exe", hexstream::Parse("0A l:12 r:8:00 \"icon\" 2D z:16 l:10 l:20 FF"));
+  Plugin plugin("EMBEDHOST.Embedder", /*withoutRoot=*/true);
+  // The directory can be written, the earlier run's files cannot.
+  fs::permissions(plugin.home().path(), fs::perms::all);
+  for (const std::string& name : {kListingName, kBlockName, kPictureName}) {
+    hexstream::WriteFile(plugin.home() / name, "stale\r\n");
+    fs::permissions(plugin.home() / name,
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  }
+  ASSERT_TRUE(plugin.Ask(Request(path, "1", 'N')));
+  // Each file holds this run's bytes or is missing; never the earlier run's.
+  const std::string listing = plugin.Listing();
+  const std::string block = plugin.Block();
+  const std::string picture = plugin.Picture();
+  EXPECT_TRUE(listing == "<missing>" || listing == "DragIcon: TEVOGRAPHICFILE1.TMP\r\n") << listing;
+  EXPECT_TRUE(block == "<missing>" || block.rfind("LibraryVersion3.0\r\nDragIcon ", 0) == 0)
+      << block;
+  EXPECT_TRUE(picture == "<missing>" || picture == "icon") << picture;
+  plugin.End();
+}
+
 TEST(HostileChannel, EndOfInputEndsTheProgram) {
   REQUIRE_BUILT("PERSONA.Persona");
   Inputs inputs;
