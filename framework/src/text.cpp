@@ -1,7 +1,9 @@
 #include "tvx/text.h"
 
 #include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 namespace tvx {
@@ -11,6 +13,13 @@ std::string NumberText(double value) {
   if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
   if (value == 0) return "0";  // negative zero too
   char buffer[40];
+  // Whole numbers of at most 15 digits, nearly every number a stream holds, print as their
+  // digits under "%.15G" too; printing them directly saves most of a decode's time.
+  if (std::abs(value) < 1e15 && std::trunc(value) == value) {
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer,
+                                            static_cast<std::int64_t>(value));
+    if (error == std::errc()) return std::string(buffer, end);
+  }
   const int n = std::snprintf(buffer, sizeof buffer, "%.15G", value);
   return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
 }
