@@ -1,12 +1,18 @@
 // The exchange against its floors, measured in one run on one machine:
-//  - requests through one long-lived plug-in process over its POSIX channel (request on
-//    standard input, wait for the reply on standard output), against the I/O floor: the
-//    tvx_io_floor program writing the same two files the same number of times;
+//  - requests through one long-lived plug-in process over its POSIX channel (requests on
+//    standard input, replies on standard output), in two modes:
+//      lock-step: send one request, wait for its reply, repeat; each request then also pays the
+//        operating system's wake-up of two processes in turn, which a single process never pays;
+//      throughput: keep a window of requests in flight, sending one more for every reply, so the
+//        plug-in never waits for the driver; this is the plug-in's own request rate;
+//    against the I/O floor: the tvx_io_floor program writing the same two files the same number
+//    of times. The rounds alternate; after every run the files must hold exactly the bytes the
+//    floor writes.
 //  - the time from starting a plug-in process to its first reply, against the time to start and
 //    end a trivial program (tvx_trivial, built like the plug-ins; /bin/true for reference).
 // Prints the measurements as JSON; scripts/bench.sh turns them into ratios.
 //
-// tvx_bench_exchange BIN_DIR SAMPLES_DIR BENCH_DIR [REQUESTS [STARTS [ROUNDS]]]
+// tvx_bench_exchange BIN_DIR SAMPLES_DIR BENCH_DIR [REQUESTS [STARTS [ROUNDS [WINDOW]]]]
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -57,8 +63,68 @@ std::int64_t SelfCpu() {
   return CpuNanoseconds(usage);
 }
 
+// The time a running process has spent on a CPU so far, to the nanosecond (the first field of
+// /proc/PID/schedstat); -1 where the system does not tell.
+std::int64_t OnCpuNanoseconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
+  std::int64_t ns = -1;
+  if (!(stat >> ns)) return -1;
+  return ns;
+}
+
 [[noreturn]] void Fail(const std::string& what) {
   throw std::runtime_error(what + (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
+}
+
+void SendAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Fail("the plug-in stopped reading");
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+// Sends `request` on `to` `count` times, keeping up to `window` requests in flight: writes
+// requests ahead, reads the replies from `from` as they come and sends one more request for
+// every reply, until all have been answered. Every reply must be exactly kReply, one per request.
+// With a window of 1 this is the lock-step exchange.
+void StreamRequests(int to, int from, const std::string& request, long count, long window) {
+  long sent = 0;
+  long answered = 0;
+  std::size_t matched = 0;  // bytes of the current reply seen so far
+  std::string batch;
+  const auto topUp = [&] {
+    const long n = std::min(count - sent, window - (sent - answered));
+    if (n <= 0) return;
+    batch.clear();
+    for (long i = 0; i < n; ++i)
+      batch += request;
+    SendAll(to, batch);
+    sent += n;
+  };
+  topUp();
+  char buffer[4096];
+  while (answered < count) {
+    const ssize_t n = read(from, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Fail("the plug-in did not reply");
+    for (ssize_t i = 0; i < n; ++i) {
+      if (buffer[i] != kReply[matched]) {
+        errno = 0;
+        Fail("the plug-in replied something else");
+      }
+      if (++matched == kReply.size()) {
+        matched = 0;
+        ++answered;
+      }
+    }
+    if (answered > sent) {
+      errno = 0;
+      Fail("the plug-in replied more often than it was asked");
+    }
+    topUp();
+  }
 }
 
 // A started program whose standard input and output are pipes to us.
@@ -96,15 +162,7 @@ class Process {
     if (pid_ > 0) Wait();
   }
 
-  void Send(const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = write(in_, bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) Fail("the plug-in stopped reading");
-      done += static_cast<std::size_t>(n);
-    }
-  }
+  void Send(const std::string& bytes) { SendAll(in_, bytes); }
 
   void ExpectReply() {
     char buffer[16];
@@ -121,18 +179,20 @@ class Process {
     }
   }
 
+  // Keeps up to `window` requests in flight until `count` have been answered.
+  void Stream(const std::string& request, long count, long window) {
+    StreamRequests(in_, out_, request, count, window);
+  }
+
+  pid_t pid() const { return pid_; }
+
   int Wait() {
     int raw = 0;
-    rusage usage{};
-    while (wait4(pid_, &raw, 0, &usage) < 0 && errno == EINTR) {
+    while (waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
     }
-    cpu_ = CpuNanoseconds(usage);
     pid_ = -1;
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   }
-
-  // The CPU time the process used, once it has ended.
-  std::int64_t Cpu() const { return cpu_; }
 
   void End() {
     Send(kEnd);
@@ -148,7 +208,6 @@ class Process {
   pid_t pid_ = -1;
   int in_ = -1;
   int out_ = -1;
-  std::int64_t cpu_ = 0;
 };
 
 std::string RunForOutput(const std::vector<std::string>& args, std::int64_t* cpu) {
@@ -204,8 +263,9 @@ std::string Json(const std::vector<std::int64_t>& values) {
 }
 
 // The channel alone: the same request and reply through pipes to a child that only answers,
-// `count` times. This is the part of a request that no file and no decode costs.
-std::int64_t PipeRoundTrips(const std::string& request, long count) {
+// `count` times, `window` requests in flight (1: lock-step). This is the part of a request that
+// no file and no decode costs.
+std::int64_t BareChannel(const std::string& request, long count, long window) {
   int in[2];
   int out[2];
   if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) Fail("pipe");
@@ -227,18 +287,7 @@ std::int64_t PipeRoundTrips(const std::string& request, long count) {
   close(in[0]);
   close(out[1]);
   const auto t0 = Clock::now();
-  for (long i = 0; i < count; ++i) {
-    if (write(in[1], request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
-      Fail("write");
-    }
-    char reply[16];
-    std::size_t got = 0;
-    while (got < kReply.size()) {
-      const ssize_t n = read(out[0], reply + got, kReply.size() - got);
-      if (n <= 0) Fail("read");
-      got += static_cast<std::size_t>(n);
-    }
-  }
+  StreamRequests(in[1], out[0], request, count, window);
   const std::int64_t elapsed = Nanoseconds(Clock::now() - t0);
   close(in[1]);
   close(out[0]);
@@ -292,7 +341,51 @@ struct Options {
   long requests = 10000;
   long starts = 101;
   long rounds = 3;
+  long window = 32;
 };
+
+// The files a request writes: the listing, the block and, where the stream holds one, the
+// picture. The floor writes the first two.
+const std::vector<std::string> kOutputFiles = {"TEVOLIBFILE.TMP", "TEVOLIBFILE2.TMP",
+                                               "TEVOGRAPHICFILE1.TMP"};
+const std::vector<std::string> kFloorFiles = {"TEVOLIBFILE.TMP", "TEVOLIBFILE2.TMP"};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+// Overwrites each of the files `names` present in `dir` with other bytes, longer than the file's,
+// the way the floor writes (in place, then cut to length), so that a run that did not write a file
+// leaves it visibly wrong.
+void Spoil(const fs::path& dir, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    const fs::path path = dir / name;
+    if (!fs::exists(path)) continue;
+    const std::string bytes(fs::file_size(path) + 7, '~');
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) Fail("open " + path.string());
+    const bool ok = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+                    ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    if (close(fd) != 0 || !ok) Fail("spoil " + path.string());
+  }
+}
+
+// The files `names` in `dir` must hold exactly the reference bytes: the listing and block the
+// floor writes (and, where the sample has one, the picture the warm-up wrote).
+void CheckFiles(const fs::path& dir, const std::vector<std::string>& names,
+                const std::string& after) {
+  for (const std::string& name : names) {
+    const fs::path ref = dir / (name + ".ref");
+    if (!fs::exists(ref)) continue;
+    if (ReadAll(dir / name) != ReadAll(ref)) {
+      errno = 0;
+      Fail(name + " after " + after + " differs from the reference");
+    }
+  }
+}
 
 // One deliverable: the exchange and the floor in alternating rounds, then the starts.
 std::string Measure(const Options& o, const Sample& s) {
@@ -304,42 +397,68 @@ std::string Measure(const Options& o, const Sample& s) {
   const std::string request = "%" + fs::absolute(s.file).string() + "#" + s.start + "@Y" + kEndMark;
 
   constexpr long kWarmUp = 200;
-  std::vector<std::int64_t> exchange;
+  std::vector<std::int64_t> lockstep;  // nanoseconds per run of o.requests, one per round
+  std::vector<std::int64_t> stream;
   std::vector<std::int64_t> floor;
-  std::int64_t pluginCpu = 0;  // per request
-  std::int64_t floorCpu = 0;   // per round of two files
-  std::int64_t driverCpu = 0;  // per request, this program's side of the exchange
+  // CPU per request: the plug-in's (on-CPU time), this program's side of the exchange, the floor's.
+  std::int64_t pluginLockstepCpu = 0;
+  std::int64_t pluginStreamCpu = 0;
+  std::int64_t driverLockstepCpu = 0;
+  std::int64_t driverStreamCpu = 0;
+  std::int64_t floorCpu = 0;
   {
     Process plugin(program.string(), true);
     for (int i = 0; i < kWarmUp; ++i) {  // warm the caches and the files
       plugin.Send(request);
       plugin.ExpectReply();
     }
-    fs::copy_file(dir / "TEVOLIBFILE.TMP", dir / "listing.ref");
-    fs::copy_file(dir / "TEVOLIBFILE2.TMP", dir / "block.ref");
-    for (long r = 0; r < o.rounds; ++r) {
-      const std::int64_t cpu0 = SelfCpu();
-      const auto t0 = Clock::now();
-      for (long i = 0; i < o.requests; ++i) {
-        plugin.Send(request);
-        plugin.ExpectReply();
+    for (const std::string& name : kFloorFiles) {
+      if (!fs::exists(dir / name)) {
+        errno = 0;
+        Fail(s.deliverable + " wrote no " + name);
       }
-      exchange.push_back(Nanoseconds(Clock::now() - t0));
-      driverCpu += SelfCpu() - cpu0;
-      floor.push_back(std::stoll(
-          RunForOutput({o.bench + "/tvx_io_floor", dir.string(), (dir / "listing.ref").string(),
-                        (dir / "block.ref").string(), std::to_string(o.requests)},
-                       &floorCpu)));
+    }
+    for (const std::string& name : kOutputFiles) {
+      if (fs::exists(dir / name)) fs::copy_file(dir / name, dir / (name + ".ref"));
+    }
+    const std::vector<std::string> floorArgs = {
+        o.bench + "/tvx_io_floor", dir.string(), (dir / "TEVOLIBFILE.TMP.ref").string(),
+        (dir / "TEVOLIBFILE2.TMP.ref").string(), std::to_string(o.requests)};
+    // One timed run of the plug-in with `window` requests in flight; the files are checked after.
+    const auto run = [&](long window, std::vector<std::int64_t>& times, std::int64_t& pluginCpu,
+                         std::int64_t& driverCpu, const char* name) {
+      Spoil(dir, kOutputFiles);
+      const std::int64_t plugin0 = OnCpuNanoseconds(plugin.pid());
+      const std::int64_t driver0 = SelfCpu();
+      const auto t0 = Clock::now();
+      plugin.Stream(request, o.requests, window);
+      times.push_back(Nanoseconds(Clock::now() - t0));
+      driverCpu += SelfCpu() - driver0;
+      pluginCpu += OnCpuNanoseconds(plugin.pid()) - plugin0;
+      CheckFiles(dir, kOutputFiles, name);
+    };
+    for (long r = 0; r < o.rounds; ++r) {
+      run(1, lockstep, pluginLockstepCpu, driverLockstepCpu, "the lock-step run");
+      run(o.window, stream, pluginStreamCpu, driverStreamCpu, "the throughput run");
+      Spoil(dir, kFloorFiles);
+      floor.push_back(std::stoll(RunForOutput(floorArgs, &floorCpu)));
+      CheckFiles(dir, kFloorFiles, "the floor");
     }
     plugin.End();
-    pluginCpu = plugin.Cpu() / (kWarmUp + o.rounds * o.requests);
-    floorCpu /= o.rounds * o.requests;
-    driverCpu /= o.rounds * o.requests;
+    const long total = o.rounds * o.requests;
+    pluginLockstepCpu /= total;
+    pluginStreamCpu /= total;
+    driverLockstepCpu /= total;
+    driverStreamCpu /= total;
+    floorCpu /= total;
   }
 
   std::vector<std::int64_t> channel;
-  for (long r = 0; r < o.rounds; ++r)
-    channel.push_back(PipeRoundTrips(request, o.requests));
+  std::vector<std::int64_t> channelStream;
+  for (long r = 0; r < o.rounds; ++r) {
+    channel.push_back(BareChannel(request, o.requests, 1));
+    channelStream.push_back(BareChannel(request, o.requests, o.window));
+  }
   const std::int64_t inputRead =
       InputReads(fs::absolute(s.file).string(), std::stol(s.start), o.requests);
 
@@ -373,10 +492,14 @@ std::string Measure(const Options& o, const Sample& s) {
 
   std::ostringstream json;
   json << "    {\"deliverable\": \"" << s.deliverable << "\", \"requests\": " << o.requests
-       << ",\n     \"exchange_ns\": " << Json(exchange) << ", \"floor_ns\": " << Json(floor)
-       << ",\n     \"cpu_per_request_ns\": {\"plugin\": " << pluginCpu
-       << ", \"driver\": " << driverCpu << ", \"floor\": " << floorCpu << "}"
-       << ",\n     \"channel_ns\": " << Json(channel) << ", \"input_read_ns\": " << inputRead
+       << ", \"window\": " << o.window << ",\n     \"lockstep_ns\": " << Json(lockstep)
+       << ", \"stream_ns\": " << Json(stream) << ", \"floor_ns\": " << Json(floor)
+       << ",\n     \"cpu_per_request_ns\": {\"plugin_lockstep\": " << pluginLockstepCpu
+       << ", \"plugin_stream\": " << pluginStreamCpu
+       << ", \"driver_lockstep\": " << driverLockstepCpu
+       << ", \"driver_stream\": " << driverStreamCpu << ", \"floor\": " << floorCpu << "}"
+       << ",\n     \"channel_ns\": " << Json(channel)
+       << ", \"channel_stream_ns\": " << Json(channelStream) << ", \"input_read_ns\": " << inputRead
        << ",\n     \"start_to_reply_median_ns\": " << Median(start)
        << ", \"trivial_median_ns\": " << Median(trivial);
   if (haveTrue) json << ", \"bin_true_median_ns\": " << Median(binTrue);
@@ -387,9 +510,9 @@ std::string Measure(const Options& o, const Sample& s) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4 || argc > 7) {
+  if (argc < 4 || argc > 8) {
     std::cerr << "usage: tvx_bench_exchange BIN_DIR SAMPLES_DIR BENCH_DIR [REQUESTS [STARTS "
-                 "[ROUNDS]]]\n";
+                 "[ROUNDS [WINDOW]]]]\n";
     return 2;
   }
   Options o;
@@ -399,7 +522,8 @@ int main(int argc, char** argv) {
   if (argc > 4) o.requests = std::strtol(argv[4], nullptr, 10);
   if (argc > 5) o.starts = std::strtol(argv[5], nullptr, 10);
   if (argc > 6) o.rounds = std::strtol(argv[6], nullptr, 10);
-  if (o.requests < 1 || o.starts < 1 || o.rounds < 1) {
+  if (argc > 7) o.window = std::strtol(argv[7], nullptr, 10);
+  if (o.requests < 1 || o.starts < 1 || o.rounds < 1 || o.window < 1) {
     std::cerr << "tvx_bench_exchange: counts must be at least 1\n";
     return 2;
   }

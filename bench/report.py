@@ -27,50 +27,75 @@ def main():
         scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[b["time_unit"]]
         decode_ns[name] = b["real_time"] * scale
 
+    # Per request, in nanoseconds, median of the rounds.
+    def per_request(r, key):
+        return statistics.median(r[key]) / r["requests"]
+
     print()
     print("(a) decodes in-process, per decoder on its bundled sample")
     print(f"    {'deliverable':<20} {'decodes/s':>12} {'share of a request':>20}")
-    per_request = {}
-    for r in exchange:
-        per_request[r["deliverable"]] = statistics.median(r["exchange_ns"]) / r["requests"]
+    stream_ns = {r["deliverable"]: per_request(r, "stream_ns") for r in exchange}
     for name, ns in decode_ns.items():
-        share = f"{ns / per_request[name]:.3f}" if name in per_request else "-"
+        share = f"{ns / stream_ns[name]:.3f}" if name in stream_ns else "-"
         print(f"    {name:<20} {1e9 / ns:>12,.0f} {share:>20}")
-    print("    share of a request = in-process decode time / one request through the plug-in")
+    print("    share of a request = in-process decode time / time per request through the plug-in")
+    print("    in throughput mode (b)")
 
+    window = exchange[0]["window"] if exchange else 0
     print()
     print("(b) requests through one long-lived plug-in against the I/O floor"
-          f" ({exchange[0]['requests'] if exchange else 0:,} requests, median of the rounds)")
-    print(f"    {'deliverable':<20} {'requests/s':>12} {'floor rounds/s':>15} "
-          f"{'ratio':>7}  target <= {EXCHANGE_TARGET}")
-    worst_exchange = 0.0
+          f" ({exchange[0]['requests'] if exchange else 0:,} requests a run, median of the rounds)")
+    print(f"    {'':<20} {'requests per second':^38}   {'time per request / floor':^28}")
+    print(f"    {'deliverable':<20} {'floor':>10} {'lock-step':>12} {'throughput':>12}   "
+          f"{'lock-step':>10} {'throughput':>11}  target <= {EXCHANGE_TARGET}")
+    worst_stream = 0.0
+    worst_lockstep = 0.0
     for r in exchange:
-        ex = statistics.median(r["exchange_ns"])
-        fl = statistics.median(r["floor_ns"])
-        ratio = ex / fl
-        worst_exchange = max(worst_exchange, ratio)
-        n = r["requests"]
-        print(f"    {r['deliverable']:<20} {n * 1e9 / ex:>12,.0f} {n * 1e9 / fl:>15,.0f} "
-              f"{ratio:>7.2f}  {'met' if ratio <= EXCHANGE_TARGET else 'MISSED'}")
+        fl = per_request(r, "floor_ns")
+        lock = per_request(r, "lockstep_ns")
+        stream = per_request(r, "stream_ns")
+        worst_lockstep = max(worst_lockstep, lock / fl)
+        worst_stream = max(worst_stream, stream / fl)
+        verdict = "met" if stream / fl <= EXCHANGE_TARGET else "MISSED"
+        print(f"    {r['deliverable']:<20} {1e9 / fl:>10,.0f} {1e9 / lock:>12,.0f} "
+              f"{1e9 / stream:>12,.0f}   {lock / fl:>10.2f} {stream / fl:>11.2f}  {verdict}")
+    print(f"    throughput: the driver keeps {window} requests in flight, so the plug-in never waits")
+    print("      for it: this is the exchange's own cost, the ratio compared with the target.")
+    print("    lock-step: one request, then wait for its reply; each request also pays the")
+    print("      operating system waking two processes in turn (a pipe round trip), which the")
+    print("      floor, a single process, never pays. Shown for reference, not compared.")
 
     print()
     print("    where a request's time goes, per request, as multiples of the floor (same run):")
-    print(f"    {'deliverable':<20} {'channel':>8} {'input':>7} {'decode':>7} {'files':>7} "
-          f"{'sum':>6} {'measured':>9} {'floor+channel':>14}")
+    print(f"    {'deliverable':<20} {'input':>6} {'decode':>7} {'files':>6} "
+          f"{'channel':>8} {'sum':>6} {'measured':>9}   {'channel':>8} {'sum':>6} {'measured':>9}")
+    print(f"    {'':<20} {'':>6} {'':>7} {'':>6} {'-- throughput ----------------':>25}   "
+          f"{'-- lock-step ------------------':>25}")
     for r in exchange:
-        n = r["requests"]
-        fl = statistics.median(r["floor_ns"]) / n
-        channel = statistics.median(r["channel_ns"]) / n
-        read = r["input_read_ns"]
-        dec = decode_ns.get(r["deliverable"], 0.0)
-        measured = statistics.median(r["exchange_ns"]) / n
-        total = fl + channel + read + dec
-        print(f"    {r['deliverable']:<20} {channel / fl:>8.2f} {read / fl:>7.2f} {dec / fl:>7.2f} "
-              f"{1:>7.2f} {total / fl:>6.2f} {measured / fl:>9.2f} {(fl + channel) / fl:>14.2f}")
-    print("    channel = the same request and reply through pipes to a child that only answers;")
+        fl = per_request(r, "floor_ns")
+        read = r["input_read_ns"] / fl
+        dec = decode_ns.get(r["deliverable"], 0.0) / fl
+        parts = read + dec + 1
+        ch_stream = per_request(r, "channel_stream_ns") / fl
+        ch_lock = per_request(r, "channel_ns") / fl
+        print(f"    {r['deliverable']:<20} {read:>6.2f} {dec:>7.2f} {1:>6.2f} "
+              f"{ch_stream:>8.2f} {parts + ch_stream:>6.2f} {per_request(r, 'stream_ns') / fl:>9.2f}"
+              f"   {ch_lock:>8.2f} {parts + ch_lock:>6.2f} {per_request(r, 'lockstep_ns') / fl:>9.2f}")
     print("    input = stat, open, fstat, read, close of the program file; decode = (a);")
-    print("    files = the floor itself; floor+channel = the least any plug-in on this channel")
-    print("    could reach, without reading its input or decoding.")
+    print("    files = the floor itself; channel = the same requests and replies through pipes to a")
+    print("    child that only answers, in the same mode.")
+
+    print()
+    print("    CPU time per request, as multiples of the floor's CPU time per request:")
+    print(f"    {'deliverable':<20} {'plug-in, throughput':>20} {'plug-in, lock-step':>19} "
+          f"{'driver, throughput':>19} {'driver, lock-step':>18}")
+    for r in exchange:
+        cpu = r["cpu_per_request_ns"]
+        fl = cpu["floor"]
+        print(f"    {r['deliverable']:<20} {cpu['plugin_stream'] / fl:>20.2f} "
+              f"{cpu['plugin_lockstep'] / fl:>19.2f} {cpu['driver_stream'] / fl:>19.2f} "
+              f"{cpu['driver_lockstep'] / fl:>18.2f}")
+    print("    plug-in = its time on a CPU (user and system); driver = this benchmark's side.")
 
     print()
     print("(c) start of a plug-in to its first reply against a trivial program's start and end"
@@ -86,8 +111,11 @@ def main():
               f"{'met' if ratio <= START_TARGET else 'MISSED'}")
 
     print()
-    print(f"worst exchange-to-floor ratio {worst_exchange:.2f} (target <= {EXCHANGE_TARGET}), "
-          f"worst start-to-first-reply ratio {worst_start:.2f} (target <= {START_TARGET})")
+    print(f"worst throughput exchange-to-floor ratio {worst_stream:.2f} "
+          f"(target <= {EXCHANGE_TARGET}: {'met' if worst_stream <= EXCHANGE_TARGET else 'MISSED'}); "
+          f"worst lock-step ratio {worst_lockstep:.2f} (not compared: includes process wake-ups)")
+    print(f"worst start-to-first-reply ratio {worst_start:.2f} "
+          f"(target <= {START_TARGET}: {'met' if worst_start <= START_TARGET else 'MISSED'})")
     return 0
 
 
