@@ -234,17 +234,20 @@ struct DdeClient {
   HSZ item = nullptr;
   HCONV conv = nullptr;
 
-  bool Connect(PFNCALLBACK callback, const std::string& service) {
+  // An empty service name connects to any service that offers the topic.
+  bool Connect(PFNCALLBACK callback, const std::string& service,
+               const char* topicName = "DataExchange", DWORD timeoutMs = kTimeoutMs) {
     if (DdeInitializeA(&instance, callback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) {
       instance = 0;
       return false;
     }
-    const HSZ serviceName = DdeCreateStringHandleA(instance, service.c_str(), CP_WINANSI);
-    const HSZ topic = DdeCreateStringHandleA(instance, "DataExchange", CP_WINANSI);
+    const HSZ serviceName =
+        service.empty() ? nullptr : DdeCreateStringHandleA(instance, service.c_str(), CP_WINANSI);
+    const HSZ topic = DdeCreateStringHandleA(instance, topicName, CP_WINANSI);
     item = DdeCreateStringHandleA(instance, "txtLibraryText", CP_WINANSI);
     // The window may be up a moment before the service is registered.
     const DWORD start = GetTickCount();
-    while (conv == nullptr && GetTickCount() - start < kTimeoutMs) {
+    while (conv == nullptr && GetTickCount() - start < timeoutMs) {
       conv = DdeConnect(instance, serviceName, topic, nullptr);
       if (conv == nullptr) Pump(50);
     }
@@ -408,6 +411,15 @@ class DdeChannel final : public Channel {
     if (!watcher_.Start()) {
       Fail("no hot advise link on " + service_ + "|DataExchange!txtLibraryText");
       return false;
+    }
+    // Names compare without regard to case, and a client naming no service finds this one.
+    std::string lower = service_;
+    CharLowerA(lower.data());
+    for (const std::string& name : {lower, std::string()}) {
+      DdeClient probe;
+      Check(probe.Connect(&DdeChannel::Callback, name, "dataexchange", 5000),
+            "no conversation with " + (name.empty() ? "any service" : name) + "|dataexchange");
+      probe.Close();
     }
     return true;
   }
