@@ -6,8 +6,9 @@
 //      throughput: keep a window of requests in flight, sending one more for every reply, so the
 //        plug-in never waits for the driver; this is the plug-in's own request rate;
 //    against the I/O floor: the tvx_io_floor program writing the same two files the same number
-//    of times. The rounds alternate; after every run the files must hold exactly the bytes the
-//    floor writes.
+//    of times. Beside them, the same requests served in this process by the same decoder and
+//    the same POSIX file system, without the channel. The rounds alternate; after every run the
+//    files must hold exactly the bytes the floor writes.
 //  - the time from starting a plug-in process to its first reply, against the time to start and
 //    end a trivial program (tvx_trivial, built like the plug-ins; /bin/true for reference).
 // Prints the measurements as JSON; scripts/bench.sh turns them into ratios.
@@ -33,6 +34,10 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "registry.h"
+#include "tvx/decode_run.h"
+#include "tvx/platform.h"
 
 extern char** environ;
 
@@ -314,6 +319,22 @@ std::int64_t InputReads(const std::string& path, long start, long count) {
   return Nanoseconds(Clock::now() - t0) / count;
 }
 
+// The whole of `count` requests without the channel: the request parsed, the input read, the
+// decode, the files written, by the plug-in's own decoder and file system, in this process.
+std::int64_t InProcess(const std::string& deliverable, const std::string& request,
+                       const fs::path& dir, long count) {
+  const auto decoder = tvx::MakeDecoder(deliverable);
+  if (!decoder) {
+    errno = 0;
+    Fail("no decoder for " + deliverable);
+  }
+  const auto files = tvx::MakeNativeFileSystem(dir.string());
+  const auto t0 = Clock::now();
+  for (long i = 0; i < count; ++i)
+    tvx::ParseLibraryFile(*decoder, tvx::ParseRequest(request), *files);
+  return Nanoseconds(Clock::now() - t0);
+}
+
 struct Sample {
   std::string deliverable;
   std::string file;
@@ -399,6 +420,7 @@ std::string Measure(const Options& o, const Sample& s) {
   constexpr long kWarmUp = 200;
   std::vector<std::int64_t> lockstep;  // nanoseconds per run of o.requests, one per round
   std::vector<std::int64_t> stream;
+  std::vector<std::int64_t> inProcess;
   std::vector<std::int64_t> floor;
   // CPU per request: the plug-in's (on-CPU time), this program's side of the exchange, the floor's.
   std::int64_t pluginLockstepCpu = 0;
@@ -440,6 +462,9 @@ std::string Measure(const Options& o, const Sample& s) {
     for (long r = 0; r < o.rounds; ++r) {
       run(1, lockstep, pluginLockstepCpu, driverLockstepCpu, "the lock-step run");
       run(o.window, stream, pluginStreamCpu, driverStreamCpu, "the throughput run");
+      Spoil(dir, kOutputFiles);
+      inProcess.push_back(InProcess(s.deliverable, request, dir, o.requests));
+      CheckFiles(dir, kOutputFiles, "the run in-process");
       Spoil(dir, kFloorFiles);
       floor.push_back(std::stoll(RunForOutput(floorArgs, &floorCpu)));
       CheckFiles(dir, kFloorFiles, "the floor");
@@ -493,7 +518,8 @@ std::string Measure(const Options& o, const Sample& s) {
   std::ostringstream json;
   json << "    {\"deliverable\": \"" << s.deliverable << "\", \"requests\": " << o.requests
        << ", \"window\": " << o.window << ",\n     \"lockstep_ns\": " << Json(lockstep)
-       << ", \"stream_ns\": " << Json(stream) << ", \"floor_ns\": " << Json(floor)
+       << ", \"stream_ns\": " << Json(stream) << ", \"in_process_ns\": " << Json(inProcess)
+       << ", \"floor_ns\": " << Json(floor)
        << ",\n     \"cpu_per_request_ns\": {\"plugin_lockstep\": " << pluginLockstepCpu
        << ", \"plugin_stream\": " << pluginStreamCpu
        << ", \"driver_lockstep\": " << driverLockstepCpu
