@@ -631,6 +631,20 @@ int Run(const std::string& mode, const std::string& program, const std::string& 
           "typing: the files differ from those of the same request written at once");
   }
 
+  // An earlier listing that is read-only must not survive a run as if it were this run's.
+  {
+    const std::string listing = files.Path(kOutputs[0]);
+    std::ofstream(listing, std::ios::binary) << "stale";
+    SetFileAttributesA(listing.c_str(), FILE_ATTRIBUTE_READONLY);
+    DeleteFileA(files.Path(kOutputs[2]).c_str());
+    Check(channel.Send(requests[shortest]) && channel.Read() == kReply,
+          "read-only listing: no reply");
+    channel.CheckSeen({requests[shortest], kReply}, "read-only listing");
+    Check(SameFiles(work + "\\results\\" + std::to_string(shortest + 1), files),
+          "read-only listing: the files differ from those of the same request before");
+    SetFileAttributesA(listing.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+
   // Once for each way of watching the text.
   do {
     CheckIgnored(channel, plugin, files, requests[shortest]);

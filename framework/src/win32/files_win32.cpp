@@ -88,6 +88,33 @@ bool CutTo(HANDLE h, std::uint64_t length) {
   return SetPosition(h, length) && SetEndOfFile(h);
 }
 
+// Opens an output file for writing in place, creating it when missing. A link is opened as
+// itself, never followed out of the directory. An earlier file that cannot be written so (a
+// read-only file, a link) must not stay behind looking like this run's: it is removed and the
+// file created anew. INVALID_HANDLE_VALUE when there is no regular file to write.
+HANDLE OpenOutput(const std::string& path) {
+  const auto open = [&](DWORD disposition) {
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  };
+  constexpr DWORD kRefused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  HANDLE h = open(OPEN_ALWAYS);
+  if (h != INVALID_HANDLE_VALUE && IsRegularFile(h, kRefused)) return h;
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return INVALID_HANDLE_VALUE;
+  }
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  if (!DeleteFileA(path.c_str())) return INVALID_HANDLE_VALUE;  // a link goes, not its target
+  h = open(CREATE_NEW);
+  if (h != INVALID_HANDLE_VALUE && IsRegularFile(h, kRefused)) return h;
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  return INVALID_HANDLE_VALUE;
+}
+
 // Largest piece handed to one ReadFile or WriteFile call.
 constexpr std::size_t kChunk = 1 << 20;
 
@@ -129,22 +156,10 @@ class Win32FileSystem final : public FileSystem {
 
   bool WriteOutput(std::string_view name, std::string_view bytes) override {
     const std::string path = directory_ + "\\" + std::string(name);
+    Handle file(OpenOutput(path));
+    if (!file.valid()) return false;
     // Written in place and then cut to length: replacing a file by truncating it first makes
-    // some file systems wait for the disk at close. A link is opened as itself, never
-    // followed out of the directory.
-    Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file.valid()) {
-      // Never leave an earlier run's contents looking like this run's.
-      DeleteFileA(path.c_str());
-      return false;
-    }
-    if (!IsRegularFile(file.get(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
-      file.Close();
-      DeleteFileA(path.c_str());  // removes a link itself, never its target; not a directory
-      return false;
-    }
+    // some file systems wait for the disk at close.
     std::size_t done = 0;
     bool ok = SetPosition(file.get(), 0);
     while (ok && done < bytes.size()) {
