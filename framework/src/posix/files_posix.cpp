@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <map>
 #include <memory>
 
 #include "tvx/output.h"
@@ -23,25 +24,38 @@ std::string ProgramDirectory() {
 
 namespace {
 
-class FileDescriptor {
+// A descriptor kept open between requests, with the identity of the file it was opened on.
+// Before each use the path is looked up again: a file removed, replaced or turned into a link
+// since is opened anew, so the descriptor always stands for what the path names now.
+class HeldFile {
  public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
+  HeldFile() = default;
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  ~HeldFile() { Close(); }
+
   int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
+  bool Is(const std::string& path, const struct stat& st) const {
+    return fd_ >= 0 && path == path_ && st.st_dev == dev_ && st.st_ino == ino_;
+  }
+  void Hold(int fd, const std::string& path, const struct stat& st) {
+    Close();
+    fd_ = fd;
+    path_ = path;
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
+  }
+  void Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
 
  private:
-  int fd_;
+  int fd_ = -1;
+  std::string path_;
+  dev_t dev_ = 0;
+  ino_t ino_ = 0;
 };
-
-bool IsRegular(int fd) {
-  struct stat st {};
-  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-}
 
 class PosixFileSystem final : public FileSystem {
  public:
@@ -53,8 +67,17 @@ class PosixFileSystem final : public FileSystem {
     // Only regular files are read: a FIFO or a device is never opened, so never waited on.
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (!input_.Is(path, st)) {
+      const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      struct stat opened {};
+      if (fd < 0) return std::nullopt;
+      if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        close(fd);
+        return std::nullopt;
+      }
+      input_.Hold(fd, path, opened);
+      st = opened;
+    }
 
     InputFile input;
     input.base = start;
@@ -64,7 +87,7 @@ class PosixFileSystem final : public FileSystem {
     input.bytes.resize(static_cast<std::size_t>(st.st_size - offset));
     std::size_t got = 0;
     while (got < input.bytes.size()) {
-      const ssize_t n = pread(fd.get(), input.bytes.data() + got, input.bytes.size() - got,
+      const ssize_t n = pread(input_.get(), input.bytes.data() + got, input.bytes.size() - got,
                               offset + static_cast<off_t>(got));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;  // the file shrank, or a read error: decode what was read
@@ -74,40 +97,51 @@ class PosixFileSystem final : public FileSystem {
     return input;
   }
 
+  // Written in place and cut to length only when the earlier file was longer: replacing a
+  // file by truncating it first makes some file systems wait for the disk at close. Never
+  // follows a link out of the directory, never writes anything but a regular file.
   bool WriteOutput(std::string_view name, std::string_view bytes) override {
     const std::string path = directory_ + "/" + std::string(name);
-    // Written in place and then cut to length: replacing a file by truncating it first makes
-    // some file systems wait for the disk at close. Never follows a link out of the directory,
-    // never opens anything but a regular file.
-    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    int raw = open(path.c_str(), flags, 0666);
-    // An earlier file that cannot be opened for writing (read-only, or a link) must not stay
-    // behind looking like this run's: remove it and create the file anew.
-    if (raw < 0 && unlink(path.c_str()) == 0) raw = open(path.c_str(), flags | O_EXCL, 0666);
-    FileDescriptor fd(raw);
-    if (!fd.valid()) return false;
-    if (!IsRegular(fd.get())) return false;
+    HeldFile& file = outputs_[std::string(name)];
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !file.Is(path, st)) {
+      file.Close();
+      const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+      int fd = open(path.c_str(), flags, 0666);
+      // An earlier file that cannot be opened for writing (read-only, or a link) must not stay
+      // behind looking like this run's: remove it and create the file anew.
+      if (fd < 0 && unlink(path.c_str()) == 0) fd = open(path.c_str(), flags | O_EXCL, 0666);
+      if (fd < 0) return false;
+      if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
+      }
+      file.Hold(fd, path, st);
+    }
+    const auto length = static_cast<off_t>(bytes.size());
     std::size_t done = 0;
     while (done < bytes.size()) {
       const ssize_t n =
-          pwrite(fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+          pwrite(file.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        // Never leave an earlier run's contents looking like this run's.
-        if (ftruncate(fd.get(), 0) != 0) unlink(path.c_str());
-        return false;
-      }
+      if (n <= 0) return Fail(file, path);
       done += static_cast<std::size_t>(n);
     }
-    if (ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
-      if (ftruncate(fd.get(), 0) != 0) unlink(path.c_str());
-      return false;
-    }
+    if (st.st_size > length && ftruncate(file.get(), length) != 0) return Fail(file, path);
     return true;
   }
 
  private:
+  // Never leaves an earlier run's contents looking like this run's.
+  static bool Fail(HeldFile& file, const std::string& path) {
+    if (ftruncate(file.get(), 0) != 0) unlink(path.c_str());
+    file.Close();
+    return false;
+  }
+
   std::string directory_;
+  HeldFile input_;
+  std::map<std::string, HeldFile> outputs_;
 };
 
 }  // namespace
