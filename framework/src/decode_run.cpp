@@ -71,7 +71,7 @@ DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& fil
     Listing listing;
     listing.SetObserver(hooks.lines);
     listing.Line("Invalid request");
-    out.listing = listing.Text();
+    out.listing = listing.TakeText();
   } else {
     std::optional<InputFile> input;
     if (!request.InputPath.empty()) input = files.ReadInput(request.InputPath, request.StartOffset);
@@ -79,20 +79,20 @@ DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& fil
       Listing listing;
       listing.SetObserver(hooks.lines);
       listing.Line("Cannot open input file: " + request.InputPath);
-      out.listing = listing.Text();
+      out.listing = listing.TakeText();
     } else {
       StreamReader reader(input->bytes, input->base);
       reader.SetObserver(hooks.reads);
       DecodeContext ctx(reader, request.OffsetFlag == 'Y');
       ctx.Out().SetObserver(hooks.lines);
       decoder.ParseControl(ctx);
-      out.listing = ctx.Out().Text();
-      out.picture = ctx.Picture();
+      out.listing = ctx.Out().TakeText();
+      out.picture = ctx.TakePicture();
     }
   }
   BlockWriter block(decoder.Info().labelWidth);
   decoder.WriteToFile(block);
-  out.block = block.Text();
+  out.block = block.TakeText();
   return out;
 }
 

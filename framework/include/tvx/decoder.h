@@ -49,6 +49,7 @@ class DecodeContext {
   // returns the picture file's bare name. Sets PropertyOffset to the record's position.
   std::string ReadPicture();
   const std::optional<std::string>& Picture() const { return picture_; }
+  std::optional<std::string> TakePicture() { return std::move(picture_); }
 
   bool ShowOffsets() const { return showOffsets_; }
 

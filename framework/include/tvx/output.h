@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tvx {
 
@@ -13,6 +14,8 @@ inline constexpr std::string_view kListingFileName = "TEVOLIBFILE.TMP";
 inline constexpr std::string_view kBlockFileName = "TEVOLIBFILE2.TMP";
 inline constexpr std::string_view kPictureFileName = "TEVOGRAPHICFILE1.TMP";
 inline constexpr std::string_view kLibraryVersionLine = "LibraryVersion3.0";
+// Room for a typical listing or block, so that building one rarely reallocates.
+inline constexpr std::size_t kInitialCapacity = 2048;
 
 class ListingObserver {
  public:
@@ -22,8 +25,10 @@ class ListingObserver {
 
 class Listing {
  public:
+  Listing() { text_.reserve(kInitialCapacity); }
   void Line(std::string_view line);
   const std::string& Text() const { return text_; }
+  std::string TakeText() { return std::move(text_); }
   void SetObserver(ListingObserver* observer) { observer_ = observer; }
 
  private:
@@ -35,7 +40,9 @@ class Listing {
 // then "= ", then the value.
 class BlockWriter {
  public:
-  explicit BlockWriter(std::size_t labelWidth) : width_(labelWidth) {}
+  explicit BlockWriter(std::size_t labelWidth) : width_(labelWidth) {
+    text_.reserve(kInitialCapacity);
+  }
 
   void Raw(std::string_view line);
   void VersionLine() { Raw(kLibraryVersionLine); }
@@ -50,6 +57,7 @@ class BlockWriter {
 
   std::string Label(std::string_view name) const;
   const std::string& Text() const { return text_; }
+  std::string TakeText() { return std::move(text_); }
 
  private:
   std::size_t width_;
