@@ -25,16 +25,34 @@ void BlockWriter::Raw(std::string_view line) {
   text_.append(kLineEnd);
 }
 
+// The property lines are appended in place, without building each line on its own first.
+void BlockWriter::AppendLabel(std::string_view name) {
+  text_.append(name);
+  if (name.size() < width_) text_.append(width_ - name.size(), ' ');
+  text_.append("= ");
+}
+
 void BlockWriter::Number(std::string_view name, double value) {
-  Raw(Label(name) + NumberText(value));
+  AppendLabel(name);
+  text_.append(NumberText(value));
+  text_.append(kLineEnd);
 }
 
 void BlockWriter::Text(std::string_view name, std::string_view value) {
-  Raw(Label(name) + std::string(value));
+  AppendLabel(name);
+  text_.append(value);
+  text_.append(kLineEnd);
 }
 
 void BlockWriter::Quoted(std::string_view name, std::string_view value) {
-  Raw(Label(name) + QuotedValue(value));
+  AppendLabel(name);
+  text_.push_back('"');
+  for (const char c : value) {
+    text_.push_back(c);
+    if (c == '"') text_.push_back('"');
+  }
+  text_.push_back('"');
+  text_.append(kLineEnd);
 }
 
 void BlockWriter::NumberIfSet(std::string_view name, double value) {

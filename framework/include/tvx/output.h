@@ -60,6 +60,8 @@ class BlockWriter {
   std::string TakeText() { return std::move(text_); }
 
  private:
+  void AppendLabel(std::string_view name);
+
   std::size_t width_;
   std::string text_;
 };
