@@ -1,6 +1,5 @@
 #include "fuzz_support.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
