@@ -36,15 +36,19 @@ class LibraryWindow final : public TextBox, public win32::LinkedText {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kWindowClass;
     if (RegisterClassExA(&wc) == 0) return false;
-    // Not shown: nothing in the exchange needs the window on the screen.
-    window_ = CreateWindowExA(0, kWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    // Not shown: nothing in the exchange needs the window on the screen. The caption comes
+    // last (see Load): a host finds the window by it, and must find it complete.
+    window_ = CreateWindowExA(0, kWindowClass, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                               CW_USEDEFAULT, 480, 120, nullptr, nullptr, instance, this);
+    caption_ = caption;
     return window_ != nullptr && textBox_ != nullptr;
   }
 
   void Load(const std::string& service) {
     form_.Form_Load();
     dde_.Start(service, *this);  // without DDE the window still serves its text box
+    // Only now, with its text box and DDE source in place, can the window be found.
+    SetWindowTextA(window_, caption_.c_str());
   }
 
   void Stop() { dde_.Stop(); }
@@ -131,6 +135,7 @@ class LibraryWindow final : public TextBox, public win32::LinkedText {
   win32::DdeSource dde_;
   HWND window_ = nullptr;
   HWND textBox_ = nullptr;
+  std::string caption_;
   bool ended_ = false;
 };
 
