@@ -1,8 +1,6 @@
 #include "tvx/reader.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 #include "tvx/text.h"
 
@@ -69,7 +67,6 @@ double StreamReader::GetLong() {
 
 std::string StreamReader::GetDosString() {
   const double at = Position();
-  const std::uint64_t first = index_;
   std::string text;
   std::uint64_t got = 0;
   while (index_ < bytes_.size()) {
@@ -79,7 +76,6 @@ std::string StreamReader::GetDosString() {
     text.push_back(static_cast<char>(b));
   }
   if (got == 0) index_ = std::min(index_ + 1, kMaxCount);  // the terminating zero past the end
-  (void)first;
   if (observer_ != nullptr) Note(at, got, "zero-terminated text", text);
   return text;
 }
