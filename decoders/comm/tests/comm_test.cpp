@@ -7,37 +7,13 @@
 #include <vector>
 
 #include "comm/comm_decoder.h"
-#include "hexstream.h"
+#include "decode_lines.h"
 
 namespace tvx {
 namespace {
 
-struct Decoded {
-  std::vector<std::string> listing;
-  std::vector<std::string> block;
-};
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", from)) {
-    lines.push_back(text.substr(from, at - from));
-    from = at + 2;
-  }
-  EXPECT_EQ(from, text.size()) << "text does not end with CR LF";
-  return lines;
-}
-
-Decoded Decode(CommDecoder& decoder, const std::string& hex, bool offsets = false) {
-  const std::string raw = hexstream::Parse(hex);
-  const std::vector<std::uint8_t> bytes(raw.begin(), raw.end());
-  StreamReader reader(bytes, 1);
-  DecodeContext ctx(reader, offsets);
-  decoder.ParseControl(ctx);
-  BlockWriter out(CommDecoder::kInfo.labelWidth);
-  decoder.WriteToFile(out);
-  return {SplitLines(ctx.Out().Text()), SplitLines(out.Text())};
-}
+using testing::DecodeHex;
+using Decoded = testing::DecodedLines;
 
 struct Fields {
   std::string parity = "w:0";
@@ -73,7 +49,7 @@ std::string BlockValue(const Decoded& d, const std::string& name) {
 Decoded DecodeFresh(const Fields& fields) {
   CommDecoder decoder;
   decoder.InitProperties();
-  return Decode(decoder, Stream(fields));
+  return DecodeHex(decoder, Stream(fields));
 }
 
 // Values beyond the named ones list the last name and keep the word as read.
@@ -140,7 +116,7 @@ TEST(SerialLinkFlagWord, FiveLinesAndStoredValues) {
 TEST(SerialLinkRuns, InitPropertiesRestoresEveryNewProcessValue) {
   CommDecoder fresh;
   fresh.InitProperties();
-  const Decoded empty = Decode(fresh, "");
+  const Decoded empty = DecodeHex(fresh, "");
   const std::vector<std::string> expected = {
       "LibraryVersion3.0",     "_ExtentX          = 0", "_ExtentY          = 0",
       "_Version          = ",  "CommPort          = 0", "DTREnable         = ",
@@ -158,18 +134,18 @@ TEST(SerialLinkRuns, InitPropertiesRestoresEveryNewProcessValue) {
   Fields fields;
   fields.flags = "w:31";
   fields.sectionB = "39 l:120 3A l:240 FF";
-  const Decoded full = Decode(decoder, "01 w:2 0B w:3 u\"c\\\"m\" " + Stream(fields));
+  const Decoded full = DecodeHex(decoder, "01 w:2 0B w:3 u\"c\\\"m\" " + Stream(fields));
   EXPECT_EQ(full.listing.front(), "Tag: c\"m");
   EXPECT_EQ(BlockValue(full, "Tag"), "\"c\"\"m\"");
   EXPECT_EQ(BlockValue(full, "Index"), "2");
   decoder.InitProperties();
-  EXPECT_EQ(Decode(decoder, "").block, expected);
+  EXPECT_EQ(DecodeHex(decoder, "").block, expected);
 }
 
 TEST(SerialLinkRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
   CommDecoder decoder;
   decoder.InitProperties();
-  const Decoded d = Decode(decoder, "2D z:16 l:1005 l:1005 l:0 l:393216 w:0 w:2");
+  const Decoded d = DecodeHex(decoder, "2D z:16 l:1005 l:1005 l:0 l:393216 w:0 w:2");
   ASSERT_EQ(d.listing.size(), 17u + 1);
   EXPECT_EQ(d.listing[1], "CommPort: 2");
   EXPECT_EQ(d.listing[2], "InBufferSize: 0");

@@ -7,37 +7,13 @@
 #include <vector>
 
 #include "commondialog/commondialog_decoder.h"
-#include "hexstream.h"
+#include "decode_lines.h"
 
 namespace tvx {
 namespace {
 
-struct Decoded {
-  std::vector<std::string> listing;
-  std::vector<std::string> block;
-};
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", from)) {
-    lines.push_back(text.substr(from, at - from));
-    from = at + 2;
-  }
-  EXPECT_EQ(from, text.size()) << "text does not end with CR LF";
-  return lines;
-}
-
-Decoded Decode(CommonDialogDecoder& decoder, const std::string& hex, bool offsets = false) {
-  const std::string raw = hexstream::Parse(hex);
-  const std::vector<std::uint8_t> bytes(raw.begin(), raw.end());
-  StreamReader reader(bytes, 1);
-  DecodeContext ctx(reader, offsets);
-  decoder.ParseControl(ctx);
-  BlockWriter out(CommonDialogDecoder::kInfo.labelWidth);
-  decoder.WriteToFile(out);
-  return {SplitLines(ctx.Out().Text()), SplitLines(out.Text())};
-}
+using testing::DecodeHex;
+using Decoded = testing::DecodedLines;
 
 // A stream with empty sections and the given control-block fields after the header and extent.
 struct Fields {
@@ -108,7 +84,7 @@ TEST(PickerFlagLong, SixLinesAndStoredTexts) {
     decoder.InitProperties();
     Fields fields;
     fields.flags = c.flags;
-    const Decoded d = Decode(decoder, Stream(fields));
+    const Decoded d = DecodeHex(decoder, Stream(fields));
     ASSERT_GE(d.listing.size(), 6u);
     EXPECT_EQ(std::vector<std::string>(d.listing.begin(), d.listing.begin() + 6), c.lines);
     for (std::size_t i = 0; i < 6; ++i)
@@ -137,7 +113,7 @@ TEST(PickerFontSize, SinglePrecisionBitPatterns) {
     decoder.InitProperties();
     Fields fields;
     fields.fontSize = pattern;
-    const Decoded d = Decode(decoder, Stream(fields));
+    const Decoded d = DecodeHex(decoder, Stream(fields));
     ASSERT_GT(d.listing.size(), kFontSizeLine);
     EXPECT_EQ(d.listing[kFontSizeLine], "Font Size: " + text);
     EXPECT_EQ(BlockValue(d, "FontSize"), text);
@@ -167,7 +143,7 @@ TEST(PickerPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
     Fields fields;
     fields.maskAndTexts = c.maskAndTexts;
     fields.sectionB = "39 l:120 FF";
-    const Decoded d = Decode(decoder, Stream(fields));
+    const Decoded d = DecodeHex(decoder, Stream(fields));
     std::vector<std::string> lines(d.listing.begin() + kFirstTextLine, d.listing.end());
     std::vector<std::string> expected = c.lines;
     expected.push_back("Left: 120");  // section B follows the last text directly
@@ -178,7 +154,7 @@ TEST(PickerPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
 TEST(PickerRuns, InitPropertiesRestoresEveryNewProcessValue) {
   CommonDialogDecoder fresh;
   fresh.InitProperties();
-  const Decoded empty = Decode(fresh, "");  // nothing to read: the block shows the start values
+  const Decoded empty = DecodeHex(fresh, "");  // nothing to read: the block shows the start values
 
   CommonDialogDecoder decoder;
   decoder.InitProperties();
@@ -190,10 +166,10 @@ TEST(PickerRuns, InitPropertiesRestoresEveryNewProcessValue) {
       "l:255 l:1 u\"a\" l:1 u\"b\" l:1 u\"c\" l:1 u\"d\" l:1 u\"e\" l:1 u\"f\" l:1 u\"g\" l:1 "
       "u\"h\"";
   fields.sectionB = "39 l:120 3A l:240 FF";
-  const Decoded full = Decode(decoder, "01 w:4 0B w:1 u\"T\" " + Stream(fields));
+  const Decoded full = DecodeHex(decoder, "01 w:4 0B w:1 u\"T\" " + Stream(fields));
   ASSERT_NE(full.block, empty.block);
   decoder.InitProperties();
-  EXPECT_EQ(Decode(decoder, "").block, empty.block);
+  EXPECT_EQ(DecodeHex(decoder, "").block, empty.block);
 
   const std::vector<std::string> expected = {
       "LibraryVersion3.0",        "_ExtentX          = 0",    "_ExtentY          = 0",
@@ -216,7 +192,7 @@ TEST(PickerRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
   CommonDialogDecoder decoder;
   decoder.InitProperties();
   // Section A, the header, the extent and the first byte of item 4 only.
-  const Decoded d = Decode(decoder, "2D z:16 l:1005 l:847 00");
+  const Decoded d = DecodeHex(decoder, "2D z:16 l:1005 l:847 00");
   ASSERT_EQ(d.listing.size(), 6u + 8 + 5 + 1);
   EXPECT_EQ(d.listing.front(), "Font Bold: False");
   EXPECT_EQ(d.listing.back(), "Unexpected end of file");
