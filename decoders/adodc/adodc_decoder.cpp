@@ -99,19 +99,10 @@ std::string_view EnabledText(double v) {
   return v == 0 ? "False" : "True";
 }
 
-std::string Joined(std::string_view label, std::string_view value) {
-  std::string line(label);
-  line.append(value);
-  return line;
-}
-
 // A line of the font group: two blanks, the name padded so that "=" stands in column 18.
-std::string FontLabel(std::string_view name) {
-  std::string label = "  ";
-  label.append(name);
-  if (label.size() < 17) label.append(17 - label.size(), ' ');
-  label.append("= ");
-  return label;
+void FontLine(BlockWriter& out, std::string_view name, std::string_view value) {
+  static constexpr std::string_view kBlanks = "               ";
+  out.Raw("  ", name, kBlanks.substr(0, 15 - std::min<std::size_t>(name.size(), 15)), "= ", value);
 }
 
 }  // namespace
@@ -137,46 +128,46 @@ void AdodcDecoder::ReadControlBlock(DecodeContext& ctx) {
   p.Version = ctx.GetLong();
 
   p.ConnectMode = ctx.GetLong();
-  ctx.Line(Joined("Mode: ", ModeText(p.ConnectMode)));
+  ctx.Line("Mode: ", ModeText(p.ConnectMode));
   p.CursorLocation = ctx.GetLong();
-  ctx.Line(Joined("CursorLocation: ", CursorLocationText(p.CursorLocation)));
+  ctx.Line("CursorLocation: ", CursorLocationText(p.CursorLocation));
   p.IsolationLevel = ctx.GetLong();
   if (p.IsolationLevel == kAllBits32) p.IsolationLevel = -1;
   p.ConnectionTimeout = ctx.GetLong();
-  ctx.Line(Joined("ConnectionTimeout:", NumberText(p.ConnectionTimeout)));
+  ctx.Line("ConnectionTimeout:", NumberChars(p.ConnectionTimeout));
   p.CommandTimeout = ctx.GetLong();
-  ctx.Line(Joined("CommandTimeout: ", NumberText(p.CommandTimeout)));
+  ctx.Line("CommandTimeout: ", NumberChars(p.CommandTimeout));
   p.CursorType = ctx.GetLong();
-  ctx.Line(Joined("CursorType:", CursorTypeText(p.CursorType)));
+  ctx.Line("CursorType:", CursorTypeText(p.CursorType));
   p.LockType = ctx.GetLong();
   if (p.LockType == kAllBits32) p.LockType = -1;
-  ctx.Line(Joined("LockType:", LockTypeText(p.LockType)));
+  ctx.Line("LockType:", LockTypeText(p.LockType));
   p.CommandType = ctx.GetLong();
-  ctx.Line(Joined("CommandType:", CommandTypeText(p.CommandType)));
+  ctx.Line("CommandType:", CommandTypeText(p.CommandType));
   p.CursorOptions = ctx.GetLong();
   p.CacheSize = ctx.GetLong();
-  ctx.Line(Joined("CacheSize:", NumberText(p.CacheSize)));
+  ctx.Line("CacheSize:", NumberChars(p.CacheSize));
   p.MaxRecords = ctx.GetLong();
-  ctx.Line(Joined("MaxRecords:", NumberText(p.MaxRecords)));
+  ctx.Line("MaxRecords:", NumberChars(p.MaxRecords));
   p.BOFAction = ctx.GetLong();
-  ctx.Line(Joined("BOFAction:", BOFActionText(p.BOFAction)));
+  ctx.Line("BOFAction:", BOFActionText(p.BOFAction));
   p.EOFAction = ctx.GetLong();
-  ctx.Line(Joined("EOFAction:", EOFActionText(p.EOFAction)));
+  ctx.Line("EOFAction:", EOFActionText(p.EOFAction));
   p.ConnectStringType = ctx.GetLong();
   p.Appearance = ctx.GetLong();
-  ctx.Line(Joined("Appearance:", AppearanceText(p.Appearance)));
+  ctx.Line("Appearance:", AppearanceText(p.Appearance));
   const double back = ctx.GetLong();
   p.BackColor = SignedColour(back, kColourThreshold);
-  ctx.Line(Joined("BackColor: ", ColourText(back)));
+  ctx.Line("BackColor: ", ColourChars(back));
   const double fore = ctx.GetLong();
   p.ForeColor = SignedColour(fore, kColourThreshold);
-  ctx.Line(Joined("ForeColor: ", ColourText(fore)));
+  ctx.Line("ForeColor: ", ColourChars(fore));
   p.Orientation = ctx.GetLong();
-  ctx.Line(Joined("Orientation:", OrientationText(p.Orientation)));
+  ctx.Line("Orientation:", OrientationText(p.Orientation));
   // True is stored as all bits set, in a 16-bit or a 32-bit field.
   p.Enabled = ctx.GetLong();
   if (p.Enabled == kAllBits16 || p.Enabled == kAllBits32) p.Enabled = -1;
-  ctx.Line(Joined("Enabled:", EnabledText(p.Enabled)));
+  ctx.Line("Enabled:", EnabledText(p.Enabled));
 
   ReadCountedTexts(ctx);
   ReadFont(ctx);
@@ -205,7 +196,7 @@ void AdodcDecoder::ReadCountedTexts(DecodeContext& ctx) {
     if (n == 0) continue;
     std::string& field = props_.*t.field;
     field = ctx.GetUnicodeStringWLen(n);
-    ctx.Line(Joined(t.label, field));
+    ctx.Line(t.label, field);
   }
 }
 
@@ -216,7 +207,7 @@ void AdodcDecoder::ReadFont(DecodeContext& ctx) {
   const auto a = static_cast<unsigned>(ctx.GetWord());
   const auto b = static_cast<unsigned>(ctx.GetWord());
   p.FontCharset = (a >> 8) | ((b & 0xFFu) << 8);
-  ctx.Line(Joined("FontCharacterSet: ", NumberText(p.FontCharset)));
+  ctx.Line("FontCharacterSet: ", NumberChars(p.FontCharset));
   const bool italic = (b & 0x0200u) != 0;
   const bool underline = (b & 0x0400u) != 0;
   const bool strikethrough = (b & 0x0800u) != 0;
@@ -227,13 +218,13 @@ void AdodcDecoder::ReadFont(DecodeContext& ctx) {
   ctx.Line(underline ? "FontUnderline: True" : "FontUnderline: False");
   ctx.Line(strikethrough ? "FontStrikethrough: True" : "FontStrikethrough: False");
   p.FontWeight = ctx.GetWord();
-  ctx.Line(Joined("FontWeight:", NumberText(p.FontWeight)));
+  ctx.Line("FontWeight:", NumberChars(p.FontWeight));
   p.FontSize = ctx.GetLong() / 10000;
-  ctx.Line(Joined("FontSize:", NumberText(p.FontSize)));
+  ctx.Line("FontSize:", NumberChars(p.FontSize));
   const double length = ctx.GetByte();
   if (length != 0) {
     p.FontName = ctx.GetDOSStringWLen(length);
-    ctx.Line(Joined("FontName:", p.FontName));
+    ctx.Line("FontName:", p.FontName);
   }
 }
 
@@ -284,13 +275,13 @@ void AdodcDecoder::WriteToFile(BlockWriter& out) const {
   out.Quoted("RecordSource", p.RecordSource);
   out.Quoted("Caption", p.Caption);
   out.Raw("BeginProperty Font");
-  out.Raw(FontLabel("Name") + QuotedValue(p.FontName));
-  out.Raw(FontLabel("Size") + NumberText(p.FontSize));
-  out.Raw(FontLabel("Charset") + NumberText(p.FontCharset));
-  out.Raw(FontLabel("Weight") + NumberText(p.FontWeight));
-  out.Raw(FontLabel("Underline") + p.FontUnderline);
-  out.Raw(FontLabel("Italic") + p.FontItalic);
-  out.Raw(FontLabel("Strikethrough") + p.FontStrikethrough);
+  FontLine(out, "Name", QuotedValue(p.FontName));
+  FontLine(out, "Size", NumberChars(p.FontSize));
+  FontLine(out, "Charset", NumberChars(p.FontCharset));
+  FontLine(out, "Weight", NumberChars(p.FontWeight));
+  FontLine(out, "Underline", p.FontUnderline);
+  FontLine(out, "Italic", p.FontItalic);
+  FontLine(out, "Strikethrough", p.FontStrikethrough);
   out.Raw("EndProperty");
   out.Number("_Version", p.Version);
 }

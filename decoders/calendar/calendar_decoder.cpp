@@ -50,22 +50,25 @@ double FontsEnd(const StreamReader& blockStart, double offset) {
   return offset;
 }
 
-std::string Word(bool value) {
+std::string_view Word(bool value) {
   return value ? "True" : "False";
 }
 
 // A colour field: listed as "&H" + eight hex digits + "&", stored signed.
 double ReadColour(DecodeContext& ctx, std::string_view label) {
   const double raw = ctx.GetLong();
-  ctx.Line(std::string(label) + ": " + ColourText(raw));
+  ctx.Line(label, ": ", ColourChars(raw));
   return SignedColour(raw, kColourThreshold);
 }
 
 // A Show flag: 0 is False (0), anything else True (-1).
 std::string ReadFlag(DecodeContext& ctx, std::string_view label) {
   const bool set = ctx.GetLong() != 0;
-  ctx.Line(std::string(label) + ": " + Word(set));
-  return std::string(set ? "-1" : "0") + std::string(kFlagSeparator) + Word(set);
+  ctx.Line(label, ": ", Word(set));
+  std::string stored(set ? "-1" : "0");
+  stored.append(kFlagSeparator);
+  stored.append(Word(set));
+  return stored;
 }
 
 std::string_view DayLengthText(double value) {
@@ -91,12 +94,11 @@ std::string_view GridCellEffectText(double value) {
   return "Raised";
 }
 
-std::string StyleText(bool set) {
+std::string_view StyleText(bool set) {
   return set ? "-1    'True" : "0    'False";
 }
 
 void ReadFont(DecodeContext& ctx, std::string_view name, CalendarFont& font) {
-  const std::string f(name);
   const double first = ctx.GetLong();
   const auto bits = static_cast<std::uint32_t>(first);
   font.Charset = static_cast<double>((bits >> 8) & 0xFFFF);
@@ -111,23 +113,23 @@ void ReadFont(DecodeContext& ctx, std::string_view name, CalendarFont& font) {
   font.Underline = StyleText(underline);
   font.Italic = StyleText(italic);
   font.Size = NumberText(size / 10000);
-  ctx.Line(f + " Strikeout: " + Word(strikethrough));
-  ctx.Line(f + " Underline: " + Word(underline));
-  ctx.Line(f + " Italic: " + Word(italic));
-  ctx.Line(f + " Bold: " + Word(font.Weight == 700));
-  ctx.Line(f + " Size: " + NumberText(std::floor(size / 10000 + 0.5)));
-  ctx.Line(f + " Name: " + font.Name);
+  ctx.Line(name, " Strikeout: ", Word(strikethrough));
+  ctx.Line(name, " Underline: ", Word(underline));
+  ctx.Line(name, " Italic: ", Word(italic));
+  ctx.Line(name, " Bold: ", Word(font.Weight == 700));
+  ctx.Line(name, " Size: ", NumberChars(std::floor(size / 10000 + 0.5)));
+  ctx.Line(name, " Name: ", font.Name);
 }
 
 void WriteFont(BlockWriter& out, std::string_view name, const CalendarFont& font) {
-  out.Raw("BeginProperty " + std::string(name));
-  out.Raw("    Name               = " + QuotedValue(font.Name));
-  out.Raw("    Size               = " + font.Size);
-  out.Raw("    Charset            = " + NumberText(font.Charset));
-  out.Raw("    Weight             = " + NumberText(font.Weight));
-  out.Raw("    Underline          = " + font.Underline);
-  out.Raw("    Italic             = " + font.Italic);
-  out.Raw("    Strikethrough      = " + font.Strikethrough);
+  out.Raw("BeginProperty ", name);
+  out.Raw("    Name               = ", QuotedValue(font.Name));
+  out.Raw("    Size               = ", font.Size);
+  out.Raw("    Charset            = ", NumberChars(font.Charset));
+  out.Raw("    Weight             = ", NumberChars(font.Weight));
+  out.Raw("    Underline          = ", font.Underline);
+  out.Raw("    Italic             = ", font.Italic);
+  out.Raw("    Strikethrough      = ", font.Strikethrough);
   out.Raw("EndProperty");
 }
 
@@ -157,11 +159,11 @@ void CalendarDecoder::ReadControlBlock(DecodeContext& ctx) {
   p.ExtentX = ctx.GetLong();
   p.ExtentY = ctx.GetLong();
   p.Year = ctx.GetWord();
-  ctx.Line("Year: " + NumberText(p.Year));
+  ctx.Line("Year: ", NumberChars(p.Year));
   p.Month = ctx.GetWord();
-  ctx.Line("Month: " + NumberText(p.Month));
+  ctx.Line("Month: ", NumberChars(p.Month));
   p.Day = ctx.GetWord();
-  ctx.Line("Day: " + NumberText(p.Day));
+  ctx.Line("Day: ", NumberChars(p.Day));
   p.BackColor = ReadColour(ctx, "BackColor");
   p.DayFontColor = ReadColour(ctx, "DayFontColor");
   p.GridFontColor = ReadColour(ctx, "GridFontColor");
@@ -169,16 +171,16 @@ void CalendarDecoder::ReadControlBlock(DecodeContext& ctx) {
   p.TitleFontColor = ReadColour(ctx, "TitleFontColor");
   const double dayLength = ctx.GetWord();
   p.DayLength = NumberText(dayLength);
-  ctx.Line("DayLength: " + std::string(DayLengthText(dayLength)));
+  ctx.Line("DayLength: ", DayLengthText(dayLength));
   const double firstDay = ctx.GetWord();
   p.FirstDay = NumberText(firstDay);
-  ctx.Line("FirstDay: " + std::string(FirstDayText(firstDay)));
+  ctx.Line("FirstDay: ", FirstDayText(firstDay));
   p.MonthLength = ctx.GetWord();
-  ctx.Line("MonthLength: " + std::string(MonthLengthText(p.MonthLength)));
+  ctx.Line("MonthLength: ", MonthLengthText(p.MonthLength));
   ctx.GetWord();  // not interpreted
   const double gridCellEffect = ctx.GetLong();
   p.GridCellEffect = NumberText(gridCellEffect);
-  ctx.Line("GridCellEffect: " + std::string(GridCellEffectText(gridCellEffect)));
+  ctx.Line("GridCellEffect: ", GridCellEffectText(gridCellEffect));
   p.ShowDateSelectors = ReadFlag(ctx, "ShowDateSelectors");
   p.ShowDays = ReadFlag(ctx, "ShowDays");
   p.ShowHorizontalGrid = ReadFlag(ctx, "ShowHorizontalGrid");
@@ -186,14 +188,15 @@ void CalendarDecoder::ReadControlBlock(DecodeContext& ctx) {
   p.ShowVerticalGrid = ReadFlag(ctx, "ShowVerticalGrid");
   const double isNull = ctx.GetLong();
   const bool null = isNull == kAllBitsSet;
-  p.ValueIsNull =
-      (null ? std::string("-1") : NumberText(isNull)) + std::string(kFlagSeparator) + Word(null);
-  ctx.Line("ValueIsNull: " + Word(null));
+  p.ValueIsNull = null ? std::string("-1") : NumberText(isNull);
+  p.ValueIsNull.append(kFlagSeparator);
+  p.ValueIsNull.append(Word(null));
+  ctx.Line("ValueIsNull: ", Word(null));
   if (null) {
     ctx.Line("Value: (NULL)");
   } else {
-    ctx.Line("Value: " + NumberText(p.Month) + "\\" + NumberText(p.Day) + "\\" +
-             NumberText(p.Year));
+    ctx.Line("Value: ", NumberChars(p.Month), "\\", NumberChars(p.Day), "\\",
+             NumberChars(p.Year));
   }
   ctx.Skip(gap, "control block gap");
 }
@@ -203,8 +206,7 @@ void CalendarDecoder::ParseControl(DecodeContext& ctx) {
   const auto dataFormat = [&ctx, &p] {
     p.DataFormat.DataFormatPresent = 1;
     ParseDataFormat(ctx, p.DataFormat);
-    for (const std::string& line : DataFormatListing(p.DataFormat))
-      ctx.Line(line);
+    WriteDataFormatListing(ctx.Out(), p.DataFormat);
   };
   if (ReadSectionA(ctx, kProfile, p.ext, dataFormat) != SectionEnd::kEndCode) return;
   ReadControlBlock(ctx);

@@ -109,27 +109,25 @@ void ParseDataFormat(DecodeContext& ctx, DataFormatRecord& record) {
   record.SubFormatType = Field16(ctx);
 }
 
-std::vector<std::string> DataFormatListing(const DataFormatRecord& record) {
-  std::vector<std::string> lines;
+void WriteDataFormatListing(Listing& out, const DataFormatRecord& record) {
   const Row* row = FindRow(record);
-  if (row == nullptr) return lines;
-  lines.emplace_back(row->typeLine);
+  if (row == nullptr) return;
+  out.Line(row->typeLine);
   switch (row->detail) {
     case Row::kNone:
       break;
     case Row::kQuotedFormat:
-      lines.push_back("   DataFormat, Format: " + QuotedValue(record.Format));
+      out.Line("   DataFormat, Format: ", QuotedValue(record.Format));
       break;
     case Row::kFormat:
-      lines.push_back("   DataFormat, Format: " + Doubled(record.Format));
+      out.Line("   DataFormat, Format: ", Doubled(record.Format));
       break;
     case Row::kBooleanTexts:
-      lines.push_back("   DataFormat, TrueValue: " + record.TrueValue);
-      lines.push_back("   DataFormat, FalseValue: " + record.FalseValue);
-      lines.push_back("   DataFormat, NullValue: " + record.NullValue);
+      out.Line("   DataFormat, TrueValue: ", record.TrueValue);
+      out.Line("   DataFormat, FalseValue: ", record.FalseValue);
+      out.Line("   DataFormat, NullValue: ", record.NullValue);
       break;
   }
-  return lines;
 }
 
 void WriteDataFormatBlock(BlockWriter& out, const DataFormatRecord& record) {
@@ -137,18 +135,18 @@ void WriteDataFormatBlock(BlockWriter& out, const DataFormatRecord& record) {
   const Row* row = FindRow(record);
   out.Raw("BeginProperty DataFormat");
   if (row != nullptr) {
-    out.Raw("    Type              = " + NumberText(record.Type));
-    out.Raw("    Format            = " + QuotedValue(record.Format));
-    out.Raw("    HaveTrueFalseNull = " + NumberText(record.HaveTrueFalseNull));
+    out.Raw("    Type              = ", NumberChars(record.Type));
+    out.Raw("    Format            = ", QuotedValue(record.Format));
+    out.Raw("    HaveTrueFalseNull = ", NumberChars(record.HaveTrueFalseNull));
     if (row->block == BlockKind::kBoolean) {
-      out.Raw("    TrueValue         = " + record.TrueValue);
-      out.Raw("    FalseValue        = " + record.FalseValue);
-      out.Raw("    NullValue         = " + record.NullValue);
+      out.Raw("    TrueValue         = ", record.TrueValue);
+      out.Raw("    FalseValue        = ", record.FalseValue);
+      out.Raw("    NullValue         = ", record.NullValue);
     }
-    out.Raw("    FirstDayOfWeek    = " + NumberText(record.FirstDayOfWeek));
-    out.Raw("    FirstWeekOfYear   = " + NumberText(record.FirstWeekOfYear));
-    out.Raw("    LCID              = " + NumberText(record.LCID));
-    out.Raw("    SubFormatType     = " + NumberText(record.SubFormatType));
+    out.Raw("    FirstDayOfWeek    = ", NumberChars(record.FirstDayOfWeek));
+    out.Raw("    FirstWeekOfYear   = ", NumberChars(record.FirstWeekOfYear));
+    out.Raw("    LCID              = ", NumberChars(record.LCID));
+    out.Raw("    SubFormatType     = ", NumberChars(record.SubFormatType));
   }
   out.Raw("EndProperty");
 }

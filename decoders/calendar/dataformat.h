@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "tvx/decoder.h"
 #include "tvx/output.h"
@@ -32,8 +31,8 @@ void FillDefaultDataFormat(DataFormatRecord& record);
 // leaves the input after it. The caller sets DataFormatPresent.
 void ParseDataFormat(DecodeContext& ctx, DataFormatRecord& record);
 
-// The listing lines of the record's (Type, SubFormatType) row; none for an unknown pair.
-std::vector<std::string> DataFormatListing(const DataFormatRecord& record);
+// Writes the listing lines of the record's (Type, SubFormatType) row; none for an unknown pair.
+void WriteDataFormatListing(Listing& out, const DataFormatRecord& record);
 
 // The standard, Boolean or empty DataFormat block, when DataFormatPresent is 1.
 void WriteDataFormatBlock(BlockWriter& out, const DataFormatRecord& record);

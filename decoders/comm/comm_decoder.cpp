@@ -67,12 +67,12 @@ void CommDecoder::ReadControlBlock(DecodeContext& ctx) {
   for (const WordItem& item : words) {
     ctx.MarkOffset();
     *item.value = ctx.GetWord();
-    ctx.LineWithOffset(std::string(item.label) + NumberText(*item.value));
+    ctx.LineWithOffset(item.label, NumberChars(*item.value));
   }
 
   ctx.MarkOffset();
   BaudRate = ctx.GetLong();
-  ctx.LineWithOffset("BaudRate: " + NumberText(BaudRate));
+  ctx.LineWithOffset("BaudRate: ", NumberChars(BaudRate));
 
   ctx.MarkOffset();
   ParitySetting = ctx.GetWord();
@@ -80,11 +80,11 @@ void CommDecoder::ReadControlBlock(DecodeContext& ctx) {
 
   ctx.MarkOffset();
   DataBits = ctx.GetWord();
-  ctx.LineWithOffset("NumberOfBits:" + NumberText(DataBits));
+  ctx.LineWithOffset("NumberOfBits:", NumberChars(DataBits));
 
   ctx.MarkOffset();
   StopBits = ctx.GetWord();
-  ctx.LineWithOffset("NumberOfStopBits: " + NumberText(StopBits));
+  ctx.LineWithOffset("NumberOfStopBits: ", NumberChars(StopBits));
 
   ctx.GetWord();
 

@@ -88,7 +88,7 @@ void CommonDialogDecoder::ReadControlBlock(DecodeContext& ctx) {
   for (const WordItem& item : words) {
     ctx.MarkOffset();
     *item.value = ctx.GetWord();
-    ctx.LineWithOffset(std::string(item.label) + NumberText(*item.value));
+    ctx.LineWithOffset(item.label, NumberChars(*item.value));
   }
 
   ctx.MarkOffset();
@@ -100,19 +100,19 @@ void CommonDialogDecoder::ReadControlBlock(DecodeContext& ctx) {
 
   ctx.MarkOffset();
   HelpContext = ctx.GetLong();
-  ctx.LineWithOffset("HelpContext: " + NumberText(HelpContext));
+  ctx.LineWithOffset("HelpContext: ", NumberChars(HelpContext));
 
   ctx.MarkOffset();
   Flags = ctx.GetLong();
-  ctx.LineWithOffset("Flags: " + NumberText(Flags));
+  ctx.LineWithOffset("Flags: ", NumberChars(Flags));
 
   ctx.MarkOffset();
   FontSize = NumberText(LongToSingle(ctx.GetLong()));
-  ctx.LineWithOffset("Font Size: " + FontSize);
+  ctx.LineWithOffset("Font Size: ", FontSize);
 
   ctx.MarkOffset();
   Color = ctx.GetLong();
-  ctx.LineWithOffset("Color: " + ColourText(Color));
+  ctx.LineWithOffset("Color: ", ColourChars(Color));
 
   // Presence mask, then the texts whose bits are set, each a long count and UTF-16 units.
   // HelpKey (bit 7) comes before InitDir (bit 6).
@@ -134,7 +134,7 @@ void CommonDialogDecoder::ReadControlBlock(DecodeContext& ctx) {
     ctx.MarkOffset();
     const double units = ctx.GetLong();
     *text.value = ctx.GetUnicodeStringWLen(units);
-    ctx.LineWithOffset(std::string(text.label) + *text.value);
+    ctx.LineWithOffset(text.label, *text.value);
   }
 }
 

@@ -78,7 +78,7 @@ DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& fil
     if (!input) {
       Listing listing;
       listing.SetObserver(hooks.lines);
-      listing.Line("Cannot open input file: " + request.InputPath);
+      listing.Line("Cannot open input file: ", request.InputPath);
       out.listing = listing.TakeText();
     } else {
       StreamReader reader(input->bytes, input->base);

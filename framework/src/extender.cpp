@@ -22,12 +22,9 @@ int NextCode(DecodeContext& ctx) {
 
 namespace {
 
-std::string ListedText(const ExtenderProfile& profile, std::string_view text) {
-  if (!profile.quoteListingTexts) return std::string(text);
-  std::string quoted = "\"";
-  quoted.append(text);
-  quoted.push_back('"');
-  return quoted;
+// The mark around a text in the listing: a double quote, or nothing.
+std::string_view ListingQuote(const ExtenderProfile& profile) {
+  return profile.quoteListingTexts ? "\"" : "";
 }
 
 // Word then zero-terminated text: DataMember, DataField, DataSource, ToolTipText.
@@ -55,7 +52,7 @@ void ReadPositionAndSize(DecodeContext& ctx, ExtenderProperties& props) {
       value = Signed16(ctx.GetWord());
     }
     *fields[i] = value;
-    ctx.LineWithOffset(std::string(kLabels[i]) + NumberText(value));
+    ctx.LineWithOffset(kLabels[i], NumberChars(value));
   }
 }
 
@@ -83,13 +80,13 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
       return true;
     case 10:
       props.DragIcon = ctx.ReadPicture();
-      ctx.LineWithOffset("DragIcon: " + props.DragIcon);
+      ctx.LineWithOffset("DragIcon: ", props.DragIcon);
       return true;
     case 11: {
       ctx.MarkOffset();
       const double n = ctx.GetWord();
       props.Tag = ctx.GetUnicodeStringWLen(n);
-      ctx.LineWithOffset("Tag: " + ListedText(profile, props.Tag));
+      ctx.LineWithOffset("Tag: ", ListingQuote(profile), props.Tag, ListingQuote(profile));
       return true;
     }
     case 14:
@@ -102,7 +99,7 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
       ctx.MarkOffset();
       const double word = ctx.GetWord();
       props.TabIndex = profile.tabIndexSigned16 ? Signed16(word) : word;
-      ctx.LineWithOffset("TabIndex: " + NumberText(word));
+      ctx.LineWithOffset("TabIndex: ", NumberChars(word));
       return true;
     }
     case 41:
@@ -111,22 +108,22 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
       return true;
     case 42:
       props.DataMember = ReadMarkedText(ctx);
-      ctx.Line("DataMember: " + ListedText(profile, props.DataMember));
+      ctx.Line("DataMember: ", ListingQuote(profile), props.DataMember, ListingQuote(profile));
       return true;
     case 50:
       ctx.MarkOffset();
       props.HelpContextID = ctx.GetLong();
-      ctx.LineWithOffset("HelpContextID: " + NumberText(props.HelpContextID));
+      ctx.LineWithOffset("HelpContextID: ", NumberChars(props.HelpContextID));
       return true;
     case 57:
       ctx.MarkOffset();
       props.Left = Signed32(ctx.GetLong());
-      ctx.LineWithOffset("Left: " + NumberText(props.Left));
+      ctx.LineWithOffset("Left: ", NumberChars(props.Left));
       return true;
     case 58:
       ctx.MarkOffset();
       props.Top = Signed32(ctx.GetLong());
-      ctx.LineWithOffset("Top: " + NumberText(props.Top));
+      ctx.LineWithOffset("Top: ", NumberChars(props.Top));
       return true;
     case 59: {
       static constexpr std::string_view kStored[] = {
@@ -147,11 +144,11 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
       return true;
     case 66:
       props.DataField = ReadMarkedText(ctx);
-      ctx.Line("DataField: " + ListedText(profile, props.DataField));
+      ctx.Line("DataField: ", ListingQuote(profile), props.DataField, ListingQuote(profile));
       return true;
     case 67:
       props.DataSource = ReadMarkedText(ctx);
-      ctx.Line("DataSource: " + ListedText(profile, props.DataSource));
+      ctx.Line("DataSource: ", ListingQuote(profile), props.DataSource, ListingQuote(profile));
       return true;
     case 68:
       for (int i = 0; i < 6; ++i)
@@ -161,7 +158,7 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
     case 70:
       ctx.MarkOffset();
       props.WhatsThisHelpID = ctx.GetLong();
-      ctx.LineWithOffset("WhatsThisHelpID: " + NumberText(props.WhatsThisHelpID));
+      ctx.LineWithOffset("WhatsThisHelpID: ", NumberChars(props.WhatsThisHelpID));
       return true;
     case 72:
       ctx.MarkOffset();
@@ -172,7 +169,7 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
     case 74:
       ctx.MarkOffset();
       props.ToolTipText = ReadMarkedText(ctx);
-      ctx.LineWithOffset("ToolTipText: " + ListedText(profile, props.ToolTipText));
+      ctx.LineWithOffset("ToolTipText: ", ListingQuote(profile), props.ToolTipText, ListingQuote(profile));
       return true;
     default:
       return false;

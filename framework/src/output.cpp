@@ -7,10 +7,9 @@
 
 namespace tvx {
 
-void Listing::Line(std::string_view line) {
-  text_.append(line);
+void Listing::EndLine(std::size_t start) {
+  if (observer_ != nullptr) observer_->OnListingLine(std::string_view(text_).substr(start));
   text_.append(kLineEnd);
-  if (observer_ != nullptr) observer_->OnListingLine(line);
 }
 
 std::string BlockWriter::Label(std::string_view name) const {
@@ -18,11 +17,6 @@ std::string BlockWriter::Label(std::string_view name) const {
   if (label.size() < width_) label.append(width_ - label.size(), ' ');
   label.append("= ");
   return label;
-}
-
-void BlockWriter::Raw(std::string_view line) {
-  text_.append(line);
-  text_.append(kLineEnd);
 }
 
 // The property lines are appended in place, without building each line on its own first.
@@ -34,7 +28,7 @@ void BlockWriter::AppendLabel(std::string_view name) {
 
 void BlockWriter::Number(std::string_view name, double value) {
   AppendLabel(name);
-  text_.append(NumberText(value));
+  text_.append(NumberChars(value).View());
   text_.append(kLineEnd);
 }
 
@@ -46,12 +40,7 @@ void BlockWriter::Text(std::string_view name, std::string_view value) {
 
 void BlockWriter::Quoted(std::string_view name, std::string_view value) {
   AppendLabel(name);
-  text_.push_back('"');
-  for (const char c : value) {
-    text_.push_back(c);
-    if (c == '"') text_.push_back('"');
-  }
-  text_.push_back('"');
+  AppendQuoted(text_, value);
   text_.append(kLineEnd);
 }
 
@@ -69,12 +58,8 @@ void BlockWriter::QuotedIfSet(std::string_view name, std::string_view value) {
 
 void DecodeContext::ShowOffset() {
   if (!showOffsets_) return;
-  std::string line = "  (Offset d/h: ";
-  line += NumberText(PropertyOffset);
-  line += '/';
-  line += DecToHex(std::nearbyint(PropertyOffset));
-  line += ')';
-  listing_.Line(line);
+  listing_.Line("  (Offset d/h: ", NumberChars(PropertyOffset), "/",
+                HexChars(std::nearbyint(PropertyOffset)), ")");
 }
 
 std::string DecodeContext::ReadPicture() {

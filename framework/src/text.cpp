@@ -1,30 +1,44 @@
 #include "tvx/text.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 
 namespace tvx {
 
-std::string NumberText(double value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-  if (value == 0) return "0";  // negative zero too
-  char buffer[40];
-  // Whole numbers of at most 15 digits, nearly every number a stream holds, print as their
-  // digits under "%.15G" too; printing them directly saves most of a decode's time.
-  if (std::abs(value) < 1e15 && std::trunc(value) == value) {
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer,
-                                            static_cast<std::int64_t>(value));
-    if (error == std::errc()) return std::string(buffer, end);
-  }
-  const int n = std::snprintf(buffer, sizeof buffer, "%.15G", value);
-  return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+ShortText::ShortText(std::string_view text) : size_(std::min(text.size(), kCapacity)) {
+  std::copy_n(text.data(), size_, data_);
 }
 
-std::string DecToHex(double value) {
+ShortText NumberChars(double value) {
+  if (std::isnan(value)) return ShortText("NaN");
+  if (std::isinf(value)) return ShortText(value > 0 ? "Infinity" : "-Infinity");
+  if (value == 0) return ShortText("0");  // negative zero too
+  ShortText text;
+  char* const first = text.data_;
+  char* const last = text.data_ + ShortText::kCapacity;
+  // Whole numbers of at most 15 digits, nearly every number a stream holds, print as their
+  // digits under "%.15G" too.
+  std::to_chars_result result{};
+  if (std::abs(value) < 1e15 && std::trunc(value) == value) {
+    result = std::to_chars(first, last, static_cast<std::int64_t>(value));
+  } else {
+    // The shortest of fixed and exponent form for 15 significant digits, as "%.15G" chooses,
+    // with the exponent's letter in upper case ("1.5E+20").
+    result = std::to_chars(first, last, value, std::chars_format::general, 15);
+    std::replace(first, result.ptr, 'e', 'E');
+  }
+  text.size_ = result.ec == std::errc() ? static_cast<std::size_t>(result.ptr - first) : 0;
+  return text;
+}
+
+std::string NumberText(double value) {
+  return std::string(NumberChars(value).View());
+}
+
+ShortText HexChars(double value) {
   std::uint64_t whole = 0;
   if (value >= 18446744073709549568.0) {
     whole = ~std::uint64_t{0};
@@ -32,17 +46,30 @@ std::string DecToHex(double value) {
     whole = static_cast<std::uint64_t>(value);
   }
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
+  char buffer[16];
+  char* first = buffer + sizeof buffer;
   do {
-    text.insert(text.begin(), kDigits[whole & 0xF]);
+    *--first = kDigits[whole & 0xF];
     whole >>= 4;
   } while (whole != 0);
+  return ShortText(std::string_view(first, static_cast<std::size_t>(buffer + sizeof buffer - first)));
+}
+
+std::string DecToHex(double value) {
+  return std::string(HexChars(value).View());
+}
+
+ShortText ColourChars(double raw) {
+  const std::string_view hex = HexChars(raw);
+  // "&H", the last eight digits zero-padded on the left, "&".
+  ShortText text(std::string_view("&H00000000&"));
+  const std::string_view last = hex.substr(hex.size() > 8 ? hex.size() - 8 : 0);
+  std::copy(last.begin(), last.end(), text.data_ + 10 - last.size());
   return text;
 }
 
 std::string ColourText(double raw) {
-  std::string hex = "0000000" + DecToHex(raw);
-  return "&H" + hex.substr(hex.size() - 8) + "&";
+  return std::string(ColourChars(raw).View());
 }
 
 double SignedColour(double raw, double threshold) {
@@ -57,15 +84,22 @@ double Signed32(double value) {
   return value > 2147483647 ? value - 4294967296.0 : value;
 }
 
+void AppendQuoted(std::string& out, std::string_view text) {
+  out.push_back('"');
+  // Up to and including each inner quote, then that quote once more.
+  for (std::size_t quote; (quote = text.find('"')) != std::string_view::npos;
+       text.remove_prefix(quote + 1)) {
+    out.append(text.substr(0, quote + 1));
+    out.push_back('"');
+  }
+  out.append(text);
+  out.push_back('"');
+}
+
 std::string QuotedValue(std::string_view text) {
   std::string quoted;
   quoted.reserve(text.size() + 2);
-  quoted.push_back('"');
-  for (const char c : text) {
-    quoted.push_back(c);
-    if (c == '"') quoted.push_back('"');
-  }
-  quoted.push_back('"');
+  AppendQuoted(quoted, text);
   return quoted;
 }
 

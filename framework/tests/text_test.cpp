@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace tvx {
 namespace {
@@ -32,6 +38,28 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{-std::numeric_limits<double>::infinity(), "-Infinity"},
         NumberCase{std::nan(""), "NaN"}));
 
+// The C library's "%.15G" is the reference for every finite number: whole and fractional,
+// tiny and huge, the values single-precision font sizes widen to, and bit patterns at random.
+TEST(NumberText, AgreesWithPrintfG15) {
+  std::vector<double> values = {0.1,     1.0 / 3,  2.0 / 3, 99999999999999.9, 999999999999999.0,
+                                1e15 - 0.5, 1e16, 123456789e-20, -5e-324, 1.7976931348623157e308,
+                                1e-4,    9.99999999999999e-5, 0.0001, 12.5, -0.75};
+  for (const float f : {8.25f, 8.4f, 9.75f, 10.2f, 13.8f, 72.05f})
+    values.push_back(f);
+  std::mt19937_64 random(20261207);
+  for (int i = 0; i < 20000; ++i) {
+    const double value = std::bit_cast<double>(random());
+    if (std::isfinite(value)) values.push_back(value);
+    values.push_back(static_cast<double>(static_cast<std::int32_t>(random())) / 10000);
+  }
+  for (const double value : values) {
+    if (value == 0) continue;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.15G", value);
+    ASSERT_EQ(NumberText(value), expected) << "bits " << std::bit_cast<std::uint64_t>(value);
+  }
+}
+
 TEST(DecToHex, UpperCaseWithoutLeadingZeros) {
   EXPECT_EQ(DecToHex(0), "0");
   EXPECT_EQ(DecToHex(255), "FF");
@@ -48,6 +76,7 @@ TEST(Colour, ListingTextAndStoredNumber) {
   EXPECT_EQ(ColourText(0), "&H00000000&");
   EXPECT_EQ(ColourText(4294967295.0), "&HFFFFFFFF&");
   EXPECT_EQ(ColourText(2147483663.0), "&H8000000F&");
+  EXPECT_EQ(ColourText(68719476907.0), "&H000000AB&");  // the last eight digits of 10000000AB
   EXPECT_EQ(SignedColour(255, 2147483647), 255);
   EXPECT_EQ(SignedColour(4294967295.0, 2147483647), -1);
   EXPECT_EQ(SignedColour(2147483663.0, 2147483647), -2147483633);
@@ -66,6 +95,8 @@ TEST(QuotedValue, DoublesInnerQuotes) {
   EXPECT_EQ(QuotedValue(""), "\"\"");
   EXPECT_EQ(QuotedValue("a\"b"), "\"a\"\"b\"");
   EXPECT_EQ(QuotedValue("\xE9"), "\"\xE9\"");
+  EXPECT_EQ(QuotedValue("\"\"x\""), "\"\"\"\"\"x\"\"\"");
+  EXPECT_EQ(QuotedValue(std::string("a\0\"", 3)), std::string("\"a\0\"\"\"", 6));
 }
 
 TEST(LongToSingle, Ieee754Patterns) {

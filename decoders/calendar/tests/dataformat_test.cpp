@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hexstream.h"
@@ -148,6 +149,18 @@ DataFormatRecord Record(int type, int subFormatType, std::string format) {
   r.SubFormatType = subFormatType;
   r.Format = std::move(format);
   return r;
+}
+
+// The record's listing lines, each without its CR LF.
+std::vector<std::string> DataFormatListing(const DataFormatRecord& record) {
+  Listing listing;
+  WriteDataFormatListing(listing, record);
+  std::vector<std::string> lines;
+  std::string_view text = listing.Text();
+  for (std::size_t end; (end = text.find("\r\n")) != std::string_view::npos; text.remove_prefix(end + 2))
+    lines.emplace_back(text.substr(0, end));
+  EXPECT_EQ(text, "");
+  return lines;
 }
 
 TEST(AlmanacDataFormatListing, EveryRow) {

@@ -34,14 +34,18 @@ class DecodeContext {
   void Skip(double n, std::string_view why = "skipped") { reader_.Skip(n, why); }
 
   Listing& Out() { return listing_; }
-  void Line(std::string_view line) { listing_.Line(line); }
+  template <typename... Pieces>
+  void Line(const Pieces&... pieces) {
+    listing_.Line(pieces...);
+  }
   // Notes the position of the value about to be read.
   void MarkOffset() { PropertyOffset = reader_.Position(); }
   // Writes the offset line for PropertyOffset when offsets were requested.
   void ShowOffset();
   // Writes a listing line, then its offset line.
-  void LineWithOffset(std::string_view line) {
-    Line(line);
+  template <typename... Pieces>
+  void LineWithOffset(const Pieces&... pieces) {
+    listing_.Line(pieces...);
     ShowOffset();
   }
 

@@ -23,15 +23,23 @@ class ListingObserver {
   virtual void OnListingLine(std::string_view line) = 0;
 };
 
+// A line is given as pieces (texts, numbers as ShortText), appended in place one after the other.
 class Listing {
  public:
   Listing() { text_.reserve(kInitialCapacity); }
-  void Line(std::string_view line);
+  template <typename... Pieces>
+  void Line(const Pieces&... pieces) {
+    const std::size_t start = text_.size();
+    (text_.append(std::string_view(pieces)), ...);
+    EndLine(start);
+  }
   const std::string& Text() const { return text_; }
   std::string TakeText() { return std::move(text_); }
   void SetObserver(ListingObserver* observer) { observer_ = observer; }
 
  private:
+  void EndLine(std::size_t start);
+
   std::string text_;
   ListingObserver* observer_ = nullptr;
 };
@@ -44,7 +52,11 @@ class BlockWriter {
     text_.reserve(kInitialCapacity);
   }
 
-  void Raw(std::string_view line);
+  template <typename... Pieces>
+  void Raw(const Pieces&... pieces) {
+    (text_.append(std::string_view(pieces)), ...);
+    text_.append(kLineEnd);
+  }
   void VersionLine() { Raw(kLibraryVersionLine); }
   void Number(std::string_view name, double value);
   void Text(std::string_view name, std::string_view value);
