@@ -1,10 +1,10 @@
-// tvx_io_floor DIR LISTING BLOCK COUNT
+// tvx_io_floor DIR COUNT FILE...
 //
-// The I/O floor of one request: writes DIR/TEVOLIBFILE.TMP with the bytes of the file LISTING
-// and DIR/TEVOLIBFILE2.TMP with those of BLOCK, COUNT times each, the cheapest correct way:
-// open without truncation, write, cut to the new length, close. (Opening with truncation and
-// then writing makes the close wait for the disk on some file systems.) Prints the nanoseconds
-// the COUNT rounds took.
+// The I/O floor of one request: writes each FILE's bytes to DIR under FILE's name without a
+// ".ref" ending (TEVOLIBFILE.TMP.ref to DIR/TEVOLIBFILE.TMP), COUNT times each, in the order
+// given, the cheapest correct way: open without truncation, write, cut to the new length, close.
+// (Opening with truncation and then writing makes the close wait for the disk on some file
+// systems.) Prints the nanoseconds the COUNT rounds took.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,10 +15,12 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
-std::string ReadFile(const char* path) {
+std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << file.rdbuf();
@@ -33,24 +35,35 @@ bool Replace(const std::string& path, const std::string& bytes) {
   return close(fd) == 0 && ok;
 }
 
+struct Output {
+  std::string path;
+  std::string bytes;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::cerr << "usage: tvx_io_floor DIR LISTING BLOCK COUNT\n";
+  if (argc < 4) {
+    std::cerr << "usage: tvx_io_floor DIR COUNT FILE...\n";
     return 2;
   }
   const std::string dir = argv[1];
-  const std::string listing = ReadFile(argv[2]);
-  const std::string block = ReadFile(argv[3]);
-  const long count = std::strtol(argv[4], nullptr, 10);
-  const std::string listingPath = dir + "/TEVOLIBFILE.TMP";
-  const std::string blockPath = dir + "/TEVOLIBFILE2.TMP";
+  const long count = std::strtol(argv[2], nullptr, 10);
+  std::vector<Output> outputs;
+  for (int i = 3; i < argc; ++i) {
+    std::string name = argv[i];
+    name = name.substr(name.rfind('/') + 1);
+    constexpr std::string_view kRef = ".ref";
+    if (name.ends_with(kRef)) name.resize(name.size() - kRef.size());
+    outputs.push_back({dir + "/" + name, ReadFile(argv[i])});
+  }
   const auto start = std::chrono::steady_clock::now();
   for (long i = 0; i < count; ++i) {
-    if (!Replace(listingPath, listing) || !Replace(blockPath, block)) {
-      std::perror("tvx_io_floor");
-      return 1;
+    for (const Output& output : outputs) {
+      if (!Replace(output.path, output.bytes)) {
+        std::perror("tvx_io_floor");
+        return 1;
+      }
     }
   }
   const auto elapsed = std::chrono::steady_clock::now() - start;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <climits>
 #include <map>
 #include <memory>
@@ -101,8 +102,13 @@ class PosixFileSystem final : public FileSystem {
   // file by truncating it first makes some file systems wait for the disk at close. Never
   // follows a link out of the directory, never writes anything but a regular file.
   bool WriteOutput(std::string_view name, std::string_view bytes) override {
-    const std::string path = directory_ + "/" + std::string(name);
-    HeldFile& file = outputs_[std::string(name)];
+    auto held = outputs_.find(name);
+    if (held == outputs_.end()) {
+      held = outputs_.try_emplace(std::string(name)).first;
+      held->second.path = directory_ + "/" + std::string(name);
+    }
+    const std::string& path = held->second.path;
+    HeldFile& file = held->second.file;
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !file.Is(path, st)) {
       file.Close();
@@ -139,9 +145,14 @@ class PosixFileSystem final : public FileSystem {
     return false;
   }
 
+  struct Output {
+    std::string path;
+    HeldFile file;
+  };
+
   std::string directory_;
   HeldFile input_;
-  std::map<std::string, HeldFile> outputs_;
+  std::map<std::string, Output, std::less<>> outputs_;
 };
 
 }  // namespace
