@@ -13,16 +13,21 @@ ShortText::ShortText(std::string_view text) : size_(std::min(text.size(), kCapac
 }
 
 ShortText NumberChars(double value) {
-  if (std::isnan(value)) return ShortText("NaN");
-  if (std::isinf(value)) return ShortText(value > 0 ? "Infinity" : "-Infinity");
-  if (value == 0) return ShortText("0");  // negative zero too
+  // One object, filled in place and returned as it is.
   ShortText text;
   char* const first = text.data_;
   char* const last = text.data_ + ShortText::kCapacity;
-  // Whole numbers of at most 15 digits, nearly every number a stream holds, print as their
-  // digits under "%.15G" too.
-  std::to_chars_result result{};
-  if (std::abs(value) < 1e15 && std::trunc(value) == value) {
+  std::to_chars_result result{first, std::errc()};
+  const auto word = [&](std::string_view w) { result.ptr = std::copy(w.begin(), w.end(), first); };
+  if (std::isnan(value)) {
+    word("NaN");
+  } else if (std::isinf(value)) {
+    word(value > 0 ? "Infinity" : "-Infinity");
+  } else if (value == 0) {
+    word("0");  // negative zero too
+  } else if (std::abs(value) < 1e15 && std::trunc(value) == value) {
+    // Whole numbers of at most 15 digits, nearly every number a stream holds, print as their
+    // digits under "%.15G" too.
     result = std::to_chars(first, last, static_cast<std::int64_t>(value));
   } else {
     // The shortest of fixed and exponent form for 15 significant digits, as "%.15G" chooses,
