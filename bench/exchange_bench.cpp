@@ -538,8 +538,7 @@ std::string Measure(const Options& o, const Sample& s) {
        << ", \"stream_ns\": " << Json(stream) << ", \"in_process_ns\": " << Json(inProcess)
        << ", \"floor_ns\": " << Json(floor) << ", \"floor_files\": " << written.size();
   if (moreFiles) json << ", \"two_file_floor_ns\": " << Json(twoFileFloor);
-  json
-       << ",\n     \"cpu_per_request_ns\": {\"plugin_lockstep\": " << pluginLockstepCpu
+  json << ",\n     \"cpu_per_request_ns\": {\"plugin_lockstep\": " << pluginLockstepCpu
        << ", \"plugin_stream\": " << pluginStreamCpu
        << ", \"driver_lockstep\": " << driverLockstepCpu
        << ", \"driver_stream\": " << driverStreamCpu << ", \"floor\": " << floorCpu << "}"

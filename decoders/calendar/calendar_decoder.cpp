@@ -195,8 +195,7 @@ void CalendarDecoder::ReadControlBlock(DecodeContext& ctx) {
   if (null) {
     ctx.Line("Value: (NULL)");
   } else {
-    ctx.Line("Value: ", NumberChars(p.Month), "\\", NumberChars(p.Day), "\\",
-             NumberChars(p.Year));
+    ctx.Line("Value: ", NumberChars(p.Month), "\\", NumberChars(p.Day), "\\", NumberChars(p.Year));
   }
   ctx.Skip(gap, "control block gap");
 }

@@ -169,7 +169,8 @@ bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profi
     case 74:
       ctx.MarkOffset();
       props.ToolTipText = ReadMarkedText(ctx);
-      ctx.LineWithOffset("ToolTipText: ", ListingQuote(profile), props.ToolTipText, ListingQuote(profile));
+      ctx.LineWithOffset("ToolTipText: ", ListingQuote(profile), props.ToolTipText,
+                         ListingQuote(profile));
       return true;
     default:
       return false;

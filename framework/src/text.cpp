@@ -57,7 +57,8 @@ ShortText HexChars(double value) {
     *--first = kDigits[whole & 0xF];
     whole >>= 4;
   } while (whole != 0);
-  return ShortText(std::string_view(first, static_cast<std::size_t>(buffer + sizeof buffer - first)));
+  return ShortText(
+      std::string_view(first, static_cast<std::size_t>(buffer + sizeof buffer - first)));
 }
 
 std::string DecToHex(double value) {

@@ -72,6 +72,23 @@ TEST_F(NativeFiles, OutputRemovedOrReplacedBetweenRunsIsWrittenWhereThePathPoint
   EXPECT_EQ(Slurp(dir_ / "kept.txt"), "second");
 }
 
+TEST_F(NativeFiles, OutputDirectoryRemovedAndMadeAnewIsWrittenAgain) {
+  ASSERT_TRUE(files_->WriteOutput("TEVOLIBFILE.TMP", "before"));
+  ASSERT_TRUE(files_->WriteOutput("TEVOLIBFILE2.TMP", "block"));
+  // The program directory is removed and made anew at the same path (a reinstall, say).
+  fs::remove_all(dir_);
+  fs::create_directory(dir_);
+  ASSERT_TRUE(files_->WriteOutput("TEVOLIBFILE.TMP", "after"));
+  ASSERT_TRUE(files_->WriteOutput("TEVOLIBFILE2.TMP", "block 2"));
+  EXPECT_EQ(Slurp(dir_ / "TEVOLIBFILE.TMP"), "after");
+  EXPECT_EQ(Slurp(dir_ / "TEVOLIBFILE2.TMP"), "block 2");
+  // Gone for good: the write fails and creates nothing anywhere.
+  fs::remove_all(dir_);
+  EXPECT_FALSE(files_->WriteOutput("TEVOLIBFILE.TMP", "lost"));
+  EXPECT_FALSE(fs::exists(dir_));
+  fs::create_directory(dir_);  // for the fixture to remove
+}
+
 TEST_F(NativeFiles, OutputNeverFollowsALink) {
   const fs::path out = dir_ / "TEVOGRAPHICFILE1.TMP";
   ASSERT_TRUE(files_->WriteOutput("TEVOGRAPHICFILE1.TMP", "one"));

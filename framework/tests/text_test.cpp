@@ -41,9 +41,21 @@ INSTANTIATE_TEST_SUITE_P(
 // The C library's "%.15G" is the reference for every finite number: whole and fractional,
 // tiny and huge, the values single-precision font sizes widen to, and bit patterns at random.
 TEST(NumberText, AgreesWithPrintfG15) {
-  std::vector<double> values = {0.1,     1.0 / 3,  2.0 / 3, 99999999999999.9, 999999999999999.0,
-                                1e15 - 0.5, 1e16, 123456789e-20, -5e-324, 1.7976931348623157e308,
-                                1e-4,    9.99999999999999e-5, 0.0001, 12.5, -0.75};
+  std::vector<double> values = {0.1,
+                                1.0 / 3,
+                                2.0 / 3,
+                                99999999999999.9,
+                                999999999999999.0,
+                                1e15 - 0.5,
+                                1e16,
+                                123456789e-20,
+                                -5e-324,
+                                1.7976931348623157e308,
+                                1e-4,
+                                9.99999999999999e-5,
+                                0.0001,
+                                12.5,
+                                -0.75};
   for (const float f : {8.25f, 8.4f, 9.75f, 10.2f, 13.8f, 72.05f})
     values.push_back(f);
   std::mt19937_64 random(20261207);

@@ -157,7 +157,8 @@ std::vector<std::string> DataFormatListing(const DataFormatRecord& record) {
   WriteDataFormatListing(listing, record);
   std::vector<std::string> lines;
   std::string_view text = listing.Text();
-  for (std::size_t end; (end = text.find("\r\n")) != std::string_view::npos; text.remove_prefix(end + 2))
+  for (std::size_t end; (end = text.find("\r\n")) != std::string_view::npos;
+       text.remove_prefix(end + 2))
     lines.emplace_back(text.substr(0, end));
   EXPECT_EQ(text, "");
   return lines;

@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <functional>
 #include <climits>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -61,6 +61,9 @@ class HeldFile {
 class PosixFileSystem final : public FileSystem {
  public:
   explicit PosixFileSystem(std::string directory) : directory_(std::move(directory)) {}
+  PosixFileSystem(const PosixFileSystem&) = delete;
+  PosixFileSystem& operator=(const PosixFileSystem&) = delete;
+  ~PosixFileSystem() override { CloseDirectory(); }
 
   std::optional<InputFile> ReadInput(const std::string& path, double start) override {
     // A path with a NUL in it would name another file.
@@ -105,24 +108,32 @@ class PosixFileSystem final : public FileSystem {
     auto held = outputs_.find(name);
     if (held == outputs_.end()) {
       held = outputs_.try_emplace(std::string(name)).first;
-      held->second.path = directory_ + "/" + std::string(name);
+      held->second.name = std::string(name);
     }
-    const std::string& path = held->second.path;
-    HeldFile& file = held->second.file;
+    Output& output = held->second;
+    HeldFile& file = output.file;
+    // Looked up in the held directory: one path component instead of the whole path.
+    int at = Directory();
+    const char* path = at == AT_FDCWD ? output.FullPath(directory_) : output.name.c_str();
     struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !file.Is(path, st)) {
+    if (fstatat(at, path, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        !file.Is(output.name, st)) {
       file.Close();
-      const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-      int fd = open(path.c_str(), flags, 0666);
-      // An earlier file that cannot be opened for writing (read-only, or a link) must not stay
-      // behind looking like this run's: remove it and create the file anew.
-      if (fd < 0 && unlink(path.c_str()) == 0) fd = open(path.c_str(), flags | O_EXCL, 0666);
+      int fd = OpenOutput(at, path);
+      if (fd < 0 && errno == ENOENT && at != AT_FDCWD) {
+        // The held directory is gone (removed, and perhaps made anew at its path): open the
+        // directory the path names now and try once more.
+        CloseDirectory();
+        at = Directory();
+        path = at == AT_FDCWD ? output.FullPath(directory_) : output.name.c_str();
+        fd = OpenOutput(at, path);
+      }
       if (fd < 0) return false;
       if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return false;
       }
-      file.Hold(fd, path, st);
+      file.Hold(fd, output.name, st);
     }
     const auto length = static_cast<off_t>(bytes.size());
     std::size_t done = 0;
@@ -130,27 +141,59 @@ class PosixFileSystem final : public FileSystem {
       const ssize_t n =
           pwrite(file.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return Fail(file, path);
+      if (n <= 0) return Fail(file, at, path);
       done += static_cast<std::size_t>(n);
     }
-    if (st.st_size > length && ftruncate(file.get(), length) != 0) return Fail(file, path);
+    if (st.st_size > length && ftruncate(file.get(), length) != 0) return Fail(file, at, path);
     return true;
   }
 
  private:
+  struct Output {
+    std::string name;
+    std::string fullPath;  // made only when the directory cannot be held
+    HeldFile file;
+    const char* FullPath(const std::string& directory) {
+      if (fullPath.empty()) fullPath = directory + "/" + name;
+      return fullPath.c_str();
+    }
+  };
+
+  // The output directory, held open so that each file is looked up by its name alone; the path
+  // itself where the directory cannot be opened (then every look-up walks the whole path).
+  int Directory() {
+    if (!directoryTried_) {
+      directoryFd_ = open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      directoryTried_ = true;
+    }
+    return directoryFd_ >= 0 ? directoryFd_ : AT_FDCWD;
+  }
+
+  void CloseDirectory() {
+    if (directoryFd_ >= 0) close(directoryFd_);
+    directoryFd_ = -1;
+    directoryTried_ = false;
+  }
+
+  static int OpenOutput(int at, const char* path) {
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = openat(at, path, flags, 0666);
+    // An earlier file that cannot be opened for writing (read-only, or a link) must not stay
+    // behind looking like this run's: remove it and create the file anew.
+    if (fd < 0 && unlinkat(at, path, 0) == 0) fd = openat(at, path, flags | O_EXCL, 0666);
+    return fd;
+  }
+
   // Never leaves an earlier run's contents looking like this run's.
-  static bool Fail(HeldFile& file, const std::string& path) {
-    if (ftruncate(file.get(), 0) != 0) unlink(path.c_str());
+  static bool Fail(HeldFile& file, int at, const char* path) {
+    if (ftruncate(file.get(), 0) != 0) unlinkat(at, path, 0);
     file.Close();
     return false;
   }
 
-  struct Output {
-    std::string path;
-    HeldFile file;
-  };
-
   std::string directory_;
+  int directoryFd_ = -1;
+  bool directoryTried_ = false;
   HeldFile input_;
   std::map<std::string, Output, std::less<>> outputs_;
 };
