@@ -100,7 +100,8 @@ std::string_view EnabledText(double v) {
 }
 
 // A line of the font group: two blanks, the name padded so that "=" stands in column 18.
-void FontLine(BlockWriter& out, std::string_view name, std::string_view value) {
+template <typename Value>
+void FontLine(BlockWriter& out, std::string_view name, const Value& value) {
   static constexpr std::string_view kBlanks = "               ";
   out.Raw("  ", name, kBlanks.substr(0, 15 - std::min<std::size_t>(name.size(), 15)), "= ", value);
 }

@@ -28,7 +28,8 @@ void BlockWriter::AppendLabel(std::string_view name) {
 
 void BlockWriter::Number(std::string_view name, double value) {
   AppendLabel(name);
-  text_.append(NumberChars(value).View());
+  const ShortText number = NumberChars(value);
+  text_.append(number.View());
   text_.append(kLineEnd);
 }
 

@@ -40,7 +40,7 @@ ShortText NumberChars(double value) {
 }
 
 std::string NumberText(double value) {
-  return std::string(NumberChars(value).View());
+  return NumberChars(value).ToString();
 }
 
 ShortText HexChars(double value) {
@@ -62,11 +62,12 @@ ShortText HexChars(double value) {
 }
 
 std::string DecToHex(double value) {
-  return std::string(HexChars(value).View());
+  return HexChars(value).ToString();
 }
 
 ShortText ColourChars(double raw) {
-  const std::string_view hex = HexChars(raw);
+  const ShortText digits = HexChars(raw);
+  const std::string_view hex = digits;
   // "&H", the last eight digits zero-padded on the left, "&".
   ShortText text(std::string_view("&H00000000&"));
   const std::string_view last = hex.substr(hex.size() > 8 ? hex.size() - 8 : 0);
@@ -75,7 +76,7 @@ ShortText ColourChars(double raw) {
 }
 
 std::string ColourText(double raw) {
-  return std::string(ColourChars(raw).View());
+  return ColourChars(raw).ToString();
 }
 
 double SignedColour(double raw, double threshold) {

@@ -14,8 +14,12 @@ class ShortText {
   static constexpr std::size_t kCapacity = 32;
   ShortText() = default;
   explicit ShortText(std::string_view text);
-  operator std::string_view() const { return {data_, size_}; }  // NOLINT: used as a piece
-  std::string_view View() const { return {data_, size_}; }
+  // Views only of a named text or a line piece: a view of a temporary would outlive its bytes.
+  operator std::string_view() const& { return {data_, size_}; }  // NOLINT: used as a piece
+  operator std::string_view() const&& = delete;
+  std::string_view View() const& { return {data_, size_}; }
+  std::string_view View() const&& = delete;
+  std::string ToString() const { return {data_, size_}; }
 
  private:
   friend ShortText NumberChars(double value);
