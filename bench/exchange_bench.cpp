@@ -5,8 +5,8 @@
 //        operating system's wake-up of two processes in turn, which a single process never pays;
 //      throughput: keep a window of requests in flight, sending one more for every reply, so the
 //        plug-in never waits for the driver; this is the plug-in's own request rate;
-//    against the I/O floor: the tvx_io_floor program writing the same two files the same number
-//    of times. Beside them, the same requests served in this process by the same decoder and
+//    against the I/O floor: the tvx_io_floor program writing the same files (those the sample's
+//    request writes) the same number of times. Beside them, the same requests served in this process by the same decoder and
 //    the same POSIX file system, without the channel. The rounds alternate; after every run the
 //    files must hold exactly the bytes the floor writes.
 //  - the time from starting a plug-in process to its first reply, against the time to start and
@@ -361,7 +361,7 @@ struct Options {
   std::string bench;
   long requests = 10000;
   long starts = 101;
-  long rounds = 3;
+  long rounds = 5;
   long window = 32;
 };
 

@@ -9,14 +9,14 @@
 # benchmarks ran.
 #
 # Environment: TVX_BENCH_BUILD (build directory, default build-bench), TVX_BENCH_REQUESTS
-# (default 10000), TVX_BENCH_STARTS (default 101), TVX_BENCH_ROUNDS (default 3), TVX_BENCH_WINDOW
+# (default 10000), TVX_BENCH_STARTS (default 101), TVX_BENCH_ROUNDS (default 5), TVX_BENCH_WINDOW
 # (requests in flight in throughput mode, default 32).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TVX_BENCH_BUILD:-$root/build-bench}
 requests=${TVX_BENCH_REQUESTS:-10000}
 starts=${TVX_BENCH_STARTS:-101}
-rounds=${TVX_BENCH_ROUNDS:-3}
+rounds=${TVX_BENCH_ROUNDS:-5}
 window=${TVX_BENCH_WINDOW:-32}
 
 if [[ -x $root/scripts/deps.sh ]]; then "$root/scripts/deps.sh" build; fi
