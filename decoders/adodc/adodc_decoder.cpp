@@ -1,5 +1,7 @@
 #include "adodc/adodc_decoder.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <initializer_list>
 #include <string_view>
 
