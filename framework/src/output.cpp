@@ -12,13 +12,6 @@ void Listing::EndLine(std::size_t start) {
   text_.append(kLineEnd);
 }
 
-std::string BlockWriter::Label(std::string_view name) const {
-  std::string label(name);
-  if (label.size() < width_) label.append(width_ - label.size(), ' ');
-  label.append("= ");
-  return label;
-}
-
 // The property lines are appended in place, without building each line on its own first.
 void BlockWriter::AppendLabel(std::string_view name) {
   text_.append(name);

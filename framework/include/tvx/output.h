@@ -67,7 +67,6 @@ class BlockWriter {
   void TextIfSet(std::string_view name, std::string_view value);
   void QuotedIfSet(std::string_view name, std::string_view value);
 
-  std::string Label(std::string_view name) const;
   const std::string& Text() const { return text_; }
   std::string TakeText() { return std::move(text_); }
 

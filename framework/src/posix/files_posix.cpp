@@ -109,12 +109,13 @@ class PosixFileSystem final : public FileSystem {
     if (held == outputs_.end()) {
       held = outputs_.try_emplace(std::string(name)).first;
       held->second.name = std::string(name);
+      held->second.fullPath = directory_ + "/" + held->second.name;
     }
     Output& output = held->second;
     HeldFile& file = output.file;
     // Looked up in the held directory: one path component instead of the whole path.
     int at = Directory();
-    const char* path = at == AT_FDCWD ? output.FullPath(directory_) : output.name.c_str();
+    const char* path = output.PathFrom(at);
     struct stat st {};
     if (fstatat(at, path, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
         !file.Is(output.name, st)) {
@@ -125,7 +126,7 @@ class PosixFileSystem final : public FileSystem {
         // directory the path names now and try once more.
         CloseDirectory();
         at = Directory();
-        path = at == AT_FDCWD ? output.FullPath(directory_) : output.name.c_str();
+        path = output.PathFrom(at);
         fd = OpenOutput(at, path);
       }
       if (fd < 0) return false;
@@ -150,13 +151,10 @@ class PosixFileSystem final : public FileSystem {
 
  private:
   struct Output {
-    std::string name;
-    std::string fullPath;  // made only when the directory cannot be held
+    std::string name;      // looked up in the held directory
+    std::string fullPath;  // looked up as it stands where no directory is held
     HeldFile file;
-    const char* FullPath(const std::string& directory) {
-      if (fullPath.empty()) fullPath = directory + "/" + name;
-      return fullPath.c_str();
-    }
+    const char* PathFrom(int at) const { return at == AT_FDCWD ? fullPath.c_str() : name.c_str(); }
   };
 
   // The output directory, held open so that each file is looked up by its name alone; the path
