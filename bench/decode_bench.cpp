@@ -9,25 +9,11 @@
 #include <sstream>
 #include <string>
 
+#include "memory_files.h"
 #include "registry.h"
 #include "tvx/decode_run.h"
 
 namespace {
-
-// The sample's bytes from the start position, handed to every run as the file system would.
-class SampleFile final : public tvx::FileSystem {
- public:
-  SampleFile(const std::string& bytes, double start) {
-    input_.base = start;
-    const auto from = static_cast<std::size_t>(start - 1);
-    if (from < bytes.size()) input_.bytes.assign(bytes.begin() + from, bytes.end());
-  }
-  std::optional<tvx::InputFile> ReadInput(const std::string&, double) override { return input_; }
-  bool WriteOutput(std::string_view, std::string_view) override { return false; }
-
- private:
-  tvx::InputFile input_;
-};
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -39,7 +25,8 @@ std::string ReadFile(const std::string& path) {
 void Decode(benchmark::State& state, const std::string& deliverable, const std::string& bytes,
             double start) {
   auto decoder = tvx::MakeDecoder(deliverable);
-  SampleFile files(bytes, start);
+  tvx::testing::MemoryFileSystem files;
+  files.inputs["sample.exe"] = bytes;
   tvx::Request request;
   request.valid = true;
   request.InputPath = "sample.exe";

@@ -157,7 +157,7 @@ void CheckAnswered(const std::string& t, const frmLibraryMain& form, const FakeT
 
   const Expected e = ReadRequest(t);
   if (!e.valid) {
-    Check(files.reads.empty(), "an invalid request read an input file", t);
+    Check(files.opened.empty(), "an invalid request opened an input file", t);
     Check(listing == "Invalid request\r\n", "an invalid request is not listed as one", t);
     return;
   }
@@ -167,11 +167,13 @@ void CheckAnswered(const std::string& t, const frmLibraryMain& form, const FakeT
   Check(form.InputPath == e.path && sameStart && form.OffsetFlag == std::string(1, e.flag),
         "the request was read wrongly", t);
   if (e.path.empty()) {
-    Check(files.reads.empty(), "an empty path was opened", t);
+    Check(files.opened.empty(), "an empty path was opened", t);
   } else {
-    Check(files.reads.size() == 1 && files.reads[0].path == e.path &&
-              files.reads[0].start == form.StartOffset,
-          "the input was not read once at the requested position", t);
+    Check(files.opened.size() == 1 && files.opened[0] == e.path,
+          "the input was not opened once, by its path", t);
+    Check(files.readOffsets.empty() ||
+              static_cast<double>(files.readOffsets[0]) == form.StartOffset - 1,
+          "the input was first read other than at the requested position", t);
   }
   if (!files.inputs.contains(e.path)) {
     Check(listing == "Cannot open input file: " + e.path + "\r\n",
@@ -201,8 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (const std::string& t : SplitTexts(data + 1, size - 1)) {
     box.replies.clear();
-    files.reads.clear();
-    files.writes.clear();
+    files.ClearRecords();
     box.Host(t);
 
     const bool complete = !t.empty() && t.back() == kMark;
@@ -212,7 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       continue;
     }
     Check(box.replies.empty(), "a text that is not a request got a reply", t);
-    Check(files.reads.empty() && files.writes.empty(), "a text that is not a request was acted on",
+    Check(files.opened.empty() && files.writes.empty(), "a text that is not a request was acted on",
           t);
     const bool end = complete && t.front() == '^' && t.substr(1, t.find(kMark) - 1) == "END";
     Check(box.ends == (end ? 1 : 0),

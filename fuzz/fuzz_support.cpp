@@ -34,29 +34,6 @@ void Fail(std::string_view what, std::string_view detail) {
   std::abort();
 }
 
-std::optional<InputFile> MemoryFileSystem::ReadInput(const std::string& path, double start) {
-  reads.push_back({path, start});
-  const auto it = inputs.find(path);
-  if (it == inputs.end()) return std::nullopt;
-  Check(start >= 1 && std::floor(start) == start,
-        "a run asks for its input at a position that is not a whole number >= 1");
-  InputFile file;
-  file.base = start;
-  const std::string& bytes = it->second;
-  if (start - 1 < static_cast<double>(bytes.size())) {
-    const auto from = static_cast<std::size_t>(start - 1);
-    // Exactly the remaining bytes: one allocation of that size, nothing spare behind it.
-    file.bytes =
-        std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end());
-  }
-  return file;
-}
-
-bool MemoryFileSystem::WriteOutput(std::string_view name, std::string_view bytes) {
-  writes.emplace_back(std::string(name), std::string(bytes));
-  return true;
-}
-
 bool HasLineBreakByte(std::string_view bytes) {
   return bytes.find_first_of("\r\n") != std::string_view::npos;
 }

@@ -1,5 +1,5 @@
-// What the fuzz targets share: a failure that every runner notices, an in-memory file system
-// that hands out exactly-sized input buffers, and the checks on the shape of output text.
+// What the fuzz targets share: a failure that every runner notices, the in-memory file system,
+// and the checks on the shape of output text.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "memory_files.h"
 #include "tvx/decode_run.h"
 
 namespace tvx::fuzz {
@@ -20,23 +21,7 @@ inline void Check(bool ok, std::string_view what, std::string_view detail = {}) 
   if (!ok) Fail(what, detail);
 }
 
-// A file system holding a few input files in memory. The bytes handed to a run are a fresh
-// allocation of exactly the file's remaining size, so that AddressSanitizer reports any read
-// past the end of the input. Writes are recorded, in order.
-class MemoryFileSystem final : public FileSystem {
- public:
-  struct ReadCall {
-    std::string path;
-    double start;
-  };
-
-  std::map<std::string, std::string, std::less<>> inputs;
-  std::vector<ReadCall> reads;
-  std::vector<std::pair<std::string, std::string>> writes;
-
-  std::optional<InputFile> ReadInput(const std::string& path, double start) override;
-  bool WriteOutput(std::string_view name, std::string_view bytes) override;
-};
+using testing::MemoryFileSystem;
 
 class LineRecorder final : public ListingObserver {
  public:

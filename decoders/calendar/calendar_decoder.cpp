@@ -32,19 +32,11 @@ constexpr double kFontsAfterLongGap = 594;
 constexpr double kShortGap = 256;
 constexpr double kLongGap = 512;
 
-// A look at the input without moving it: the reader is copied and the copy is not observed.
-StreamReader Probe(const StreamReader& at, double offset) {
-  StreamReader probe = at;
-  probe.SetObserver(nullptr);
-  probe.Skip(offset);
-  return probe;
-}
-
 // Where three font records starting at `offset` would end; a length byte past the end of the
-// file counts as 0.
-double FontsEnd(const StreamReader& blockStart, double offset) {
+// file counts as 0. The reader does not move.
+double FontsEnd(StreamReader& blockStart, double offset) {
   for (int i = 0; i < 3; ++i) {
-    const double nameLength = Probe(blockStart, offset + 10).GetByte();
+    const double nameLength = blockStart.PeekByte(static_cast<std::uint64_t>(offset) + 10);
     offset += 11 + nameLength;
   }
   return offset;
@@ -135,8 +127,8 @@ void WriteFont(BlockWriter& out, std::string_view name, const CalendarFont& font
 
 }  // namespace
 
-double ControlBlockGap(const StreamReader& blockStart) {
-  const double end = 8 + Probe(blockStart, 4).GetLong();
+double ControlBlockGap(StreamReader& blockStart) {
+  const double end = 8 + static_cast<double>(blockStart.PeekLong(4));
   if (FontsEnd(blockStart, kFontsAfterShortGap) != end &&
       FontsEnd(blockStart, kFontsAfterLongGap) == end) {
     return kLongGap;

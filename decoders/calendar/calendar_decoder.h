@@ -70,6 +70,6 @@ class CalendarDecoder final : public Decoder {
 
 // The number of bytes skipped after the ValueIsNull field, 256 or 512, for a control
 // block starting at `blockStart` (the byte after code 45). The reader is not moved.
-double ControlBlockGap(const StreamReader& blockStart);
+double ControlBlockGap(StreamReader& blockStart);
 
 }  // namespace tvx

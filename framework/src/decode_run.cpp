@@ -73,15 +73,14 @@ DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& fil
     listing.Line("Invalid request");
     out.listing = listing.TakeText();
   } else {
-    std::optional<InputFile> input;
-    if (!request.InputPath.empty()) input = files.ReadInput(request.InputPath, request.StartOffset);
-    if (!input) {
+    InputSource* input = request.InputPath.empty() ? nullptr : files.OpenInput(request.InputPath);
+    if (input == nullptr) {
       Listing listing;
       listing.SetObserver(hooks.lines);
       listing.Line("Cannot open input file: ", request.InputPath);
       out.listing = listing.TakeText();
     } else {
-      StreamReader reader(input->bytes, input->base);
+      StreamReader reader(*input, request.StartOffset);
       reader.SetObserver(hooks.reads);
       DecodeContext ctx(reader, request.OffsetFlag == 'Y');
       ctx.Out().SetObserver(hooks.lines);

@@ -1,6 +1,7 @@
 #include "tvx/reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "tvx/text.h"
 
@@ -9,6 +10,8 @@ namespace tvx {
 namespace {
 // Far beyond any file, small enough that positions stay exact whole numbers in a double.
 constexpr std::uint64_t kMaxCount = std::uint64_t{1} << 52;
+// Start offsets from here on lie beyond any file: never read, so never overflow an offset.
+constexpr double kUnreachable = 9007199254740992.0;  // 2^53
 }  // namespace
 
 std::uint64_t CountFrom(double n) {
@@ -17,15 +20,62 @@ std::uint64_t CountFrom(double n) {
   return static_cast<std::uint64_t>(n);
 }
 
-std::uint64_t StreamReader::Advance(std::uint64_t n) {
-  const std::uint64_t inFile = std::min(n, Remaining());
-  index_ = std::min(index_ + n, kMaxCount);
-  return inFile;
+std::size_t BytesInput::ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) {
+  if (offset >= bytes_.size()) return 0;
+  const std::size_t n = std::min<std::uint64_t>(size, bytes_.size() - offset);
+  std::memcpy(into, bytes_.data() + offset, n);
+  return n;
 }
 
-std::uint64_t StreamReader::Take(std::uint64_t n, std::uint64_t* first) {
-  *first = index_;
-  return Advance(n);
+StreamReader::StreamReader(InputSource& input, double start)
+    : input_(input),
+      base_(start),
+      reachable_(start - 1 < kUnreachable),
+      origin_(reachable_ ? static_cast<std::uint64_t>(start - 1) : 0) {}
+
+bool StreamReader::Fetch(std::uint64_t index) {
+  if (!reachable_ || index >= end_) return false;
+  const std::size_t want = nextChunk_;
+  if (capacity_ < want) {
+    buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(want);
+    capacity_ = want;
+  }
+  nextChunk_ = std::min(nextChunk_ * 2, kMaxChunk);
+  chunkIndex_ = index;
+  chunkSize_ = input_.ReadAt(origin_ + index, buffer_.get(), want);
+  if (chunkSize_ < want) end_ = index + chunkSize_;  // the file ends inside this chunk
+  return chunkSize_ > 0;
+}
+
+std::uint64_t StreamReader::Append(std::uint64_t n, std::string* out, std::uint64_t stride) {
+  std::uint64_t got = 0;
+  while (got < n && ByteAt(index_ + got) >= 0) {
+    // The rest of the chunk, at most what is still wanted.
+    const std::uint64_t at = index_ + got - chunkIndex_;
+    const std::uint64_t run = std::min<std::uint64_t>(chunkSize_ - at, n - got);
+    if (stride == 1) {
+      out->append(reinterpret_cast<const char*>(buffer_.get() + at), run);
+    } else {
+      // Every `stride`-th byte counted from the first byte of the whole read.
+      for (std::uint64_t i = (stride - got % stride) % stride; i < run; i += stride)
+        out->push_back(static_cast<char>(buffer_[at + i]));
+    }
+    got += run;
+  }
+  index_ = std::min(index_ + n, kMaxCount);
+  return got;
+}
+
+std::uint32_t StreamReader::LittleEndian(std::uint64_t index, int size, std::uint64_t* got) {
+  std::uint32_t value = 0;
+  *got = 0;
+  for (int i = 0; i < size; ++i) {
+    const int b = ByteAt(index + static_cast<std::uint64_t>(i));
+    if (b < 0) break;
+    value |= static_cast<std::uint32_t>(b) << (8 * i);
+    ++*got;
+  }
+  return value;
 }
 
 void StreamReader::Note(double position, std::uint64_t count, std::string_view reader,
@@ -35,32 +85,27 @@ void StreamReader::Note(double position, std::uint64_t count, std::string_view r
 
 double StreamReader::GetByte() {
   const double at = Position();
-  std::uint64_t first = 0;
-  const std::uint64_t got = Take(1, &first);
-  const unsigned value = got == 1 ? bytes_[first] : 0;
-  if (observer_ != nullptr) Note(at, got, "byte", NumberText(value));
+  const int b = ByteAt(index_);
+  index_ = std::min(index_ + 1, kMaxCount);
+  const unsigned value = b < 0 ? 0 : static_cast<unsigned>(b);
+  if (observer_ != nullptr) Note(at, b < 0 ? 0 : 1, "byte", NumberText(value));
   return value;
 }
 
 double StreamReader::GetWord() {
   const double at = Position();
-  std::uint64_t first = 0;
-  const std::uint64_t got = Take(2, &first);
-  unsigned value = 0;
-  for (std::uint64_t i = 0; i < got; ++i)
-    value |= unsigned{bytes_[first + i]} << (8 * i);
+  std::uint64_t got = 0;
+  const std::uint32_t value = LittleEndian(index_, 2, &got);
+  index_ = std::min(index_ + 2, kMaxCount);
   if (observer_ != nullptr) Note(at, got, "word", NumberText(value));
   return value;
 }
 
 double StreamReader::GetLong() {
   const double at = Position();
-  std::uint64_t first = 0;
-  const std::uint64_t got = Take(4, &first);
-  std::uint32_t value = 0;
-  for (std::uint64_t i = 0; i < got; ++i) {
-    value |= std::uint32_t{bytes_[first + i]} << (8 * i);
-  }
+  std::uint64_t got = 0;
+  const std::uint32_t value = LittleEndian(index_, 4, &got);
+  index_ = std::min(index_ + 4, kMaxCount);
   if (observer_ != nullptr) Note(at, got, "long", NumberText(value));
   return value;
 }
@@ -69,8 +114,8 @@ std::string StreamReader::GetDosString() {
   const double at = Position();
   std::string text;
   std::uint64_t got = 0;
-  while (index_ < bytes_.size()) {
-    const std::uint8_t b = bytes_[index_++];
+  for (int b = ByteAt(index_); b >= 0; b = ByteAt(index_)) {
+    index_ = std::min(index_ + 1, kMaxCount);
     ++got;
     if (b == 0) break;
     text.push_back(static_cast<char>(b));
@@ -82,41 +127,50 @@ std::string StreamReader::GetDosString() {
 
 std::string StreamReader::GetDOSStringWLen(double n) {
   const double at = Position();
-  std::uint64_t first = 0;
-  const std::uint64_t got = Take(CountFrom(n), &first);
-  std::string text(reinterpret_cast<const char*>(bytes_.data() + first), got);
+  std::string text;
+  const std::uint64_t got = Append(CountFrom(n), &text, 1);
   if (observer_ != nullptr) Note(at, got, "text", text);
   return text;
 }
 
 std::string StreamReader::GetUnicodeStringWLen(double n) {
   const double at = Position();
-  const std::uint64_t units = CountFrom(n);
-  const std::uint64_t first = index_;
-  const std::uint64_t bytes = std::min(units, kMaxCount / 2) * 2;
-  const std::uint64_t got = Advance(bytes);
+  const std::uint64_t units = std::min(CountFrom(n), kMaxCount / 2);
   // A unit whose low byte is in the file gives its character; nothing past the end does.
   std::string text;
-  text.reserve((got + 1) / 2);
-  for (std::uint64_t i = 0; i < got; i += 2)
-    text.push_back(static_cast<char>(bytes_[first + i]));
+  const std::uint64_t got = Append(units * 2, &text, 2);
   if (observer_ != nullptr) Note(at, got, "UTF-16 text", text);
   return text;
 }
 
 void StreamReader::Skip(double n, std::string_view why) {
   const double at = Position();
-  const std::uint64_t got = Advance(CountFrom(n));
-  if (observer_ != nullptr) Note(at, got, why, "");
+  const std::uint64_t count = CountFrom(n);
+  const std::uint64_t from = index_;
+  index_ = std::min(index_ + count, kMaxCount);
+  if (observer_ == nullptr) return;
+  // How many of the skipped bytes the file holds, without reading them.
+  const std::uint64_t size = input_.Size();
+  const std::uint64_t start = reachable_ ? origin_ + from : size;
+  Note(at, start >= size ? 0 : std::min(count, size - start), why, "");
 }
 
 std::string StreamReader::CopyBytes(double n) {
   const double at = Position();
-  std::uint64_t first = 0;
-  const std::uint64_t got = Take(CountFrom(n), &first);
-  std::string data(reinterpret_cast<const char*>(bytes_.data() + first), got);
+  std::string data;
+  const std::uint64_t got = Append(CountFrom(n), &data, 1);
   if (observer_ != nullptr) Note(at, got, "picture bytes", NumberText(static_cast<double>(got)));
   return data;
+}
+
+unsigned StreamReader::PeekByte(std::uint64_t ahead) {
+  const int b = ByteAt(index_ + std::min(ahead, kMaxCount));
+  return b < 0 ? 0 : static_cast<unsigned>(b);
+}
+
+std::uint32_t StreamReader::PeekLong(std::uint64_t ahead) {
+  std::uint64_t got = 0;
+  return LittleEndian(index_ + std::min(ahead, kMaxCount), 4, &got);
 }
 
 }  // namespace tvx

@@ -33,9 +33,19 @@ const ExtenderProfile kPositioned = {
 };
 
 struct Decode {
-  Decode(std::vector<std::uint8_t> b, bool offsets, double base = 1)
-      : bytes(std::move(b)), reader(bytes, base), ctx(reader, offsets) {}
+  // The stream's bytes stand at `base` in a file of zeros before them.
+  Decode(const std::vector<std::uint8_t>& b, bool offsets, std::size_t base = 1)
+      : bytes(Placed(b, base)),
+        input(bytes),
+        reader(input, static_cast<double>(base)),
+        ctx(reader, offsets) {}
+  static std::vector<std::uint8_t> Placed(const std::vector<std::uint8_t>& b, std::size_t base) {
+    std::vector<std::uint8_t> file(base - 1 + b.size(), 0);
+    std::copy(b.begin(), b.end(), file.end() - static_cast<std::ptrdiff_t>(b.size()));
+    return file;
+  }
   std::vector<std::uint8_t> bytes;
+  BytesInput input;
   StreamReader reader;
   DecodeContext ctx;
   ExtenderProperties props;

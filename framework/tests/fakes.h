@@ -1,39 +1,14 @@
 // In-memory stand-ins for the platform: a file system and a text box.
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
+#include "memory_files.h"
 #include "tvx/decode_run.h"
 #include "tvx/dispatcher.h"
 
 namespace tvx::testing {
-
-class MemoryFileSystem final : public FileSystem {
- public:
-  std::map<std::string, std::string> inputs;   // path -> whole file
-  std::map<std::string, std::string> outputs;  // name -> bytes
-  std::vector<std::string> writeOrder;
-
-  std::optional<InputFile> ReadInput(const std::string& path, double start) override {
-    const auto it = inputs.find(path);
-    if (it == inputs.end()) return std::nullopt;
-    InputFile file;
-    file.base = start;
-    if (start - 1 < static_cast<double>(it->second.size())) {
-      const auto from = static_cast<std::size_t>(start - 1);
-      file.bytes.assign(it->second.begin() + static_cast<std::ptrdiff_t>(from), it->second.end());
-    }
-    return file;
-  }
-
-  bool WriteOutput(std::string_view name, std::string_view bytes) override {
-    outputs[std::string(name)] = std::string(bytes);
-    writeOrder.emplace_back(name);
-    return true;
-  }
-};
 
 class RecordingTextBox final : public TextBox {
  public:

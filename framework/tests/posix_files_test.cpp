@@ -36,9 +36,12 @@ class NativeFiles : public ::testing::Test {
   ~NativeFiles() override { fs::remove_all(dir_); }
 
   std::string Read(const fs::path& path, double start) {
-    const auto input = files_->ReadInput(path.string(), start);
-    if (!input) return "<cannot open>";
-    return std::string(input->bytes.begin(), input->bytes.end());
+    InputSource* input = files_->OpenInput(path.string());
+    if (input == nullptr) return "<cannot open>";
+    std::string bytes(64, '\0');
+    bytes.resize(input->ReadAt(static_cast<std::uint64_t>(start - 1),
+                               reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()));
+    return bytes;
   }
 
   fs::path dir_;

@@ -2,15 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
+
+#include "memory_files.h"
 
 namespace tvx {
 namespace {
 
+// The stream's bytes, standing at position `base` of a file that holds zeros before them.
 struct Stream {
-  explicit Stream(std::vector<std::uint8_t> b, double base = 1)
-      : bytes(std::move(b)), r(bytes, base) {}
-  std::vector<std::uint8_t> bytes;
+  explicit Stream(std::vector<std::uint8_t> b, std::size_t base = 1)
+      : file(std::string(base - 1, '\0') + std::string(b.begin(), b.end())),
+        input(file),
+        r(input, static_cast<double>(base)) {}
+  std::string file;
+  BytesInput input;
   StreamReader r;
 };
 
@@ -26,9 +33,9 @@ TEST(StreamReader, NumbersAreLittleEndianAndUnsigned) {
 TEST(StreamReader, PositionsAreFilePositions) {
   Stream s({0x01, 0x02, 0x03}, 1000);
   EXPECT_EQ(s.r.Position(), 1000);
-  s.r.GetWord();
+  EXPECT_EQ(s.r.GetWord(), 0x0201);
   EXPECT_EQ(s.r.Position(), 1002);
-  EXPECT_EQ(s.r.Remaining(), 1u);
+  EXPECT_FALSE(s.r.AtEnd());
 }
 
 TEST(StreamReader, NumbersPastTheEndReadZeroAndAdvance) {
@@ -95,11 +102,71 @@ TEST(StreamReader, CopyBytesCopiesExactly) {
   EXPECT_EQ(s.r.CopyBytes(10), "\xFF");
 }
 
-TEST(StreamReader, EmptyStreamStartingPastTheEnd) {
-  Stream s({}, 1e15);
-  EXPECT_TRUE(s.r.AtEnd());
-  EXPECT_EQ(s.r.GetByte(), 0);
-  EXPECT_EQ(s.r.Position(), 1e15 + 1);
+TEST(StreamReader, StartingPastTheEndReadsNothing) {
+  for (const double start : {5.0, 1e15, 1e300}) {
+    BytesInput input("abc");
+    StreamReader r(input, start);
+    EXPECT_TRUE(r.AtEnd()) << start;
+    EXPECT_EQ(r.GetByte(), 0) << start;
+    EXPECT_EQ(r.GetDosString(), "") << start;
+    EXPECT_EQ(r.Position(), start + 2) << start;
+  }
+}
+
+// Values read whole across the boundaries of the first fetch (4 KiB at the start) and the
+// second (8 KiB from there), whichever value a boundary falls into.
+TEST(StreamReader, ValuesAcrossChunkBoundariesReadWhole) {
+  for (std::size_t lead = 4088; lead <= 4096; ++lead) {
+    std::string file(lead, 'x');
+    file += "\x34\x12\x78\x56\x34\x12";   // a word and a long
+    file += std::string("A\0B\0C\0", 6);  // three UTF-16 units
+    const std::size_t filler = 12285 - file.size();
+    file += std::string(filler, 'y');
+    file += std::string("hello\0", 6);  // across 4096 + 8192
+    BytesInput input(file);
+    StreamReader r(input, 1);
+    EXPECT_EQ(r.GetByte(), 'x');
+    r.Skip(static_cast<double>(lead - 1));
+    EXPECT_EQ(r.GetWord(), 0x1234) << lead;
+    EXPECT_EQ(r.GetLong(), 0x12345678) << lead;
+    EXPECT_EQ(r.GetUnicodeStringWLen(3), "ABC") << lead;
+    EXPECT_EQ(r.GetDOSStringWLen(static_cast<double>(filler)), std::string(filler, 'y')) << lead;
+    EXPECT_EQ(r.GetDosString(), "hello") << lead;
+    EXPECT_TRUE(r.AtEnd()) << lead;
+  }
+}
+
+TEST(StreamReader, PeeksMoveNothingAndReadZeroPastTheEnd) {
+  Stream s({0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+  EXPECT_EQ(s.r.PeekByte(2), 3u);
+  EXPECT_EQ(s.r.PeekLong(2), 0x06050403u);
+  EXPECT_EQ(s.r.PeekLong(4), 0x0605u);
+  EXPECT_EQ(s.r.PeekByte(100000), 0u);
+  EXPECT_EQ(s.r.Position(), 1);
+  EXPECT_EQ(s.r.GetByte(), 1);
+}
+
+// A decode fetches only what it consumes plus one chunk, wherever the stream lies in a big file.
+TEST(StreamReader, FetchesTheBytesItConsumesPlusOneChunk) {
+  testing::MemoryFileSystem files;
+  std::string& file = files.inputs["big"] = std::string(8 << 20, '\x5A');
+  file[(4 << 20) + 100] = '\0';
+  InputSource* input = files.OpenInput("big");
+  ASSERT_NE(input, nullptr);
+  StreamReader r(*input, (4 << 20) + 1);
+  EXPECT_EQ(r.GetDosString().size(), 100u);
+  r.Skip(1000);
+  EXPECT_EQ(r.GetLong(), 0x5A5A5A5Au);
+  const auto consumed = static_cast<std::uint64_t>(r.Position() - ((4 << 20) + 1));
+  EXPECT_LE(files.bytesRead, consumed + StreamReader::kMaxChunk);
+  EXPECT_LE(files.bytesRead, std::uint64_t{StreamReader::kFirstChunk});
+
+  // A long text fetches in growing chunks, never all of the file at once.
+  StreamReader t(*input, 1);
+  files.ClearRecords();
+  EXPECT_EQ(t.GetDOSStringWLen(1 << 20).size(), 1u << 20);
+  EXPECT_LE(files.bytesRead, (1u << 20) + StreamReader::kMaxChunk);
+  EXPECT_GT(files.readOffsets.size(), 10u);
 }
 
 }  // namespace

@@ -20,9 +20,9 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 DecodedLines DecodeHex(Decoder& decoder, const std::string& hex, bool offsets) {
-  const std::string raw = hexstream::Parse(hex);
-  const std::vector<std::uint8_t> bytes(raw.begin(), raw.end());
-  StreamReader reader(bytes, 1);
+  const std::string bytes = hexstream::Parse(hex);
+  BytesInput input(bytes);
+  StreamReader reader(input, 1);
   DecodeContext ctx(reader, offsets);
   decoder.ParseControl(ctx);
   BlockWriter out(decoder.Info().labelWidth);

@@ -1,79 +1,17 @@
 #include "common.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "registry.h"
 #include "tvx/dispatcher.h"
 #include "tvx/text.h"
 
 namespace tvx::tool {
 
-namespace {
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
-std::optional<InputFile> ReadOnlyFiles::ReadInput(const std::string& path, double start) {
+InputSource* ReadOnlyFiles::OpenInput(const std::string& path) {
+  if (file_ != nullptr && path == path_) return file_.get();
   error_.clear();
-  size_ = 0;
-  if (path.empty() || path.find('\0') != std::string::npos) {
-    error_ = "not a file name";
-    return std::nullopt;
-  }
-  // Only regular files: a FIFO or a device would make the decode wait or read forever.
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) {
-    error_ = std::strerror(errno);
-    return std::nullopt;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error_ = "not a regular file";
-    return std::nullopt;
-  }
-  Descriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    error_ = fd.get() < 0 ? std::strerror(errno) : "not a regular file";
-    return std::nullopt;
-  }
-  size_ = static_cast<std::uint64_t>(st.st_size);
-  InputFile input;
-  input.base = start;
-  const auto size = static_cast<double>(st.st_size);
-  if (start - 1 >= size) return input;  // the stream starts past the end of the file
-  const auto offset = static_cast<off_t>(start - 1);
-  input.bytes.resize(static_cast<std::size_t>(st.st_size - offset));
-  std::size_t got = 0;
-  while (got < input.bytes.size()) {
-    const ssize_t n = pread(fd.get(), input.bytes.data() + got, input.bytes.size() - got,
-                            offset + static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error_ = std::strerror(errno);
-      return std::nullopt;
-    }
-    if (n == 0) break;  // the file shrank: decode what was read
-    got += static_cast<std::size_t>(n);
-  }
-  input.bytes.resize(got);
-  return input;
+  path_ = path;
+  file_ = RegularFile::Open(path, &error_);
+  return file_.get();
 }
 
 bool ReadOnlyFiles::WriteOutput(std::string_view, std::string_view) {

@@ -12,6 +12,7 @@
 
 #include "tvx/decode_run.h"
 #include "tvx/decoder.h"
+#include "tvx/regular_file.h"
 
 namespace tvx::tool {
 
@@ -20,21 +21,23 @@ inline constexpr int kOk = 0;
 inline constexpr int kFailed = 1;  // a file could not be read or written, a plug-in failed
 inline constexpr int kBadArguments = 2;
 
-// Reads program files as the plug-ins do (regular files only, from a position to the end) and
-// writes nowhere: a decode through it leaves no file behind.
+// Opens program files as the plug-ins do (regular files only) and writes nowhere: a decode
+// through it leaves no file behind. The file opened last stays open and is handed out again for
+// the same path.
 class ReadOnlyFiles final : public FileSystem {
  public:
-  std::optional<InputFile> ReadInput(const std::string& path, double start) override;
+  InputSource* OpenInput(const std::string& path) override;
   bool WriteOutput(std::string_view name, std::string_view bytes) override;
 
-  // Why the last ReadInput returned nothing.
+  // Why the last OpenInput returned nothing.
   const std::string& error() const { return error_; }
-  // The size in bytes of the file the last ReadInput read.
-  std::uint64_t size() const { return size_; }
+  // The file opened last, or nothing.
+  RegularFile* file() const { return file_.get(); }
 
  private:
+  std::string path_;
+  std::unique_ptr<RegularFile> file_;
   std::string error_;
-  std::uint64_t size_ = 0;
 };
 
 // The arguments of a command after the options were taken out.

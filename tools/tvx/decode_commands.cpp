@@ -10,24 +10,10 @@ namespace tvx::tool {
 
 namespace {
 
-// Hands the decode run the input that was read before it, so that what is shown is exactly
-// what was decoded.
-class PreparedInput final : public FileSystem {
- public:
-  explicit PreparedInput(InputFile input) : input_(std::move(input)) {}
-  std::optional<InputFile> ReadInput(const std::string&, double) override { return input_; }
-  bool WriteOutput(std::string_view, std::string_view) override { return false; }
-  const InputFile& input() const { return input_; }
-
- private:
-  InputFile input_;
-};
-
 struct Job {
   std::unique_ptr<Decoder> decoder;
   Request request;
-  std::optional<PreparedInput> files;
-  std::uint64_t fileSize = 0;
+  ReadOnlyFiles files;
 };
 
 // Checks the arguments CONTROL FILE POSITION and reads the file; the status on failure.
@@ -55,14 +41,10 @@ int Prepare(const char* command, const char* help, const Arguments& args, Job& j
         << "\" is not a start position (a whole number from 1, decimal or 0x hexadecimal)\n";
     return kBadArguments;
   }
-  ReadOnlyFiles reader;
-  std::optional<InputFile> input = reader.ReadInput(path, *start);
-  if (!input) {
-    err << prefix << "cannot read \"" << Printable(path) << "\": " << reader.error() << "\n";
+  if (job.files.OpenInput(path) == nullptr) {
+    err << prefix << "cannot read \"" << Printable(path) << "\": " << job.files.error() << "\n";
     return kFailed;
   }
-  job.fileSize = reader.size();
-  job.files.emplace(std::move(*input));
   job.request.valid = true;
   job.request.InputPath = path;
   job.request.StartOffset = *start;
@@ -89,7 +71,7 @@ int DecodeCommand(const std::vector<std::string>& args, std::ostream& out, std::
   if (const int status = Prepare("decode", kDecodeHelp, parsed, job, err); status != kOk) {
     return status;
   }
-  const DecodeOutput result = RunDecode(*job.decoder, job.request, *job.files);
+  const DecodeOutput result = RunDecode(*job.decoder, job.request, job.files);
   if (parsed.picture) {
     if (!result.picture) {
       err << "tvx decode: the stream holds no picture; \"" << Printable(*parsed.picture)
@@ -119,12 +101,12 @@ int ExplainCommand(const std::vector<std::string>& args, std::ostream& out, std:
     return status;
   }
   DecodeRecorder recorder;
-  RunDecode(*job.decoder, job.request, *job.files, recorder.Hooks());
+  RunDecode(*job.decoder, job.request, job.files, recorder.Hooks());
   const DeliverableInfo& info = job.decoder->Info();
   out << info.name << " (" << info.classWord << "): " << Printable(job.request.InputPath)
       << ", property stream from position " << PositionText(job.request.StartOffset)
-      << "; the file holds " << job.fileSize << " bytes\n";
-  WriteExplanation(recorder.events(), {&job.files->input(), job.fileSize}, out);
+      << "; the file holds " << job.files.file()->Size() << " bytes\n";
+  WriteExplanation(recorder.events(), {job.files.file(), job.request.StartOffset}, out);
   out.flush();
   return out ? kOk : kFailed;
 }

@@ -112,22 +112,34 @@ class Writer {
 
   // The rows of one read: its bytes, kBytesPerRow to a row, each row with its own position.
   void Read(const DecodeEvent& read, const std::string& what) {
-    const InputFile& input = *stream_.input;
     if (read.count == 0) {
       Row(PositionText(read.position), "(past the end)", what);
       return;
     }
-    const auto first = static_cast<std::size_t>(read.position - input.base);
-    for (std::size_t done = 0; done < read.count; done += kBytesPerRow) {
-      const std::size_t n = std::min<std::size_t>(kBytesPerRow, read.count - done);
-      std::string hex;
-      for (std::size_t i = 0; i < n; ++i) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, "%02X", unsigned{input.bytes[first + done + i]});
-        if (i > 0) hex += ' ';
-        hex += byte;
+    // The file is read again here, a block of rows at a time.
+    constexpr std::size_t kBlock = kBytesPerRow * 512;
+    std::uint8_t block[kBlock];
+    const auto first = static_cast<std::uint64_t>(read.position - 1);
+    for (std::uint64_t from = 0; from < read.count; from += kBlock) {
+      const std::size_t got = stream_.input->ReadAt(
+          first + from, block,
+          static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, read.count - from)));
+      if (got == 0) {
+        Note("!! the file changed while it was shown: it ends before position " +
+             PositionText(read.position + static_cast<double>(from)));
+        return;
       }
-      Row(PositionText(read.position + static_cast<double>(done)), hex, done == 0 ? what : "");
+      for (std::size_t row = 0; row < got; row += kBytesPerRow) {
+        std::string hex;
+        for (std::size_t i = row; i < std::min(got, row + kBytesPerRow); ++i) {
+          char byte[4];
+          std::snprintf(byte, sizeof byte, "%02X", unsigned{block[i]});
+          if (i > row) hex += ' ';
+          hex += byte;
+        }
+        const std::uint64_t done = from + row;
+        Row(PositionText(read.position + static_cast<double>(done)), hex, done == 0 ? what : "");
+      }
     }
   }
 
@@ -171,13 +183,13 @@ std::string Describe(const DecodeEvent& read) {
 void WriteExplanation(const std::vector<DecodeEvent>& events, const StreamView& stream,
                       std::ostream& out) {
   Writer w(stream, out);
-  const InputFile& input = *stream.input;
-  const double fileEnd = static_cast<double>(stream.fileSize) + 1;  // first position past it
+  const double base = stream.start;
+  const double fileEnd = static_cast<double>(stream.input->Size()) + 1;  // first position past it
   w.Row("position", "bytes", "read as / => listing line");
 
   Section section = Section::kBefore;
   bool codeNext = false;
-  double next = input.base;  // the next file position to account for
+  double next = base;  // the next file position to account for
   int lastCode = -1;
   Section lastCodeSection = Section::kBefore;
   bool lastCodePassedOver = false;
@@ -265,16 +277,16 @@ void WriteExplanation(const std::vector<DecodeEvent>& events, const StreamView& 
   std::string where;
   if (lastRead == events.size()) {
     where = "before reading anything";
-  } else if (next > input.base) {
+  } else if (next > base) {
     where = "after position " + PositionText(next - 1);
   } else {
     where = "without reading a byte of the file";
   }
   out << "== stopped " << where << ": " << why << " ==\n";
-  const double accounted = next - input.base;
+  const double accounted = next - base;
   out << "== " << NumberText(accounted) << " bytes accounted for";
-  if (accounted > 0) out << ", " << PositionText(input.base) << " to " << PositionText(next - 1);
-  if (next >= fileEnd || input.base >= fileEnd) {
+  if (accounted > 0) out << ", " << PositionText(base) << " to " << PositionText(next - 1);
+  if (next >= fileEnd || base >= fileEnd) {
     out << "; the file ends after position " << PositionText(fileEnd - 1);
   }
   out << " ==\n";

@@ -39,8 +39,8 @@ class DecodeRecorder final : public ReadObserver, public ListingObserver {
 };
 
 struct StreamView {
-  const InputFile* input = nullptr;  // the file's bytes from the start position on
-  std::uint64_t fileSize = 0;
+  InputSource* input = nullptr;  // the program file
+  double start = 1;              // the stream's first position
 };
 
 // Writes the annotated view of a recorded decode. Every file byte from the start position to

@@ -261,7 +261,7 @@ int HostCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     return kBadArguments;
   }
   ReadOnlyFiles reader;
-  if (!reader.ReadInput(path, *start)) {
+  if (reader.OpenInput(path) == nullptr) {
     err << "tvx host: cannot read \"" << Printable(path) << "\": " << reader.error() << "\n";
     return kFailed;
   }

@@ -60,7 +60,8 @@ struct Decoded {
 };
 
 Decoded Decode(AdodcDecoder& decoder, const std::vector<std::uint8_t>& bytes) {
-  StreamReader reader(bytes, 1);
+  BytesInput input(bytes);
+  StreamReader reader(input, 1);
   DecodeContext ctx(reader, false);
   decoder.InitProperties();
   decoder.ParseControl(ctx);

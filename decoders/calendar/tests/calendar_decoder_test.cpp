@@ -25,7 +25,8 @@ std::vector<std::uint8_t> Block(long n, std::string_view rest) {
 
 TEST(AlmanacControlBlockGap, ShortGapWhenTheFontsFromOffset338EndAt8PlusN) {
   const auto bytes = Block(338 + 3 * 16 - 8, "z:256 r:3:00 r:3:00 r:3:00 r:3:00 05 z:5 z:32");
-  StreamReader reader(bytes, 1);
+  BytesInput input(bytes);
+  StreamReader reader(input, 1);
   EXPECT_EQ(ControlBlockGap(reader), 256);
   EXPECT_EQ(reader.Position(), 1);  // not moved
 }
@@ -33,14 +34,16 @@ TEST(AlmanacControlBlockGap, ShortGapWhenTheFontsFromOffset338EndAt8PlusN) {
 TEST(AlmanacControlBlockGap, LongGapWhenOnlyTheFontsFromOffset594Fit) {
   const std::string font = "01 00 00 00 w:400 l:82500 05 \"Arial\" ";
   const auto bytes = Block(594 + 48 - 8, "z:512 " + font + font + font);
-  StreamReader reader(bytes, 1);
+  BytesInput input(bytes);
+  StreamReader reader(input, 1);
   EXPECT_EQ(ControlBlockGap(reader), 512);
 }
 
 TEST(AlmanacControlBlockGap, ShortGapWhenNeitherFits) {
   const std::string font = "01 00 00 00 w:400 l:82500 05 \"Arial\" ";
   const auto bytes = Block(1000, "z:512 " + font + font + font);
-  StreamReader reader(bytes, 1);
+  BytesInput input(bytes);
+  StreamReader reader(input, 1);
   EXPECT_EQ(ControlBlockGap(reader), 256);
 }
 
@@ -48,20 +51,24 @@ TEST(AlmanacControlBlockGap, ShortGapForNamelessFontsAt338) {
   // The file ends 44 bytes after offset 338: the 594 reading (length bytes past the end, so 0)
   // would end at 627, the 338 reading ends at 371 = 8 + N.
   const auto bytes = Block(338 + 33 - 8, "z:300");
-  StreamReader reader(bytes, 1);
+  BytesInput input(bytes);
+  StreamReader reader(input, 1);
   EXPECT_EQ(ControlBlockGap(reader), 256);
 }
 
 TEST(AlmanacControlBlockGap, LengthBytesPastTheEndCountAsZero) {
   // The file ends inside the gap: from 594 the three records are 33 bytes.
   const auto bytes = Block(594 + 33 - 8, "z:100");
-  StreamReader reader(bytes, 1);
+  BytesInput input(bytes);
+  StreamReader reader(input, 1);
   EXPECT_EQ(ControlBlockGap(reader), 512);
 }
 
 struct Stream {
-  explicit Stream(std::string_view hex) : bytes(Bytes(hex)), reader(bytes, 1), ctx(reader, false) {}
+  explicit Stream(std::string_view hex)
+      : bytes(Bytes(hex)), input(bytes), reader(input, 1), ctx(reader, false) {}
   std::vector<std::uint8_t> bytes;
+  BytesInput input;
   StreamReader reader;
   DecodeContext ctx;
 };

@@ -21,7 +21,8 @@ struct SubRecord {
     bytes.push_back(0x2D);
   }
   double Parse(DataFormatRecord& record) {
-    StreamReader reader(bytes, 1);
+    BytesInput input(bytes);
+    StreamReader reader(input, 1);
     DecodeContext ctx(reader, false);
     ParseDataFormat(ctx, record);
     EXPECT_EQ(reader.GetByte(), 0x2D) << "the sub-record did not end before the marker";
@@ -108,7 +109,8 @@ TEST(AlmanacParseDataFormat, OnlyTheFirstWordOfASlotCounts) {
 
 TEST(AlmanacParseDataFormat, PastTheEndReadsZerosAndNoCharacters) {
   const std::vector<std::uint8_t> bytes = {1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
-  StreamReader reader(bytes, 1);
+  BytesInput input(bytes);
+  StreamReader reader(input, 1);
   DecodeContext ctx(reader, false);
   DataFormatRecord r;
   ParseDataFormat(ctx, r);

@@ -5,27 +5,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "tvx/decoder.h"
+#include "tvx/reader.h"
 
 namespace tvx {
-
-// The bytes of an input file from the start position to its end.
-struct InputFile {
-  std::vector<std::uint8_t> bytes;
-  double base = 1;  // file position of bytes[0]
-};
 
 // Where a run reads its input and writes its files. The real one works in the directory of the
 // running program; tests and fuzzers use one in memory.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // The bytes of a regular file from `start` (a whole position >= 1) to its end; nothing when
-  // the path is not a regular file that can be opened for reading. Never creates the file and
-  // never waits on it.
-  virtual std::optional<InputFile> ReadInput(const std::string& path, double start) = 0;
+  // The regular file at `path`, opened for reading; nothing when the path is not a regular file
+  // that can be opened for reading. Never creates the file and never waits on it. The input
+  // stays valid until the next OpenInput or the end of the file system.
+  virtual InputSource* OpenInput(const std::string& path) = 0;
   // Replaces the file `name` in the output directory with exactly `bytes`. On failure the file
   // is left missing or empty, never with earlier contents; returns false.
   virtual bool WriteOutput(std::string_view name, std::string_view bytes) = 0;

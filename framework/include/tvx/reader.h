@@ -3,17 +3,45 @@
 // Contract: the cursor walks the bytes of the input file from the request's start position
 // towards the end. Positions are 1-based file positions, as the host counts them. Numeric reads
 // past the last byte of the file yield 0 and still advance the position; text reads take only
-// the bytes that are in the file and never invent characters; nothing allocates more than the
-// bytes that remain. No exceptions, no global state.
+// the bytes that are in the file and never invent characters. The file is read on demand, in
+// chunks of at most kMaxChunk bytes at the position being read: a decode fetches the bytes it
+// consumes plus at most one chunk, whatever the size of the file around the stream. Nothing
+// allocates more than the bytes the file holds. No exceptions, no global state.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace tvx {
+
+// A file read at 0-based byte offsets.
+class InputSource {
+ public:
+  virtual ~InputSource() = default;
+  // Copies up to `size` bytes from `offset` into `into` and returns how many were in the file at
+  // the moment of the read: fewer than asked only at the end of the file (or on a read error,
+  // which counts as the end), 0 at or past it.
+  virtual std::size_t ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) = 0;
+  // The file's size now.
+  virtual std::uint64_t Size() = 0;
+};
+
+// Bytes in memory as an input file; the bytes must outlive it.
+class BytesInput final : public InputSource {
+ public:
+  explicit BytesInput(std::string_view bytes) : bytes_(bytes) {}
+  explicit BytesInput(std::span<const std::uint8_t> bytes)
+      : bytes_(reinterpret_cast<const char*>(bytes.data()), bytes.size()) {}
+  std::size_t ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) override;
+  std::uint64_t Size() override { return bytes_.size(); }
+
+ private:
+  std::string_view bytes_;
+};
 
 // Told of every primitive read, for the annotated stream view. `count` is the number of file
 // bytes the read consumed (0 when it ran wholly past the end).
@@ -29,12 +57,18 @@ class ReadObserver {
 
 class StreamReader {
  public:
-  // `bytes` are the file's bytes from position `base` (1-based) to the end of the file.
-  StreamReader(std::span<const std::uint8_t> bytes, double base) : bytes_(bytes), base_(base) {}
+  // The first fetch is small (a stream is usually a few hundred bytes); each further one doubles
+  // up to kMaxChunk.
+  static constexpr std::size_t kFirstChunk = 4096;
+  static constexpr std::size_t kMaxChunk = 65536;
+
+  // Reads `input` from the 1-based position `start` (a whole number >= 1).
+  StreamReader(InputSource& input, double start);
+  StreamReader(const StreamReader&) = delete;
+  StreamReader& operator=(const StreamReader&) = delete;
 
   double Position() const { return base_ + static_cast<double>(index_); }
-  std::uint64_t Remaining() const { return index_ < bytes_.size() ? bytes_.size() - index_ : 0; }
-  bool AtEnd() const { return Remaining() == 0; }
+  bool AtEnd() { return ByteAt(index_) < 0; }
 
   double GetByte();
   double GetWord();
@@ -47,6 +81,10 @@ class StreamReader {
   // Copies up to n bytes as they are (the picture record's image); stops at the end of the file.
   std::string CopyBytes(double n);
 
+  // Looks `ahead` bytes past the position without moving it and without telling the observer.
+  unsigned PeekByte(std::uint64_t ahead);
+  std::uint32_t PeekLong(std::uint64_t ahead);
+
   void SetObserver(ReadObserver* observer) { observer_ = observer; }
   // Tells the observer, if any, where the stream's frame stands; reads nothing.
   void Mark(std::string_view mark) {
@@ -54,13 +92,32 @@ class StreamReader {
   }
 
  private:
-  std::uint64_t Advance(std::uint64_t n);  // returns how many of the n bytes were in the file
-  std::uint64_t Take(std::uint64_t n, std::uint64_t* first);
+  // The byte at `index` (counted from the start position), or -1 past the end of the file.
+  int ByteAt(std::uint64_t index) {
+    if (index >= chunkIndex_ && index - chunkIndex_ < chunkSize_) {
+      return buffer_[static_cast<std::size_t>(index - chunkIndex_)];
+    }
+    return Fetch(index) ? buffer_[0] : -1;
+  }
+  // Makes the chunk start at `index`; false when `index` lies past the end of the file.
+  bool Fetch(std::uint64_t index);
+  // Appends up to n bytes from the position on to `out` (every byte, or every second one) and
+  // moves past all n; returns how many of the n bytes were in the file.
+  std::uint64_t Append(std::uint64_t n, std::string* out, std::uint64_t stride);
+  std::uint32_t LittleEndian(std::uint64_t index, int size, std::uint64_t* got);
   void Note(double position, std::uint64_t count, std::string_view reader, std::string_view value);
 
-  std::span<const std::uint8_t> bytes_;
+  InputSource& input_;
   double base_;
+  bool reachable_;        // false when the start lies beyond any file offset
+  std::uint64_t origin_;  // file offset of the start position
   std::uint64_t index_ = 0;
+  std::unique_ptr<std::uint8_t[]> buffer_;  // the bytes fetched last, from chunkIndex_ on
+  std::size_t capacity_ = 0;
+  std::size_t chunkSize_ = 0;
+  std::uint64_t chunkIndex_ = 0;
+  std::size_t nextChunk_ = kFirstChunk;
+  std::uint64_t end_ = UINT64_MAX;  // index of the end of the file, once a fetch came up short
   ReadObserver* observer_ = nullptr;
 };
 

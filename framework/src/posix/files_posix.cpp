@@ -11,6 +11,7 @@
 
 #include "tvx/output.h"
 #include "tvx/platform.h"
+#include "tvx/regular_file.h"
 
 namespace tvx {
 
@@ -65,40 +66,10 @@ class PosixFileSystem final : public FileSystem {
   PosixFileSystem& operator=(const PosixFileSystem&) = delete;
   ~PosixFileSystem() override { CloseDirectory(); }
 
-  std::optional<InputFile> ReadInput(const std::string& path, double start) override {
-    // A path with a NUL in it would name another file.
-    if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
-    // Only regular files are read: a FIFO or a device is never opened, so never waited on.
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    if (!input_.Is(path, st)) {
-      const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-      struct stat opened {};
-      if (fd < 0) return std::nullopt;
-      if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        close(fd);
-        return std::nullopt;
-      }
-      input_.Hold(fd, path, opened);
-      st = opened;
-    }
-
-    InputFile input;
-    input.base = start;
-    const auto size = static_cast<double>(st.st_size);
-    if (start - 1 >= size) return input;  // the stream starts past the end of the file
-    const auto offset = static_cast<off_t>(start - 1);
-    input.bytes.resize(static_cast<std::size_t>(st.st_size - offset));
-    std::size_t got = 0;
-    while (got < input.bytes.size()) {
-      const ssize_t n = pread(input_.get(), input.bytes.data() + got, input.bytes.size() - got,
-                              offset + static_cast<off_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;  // the file shrank, or a read error: decode what was read
-      got += static_cast<std::size_t>(n);
-    }
-    input.bytes.resize(got);
-    return input;
+  // The input stays open between requests while its path names the same file.
+  InputSource* OpenInput(const std::string& path) override {
+    if (input_ == nullptr || !input_->StillAt(path)) input_ = RegularFile::Open(path);
+    return input_.get();
   }
 
   // Written in place and cut to length only when the earlier file was longer: replacing a
@@ -192,7 +163,7 @@ class PosixFileSystem final : public FileSystem {
   std::string directory_;
   int directoryFd_ = -1;
   bool directoryTried_ = false;
-  HeldFile input_;
+  std::unique_ptr<RegularFile> input_;
   std::map<std::string, Output, std::less<>> outputs_;
 };
 

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <memory>
 
 #include "program_win32.h"
 #include "tvx/platform.h"
+#include "tvx/regular_file.h"
 
 namespace tvx {
 
@@ -122,36 +122,12 @@ class Win32FileSystem final : public FileSystem {
  public:
   explicit Win32FileSystem(std::string directory) : directory_(std::move(directory)) {}
 
-  std::optional<InputFile> ReadInput(const std::string& path, double start) override {
-    if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
-    // OPEN_EXISTING never creates the file; a directory does not open without backup
-    // semantics; devices, pipes and consoles are turned away below before anything is read,
-    // so nothing is ever waited on.
-    Handle file(CreateFileA(
-        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.valid() || !IsRegularFile(file.get())) return std::nullopt;
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return std::nullopt;
-
-    InputFile input;
-    input.base = start;
-    const auto total = static_cast<double>(size.QuadPart);
-    if (start - 1 >= total) return input;  // the stream starts past the end of the file
-    const auto offset = static_cast<std::uint64_t>(start - 1);
-    const auto length = static_cast<std::uint64_t>(size.QuadPart) - offset;
-    if (length > std::numeric_limits<std::size_t>::max()) return std::nullopt;
-    if (!SetPosition(file.get(), offset)) return std::nullopt;
-    input.bytes.resize(static_cast<std::size_t>(length));
-    std::size_t got = 0;
-    while (got < input.bytes.size()) {
-      const auto want = static_cast<DWORD>(std::min(kChunk, input.bytes.size() - got));
-      DWORD n = 0;
-      if (!ReadFile(file.get(), input.bytes.data() + got, want, &n, nullptr) || n == 0) break;
-      got += n;  // a shorter file or a read error: decode what was read
-    }
-    input.bytes.resize(got);
-    return input;
+  // Opened anew for every request: telling whether a path still names an open file costs as
+  // much as opening it.
+  InputSource* OpenInput(const std::string& path) override {
+    input_.reset();
+    input_ = RegularFile::Open(path);
+    return input_.get();
   }
 
   bool WriteOutput(std::string_view name, std::string_view bytes) override {
@@ -178,9 +154,73 @@ class Win32FileSystem final : public FileSystem {
 
  private:
   std::string directory_;
+  std::unique_ptr<RegularFile> input_;
 };
 
 }  // namespace
+
+std::unique_ptr<RegularFile> RegularFile::Open(const std::string& path, std::string* why) {
+  const auto fail = [why](const char* reason) -> std::unique_ptr<RegularFile> {
+    if (why != nullptr) *why = reason;
+    return nullptr;
+  };
+  if (path.empty() || path.find('\0') != std::string::npos) return fail("not a file name");
+  // OPEN_EXISTING never creates the file; a directory does not open without backup semantics;
+  // devices, pipes and consoles are turned away below before anything is read, so nothing is
+  // ever waited on. Another process may hold the file open for writing, or delete it.
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return fail("No such file or directory");
+    }
+    if (error == ERROR_ACCESS_DENIED) return fail("Permission denied");
+    return fail("cannot be opened");
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!IsRegularFile(h) || !GetFileInformationByHandle(h, &info)) {
+    CloseHandle(h);
+    return fail("not a regular file");
+  }
+  const std::uint64_t id = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return std::unique_ptr<RegularFile>(
+      new RegularFile(reinterpret_cast<std::intptr_t>(h), path, info.dwVolumeSerialNumber, id));
+}
+
+RegularFile::~RegularFile() {
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::size_t RegularFile::ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    const std::uint64_t at = offset + got;
+    if (at > static_cast<std::uint64_t>(INT64_MAX)) break;  // beyond any file
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    const auto want = static_cast<DWORD>(std::min(kChunk, size - got));
+    DWORD n = 0;
+    // At or past the end, ReadFile fails with ERROR_HANDLE_EOF or reads 0 bytes.
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), into + got, want, &n, &where) || n == 0) {
+      break;
+    }
+    got += n;
+  }
+  return got;
+}
+
+std::uint64_t RegularFile::Size() {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &size) || size.QuadPart < 0) return 0;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool RegularFile::StillAt(const std::string&) const {
+  return false;
+}
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem(std::string outputDirectory) {
   return std::make_unique<Win32FileSystem>(std::move(outputDirectory));
