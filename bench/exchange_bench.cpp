@@ -6,11 +6,13 @@
 //      throughput: keep a window of requests in flight, sending one more for every reply, so the
 //        plug-in never waits for the driver; this is the plug-in's own request rate;
 //    against the I/O floor: the tvx_io_floor program writing the same files (those the sample's
-//    request writes) the same number of times. Beside them, the same requests served in this process by the same decoder and
-//    the same POSIX file system, without the channel. The rounds alternate; after every run the
-//    files must hold exactly the bytes the floor writes.
+//    request writes) the same number of times. Beside them, the same requests served in this
+//    process by the same decoder and the same POSIX file system, without the channel. The rounds
+//    alternate; after every run the files must hold exactly the bytes the floor writes.
 //  - the time from starting a plug-in process to its first reply, against the time to start and
-//    end a trivial program (tvx_trivial, built like the plug-ins; /bin/true for reference).
+//    end a trivial program (tvx_trivial, a static C program; /bin/true for reference);
+//  - the same stream in a 4 KiB file and at three places in a 50 MiB file, the time per request
+//    of each and the plug-in's peak resident memory.
 // Prints the measurements as JSON; scripts/bench.sh turns them into ratios.
 //
 // tvx_bench_exchange BIN_DIR SAMPLES_DIR BENCH_DIR [REQUESTS [STARTS [ROUNDS [WINDOW]]]]
@@ -90,11 +92,12 @@ void SendAll(int fd, std::string_view bytes) {
   }
 }
 
-// Sends `request` on `to` `count` times, keeping up to `window` requests in flight: writes
-// requests ahead, reads the replies from `from` as they come and sends one more request for
-// every reply, until all have been answered. Every reply must be exactly kReply, one per request.
-// With a window of 1 this is the lock-step exchange.
-void StreamRequests(int to, int from, const std::string& request, long count, long window) {
+// Sends `count` requests on `to`, the `requests` in turn, keeping up to `window` in flight:
+// writes requests ahead, reads the replies from `from` as they come and sends one more request
+// for every reply, until all have been answered. Every reply must be exactly kReply, one per
+// request. With a window of 1 this is the lock-step exchange.
+void StreamRequests(int to, int from, const std::vector<std::string>& requests, long count,
+                    long window) {
   long sent = 0;
   long answered = 0;
   std::size_t matched = 0;  // bytes of the current reply seen so far
@@ -104,7 +107,7 @@ void StreamRequests(int to, int from, const std::string& request, long count, lo
     if (n <= 0) return;
     batch.clear();
     for (long i = 0; i < n; ++i)
-      batch += request;
+      batch += requests[static_cast<std::size_t>(sent + i) % requests.size()];
     SendAll(to, batch);
     sent += n;
   };
@@ -186,7 +189,10 @@ class Process {
 
   // Keeps up to `window` requests in flight until `count` have been answered.
   void Stream(const std::string& request, long count, long window) {
-    StreamRequests(in_, out_, request, count, window);
+    StreamRequests(in_, out_, {request}, count, window);
+  }
+  void Stream(const std::vector<std::string>& requests, long count, long window) {
+    StreamRequests(in_, out_, requests, count, window);
   }
 
   pid_t pid() const { return pid_; }
@@ -292,7 +298,7 @@ std::int64_t BareChannel(const std::string& request, long count, long window) {
   close(in[0]);
   close(out[1]);
   const auto t0 = Clock::now();
-  StreamRequests(in[1], out[0], request, count, window);
+  StreamRequests(in[1], out[0], {request}, count, window);
   const std::int64_t elapsed = Nanoseconds(Clock::now() - t0);
   close(in[1]);
   close(out[0]);
@@ -301,22 +307,21 @@ std::int64_t BareChannel(const std::string& request, long count, long window) {
   return elapsed;
 }
 
-// Reading the input as a plug-in does for every request: stat, open, fstat, one read from the
-// start position to the end, close. Nanoseconds per read.
+// Reading the input as a plug-in does for every request: the path checked against the held
+// descriptor (stat), one positioned read of the first chunk. Nanoseconds per read.
 std::int64_t InputReads(const std::string& path, long start, long count) {
-  std::vector<char> buffer;
+  std::vector<char> buffer(4096);
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) Fail("open " + path);
   const auto t0 = Clock::now();
   for (long i = 0; i < count; ++i) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) Fail("stat " + path);
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 || fstat(fd, &st) != 0) Fail("open " + path);
-    const long size = std::max(0L, static_cast<long>(st.st_size) - (start - 1));
-    buffer.resize(static_cast<std::size_t>(size));
-    if (pread(fd, buffer.data(), buffer.size(), start - 1) != size) Fail("pread " + path);
-    close(fd);
+    if (pread(fd, buffer.data(), buffer.size(), start - 1) < 0) Fail("pread " + path);
   }
-  return Nanoseconds(Clock::now() - t0) / count;
+  const std::int64_t ns = Nanoseconds(Clock::now() - t0) / count;
+  close(fd);
+  return ns;
 }
 
 // The whole of `count` requests without the channel: the request parsed, the input read, the
@@ -409,8 +414,114 @@ void CheckFiles(const fs::path& dir, const std::vector<std::string>& names,
   }
 }
 
+// Random bytes, the same in every run.
+std::string RandomBytes(std::size_t n, std::uint64_t seed) {
+  std::string bytes(n, '\0');
+  std::uint64_t x = seed;
+  for (std::size_t i = 0; i < n; i += 8) {
+    x += 0x9E3779B97F4A7C15u;  // splitmix64
+    std::uint64_t z = x;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    z ^= z >> 31;
+    for (std::size_t j = 0; j < 8 && i + j < n; ++j)
+      bytes[i + j] = static_cast<char>(z >> (8 * j));
+  }
+  return bytes;
+}
+
+void WriteAt(const fs::path& path, std::uint64_t offset, const std::string& bytes) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) Fail("open " + path.string());
+  const bool ok = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)) ==
+                  static_cast<ssize_t>(bytes.size());
+  if (close(fd) != 0 || !ok) Fail("write " + path.string());
+}
+
+// Peak resident memory of a process in KiB (VmHWM in /proc/PID/status); -1 where not told.
+std::int64_t PeakResidentKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6));
+  }
+  return -1;
+}
+
+// The big file: random bytes; each sample's stream is written into it at three places.
+constexpr std::uint64_t kBigFileSize = std::uint64_t{50} << 20;
+constexpr std::uint64_t kSmallFileSize = 4096;
+constexpr std::uint64_t kLead = 1024;  // random bytes before the stream near the start
+
+// The cost of where the stream lies: the same stream in a 4 KiB file and near the start, in the
+// middle and near the end of the big file (the three in turn), one long-lived plug-in serving
+// both, without offsets so that every request writes the same files. Returns a JSON object.
+std::string MeasureFileSize(const Options& o, const Sample& s, const fs::path& dir,
+                            const fs::path& program, const fs::path& big) {
+  const std::string sample = ReadAll(s.file);
+  const auto from = static_cast<std::size_t>(std::stoull(s.start) - 1);
+  const std::string stream = sample.substr(std::min(from, sample.size()));
+  std::string smallBytes = RandomBytes(kLead, 1) + stream;
+  if (smallBytes.size() < kSmallFileSize) {
+    smallBytes += RandomBytes(kSmallFileSize - smallBytes.size(), 2);
+  }
+  const fs::path small = dir / "small.bin";
+  {
+    std::ofstream file(small, std::ios::binary | std::ios::trunc);
+    file.write(smallBytes.data(), static_cast<std::streamsize>(smallBytes.size()));
+    if (!file) Fail("write " + small.string());
+  }
+  const std::uint64_t places[] = {kLead, kBigFileSize / 2, kBigFileSize - kLead - stream.size()};
+  std::vector<std::string> bigRequests;
+  for (const std::uint64_t at : places) {
+    WriteAt(big, at, stream);
+    bigRequests.push_back("%" + fs::absolute(big).string() + "#" + std::to_string(at + 1) + "@N" +
+                          kEndMark);
+  }
+  const std::string smallRequest =
+      "%" + fs::absolute(small).string() + "#" + std::to_string(kLead + 1) + "@N" + kEndMark;
+
+  std::vector<std::int64_t> smallLockstep;
+  std::vector<std::int64_t> bigLockstep;
+  std::vector<std::int64_t> smallStream;
+  std::vector<std::int64_t> bigStream;
+  Process plugin(program.string(), true);
+  plugin.Stream(smallRequest, 200, 1);
+  for (const std::string& name : kOutputFiles) {
+    fs::remove(dir / (name + ".ref"));
+    if (fs::exists(dir / name)) fs::copy_file(dir / name, dir / (name + ".ref"));
+  }
+  const std::int64_t smallPeak = PeakResidentKiB(plugin.pid());
+  const auto run = [&](const std::vector<std::string>& requests, long window,
+                       std::vector<std::int64_t>& times, const char* name) {
+    Spoil(dir, kOutputFiles);
+    const auto t0 = Clock::now();
+    plugin.Stream(requests, o.requests, window);
+    times.push_back(Nanoseconds(Clock::now() - t0));
+    CheckFiles(dir, kOutputFiles, name);
+  };
+  for (long r = 0; r < o.rounds; ++r) {
+    run({smallRequest}, 1, smallLockstep, "the small file, lock-step");
+    run(bigRequests, 1, bigLockstep, "the big file, lock-step");
+    run({smallRequest}, o.window, smallStream, "the small file, throughput");
+    run(bigRequests, o.window, bigStream, "the big file, throughput");
+  }
+  const std::int64_t bigPeak = PeakResidentKiB(plugin.pid());
+  plugin.End();
+
+  std::ostringstream json;
+  json << "{\"big_file_bytes\": " << kBigFileSize << ", \"small_file_bytes\": " << smallBytes.size()
+       << ", \"stream_bytes\": " << stream.size()
+       << ",\n       \"small_lockstep_ns\": " << Json(smallLockstep)
+       << ", \"big_lockstep_ns\": " << Json(bigLockstep)
+       << ",\n       \"small_stream_ns\": " << Json(smallStream)
+       << ", \"big_stream_ns\": " << Json(bigStream)
+       << ",\n       \"peak_resident_kib_small\": " << smallPeak
+       << ", \"peak_resident_kib_big\": " << bigPeak << "}";
+  return json.str();
+}
+
 // One deliverable: the exchange and the floor in alternating rounds, then the starts.
-std::string Measure(const Options& o, const Sample& s) {
+std::string Measure(const Options& o, const Sample& s, const fs::path& big) {
   std::string pattern = o.bench + "/run-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp");
   const fs::path dir = pattern;
@@ -530,6 +641,7 @@ std::string Measure(const Options& o, const Sample& s) {
       plugin.End();
     }
   }
+  const std::string fileSize = MeasureFileSize(o, s, dir, program, big);
   fs::remove_all(dir);
 
   std::ostringstream json;
@@ -547,7 +659,7 @@ std::string Measure(const Options& o, const Sample& s) {
        << ",\n     \"start_to_reply_median_ns\": " << Median(start)
        << ", \"trivial_median_ns\": " << Median(trivial);
   if (haveTrue) json << ", \"bin_true_median_ns\": " << Median(binTrue);
-  json << ", \"starts\": " << o.starts << "}";
+  json << ", \"starts\": " << o.starts << ",\n     \"file_size\": " << fileSize << "}";
   return json.str();
 }
 
@@ -572,11 +684,20 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
+    const fs::path big = fs::path(o.bench) / "big-program.bin";
+    {
+      std::ofstream file(big, std::ios::binary | std::ios::trunc);
+      const std::string block = RandomBytes(1 << 20, 3);
+      for (std::uint64_t done = 0; done < kBigFileSize; done += block.size())
+        file.write(block.data(), static_cast<std::streamsize>(block.size()));
+      if (!file) Fail("write " + big.string());
+    }
     std::vector<std::string> results;
     for (const Sample& s : Samples(o.samples)) {
       if (!fs::exists(fs::path(o.bin) / (s.deliverable + ".tvx"))) continue;
-      results.push_back(Measure(o, s));
+      results.push_back(Measure(o, s, big));
     }
+    fs::remove(big);
     std::cout << "{\"results\": [\n";
     for (std::size_t i = 0; i < results.size(); ++i) {
       std::cout << results[i] << (i + 1 < results.size() ? ",\n" : "\n");

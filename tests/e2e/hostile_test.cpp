@@ -3,8 +3,10 @@
 // directory that cannot be written. Every request must be answered within a second by a
 // plug-in held to a 256 MiB address space, and the plug-in must end normally on "^END".
 // (Under the sanitizers the address space is not limited and the time is longer.)
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -12,6 +14,7 @@
 #include <memory>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "cases.h"
 #include "hexstream.h"
@@ -280,6 +283,51 @@ TEST(HostileInput, StartFarBeyondTheEndOfTheFile) {
     ASSERT_TRUE(plugin.Ask(Request(path, position, 'Y')));
     EXPECT_EQ(plugin.Listing(), "Unexpected end of file\r\n");
     EXPECT_EQ(plugin.Block(), kAgentEmptyBlock);
+  }
+  plugin.End();
+}
+
+// A sparse file of 4 GiB (no disk used) with one stream at its start, in its middle and at its
+// end: each request costs what it costs from a small file, and memory stays flat.
+TEST(HostileInput, StreamsInASparseFourGibibyteFile) {
+  REQUIRE_BUILT("PERSONA.Persona");
+  Inputs inputs;
+  const std::string stream = kTwoAgentStreams.substr(0, 27);  // Tag "A", extent 1 x 2
+  const std::string small = inputs.Write("small.exe", stream);
+  const std::string big = inputs / "big.exe";
+  constexpr std::uint64_t kSize = std::uint64_t{4} << 30;
+  {
+    const int fd = open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, static_cast<off_t>(kSize)), 0);
+    for (const std::uint64_t at : {std::uint64_t{0}, kSize / 2, kSize - stream.size()}) {
+      ASSERT_EQ(pwrite(fd, stream.data(), stream.size(), static_cast<off_t>(at)),
+                static_cast<ssize_t>(stream.size()));
+    }
+    close(fd);
+  }
+  Plugin plugin("PERSONA.Persona");
+  constexpr int kRequests = 200;
+  const auto timed = [&](const std::vector<std::string>& requests) {
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < kRequests; ++i) {
+      if (!plugin.Ask(requests[static_cast<std::size_t>(i) % requests.size()])) return -1.0;
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  };
+  const double smallTime = timed({Request(small, "1", 'N')});
+  ASSERT_GT(smallTime, 0);
+  const std::uint64_t before = PeakResidentKiB(plugin.process().pid());
+  const double bigTime = timed({Request(big, "1", 'N'), Request(big, "2147483649", 'N'),
+                                Request(big, std::to_string(kSize - stream.size() + 1), 'N')});
+  ASSERT_GT(bigTime, 0);
+  EXPECT_EQ(plugin.Block(), kAgentBlockA);
+  EXPECT_EQ(plugin.Listing(), "Tag: A\r\n");
+  // Generous bounds for a busy machine: reading the whole file once would take seconds.
+  EXPECT_LT(bigTime, 3 * smallTime + 0.2) << "small " << smallTime << " s, big " << bigTime;
+  if (!kSanitized) {
+    const std::uint64_t after = PeakResidentKiB(plugin.process().pid());
+    EXPECT_LT(after, before + 1024) << "peak memory grew from " << before << " KiB";
   }
   plugin.End();
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -36,15 +37,19 @@ RegularFile::~RegularFile() {
 }
 
 std::size_t RegularFile::ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) {
+  // Linux hands out at most about 2 GiB per call: larger reads take several.
+  constexpr std::size_t kMaxCall = std::size_t{1} << 30;
   std::size_t got = 0;
   while (got < size) {
     const std::uint64_t at = offset + got;
     if (at > static_cast<std::uint64_t>(INT64_MAX)) break;  // beyond any file
-    const ssize_t n =
-        pread(static_cast<int>(handle_), into + got, size - got, static_cast<off_t>(at));
+    const std::size_t want = std::min(size - got, kMaxCall);
+    const ssize_t n = pread(static_cast<int>(handle_), into + got, want, static_cast<off_t>(at));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;  // the end of the file (it may have shrunk), or a read error
     got += static_cast<std::size_t>(n);
+    // A regular file reads short only at its end: asking again would cost a call for nothing.
+    if (static_cast<std::size_t>(n) < want) break;
   }
   return got;
 }
