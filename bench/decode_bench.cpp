@@ -24,14 +24,14 @@ std::string ReadFile(const std::string& path) {
 
 void Decode(benchmark::State& state, const std::string& deliverable, const std::string& bytes,
             double start) {
-  auto decoder = tvx::MakeDecoder(deliverable);
+  auto decoder = tvx::FindDecoder(deliverable);
   tvx::testing::MemoryFileSystem files;
   files.inputs["sample.exe"] = bytes;
   tvx::Request request;
   request.valid = true;
-  request.InputPath = "sample.exe";
-  request.StartOffset = start;
-  request.OffsetFlag = 'Y';
+  request.path = "sample.exe";
+  request.start = start;
+  request.offsets = true;
   std::size_t written = 0;
   for (auto _ : state) {
     const tvx::DecodeOutput out = tvx::RunDecode(*decoder, request, files);
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     std::string file;
     double start = 0;
     if (line.empty() || line[0] == '#' || !(words >> deliverable >> file >> start)) continue;
-    if (!tvx::MakeDecoder(deliverable)) continue;
+    if (!tvx::FindDecoder(deliverable)) continue;
     const std::string bytes = ReadFile(dir + "/" + file);
     benchmark::RegisterBenchmark(("decode/" + deliverable).c_str(), Decode, deliverable, bytes,
                                  start);

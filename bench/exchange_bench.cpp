@@ -328,7 +328,7 @@ std::int64_t InputReads(const std::string& path, long start, long count) {
 // decode, the files written, by the plug-in's own decoder and file system, in this process.
 std::int64_t InProcess(const std::string& deliverable, const std::string& request,
                        const fs::path& dir, long count) {
-  const auto decoder = tvx::MakeDecoder(deliverable);
+  const auto decoder = tvx::FindDecoder(deliverable);
   if (!decoder) {
     errno = 0;
     Fail("no decoder for " + deliverable);
@@ -336,7 +336,7 @@ std::int64_t InProcess(const std::string& deliverable, const std::string& reques
   const auto files = tvx::MakeNativeFileSystem(dir.string());
   const auto t0 = Clock::now();
   for (long i = 0; i < count; ++i)
-    tvx::ParseLibraryFile(*decoder, tvx::ParseRequest(request), *files);
+    tvx::ServeRequest(*decoder, tvx::ParseRequest(request), *files);
   return Nanoseconds(Clock::now() - t0);
 }
 

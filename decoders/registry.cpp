@@ -2,61 +2,36 @@
 
 #include <cctype>
 
-#if TVX_HAVE_CALENDAR
-#include "calendar/calendar_decoder.h"
-#endif
-#if TVX_HAVE_ADODC
-#include "adodc/adodc_decoder.h"
-#endif
-#if TVX_HAVE_COMMONDIALOG
-#include "commondialog/commondialog_decoder.h"
-#endif
-#if TVX_HAVE_PLUGINHOST
-#include "pluginhost/pluginhost_decoder.h"
-#endif
-#if TVX_HAVE_COMM
-#include "comm/comm_decoder.h"
-#endif
-#if TVX_HAVE_AGENT
-#include "agent/agent_decoder.h"
-#endif
+// deliverables.inc, made by the build from the declared deliverables: TVX_DECODER(folder) each.
+#define TVX_DECODER(folder) \
+  namespace tvx::folder {   \
+  std::unique_ptr<Decoder> MakeDecoder(); \
+  }
+#include "deliverables.inc"
+#undef TVX_DECODER
 
 namespace tvx {
 
 namespace {
 
-struct Entry {
-  const DeliverableInfo* info;
-  std::unique_ptr<Decoder> (*make)();
+using Factory = std::unique_ptr<Decoder> (*)();
+
+constexpr Factory kFactories[] = {
+#define TVX_DECODER(folder) &folder::MakeDecoder,
+#include "deliverables.inc"
+#undef TVX_DECODER
 };
 
-template <typename D>
-std::unique_ptr<Decoder> Make() {
-  return std::make_unique<D>();
-}
+}  // namespace
 
-const std::vector<Entry>& Entries() {
-  static const std::vector<Entry> entries = {
-#if TVX_HAVE_CALENDAR
-    {&CalendarDecoder::kInfo, &Make<CalendarDecoder>},
-#endif
-#if TVX_HAVE_ADODC
-    {&AdodcDecoder::kInfo, &Make<AdodcDecoder>},
-#endif
-#if TVX_HAVE_COMMONDIALOG
-    {&CommonDialogDecoder::kInfo, &Make<CommonDialogDecoder>},
-#endif
-#if TVX_HAVE_PLUGINHOST
-    {&PluginHostDecoder::kInfo, &Make<PluginHostDecoder>},
-#endif
-#if TVX_HAVE_COMM
-    {&CommDecoder::kInfo, &Make<CommDecoder>},
-#endif
-#if TVX_HAVE_AGENT
-    {&AgentDecoder::kInfo, &Make<AgentDecoder>},
-#endif
-  };
-  return entries;
+const std::vector<const DeliverableInfo*>& AllDeliverables() {
+  static const std::vector<const DeliverableInfo*> infos = [] {
+    std::vector<const DeliverableInfo*> all;
+    for (const Factory make : kFactories)
+      all.push_back(&make()->Info());  // the info outlives the decoder: it is static
+    return all;
+  }();
+  return infos;
 }
 
 bool SameWord(std::string_view a, std::string_view b) {
@@ -70,19 +45,12 @@ bool SameWord(std::string_view a, std::string_view b) {
   return true;
 }
 
-}  // namespace
-
-std::vector<const DeliverableInfo*> AllDeliverables() {
-  std::vector<const DeliverableInfo*> infos;
-  for (const Entry& e : Entries())
-    infos.push_back(e.info);
-  return infos;
-}
-
-std::unique_ptr<Decoder> MakeDecoder(std::string_view nameOrClassWord) {
-  for (const Entry& e : Entries()) {
-    if (SameWord(nameOrClassWord, e.info->name) || SameWord(nameOrClassWord, e.info->classWord)) {
-      return e.make();
+std::unique_ptr<Decoder> FindDecoder(std::string_view nameOrClassWord) {
+  for (const Factory make : kFactories) {
+    auto decoder = make();
+    const DeliverableInfo& info = decoder->Info();
+    if (SameWord(nameOrClassWord, info.name) || SameWord(nameOrClassWord, info.classWord)) {
+      return decoder;
     }
   }
   return nullptr;

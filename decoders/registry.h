@@ -10,11 +10,14 @@
 
 namespace tvx {
 
-// The deliverables whose decoders were built, in a fixed order.
-std::vector<const DeliverableInfo*> AllDeliverables();
+// The deliverables of the tree, in the order they are declared.
+const std::vector<const DeliverableInfo*>& AllDeliverables();
 
-// A fresh decoder for a deliverable name ("SERLINK.SerialLink") or its control class word
-// ("MSComm"), compared case-insensitively; nothing when none matches.
-std::unique_ptr<Decoder> MakeDecoder(std::string_view nameOrClassWord);
+// A fresh decoder for a deliverable name ("NAME.Program") or its control class word, compared
+// without regard to case; nothing when none matches.
+std::unique_ptr<Decoder> FindDecoder(std::string_view nameOrClassWord);
+
+// The same comparison: ASCII letters without regard to case.
+bool SameWord(std::string_view a, std::string_view b);
 
 }  // namespace tvx

@@ -33,7 +33,7 @@ constexpr char kPath[] = "C:\\apps\\program.exe";
 constexpr std::string_view kOffsetLineStart = "  (Offset d/h: ";
 
 std::unique_ptr<Decoder> NewDecoder() {
-  auto decoder = MakeDecoder(TVX_FUZZ_DELIVERABLE);
+  auto decoder = FindDecoder(TVX_FUZZ_DELIVERABLE);
   Check(decoder != nullptr, "no decoder for " TVX_FUZZ_DELIVERABLE);
   return decoder;
 }
@@ -43,12 +43,12 @@ struct Run {
   std::vector<std::string> lines;
 };
 
-Run Decode(Decoder& decoder, MemoryFileSystem& files, double start, char flag) {
+Run Decode(Decoder& decoder, MemoryFileSystem& files, double start, bool offsets) {
   Request request;
   request.valid = true;
-  request.InputPath = kPath;
-  request.StartOffset = start;
-  request.OffsetFlag = flag;
+  request.path = kPath;
+  request.start = start;
+  request.offsets = offsets;
   LineRecorder lines;
   DecodeHooks hooks;
   hooks.lines = &lines;
@@ -150,9 +150,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const double start = StartPosition(data[0], v, file.size());
 
   auto decoder = NewDecoder();
-  const Run withOffsets = Decode(*decoder, files, start, 'Y');
+  const Run withOffsets = Decode(*decoder, files, start, true);
   CheckRun(withOffsets, file, start, true);
-  const Run without = Decode(*decoder, files, start, 'N');
+  const Run without = Decode(*decoder, files, start, false);
   CheckRun(without, file, start, false);
 
   // The offset flag adds offset lines and changes nothing else.
@@ -165,8 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Every run starts from the values of a fresh process: a decoder that first decoded another
   // stream of the same file gives the same outputs.
   auto used = NewDecoder();
-  Decode(*used, files, start == 1 ? 2 : 1, 'Y');
-  const Run again = Decode(*used, files, start, 'Y');
+  Decode(*used, files, start == 1 ? 2 : 1, true);
+  const Run again = Decode(*used, files, start, true);
   Check(again.out.listing == withOffsets.out.listing, "an earlier run changes the listing",
         again.out.listing);
   Check(again.out.block == withOffsets.out.block, "an earlier run changes the block",

@@ -1,5 +1,5 @@
 // Fuzz target for the exchange window: arbitrary message texts, requests among them, set into
-// the text box of frmLibraryMain one after the other, with an in-memory file system.
+// the text box one after the other, with an in-memory file system.
 //
 // Input layout:
 //   byte 0      picks the decoder among those built
@@ -24,6 +24,7 @@
 #include "registry.h"
 #include "tvx/dispatcher.h"
 #include "tvx/output.h"
+#include "tvx/protocol.h"
 
 namespace tvx::fuzz {
 namespace {
@@ -33,8 +34,8 @@ const std::string kKnownPath = "C:\\apps\\term.exe";
 
 class FakeTextBox final : public TextBox {
  public:
-  frmLibraryMain* form = nullptr;
-  std::string text = "Data ExchangeTextBox\r\n";
+  Dispatcher* dispatcher = nullptr;
+  std::string text = std::string(kInitialText);
   std::vector<std::string> replies;
   int ends = 0;
   int depth = 0;
@@ -57,7 +58,7 @@ class FakeTextBox final : public TextBox {
   void Notify() {
     ++depth;
     Check(depth <= 2, "the reply's own change notification set the text again");
-    form->txtLibraryText_Change();
+    dispatcher->OnTextChanged();
     --depth;
   }
 };
@@ -128,13 +129,11 @@ std::vector<std::string> SplitTexts(const std::uint8_t* data, std::size_t size) 
   return texts;
 }
 
-void CheckAnswered(const std::string& t, const frmLibraryMain& form, const FakeTextBox& box,
-                   const MemoryFileSystem& files) {
+void CheckAnswered(const std::string& t, const FakeTextBox& box, const MemoryFileSystem& files) {
   const std::string reply = std::string("^DONE") + kMark;
   Check(box.replies.size() == 1 && box.replies[0] == reply, "a request got other than one reply",
         t);
-  Check(box.text == reply && form.ReplyWord == "DONE",
-        "after a request the text box does not hold the reply", t);
+  Check(box.text == reply, "after a request the text box does not hold the reply", t);
 
   // The listing and the block were written before the reply; a picture only from a stream.
   std::size_t listings = 0;
@@ -161,20 +160,18 @@ void CheckAnswered(const std::string& t, const frmLibraryMain& form, const FakeT
     Check(listing == "Invalid request\r\n", "an invalid request is not listed as one", t);
     return;
   }
-  // An offset too large for a double is simply far beyond the end of any file.
-  const bool sameStart =
-      std::isinf(e.start) ? form.StartOffset >= 1e300 : form.StartOffset == e.start;
-  Check(form.InputPath == e.path && sameStart && form.OffsetFlag == std::string(1, e.flag),
-        "the request was read wrongly", t);
+  // The input is opened by its path and first read at the requested position (an offset too
+  // large for a double is simply far beyond the end of any file, where nothing is read).
   if (e.path.empty()) {
     Check(files.opened.empty(), "an empty path was opened", t);
   } else {
     Check(files.opened.size() == 1 && files.opened[0] == e.path,
           "the input was not opened once, by its path", t);
-    Check(files.readOffsets.empty() ||
-              static_cast<double>(files.readOffsets[0]) == form.StartOffset - 1,
-          "the input was first read other than at the requested position", t);
   }
+  Check(files.readOffsets.empty() || static_cast<double>(files.readOffsets[0]) == e.start - 1,
+        "the input was first read other than at the requested position", t);
+  Check(e.flag == 'Y' || listing.find("  (Offset d/h: ") == std::string::npos,
+        "offset lines without the flag Y", t);
   if (!files.inputs.contains(e.path)) {
     Check(listing == "Cannot open input file: " + e.path + "\r\n",
           "a missing input is not listed as one", t);
@@ -189,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   const auto deliverables = tvx::AllDeliverables();
   Check(!deliverables.empty(), "no decoder was built");
-  auto decoder = tvx::MakeDecoder(deliverables[data[0] % deliverables.size()]->name);
+  auto decoder = tvx::FindDecoder(deliverables[data[0] % deliverables.size()]->name);
 
   MemoryFileSystem files;
   std::string stream(1, '\x2D');
@@ -197,9 +194,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   stream.push_back('\xFF');
   files.inputs[kKnownPath] = stream;
   FakeTextBox box;
-  tvx::frmLibraryMain form(*decoder, files, box);
-  box.form = &form;
-  form.Form_Load();
+  tvx::Dispatcher dispatcher(*decoder, files, box);
+  box.dispatcher = &dispatcher;
 
   for (const std::string& t : SplitTexts(data + 1, size - 1)) {
     box.replies.clear();
@@ -208,7 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const bool complete = !t.empty() && t.back() == kMark;
     if (complete && (t.front() == '%' || t.size() > tvx::kMaxMessageLength)) {
-      CheckAnswered(t, form, box, files);
+      CheckAnswered(t, box, files);
       Check(box.ends == 0, "a request ended the program", t);
       continue;
     }

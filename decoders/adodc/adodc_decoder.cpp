@@ -2,21 +2,27 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <string_view>
 
+#include "tvx/extender.h"
 #include "tvx/text.h"
 
-namespace tvx {
-
-const DeliverableInfo AdodcDecoder::kInfo = {"RECNAV.Navigator", "Adodc",
-                                             "Tevo Support Library (Adodc)", 18};
+namespace tvx::adodc {
 
 namespace {
 
-const ExtenderProfile kProfile = {
-    .sectionA = Codes({1, 3, 7, 9, 10, 11}),
-    .sectionB = Codes({59, 60, 70, 74}),
+// Who this deliverable is; the host matches the caption byte for byte.
+constexpr DeliverableInfo kInfo = {"RECNAV.Navigator", "Adodc", "Tevo Support Library (Adodc)", 18,
+                                   "MSAdodcLib.Adodc"};
+
+using Code = ExtenderCode;
+constexpr ExtenderProfile kProfile = {
+    .sectionA = SectionA({Code::kIndex, Code::kPositionAndSize, Code::kVisible, Code::kDragMode,
+                          Code::kDragIcon, Code::kTag}),
+    .sectionB =
+        SectionB({Code::kAlign, Code::kNegotiate, Code::kWhatsThisHelpID, Code::kToolTipText}),
     .falseText = "0 'False",
     .automaticText = "1 'Automatic",
     .dragModeLine = "DragMode: Automatic",
@@ -24,21 +30,69 @@ const ExtenderProfile kProfile = {
     .stopLine = {},  // unknown section B codes are skipped
 };
 
+// Every property of one ADO data control. The extender fields start at their absent values;
+// everything else starts at 0 or the empty text. The longs are held signed: some store
+// all bits set as -1.
+struct State {
+  ExtenderProperties ext;
+  std::uint32_t ExtentX = 0;
+  std::uint32_t ExtentY = 0;
+  std::uint32_t Version = 0;
+
+  std::int64_t ConnectMode = 0;  // the Mode property
+  std::int64_t CursorLocation = 0;
+  std::int64_t IsolationLevel = 0;
+  std::int64_t ConnectionTimeout = 0;
+  std::int64_t CommandTimeout = 0;
+  std::int64_t CursorType = 0;
+  std::int64_t LockType = 0;
+  std::int64_t CommandType = 0;
+  std::int64_t CursorOptions = 0;
+  std::int64_t CacheSize = 0;
+  std::int64_t MaxRecords = 0;
+  std::int64_t BOFAction = 0;
+  std::int64_t EOFAction = 0;
+  std::int64_t ConnectStringType = 0;
+  std::int64_t Appearance = 0;
+  std::int64_t BackColor = 0;
+  std::int64_t ForeColor = 0;
+  std::int64_t Orientation = 0;
+  std::int64_t Enabled = 0;
+
+  std::string ConnectionString;
+  std::string OLEDBString;
+  std::string OLEDBFile;
+  std::string DataSourceName;
+  std::string OtherAttributes;
+  std::string UserName;
+  std::string Password;
+  std::string RecordSource;
+  std::string Caption;
+
+  unsigned FontCharset = 0;
+  std::uint16_t FontWeight = 0;
+  double FontSize = 0;
+  std::string FontItalic;
+  std::string FontUnderline;
+  std::string FontStrikethrough;
+  std::string FontName;
+};
+
 // Colours up to 0xFFFFFF are plain RGB values; anything above is stored as a signed long.
-constexpr double kColourThreshold = 16777215;
-constexpr double kAllBits32 = 4294967295;
-constexpr double kAllBits16 = 65535;
+constexpr std::uint32_t kColourThreshold = 16777215;
+constexpr std::int64_t kAllBits32 = 4294967295;
+constexpr std::int64_t kAllBits16 = 65535;
 
 constexpr std::string_view kTrueText = "-1 'True";
 constexpr std::string_view kFalseText = "-0 'False";
 
 struct Named {
-  double value;
+  std::int64_t value;
   std::string_view text;
 };
 
 // The text of the first entry whose value equals `value` exactly, else `otherwise`.
-std::string_view NameOf(double value, std::initializer_list<Named> names,
+std::string_view NameOf(std::int64_t value, std::initializer_list<Named> names,
                         std::string_view otherwise) {
   for (const Named& n : names) {
     if (n.value == value) return n.text;
@@ -46,7 +100,7 @@ std::string_view NameOf(double value, std::initializer_list<Named> names,
   return otherwise;
 }
 
-std::string_view ModeText(double v) {
+std::string_view ModeText(std::int64_t v) {
   return NameOf(v,
                 {{1, "1 - adModeRead"},
                  {2, "2 - adModeWrite"},
@@ -59,15 +113,15 @@ std::string_view ModeText(double v) {
                 "0 - adModeUnknown");
 }
 
-std::string_view CursorLocationText(double v) {
+std::string_view CursorLocationText(std::int64_t v) {
   return NameOf(v, {{2, "2 - adUseServer"}}, "3 - adUseClient");
 }
 
-std::string_view CursorTypeText(double v) {
+std::string_view CursorTypeText(std::int64_t v) {
   return NameOf(v, {{2, "2 - adOpenDynamic"}, {1, "1 - adOpenKeyset"}}, "3 - adOpenStatic");
 }
 
-std::string_view LockTypeText(double v) {
+std::string_view LockTypeText(std::int64_t v) {
   return NameOf(v,
                 {{-1, "-1 - adLockUnspecified"},
                  {1, "1 - adLockReadOnly"},
@@ -76,28 +130,28 @@ std::string_view LockTypeText(double v) {
                 "3 - adLockOptimistic");
 }
 
-std::string_view CommandTypeText(double v) {
+std::string_view CommandTypeText(std::int64_t v) {
   return NameOf(v, {{4, "4 - adCmdStoredProc"}, {2, "2 - adCmdTable"}, {1, "1 - adCmdText"}},
                 "8 - adCmdUnknown");
 }
 
-std::string_view BOFActionText(double v) {
+std::string_view BOFActionText(std::int64_t v) {
   return NameOf(v, {{1, "1 - adStayBOF"}}, "0 - adDoMoveFirst");
 }
 
-std::string_view EOFActionText(double v) {
+std::string_view EOFActionText(std::int64_t v) {
   return NameOf(v, {{2, "2 - adDoAddNew"}, {1, "1 - adStayEOF"}}, "0 - adDoMoveLast");
 }
 
-std::string_view AppearanceText(double v) {
+std::string_view AppearanceText(std::int64_t v) {
   return NameOf(v, {{0, "0 - adFlatBevel"}}, "1 - ad3DBevel");
 }
 
-std::string_view OrientationText(double v) {
+std::string_view OrientationText(std::int64_t v) {
   return NameOf(v, {{1, "1 - adVertical"}}, "0 - adHorizontal");
 }
 
-std::string_view EnabledText(double v) {
+std::string_view EnabledText(std::int64_t v) {
   return v == 0 ? "False" : "True";
 }
 
@@ -108,107 +162,38 @@ void FontLine(BlockWriter& out, std::string_view name, const Value& value) {
   out.Raw("  ", name, kBlanks.substr(0, 15 - std::min<std::size_t>(name.size(), 15)), "= ", value);
 }
 
-}  // namespace
-
-void AdodcDecoder::InitProperties() {
-  props_ = AdodcProperties{};
-}
-
-void AdodcDecoder::ParseControl(DecodeContext& ctx) {
-  if (ReadSectionA(ctx, kProfile, props_) != SectionEnd::kEndCode) return;
-  ReadControlBlock(ctx);
-  ReadSectionB(ctx, kProfile, props_);
-}
-
-void AdodcDecoder::ReadControlBlock(DecodeContext& ctx) {
-  AdodcProperties& p = props_;
-  for (int i = 0; i < 8; ++i)
-    ctx.GetWord();  // header, not interpreted
-  p.ExtentX = ctx.GetLong();
-  p.ExtentY = ctx.GetLong();
-  ctx.GetWord();  // two words, not interpreted
-  ctx.GetWord();
-  p.Version = ctx.GetLong();
-
-  p.ConnectMode = ctx.GetLong();
-  ctx.Line("Mode: ", ModeText(p.ConnectMode));
-  p.CursorLocation = ctx.GetLong();
-  ctx.Line("CursorLocation: ", CursorLocationText(p.CursorLocation));
-  p.IsolationLevel = ctx.GetLong();
-  if (p.IsolationLevel == kAllBits32) p.IsolationLevel = -1;
-  p.ConnectionTimeout = ctx.GetLong();
-  ctx.Line("ConnectionTimeout:", NumberChars(p.ConnectionTimeout));
-  p.CommandTimeout = ctx.GetLong();
-  ctx.Line("CommandTimeout: ", NumberChars(p.CommandTimeout));
-  p.CursorType = ctx.GetLong();
-  ctx.Line("CursorType:", CursorTypeText(p.CursorType));
-  p.LockType = ctx.GetLong();
-  if (p.LockType == kAllBits32) p.LockType = -1;
-  ctx.Line("LockType:", LockTypeText(p.LockType));
-  p.CommandType = ctx.GetLong();
-  ctx.Line("CommandType:", CommandTypeText(p.CommandType));
-  p.CursorOptions = ctx.GetLong();
-  p.CacheSize = ctx.GetLong();
-  ctx.Line("CacheSize:", NumberChars(p.CacheSize));
-  p.MaxRecords = ctx.GetLong();
-  ctx.Line("MaxRecords:", NumberChars(p.MaxRecords));
-  p.BOFAction = ctx.GetLong();
-  ctx.Line("BOFAction:", BOFActionText(p.BOFAction));
-  p.EOFAction = ctx.GetLong();
-  ctx.Line("EOFAction:", EOFActionText(p.EOFAction));
-  p.ConnectStringType = ctx.GetLong();
-  p.Appearance = ctx.GetLong();
-  ctx.Line("Appearance:", AppearanceText(p.Appearance));
-  const double back = ctx.GetLong();
-  p.BackColor = SignedColour(back, kColourThreshold);
-  ctx.Line("BackColor: ", ColourChars(back));
-  const double fore = ctx.GetLong();
-  p.ForeColor = SignedColour(fore, kColourThreshold);
-  ctx.Line("ForeColor: ", ColourChars(fore));
-  p.Orientation = ctx.GetLong();
-  ctx.Line("Orientation:", OrientationText(p.Orientation));
-  // True is stored as all bits set, in a 16-bit or a 32-bit field.
-  p.Enabled = ctx.GetLong();
-  if (p.Enabled == kAllBits16 || p.Enabled == kAllBits32) p.Enabled = -1;
-  ctx.Line("Enabled:", EnabledText(p.Enabled));
-
-  ReadCountedTexts(ctx);
-  ReadFont(ctx);
-}
-
 // Nine texts, each a 32-bit count of UTF-16 units and the units; a count of 0 has no units and
 // leaves its property as it is.
-void AdodcDecoder::ReadCountedTexts(DecodeContext& ctx) {
+void ReadCountedTexts(DecodeContext& ctx, State& p) {
   struct CountedText {
     std::string_view label;
-    std::string AdodcProperties::*field;
+    std::string State::*field;
   };
   static constexpr CountedText kTexts[] = {
-      {"ConnectionString:", &AdodcProperties::ConnectionString},
-      {"OLEDBString:", &AdodcProperties::OLEDBString},
-      {"OLEDBFile:", &AdodcProperties::OLEDBFile},
-      {"DataSourceName:", &AdodcProperties::DataSourceName},
-      {"OtherAttribute:", &AdodcProperties::OtherAttributes},
-      {"UserName:", &AdodcProperties::UserName},
-      {"Password:", &AdodcProperties::Password},
-      {"RecordSource:", &AdodcProperties::RecordSource},
-      {"Caption:", &AdodcProperties::Caption},
+      {"ConnectionString:", &State::ConnectionString},
+      {"OLEDBString:", &State::OLEDBString},
+      {"OLEDBFile:", &State::OLEDBFile},
+      {"DataSourceName:", &State::DataSourceName},
+      {"OtherAttribute:", &State::OtherAttributes},
+      {"UserName:", &State::UserName},
+      {"Password:", &State::Password},
+      {"RecordSource:", &State::RecordSource},
+      {"Caption:", &State::Caption},
   };
   for (const CountedText& t : kTexts) {
-    const double n = ctx.GetLong();
+    const std::uint32_t n = ctx.ReadLong();
     if (n == 0) continue;
-    std::string& field = props_.*t.field;
-    field = ctx.GetUnicodeStringWLen(n);
+    std::string& field = p.*t.field;
+    field = ctx.ReadUtf16LowBytes(n);
     ctx.Line(t.label, field);
   }
 }
 
 // The persisted font: version byte, 16-bit charset, attribute byte, weight, size x 10000,
 // name length and name.
-void AdodcDecoder::ReadFont(DecodeContext& ctx) {
-  AdodcProperties& p = props_;
-  const auto a = static_cast<unsigned>(ctx.GetWord());
-  const auto b = static_cast<unsigned>(ctx.GetWord());
+void ReadFont(DecodeContext& ctx, State& p) {
+  const unsigned a = ctx.ReadWord();
+  const unsigned b = ctx.ReadWord();
   p.FontCharset = (a >> 8) | ((b & 0xFFu) << 8);
   ctx.Line("FontCharacterSet: ", NumberChars(p.FontCharset));
   const bool italic = (b & 0x0200u) != 0;
@@ -220,33 +205,92 @@ void AdodcDecoder::ReadFont(DecodeContext& ctx) {
   ctx.Line(italic ? "FontItalic: True" : "FontItalic: False");
   ctx.Line(underline ? "FontUnderline: True" : "FontUnderline: False");
   ctx.Line(strikethrough ? "FontStrikethrough: True" : "FontStrikethrough: False");
-  p.FontWeight = ctx.GetWord();
+  p.FontWeight = ctx.ReadWord();
   ctx.Line("FontWeight:", NumberChars(p.FontWeight));
-  p.FontSize = ctx.GetLong() / 10000;
+  p.FontSize = ctx.ReadLong() / 10000.0;
   ctx.Line("FontSize:", NumberChars(p.FontSize));
-  const double length = ctx.GetByte();
+  const std::uint8_t length = ctx.ReadByte();
   if (length != 0) {
-    p.FontName = ctx.GetDOSStringWLen(length);
+    p.FontName = ctx.ReadText(length);
     ctx.Line("FontName:", p.FontName);
   }
 }
 
-void AdodcDecoder::WriteToFile(BlockWriter& out) const {
-  const AdodcProperties& p = props_;
+void ReadControlBlock(DecodeContext& ctx, State& p) {
+  for (int i = 0; i < 8; ++i)
+    ctx.ReadWord();  // header, not interpreted
+  p.ExtentX = ctx.ReadLong();
+  p.ExtentY = ctx.ReadLong();
+  ctx.ReadWord();  // two words, not interpreted
+  ctx.ReadWord();
+  p.Version = ctx.ReadLong();
+
+  p.ConnectMode = ctx.ReadLong();
+  ctx.Line("Mode: ", ModeText(p.ConnectMode));
+  p.CursorLocation = ctx.ReadLong();
+  ctx.Line("CursorLocation: ", CursorLocationText(p.CursorLocation));
+  p.IsolationLevel = ctx.ReadLong();
+  if (p.IsolationLevel == kAllBits32) p.IsolationLevel = -1;
+  p.ConnectionTimeout = ctx.ReadLong();
+  ctx.Line("ConnectionTimeout:", NumberChars(p.ConnectionTimeout));
+  p.CommandTimeout = ctx.ReadLong();
+  ctx.Line("CommandTimeout: ", NumberChars(p.CommandTimeout));
+  p.CursorType = ctx.ReadLong();
+  ctx.Line("CursorType:", CursorTypeText(p.CursorType));
+  p.LockType = ctx.ReadLong();
+  if (p.LockType == kAllBits32) p.LockType = -1;
+  ctx.Line("LockType:", LockTypeText(p.LockType));
+  p.CommandType = ctx.ReadLong();
+  ctx.Line("CommandType:", CommandTypeText(p.CommandType));
+  p.CursorOptions = ctx.ReadLong();
+  p.CacheSize = ctx.ReadLong();
+  ctx.Line("CacheSize:", NumberChars(p.CacheSize));
+  p.MaxRecords = ctx.ReadLong();
+  ctx.Line("MaxRecords:", NumberChars(p.MaxRecords));
+  p.BOFAction = ctx.ReadLong();
+  ctx.Line("BOFAction:", BOFActionText(p.BOFAction));
+  p.EOFAction = ctx.ReadLong();
+  ctx.Line("EOFAction:", EOFActionText(p.EOFAction));
+  p.ConnectStringType = ctx.ReadLong();
+  p.Appearance = ctx.ReadLong();
+  ctx.Line("Appearance:", AppearanceText(p.Appearance));
+  const std::uint32_t back = ctx.ReadLong();
+  p.BackColor = SignedColour(back, kColourThreshold);
+  ctx.Line("BackColor: ", ColourChars(back));
+  const std::uint32_t fore = ctx.ReadLong();
+  p.ForeColor = SignedColour(fore, kColourThreshold);
+  ctx.Line("ForeColor: ", ColourChars(fore));
+  p.Orientation = ctx.ReadLong();
+  ctx.Line("Orientation:", OrientationText(p.Orientation));
+  // True is stored as all bits set, in a 16-bit or a 32-bit field.
+  p.Enabled = ctx.ReadLong();
+  if (p.Enabled == kAllBits16 || p.Enabled == kAllBits32) p.Enabled = -1;
+  ctx.Line("Enabled:", EnabledText(p.Enabled));
+
+  ReadCountedTexts(ctx, p);
+  ReadFont(ctx, p);
+}
+
+DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
+  return ReadFrame(ctx, kProfile, s.ext, [&] { ReadControlBlock(ctx, s); });
+}
+
+void WriteBlock(BlockWriter& out, const State& p) {
+  const ExtenderProperties& e = p.ext;
   out.VersionLine();
-  out.TextIfSet("Align", p.Align);
-  out.QuotedIfSet("DragIcon", p.DragIcon);
-  out.TextIfSet("DragMode", p.DragMode);
-  out.NumberIfSet("Height", p.Height);
-  out.NumberIfSet("Index", p.Index);
-  out.NumberIfSet("Left", p.Left);
-  out.TextIfSet("Negotiate", p.Negotiate);
-  out.QuotedIfSet("Tag", p.Tag);
-  out.QuotedIfSet("ToolTipText", p.ToolTipText);
-  out.NumberIfSet("Top", p.Top);
-  out.TextIfSet("Visible", p.Visible);
-  out.NumberIfSet("WhatsThisHelpID", p.WhatsThisHelpID);
-  out.NumberIfSet("Width", p.Width);
+  out.TextIfSet("Align", e.Align);
+  out.QuotedIfSet("DragIcon", e.DragIcon);
+  out.TextIfSet("DragMode", e.DragMode);
+  out.NumberIfSet("Height", e.Height);
+  out.NumberIfSet("Index", e.Index);
+  out.NumberIfSet("Left", e.Left);
+  out.TextIfSet("Negotiate", e.Negotiate);
+  out.QuotedIfSet("Tag", e.Tag);
+  out.QuotedIfSet("ToolTipText", e.ToolTipText);
+  out.NumberIfSet("Top", e.Top);
+  out.TextIfSet("Visible", e.Visible);
+  out.NumberIfSet("WhatsThisHelpID", e.WhatsThisHelpID);
+  out.NumberIfSet("Width", e.Width);
   out.Number("_ExtentX", p.ExtentX);
   out.Number("_ExtentY", p.ExtentY);
   out.Number("ConnectMode", p.ConnectMode);
@@ -289,4 +333,10 @@ void AdodcDecoder::WriteToFile(BlockWriter& out) const {
   out.Number("_Version", p.Version);
 }
 
-}  // namespace tvx
+}  // namespace
+
+std::unique_ptr<Decoder> MakeDecoder() {
+  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
+}
+
+}  // namespace tvx::adodc

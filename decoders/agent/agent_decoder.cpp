@@ -1,43 +1,43 @@
 #include "agent/agent_decoder.h"
 
-namespace tvx {
+#include "tvx/extender.h"
 
-const DeliverableInfo AgentDecoder::kInfo = {"PERSONA.Persona", "Agent",
-                                             "Tevo Support Library (Agent)", 18};
+namespace tvx::agent {
 
 namespace {
 
-const ExtenderProfile kProfile = {
-    .sectionA = Codes({1, 11}),
-    .sectionB = Codes({57, 58}),
-    .stopLine = "AGENTOBJECT Parse Error",
+// Who this deliverable is; the host matches the caption byte for byte.
+constexpr DeliverableInfo kInfo = {"PERSONA.Persona", "Agent", "Tevo Support Library (Agent)", 18,
+                                   "AgentObjectsCtl.Agent"};
+
+constexpr ExtenderProfile kProfile = IndexTagLeftTop("AGENTOBJECT Parse Error");
+
+struct State {
+  ExtenderProperties ext;
+  std::uint32_t cx = 0;
+  std::uint32_t cy = 0;
 };
+
+DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
+  return ReadFrame(ctx, kProfile, s.ext, [&] {
+    for (int i = 0; i < 6; ++i)
+      ctx.ReadWord();  // control block header
+    s.cx = ctx.ReadLong();
+    s.cy = ctx.ReadLong();
+  });
+}
+
+void WriteBlock(BlockWriter& out, const State& s) {
+  out.VersionLine();
+  WriteIndexLeftTagTop(out, s.ext);
+  out.Number("_cx", s.cx);
+  out.Number("_cy", s.cy);
+}
 
 }  // namespace
 
-void AgentDecoder::InitProperties() {
-  ext_ = ExtenderProperties{};
-  cx_ = 0;
-  cy_ = 0;
+std::unique_ptr<Decoder> MakeDecoder() {
+  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
 }
 
-void AgentDecoder::ParseControl(DecodeContext& ctx) {
-  if (ReadSectionA(ctx, kProfile, ext_) != SectionEnd::kEndCode) return;
-  for (int i = 0; i < 6; ++i)
-    ctx.GetWord();  // control block header
-  cx_ = ctx.GetLong();
-  cy_ = ctx.GetLong();
-  ReadSectionB(ctx, kProfile, ext_);
-}
-
-void AgentDecoder::WriteToFile(BlockWriter& out) const {
-  out.VersionLine();
-  out.NumberIfSet("Index", ext_.Index);
-  out.NumberIfSet("Left", ext_.Left);
-  out.QuotedIfSet("Tag", ext_.Tag);
-  out.NumberIfSet("Top", ext_.Top);
-  out.Number("_cx", cx_);
-  out.Number("_cy", cy_);
-}
-
-}  // namespace tvx
+}  // namespace tvx::agent

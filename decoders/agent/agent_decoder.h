@@ -1,24 +1,12 @@
 // The animated agent character control: extender records around a short control block.
 #pragma once
 
+#include <memory>
+
 #include "tvx/decoder.h"
-#include "tvx/extender.h"
 
-namespace tvx {
+namespace tvx::agent {
 
-class AgentDecoder final : public Decoder {
- public:
-  static const DeliverableInfo kInfo;
+std::unique_ptr<Decoder> MakeDecoder();
 
-  const DeliverableInfo& Info() const override { return kInfo; }
-  void InitProperties() override;
-  void ParseControl(DecodeContext& ctx) override;
-  void WriteToFile(BlockWriter& out) const override;
-
- private:
-  ExtenderProperties ext_;
-  double cx_ = 0;
-  double cy_ = 0;
-};
-
-}  // namespace tvx
+}  // namespace tvx::agent

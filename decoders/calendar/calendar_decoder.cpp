@@ -4,18 +4,27 @@
 #include <cstdint>
 #include <string_view>
 
+#include "calendar/dataformat.h"
+#include "tvx/extender.h"
 #include "tvx/text.h"
 
-namespace tvx {
-
-const DeliverableInfo CalendarDecoder::kInfo = {"DTGRID.Almanac", "Calendar",
-                                                "Tevo Support Library (Calendar)", 19};
+namespace tvx::calendar {
 
 namespace {
 
-const ExtenderProfile kProfile = {
-    .sectionA = Codes({1, 3, 7, 9, 10, 11, 14, 15, 41, 42}),
-    .sectionB = Codes({50, 66, 67, 68, 70, 72, 74}),
+// Who this deliverable is; the host matches the caption byte for byte.
+constexpr DeliverableInfo kInfo = {"DTGRID.Almanac", "Calendar", "Tevo Support Library (Calendar)",
+                                   19, "MSACAL.Calendar"};
+
+// Code 41, DataFormat, is known too: ReadStream reads it.
+using Code = ExtenderCode;
+constexpr ExtenderProfile kProfile = {
+    .sectionA =
+        SectionA({Code::kIndex, Code::kPositionAndSize, Code::kVisible, Code::kDragMode,
+                  Code::kDragIcon, Code::kTag, Code::kTabStop, Code::kTabIndex, Code::kDataMember}),
+    .sectionB =
+        SectionB({Code::kHelpContextID, Code::kDataField, Code::kDataSource, Code::kPassedOver,
+                  Code::kWhatsThisHelpID, Code::kCausesValidation, Code::kToolTipText}),
     .falseText = "0   'False",
     .automaticText = "1  'Automatic",
     .dragModeLine = "DragMode: 1 - vbAutomatic",
@@ -24,21 +33,59 @@ const ExtenderProfile kProfile = {
     .stopLine = "CALENDAR Parse Error",
 };
 
-constexpr double kColourThreshold = 2147483647;
-constexpr double kAllBitsSet = 4294967295;
+// One of DayFont, GridFont, TitleFont.
+struct Font {
+  std::string Name;
+  std::string Size;  // number text of size / 10000, such as 8.25
+  std::uint16_t Weight = 0;
+  unsigned Charset = 0;  // written in the block's Charset line
+  std::string Underline;
+  std::string Italic;
+  std::string Strikethrough;
+};
+
+struct State {
+  ExtenderProperties ext;
+  DataFormatRecord DataFormat;
+  std::uint32_t Version = 0;
+  std::uint32_t ExtentX = 0;
+  std::uint32_t ExtentY = 0;
+  std::uint16_t Year = 0;
+  std::uint16_t Month = 0;
+  std::uint16_t Day = 0;
+  std::uint16_t MonthLength = 0;
+  std::int64_t BackColor = 0;
+  std::int64_t DayFontColor = 0;
+  std::int64_t GridFontColor = 0;
+  std::int64_t GridLinesColor = 0;
+  std::int64_t TitleFontColor = 0;
+  std::string DayLength;
+  std::string FirstDay;
+  std::string GridCellEffect;
+  std::string ShowDateSelectors;
+  std::string ShowDays;
+  std::string ShowHorizontalGrid;
+  std::string ShowTitle;
+  std::string ShowVerticalGrid;
+  std::string ValueIsNull;
+  Font DayFont;
+  Font GridFont;
+  Font TitleFont;
+};
+
+constexpr std::uint32_t kColourThreshold = 2147483647;
+constexpr std::uint32_t kAllBitsSet = 4294967295;
 constexpr std::string_view kFlagSeparator = "'    ";
-constexpr double kFontsAfterShortGap = 338;
-constexpr double kFontsAfterLongGap = 594;
-constexpr double kShortGap = 256;
-constexpr double kLongGap = 512;
+constexpr std::uint64_t kFontsAfterShortGap = 338;
+constexpr std::uint64_t kFontsAfterLongGap = 594;
+constexpr std::uint32_t kShortGap = 256;
+constexpr std::uint32_t kLongGap = 512;
 
 // Where three font records starting at `offset` would end; a length byte past the end of the
 // file counts as 0. The reader does not move.
-double FontsEnd(StreamReader& blockStart, double offset) {
-  for (int i = 0; i < 3; ++i) {
-    const double nameLength = blockStart.PeekByte(static_cast<std::uint64_t>(offset) + 10);
-    offset += 11 + nameLength;
-  }
+std::uint64_t FontsEnd(StreamReader& blockStart, std::uint64_t offset) {
+  for (int i = 0; i < 3; ++i)
+    offset += 11 + blockStart.PeekByte(offset + 10);
   return offset;
 }
 
@@ -47,15 +94,15 @@ std::string_view Word(bool value) {
 }
 
 // A colour field: listed as "&H" + eight hex digits + "&", stored signed.
-double ReadColour(DecodeContext& ctx, std::string_view label) {
-  const double raw = ctx.GetLong();
+std::int64_t ReadColour(DecodeContext& ctx, std::string_view label) {
+  const std::uint32_t raw = ctx.ReadLong();
   ctx.Line(label, ": ", ColourChars(raw));
   return SignedColour(raw, kColourThreshold);
 }
 
 // A Show flag: 0 is False (0), anything else True (-1).
 std::string ReadFlag(DecodeContext& ctx, std::string_view label) {
-  const bool set = ctx.GetLong() != 0;
+  const bool set = ctx.ReadLong() != 0;
   ctx.Line(label, ": ", Word(set));
   std::string stored(set ? "-1" : "0");
   stored.append(kFlagSeparator);
@@ -63,24 +110,24 @@ std::string ReadFlag(DecodeContext& ctx, std::string_view label) {
   return stored;
 }
 
-std::string_view DayLengthText(double value) {
+std::string_view DayLengthText(std::uint16_t value) {
   if (value == 1) return "Medium";
   if (value == 2) return "Long";
   return "Short";
 }
 
-std::string_view FirstDayText(double value) {
+std::string_view FirstDayText(std::uint16_t value) {
   static constexpr std::string_view kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                "Thursday", "Friday", "Saturday"};
-  if (value >= 2 && value <= 7) return kDays[static_cast<int>(value) - 1];
+  if (value >= 2 && value <= 7) return kDays[value - 1];
   return kDays[0];
 }
 
-std::string_view MonthLengthText(double value) {
+std::string_view MonthLengthText(std::uint16_t value) {
   return value == 2 ? "Long" : "Short";
 }
 
-std::string_view GridCellEffectText(double value) {
+std::string_view GridCellEffectText(std::uint32_t value) {
   if (value == 0) return "Flat";
   if (value == 2) return "Sunken";
   return "Raised";
@@ -90,17 +137,15 @@ std::string_view StyleText(bool set) {
   return set ? "-1    'True" : "0    'False";
 }
 
-void ReadFont(DecodeContext& ctx, std::string_view name, CalendarFont& font) {
-  const double first = ctx.GetLong();
-  const auto bits = static_cast<std::uint32_t>(first);
-  font.Charset = static_cast<double>((bits >> 8) & 0xFFFF);
+void ReadFont(DecodeContext& ctx, std::string_view name, Font& font) {
+  const std::uint32_t bits = ctx.ReadLong();
+  font.Charset = (bits >> 8) & 0xFFFF;
   const bool strikethrough = (bits & 0x08000000) != 0;
   const bool underline = (bits & 0x04000000) != 0;
   const bool italic = (bits & 0x02000000) != 0;
-  font.Weight = ctx.GetWord();
-  const double size = ctx.GetLong();
-  const double nameLength = ctx.GetByte();
-  font.Name = ctx.GetDOSStringWLen(nameLength);
+  font.Weight = ctx.ReadWord();
+  const double size = ctx.ReadLong();
+  font.Name = ctx.ReadText(ctx.ReadByte());
   font.Strikethrough = StyleText(strikethrough);
   font.Underline = StyleText(underline);
   font.Italic = StyleText(italic);
@@ -113,7 +158,7 @@ void ReadFont(DecodeContext& ctx, std::string_view name, CalendarFont& font) {
   ctx.Line(name, " Name: ", font.Name);
 }
 
-void WriteFont(BlockWriter& out, std::string_view name, const CalendarFont& font) {
+void WriteFont(BlockWriter& out, std::string_view name, const Font& font) {
   out.Raw("BeginProperty ", name);
   out.Raw("    Name               = ", QuotedValue(font.Name));
   out.Raw("    Size               = ", font.Size);
@@ -127,8 +172,8 @@ void WriteFont(BlockWriter& out, std::string_view name, const CalendarFont& font
 
 }  // namespace
 
-double ControlBlockGap(StreamReader& blockStart) {
-  const double end = 8 + static_cast<double>(blockStart.PeekLong(4));
+std::uint32_t ControlBlockGap(StreamReader& blockStart) {
+  const std::uint64_t end = 8 + std::uint64_t{blockStart.PeekLong(4)};
   if (FontsEnd(blockStart, kFontsAfterShortGap) != end &&
       FontsEnd(blockStart, kFontsAfterLongGap) == end) {
     return kLongGap;
@@ -136,41 +181,36 @@ double ControlBlockGap(StreamReader& blockStart) {
   return kShortGap;
 }
 
-void CalendarDecoder::InitProperties() {
-  // Every run starts from new-process values, the DataFormat record included.
-  props_ = CalendarProperties{};
-  FillDefaultDataFormat(props_.DataFormat);
-}
+namespace {
 
-void CalendarDecoder::ReadControlBlock(DecodeContext& ctx) {
-  CalendarProperties& p = props_;
-  const double gap = ControlBlockGap(ctx.In());
+void ReadControlBlock(DecodeContext& ctx, State& p) {
+  const std::uint32_t gap = ControlBlockGap(ctx.In());
   for (int i = 0; i < 4; ++i)
-    ctx.GetWord();  // header, not interpreted
-  p.Version = ctx.GetLong();
-  p.ExtentX = ctx.GetLong();
-  p.ExtentY = ctx.GetLong();
-  p.Year = ctx.GetWord();
+    ctx.ReadWord();  // header, not interpreted
+  p.Version = ctx.ReadLong();
+  p.ExtentX = ctx.ReadLong();
+  p.ExtentY = ctx.ReadLong();
+  p.Year = ctx.ReadWord();
   ctx.Line("Year: ", NumberChars(p.Year));
-  p.Month = ctx.GetWord();
+  p.Month = ctx.ReadWord();
   ctx.Line("Month: ", NumberChars(p.Month));
-  p.Day = ctx.GetWord();
+  p.Day = ctx.ReadWord();
   ctx.Line("Day: ", NumberChars(p.Day));
   p.BackColor = ReadColour(ctx, "BackColor");
   p.DayFontColor = ReadColour(ctx, "DayFontColor");
   p.GridFontColor = ReadColour(ctx, "GridFontColor");
   p.GridLinesColor = ReadColour(ctx, "GridLinesColor");
   p.TitleFontColor = ReadColour(ctx, "TitleFontColor");
-  const double dayLength = ctx.GetWord();
+  const std::uint16_t dayLength = ctx.ReadWord();
   p.DayLength = NumberText(dayLength);
   ctx.Line("DayLength: ", DayLengthText(dayLength));
-  const double firstDay = ctx.GetWord();
+  const std::uint16_t firstDay = ctx.ReadWord();
   p.FirstDay = NumberText(firstDay);
   ctx.Line("FirstDay: ", FirstDayText(firstDay));
-  p.MonthLength = ctx.GetWord();
+  p.MonthLength = ctx.ReadWord();
   ctx.Line("MonthLength: ", MonthLengthText(p.MonthLength));
-  ctx.GetWord();  // not interpreted
-  const double gridCellEffect = ctx.GetLong();
+  ctx.ReadWord();  // not interpreted
+  const std::uint32_t gridCellEffect = ctx.ReadLong();
   p.GridCellEffect = NumberText(gridCellEffect);
   ctx.Line("GridCellEffect: ", GridCellEffectText(gridCellEffect));
   p.ShowDateSelectors = ReadFlag(ctx, "ShowDateSelectors");
@@ -178,7 +218,7 @@ void CalendarDecoder::ReadControlBlock(DecodeContext& ctx) {
   p.ShowHorizontalGrid = ReadFlag(ctx, "ShowHorizontalGrid");
   p.ShowTitle = ReadFlag(ctx, "ShowTitle");
   p.ShowVerticalGrid = ReadFlag(ctx, "ShowVerticalGrid");
-  const double isNull = ctx.GetLong();
+  const std::uint32_t isNull = ctx.ReadLong();
   const bool null = isNull == kAllBitsSet;
   p.ValueIsNull = null ? std::string("-1") : NumberText(isNull);
   p.ValueIsNull.append(kFlagSeparator);
@@ -192,23 +232,22 @@ void CalendarDecoder::ReadControlBlock(DecodeContext& ctx) {
   ctx.Skip(gap, "control block gap");
 }
 
-void CalendarDecoder::ParseControl(DecodeContext& ctx) {
-  CalendarProperties& p = props_;
-  const auto dataFormat = [&ctx, &p] {
+DecodeEnd ReadStream(DecodeContext& ctx, State& p) {
+  const auto dataFormat = [&] {
     p.DataFormat.DataFormatPresent = 1;
     ParseDataFormat(ctx, p.DataFormat);
     WriteDataFormatListing(ctx.Out(), p.DataFormat);
   };
-  if (ReadSectionA(ctx, kProfile, p.ext, dataFormat) != SectionEnd::kEndCode) return;
-  ReadControlBlock(ctx);
-  ReadFont(ctx, "DayFont", p.DayFont);
-  ReadFont(ctx, "GridFont", p.GridFont);
-  ReadFont(ctx, "TitleFont", p.TitleFont);
-  ReadSectionB(ctx, kProfile, p.ext);
+  const auto controlBlock = [&] {
+    ReadControlBlock(ctx, p);
+    ReadFont(ctx, "DayFont", p.DayFont);
+    ReadFont(ctx, "GridFont", p.GridFont);
+    ReadFont(ctx, "TitleFont", p.TitleFont);
+  };
+  return ReadFrame(ctx, kProfile, p.ext, controlBlock, dataFormat);
 }
 
-void CalendarDecoder::WriteToFile(BlockWriter& out) const {
-  const CalendarProperties& p = props_;
+void WriteBlock(BlockWriter& out, const State& p) {
   const ExtenderProperties& e = p.ext;
   out.VersionLine();
   out.TextIfSet("CausesValidation", e.CausesValidation);
@@ -256,4 +295,10 @@ void CalendarDecoder::WriteToFile(BlockWriter& out) const {
   WriteFont(out, "TitleFont", p.TitleFont);
 }
 
-}  // namespace tvx
+}  // namespace
+
+std::unique_ptr<Decoder> MakeDecoder() {
+  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
+}
+
+}  // namespace tvx::calendar

@@ -9,21 +9,21 @@ namespace tvx {
 namespace {
 
 // A 32-bit slot: the first word is the value, the second word is skipped.
-double Slot(DecodeContext& ctx) {
-  const double word = ctx.GetWord();
-  ctx.GetWord();
+std::uint16_t Slot(DecodeContext& ctx) {
+  const std::uint16_t word = ctx.ReadWord();
+  ctx.ReadWord();
   return word;
 }
 
 // A slot stored in a 16-bit signed field (a word above 32767 as word - 65536).
-double Field16(DecodeContext& ctx) {
+std::int32_t Field16(DecodeContext& ctx) {
   return Signed16(Slot(ctx));
 }
 
 // The 16 bytes before each Boolean text, consumed as eight words.
 void SkipGap(DecodeContext& ctx) {
   for (int i = 0; i < 8; ++i)
-    ctx.GetWord();
+    ctx.ReadWord();
 }
 
 // The format string with every double quote written twice, without enclosing quotes.
@@ -66,44 +66,40 @@ const Row* FindRow(const DataFormatRecord& record) {
 
 }  // namespace
 
-void FillDefaultDataFormat(DataFormatRecord& record) {
-  record = DataFormatRecord{};
-}
-
 void ParseDataFormat(DecodeContext& ctx, DataFormatRecord& record) {
   // Offsets 0 to 7: four single bytes and two words, not interpreted.
   for (int i = 0; i < 4; ++i)
-    ctx.GetByte();
-  ctx.GetWord();
-  ctx.GetWord();
+    ctx.ReadByte();
+  ctx.ReadWord();
+  ctx.ReadWord();
   record.Type = Field16(ctx);
   record.FirstDayOfWeek = Field16(ctx);
   record.FirstWeekOfYear = Field16(ctx);
   if (record.Type == 5) {
-    const double formatLength = Slot(ctx);
+    const std::uint16_t formatLength = Slot(ctx);
     record.HaveTrueFalseNull = Field16(ctx);
-    const double trueLength = Slot(ctx);
-    const double falseLength = Slot(ctx);
-    const double nullLength = Slot(ctx);
-    record.Format = ctx.GetUnicodeStringWLen(formatLength);
+    const std::uint16_t trueLength = Slot(ctx);
+    const std::uint16_t falseLength = Slot(ctx);
+    const std::uint16_t nullLength = Slot(ctx);
+    record.Format = ctx.ReadUtf16LowBytes(formatLength);
     SkipGap(ctx);
-    record.TrueValue = ctx.GetUnicodeStringWLen(trueLength);
+    record.TrueValue = ctx.ReadUtf16LowBytes(trueLength);
     SkipGap(ctx);
-    record.FalseValue = ctx.GetUnicodeStringWLen(falseLength);
+    record.FalseValue = ctx.ReadUtf16LowBytes(falseLength);
     SkipGap(ctx);
-    record.NullValue = ctx.GetUnicodeStringWLen(nullLength);
+    record.NullValue = ctx.ReadUtf16LowBytes(nullLength);
   } else if (record.Type == 4) {
     // Offsets 20 to 39: the length and HaveTrueFalseNull slots and twelve bytes, all unused.
     Slot(ctx);
     Slot(ctx);
     for (int i = 0; i < 6; ++i)
-      ctx.GetWord();
+      ctx.ReadWord();
   } else {
-    const double formatLength = Slot(ctx);
+    const std::uint16_t formatLength = Slot(ctx);
     record.HaveTrueFalseNull = Field16(ctx);
-    ctx.GetUnicodeStringWLen(6);  // offsets 28 to 39, discarded
+    ctx.ReadUtf16LowBytes(6);  // offsets 28 to 39, discarded
     // Stored as read; the quotes are doubled where the Format is written.
-    if (formatLength > 0) record.Format = ctx.GetUnicodeStringWLen(formatLength);
+    if (formatLength > 0) record.Format = ctx.ReadUtf16LowBytes(formatLength);
   }
   record.LCID = Field16(ctx);
   record.SubFormatType = Field16(ctx);

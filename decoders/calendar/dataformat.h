@@ -1,7 +1,9 @@
-// The DataFormat sub-record of the calendar's section A code 41: the record, its
-// defaults, its reader, its listing lines and its "BeginProperty DataFormat" block.
+// The DataFormat sub-record of the calendar's section A code 41: the record (its defaults are
+// its members' initial values), its reader, its listing lines and its "BeginProperty
+// DataFormat" block.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "tvx/decoder.h"
@@ -11,21 +13,18 @@ namespace tvx {
 
 // The 16-bit fields hold the two's-complement value of their slot's first word.
 struct DataFormatRecord {
-  double Type = 0;
+  std::int32_t Type = 0;
   std::string Format;  // as read; quotes are doubled on output only
-  double DataFormatPresent = 0;
-  double HaveTrueFalseNull = 0;
+  int DataFormatPresent = 0;
+  std::int32_t HaveTrueFalseNull = 0;
   std::string TrueValue;
   std::string FalseValue;
   std::string NullValue;
-  double FirstDayOfWeek = 0;
-  double FirstWeekOfYear = 0;
-  double LCID = 0;
-  double SubFormatType = 0;
+  std::int32_t FirstDayOfWeek = 0;
+  std::int32_t FirstWeekOfYear = 0;
+  std::int32_t LCID = 0;
+  std::int32_t SubFormatType = 0;
 };
-
-// Every field to its default, DataFormatPresent included.
-void FillDefaultDataFormat(DataFormatRecord& record);
 
 // Reads the sub-record at the current position (the byte after code 41) into the record and
 // leaves the input after it. The caller sets DataFormatPresent.

@@ -3,160 +3,143 @@
 #include <cstdint>
 #include <string_view>
 
+#include "tvx/extender.h"
 #include "tvx/text.h"
 
-namespace tvx {
-
-const DeliverableInfo CommDecoder::kInfo = {"SERLINK.SerialLink", "MSComm",
-                                            "Tevo Support Library (MSComm)", 18};
+namespace tvx::comm {
 
 namespace {
 
-const ExtenderProfile kProfile = {
-    .sectionA = Codes({1, 11}),
-    .sectionB = Codes({57, 58}),
-    .stopLine = "MSCOMM Parse Error",
-};
+// Who this deliverable is; the host matches the caption byte for byte.
+constexpr DeliverableInfo kInfo = {"SERLINK.SerialLink", "MSComm", "Tevo Support Library (MSComm)",
+                                   18, "MSCommLib.MSComm"};
+
+constexpr ExtenderProfile kProfile = IndexTagLeftTop("MSCOMM Parse Error");
 
 constexpr std::string_view kTrue = "1  'True";
 constexpr std::string_view kFalse = "0  'False";
 
-std::string_view ParityLine(double parity) {
+struct State {
+  ExtenderProperties ext;
+  std::uint32_t ExtentX = 0;
+  std::uint32_t ExtentY = 0;
+  std::string Version;
+  std::uint16_t SThreshold = 0;
+  std::uint16_t CommPort = 0;
+  std::uint16_t InBufferSize = 0;
+  std::uint16_t InputLen = 0;
+  std::uint16_t OutBufferSize = 0;
+  std::uint16_t RThreshold = 0;
+  std::uint32_t BaudRate = 0;
+  std::uint16_t ParitySetting = 0;  // the parity word as read
+  std::uint16_t DataBits = 0;
+  std::uint16_t StopBits = 0;
+  std::uint16_t Handshaking = 0;    // the word as read
+  std::uint16_t ParityReplace = 0;  // a character code
+  // "1  'True" or "0  'False", from the flag word.
+  std::string DTREnable;
+  std::string NullDiscard;
+  std::string RTSEnable;
+  std::string EOFEnable;
+  int InputMode = 0;  // 1 binary, 0 text
+};
+
+std::string_view ParityLine(std::uint16_t parity) {
   if (parity == 0) return "Parity: None";
   if (parity == 1) return "Parity: Odd";
   return "Parity: Even";
 }
 
-std::string_view HandshakingLine(double handshaking) {
+std::string_view HandshakingLine(std::uint16_t handshaking) {
   if (handshaking == 0) return "Handshaking: 0 - comNone";
   if (handshaking == 1) return "Handshaking: 1 - comXOnXoff";
   if (handshaking == 2) return "Handshaking: 2 - comRTS";
   return "Handshaking: 3 - comRTSXOnXoff";
 }
 
+// One bit of the flag word, listed at the word's position `at`; the stored text.
+std::string_view Flag(DecodeContext& ctx, double at, bool set, std::string_view setLine,
+                      std::string_view clearLine) {
+  ctx.LineAt(at, set ? setLine : clearLine);
+  return set ? kTrue : kFalse;
+}
+
+void ReadControlBlock(DecodeContext& ctx, State& s) {
+  for (int i = 0; i < 8; ++i)
+    ctx.ReadWord();  // header
+  s.ExtentX = ctx.ReadLong();
+  s.ExtentY = ctx.ReadLong();
+  ctx.ReadLong();
+  s.Version = NumberText(ctx.ReadLong());
+  s.SThreshold = ctx.ListWord("SThreshold: ");
+  s.CommPort = ctx.ListWord("CommPort: ");
+  s.InBufferSize = ctx.ListWord("InBufferSize: ");
+  s.InputLen = ctx.ListWord("InputLen: ");
+  s.OutBufferSize = ctx.ListWord("OutBufferSize: ");
+  s.RThreshold = ctx.ListWord("RThreshold: ");
+  s.BaudRate = ctx.ListLong("BaudRate: ");
+  double at = ctx.Position();
+  s.ParitySetting = ctx.ReadWord();
+  ctx.LineAt(at, ParityLine(s.ParitySetting));
+  s.DataBits = ctx.ListWord("NumberOfBits:");
+  s.StopBits = ctx.ListWord("NumberOfStopBits: ");
+  ctx.ReadWord();
+  at = ctx.Position();
+  s.Handshaking = ctx.ReadWord();
+  ctx.LineAt(at, HandshakingLine(s.Handshaking));
+  ctx.ReadWord();
+  // Listed as its character; a code above 255 shows the character of its low byte.
+  at = ctx.Position();
+  s.ParityReplace = ctx.ReadWord();
+  const char replace[] = {static_cast<char>(s.ParityReplace & 0xFFu)};
+  ctx.LineAt(at, "ParityReplace: ", std::string_view(replace, 1));
+  ctx.ReadWord();
+  // Flag word: five properties, one bit each, all listed at the position of the word.
+  at = ctx.Position();
+  const std::uint16_t flags = ctx.ReadWord();
+  s.DTREnable = Flag(ctx, at, flags & 1u, "DTREnable: True", "DTREnable: False");
+  s.NullDiscard = Flag(ctx, at, flags & 2u, "NullDiscard: True", "NullDiscard: False");
+  s.RTSEnable = Flag(ctx, at, flags & 4u, "RTSEnable: True", "RTSEnable: False");
+  s.EOFEnable = Flag(ctx, at, flags & 8u, "EOFEnable: True", "EOFEnable: False");
+  s.InputMode = (flags & 16u) != 0 ? 1 : 0;
+  ctx.LineAt(
+      at, s.InputMode == 1 ? "InputMode: 1 -comInputModeBinary" : "InputMode: 0 -comInputModeText");
+  ctx.ReadWord();
+}
+
+DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
+  return ReadFrame(ctx, kProfile, s.ext, [&] { ReadControlBlock(ctx, s); });
+}
+
+void WriteBlock(BlockWriter& out, const State& s) {
+  out.VersionLine();
+  WriteIndexLeftTagTop(out, s.ext);
+  out.Number("_ExtentX", s.ExtentX);
+  out.Number("_ExtentY", s.ExtentY);
+  out.Text("_Version", s.Version);
+  out.Number("CommPort", s.CommPort);
+  out.Text("DTREnable", s.DTREnable);
+  out.Number("Handshaking", s.Handshaking);
+  out.Number("InBufferSize", s.InBufferSize);
+  out.Number("InputLen", s.InputLen);
+  out.Text("NullDiscard", s.NullDiscard);
+  out.Number("OutBufferSize", s.OutBufferSize);
+  out.Number("ParityReplace", s.ParityReplace);
+  out.Number("RThreshold", s.RThreshold);
+  out.Text("RTSEnable", s.RTSEnable);
+  out.Number("BaudRate", s.BaudRate);
+  out.Number("ParitySetting", s.ParitySetting);
+  out.Number("DataBits", s.DataBits);
+  out.Number("StopBits", s.StopBits);
+  out.Number("SThreshold", s.SThreshold);
+  out.Text("EOFEnable", s.EOFEnable);
+  out.Number("InputMode", s.InputMode);
+}
+
 }  // namespace
 
-// Every variable back to its new-process value: numbers 0, texts empty, extender values absent.
-void CommDecoder::InitProperties() {
-  *this = CommDecoder{};
+std::unique_ptr<Decoder> MakeDecoder() {
+  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
 }
 
-void CommDecoder::ParseControl(DecodeContext& ctx) {
-  if (ReadSectionA(ctx, kProfile, ext_) != SectionEnd::kEndCode) return;
-  ReadControlBlock(ctx);
-  ReadSectionB(ctx, kProfile, ext_);
-}
-
-void CommDecoder::ReadControlBlock(DecodeContext& ctx) {
-  for (int i = 0; i < 8; ++i)
-    ctx.GetWord();  // header
-  ExtentX = ctx.GetLong();
-  ExtentY = ctx.GetLong();
-  ctx.GetLong();
-  Version = NumberText(ctx.GetLong());
-
-  struct WordItem {
-    double* value;
-    std::string_view label;
-  };
-  const WordItem words[] = {
-      {&SThreshold, "SThreshold: "},       {&CommPort, "CommPort: "},
-      {&InBufferSize, "InBufferSize: "},   {&InputLen, "InputLen: "},
-      {&OutBufferSize, "OutBufferSize: "}, {&RThreshold, "RThreshold: "},
-  };
-  for (const WordItem& item : words) {
-    ctx.MarkOffset();
-    *item.value = ctx.GetWord();
-    ctx.LineWithOffset(item.label, NumberChars(*item.value));
-  }
-
-  ctx.MarkOffset();
-  BaudRate = ctx.GetLong();
-  ctx.LineWithOffset("BaudRate: ", NumberChars(BaudRate));
-
-  ctx.MarkOffset();
-  ParitySetting = ctx.GetWord();
-  ctx.LineWithOffset(ParityLine(ParitySetting));
-
-  ctx.MarkOffset();
-  DataBits = ctx.GetWord();
-  ctx.LineWithOffset("NumberOfBits:", NumberChars(DataBits));
-
-  ctx.MarkOffset();
-  StopBits = ctx.GetWord();
-  ctx.LineWithOffset("NumberOfStopBits: ", NumberChars(StopBits));
-
-  ctx.GetWord();
-
-  ctx.MarkOffset();
-  Handshaking = ctx.GetWord();
-  ctx.LineWithOffset(HandshakingLine(Handshaking));
-
-  ctx.GetWord();
-
-  // Listed as its character; a code above 255 shows the character of its low byte.
-  ctx.MarkOffset();
-  ParityReplace = ctx.GetWord();
-  std::string replaceLine = "ParityReplace: ";
-  replaceLine.push_back(static_cast<char>(static_cast<std::uint32_t>(ParityReplace) & 0xFFu));
-  ctx.LineWithOffset(replaceLine);
-
-  ctx.GetWord();
-
-  // Flag word: five properties, one bit each, all listed at the position of the word.
-  ctx.MarkOffset();
-  const auto flags = static_cast<std::uint32_t>(ctx.GetWord());
-  struct FlagBit {
-    std::string* value;
-    std::string_view setLine;
-    std::string_view clearLine;
-  };
-  const FlagBit flagBits[] = {
-      {&DTREnable, "DTREnable: True", "DTREnable: False"},
-      {&NullDiscard, "NullDiscard: True", "NullDiscard: False"},
-      {&RTSEnable, "RTSEnable: True", "RTSEnable: False"},
-      {&EOFEnable, "EOFEnable: True", "EOFEnable: False"},
-  };
-  unsigned bit = 0;
-  for (const FlagBit& flag : flagBits) {
-    const bool set = (flags >> bit++) & 1u;
-    *flag.value = set ? kTrue : kFalse;
-    ctx.LineWithOffset(set ? flag.setLine : flag.clearLine);
-  }
-  const bool binary = (flags >> 4) & 1u;
-  InputMode = binary ? 1 : 0;
-  ctx.LineWithOffset(binary ? "InputMode: 1 -comInputModeBinary"
-                            : "InputMode: 0 -comInputModeText");
-
-  ctx.GetWord();
-}
-
-void CommDecoder::WriteToFile(BlockWriter& out) const {
-  out.VersionLine();
-  out.NumberIfSet("Index", ext_.Index);
-  out.NumberIfSet("Left", ext_.Left);
-  out.QuotedIfSet("Tag", ext_.Tag);
-  out.NumberIfSet("Top", ext_.Top);
-  out.Number("_ExtentX", ExtentX);
-  out.Number("_ExtentY", ExtentY);
-  out.Text("_Version", Version);
-  out.Number("CommPort", CommPort);
-  out.Text("DTREnable", DTREnable);
-  out.Number("Handshaking", Handshaking);
-  out.Number("InBufferSize", InBufferSize);
-  out.Number("InputLen", InputLen);
-  out.Text("NullDiscard", NullDiscard);
-  out.Number("OutBufferSize", OutBufferSize);
-  out.Number("ParityReplace", ParityReplace);
-  out.Number("RThreshold", RThreshold);
-  out.Text("RTSEnable", RTSEnable);
-  out.Number("BaudRate", BaudRate);
-  out.Number("ParitySetting", ParitySetting);
-  out.Number("DataBits", DataBits);
-  out.Number("StopBits", StopBits);
-  out.Number("SThreshold", SThreshold);
-  out.Text("EOFEnable", EOFEnable);
-  out.Number("InputMode", InputMode);
-}
-
-}  // namespace tvx
+}  // namespace tvx::comm

@@ -1,179 +1,171 @@
 #include "commondialog/commondialog_decoder.h"
 
 #include <cstdint>
-#include <iterator>
 #include <string_view>
 
+#include "tvx/extender.h"
 #include "tvx/text.h"
 
-namespace tvx {
-
-const DeliverableInfo CommonDialogDecoder::kInfo = {"STDPICK.Picker", "CommonDialog",
-                                                    "Tevo Support Library (CommonDialog)", 18};
+namespace tvx::commondialog {
 
 namespace {
 
-const ExtenderProfile kProfile = {
-    .sectionA = Codes({1, 11}),
-    .sectionB = Codes({57, 58}),
-    .stopLine = "COMMONDIALOG Parse Error",
-};
+// Who this deliverable is; the host matches the caption byte for byte.
+constexpr DeliverableInfo kInfo = {"STDPICK.Picker", "CommonDialog",
+                                   "Tevo Support Library (CommonDialog)", 18,
+                                   "MSComDlg.CommonDialog"};
+
+constexpr ExtenderProfile kProfile = IndexTagLeftTop("COMMONDIALOG Parse Error");
 
 constexpr std::string_view kTrue = "-1 'True";
 constexpr std::string_view kFalse = "0 'False";
 
-// The low 8 bits of a long as read; only they carry meaning in the flag long and the mask.
-unsigned LowByte(double value) {
-  return static_cast<std::uint32_t>(value) & 0xFFu;
+struct State {
+  ExtenderProperties ext;
+  std::uint32_t ExtentX = 0;
+  std::uint32_t ExtentY = 0;
+  std::string Version;
+  // "-1 'True" or "0 'False", from the flag long.
+  std::string FontBold;
+  std::string FontItalic;
+  std::string FontStrikeThru;
+  std::string FontUnderLine;
+  std::string CancelError;
+  std::string PrinterDefault;
+  std::uint16_t FromPage = 0;
+  std::uint16_t ToPage = 0;
+  std::uint16_t Min = 0;
+  std::uint16_t Max = 0;
+  std::uint16_t Copies = 0;
+  std::uint16_t HelpCommand = 0;
+  std::uint16_t MaxFileSize = 0;
+  std::uint16_t FilterIndex = 0;
+  std::uint32_t Orientation = 0;
+  std::uint32_t HelpContext = 0;
+  std::uint32_t Flags = 0;
+  std::string FontSize;     // the decoded single-precision size, as listed
+  std::uint32_t Color = 0;  // unsigned, the long as read
+  // Present only when their bit of the presence mask is set.
+  std::string DefaultExt;
+  std::string DialogTitle;
+  std::string FileName;
+  std::string Filter;
+  std::string FontName;
+  std::string HelpFile;
+  std::string HelpKey;
+  std::string InitDir;
+};
+
+// One bit of the flag long, listed at the long's position `at`; the stored text.
+std::string_view Flag(DecodeContext& ctx, double at, bool set, std::string_view setLine,
+                      std::string_view clearLine) {
+  ctx.LineAt(at, set ? setLine : clearLine);
+  return set ? kTrue : kFalse;
+}
+
+// A text of the presence mask: a long count of UTF-16 units and the units, when its bit is set.
+void MaskedText(DecodeContext& ctx, unsigned mask, unsigned bit, std::string_view label,
+                std::string& value) {
+  if (((mask >> bit) & 1u) == 0) return;
+  const double at = ctx.Position();
+  value = ctx.ReadUtf16LowBytes(ctx.ReadLong());
+  ctx.LineAt(at, label, value);
+}
+
+void ReadControlBlock(DecodeContext& ctx, State& s) {
+  for (int i = 0; i < 16; ++i)
+    ctx.ReadByte();  // header
+  s.ExtentX = ctx.ReadLong();
+  s.ExtentY = ctx.ReadLong();
+  ctx.ReadLong();
+  s.Version = NumberText(ctx.ReadLong());
+  ctx.ReadLong();
+  // Flag long: six properties, one bit each of its low byte, all listed at its position.
+  double at = ctx.Position();
+  const std::uint32_t flags = ctx.ReadLong();
+  s.FontBold = Flag(ctx, at, flags & 1u, "Font Bold: True", "Font Bold: False");
+  s.FontItalic = Flag(ctx, at, flags & 2u, "Font Italic: True", "Font Italic: False");
+  s.FontStrikeThru = Flag(ctx, at, flags & 4u, "Font Strikethru: True", "Font Strikethru: False");
+  s.FontUnderLine = Flag(ctx, at, flags & 8u, "Font UnderLine: True", "Font UnderLine: False");
+  s.CancelError = Flag(ctx, at, flags & 16u, "CancelError: True", "Cancel Error: False");
+  s.PrinterDefault = Flag(ctx, at, flags & 32u, "Printer Default: True", "Printer Default: False");
+  s.FromPage = ctx.ListWord("From Page: ");
+  s.ToPage = ctx.ListWord("To Page: ");
+  s.Min = ctx.ListWord("Min: ");
+  s.Max = ctx.ListWord("Max: ");
+  s.Copies = ctx.ListWord("Copies: ");
+  s.HelpCommand = ctx.ListWord("Help Command: ");
+  s.MaxFileSize = ctx.ListWord("Max FileSize: ");
+  s.FilterIndex = ctx.ListWord("Filter Index: ");
+  at = ctx.Position();
+  s.Orientation = ctx.ReadLong();
+  ctx.LineAt(at,
+             s.Orientation == 1 ? "Orientation: 1 - cdPortrait" : "Orientation: 2 - cdLandscape");
+  ctx.ReadLong();
+  s.HelpContext = ctx.ListLong("HelpContext: ");
+  s.Flags = ctx.ListLong("Flags: ");
+  at = ctx.Position();
+  s.FontSize = NumberText(LongToSingle(ctx.ReadLong()));
+  ctx.LineAt(at, "Font Size: ", s.FontSize);
+  at = ctx.Position();
+  s.Color = ctx.ReadLong();
+  ctx.LineAt(at, "Color: ", ColourChars(s.Color));
+  // Presence mask (its low byte), then the texts whose bits are set; HelpKey (bit 7) comes
+  // before InitDir (bit 6).
+  const unsigned mask = ctx.ReadLong() & 0xFFu;
+  MaskedText(ctx, mask, 0, "DefaultExt:", s.DefaultExt);
+  MaskedText(ctx, mask, 1, "DialogTitle:", s.DialogTitle);
+  MaskedText(ctx, mask, 2, "FileName:", s.FileName);
+  MaskedText(ctx, mask, 3, "Filter:", s.Filter);
+  MaskedText(ctx, mask, 4, "FontName:", s.FontName);
+  MaskedText(ctx, mask, 5, "HelpFile:", s.HelpFile);
+  MaskedText(ctx, mask, 7, "HelpKey:", s.HelpKey);
+  MaskedText(ctx, mask, 6, "InitDir:", s.InitDir);
+}
+
+DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
+  return ReadFrame(ctx, kProfile, s.ext, [&] { ReadControlBlock(ctx, s); });
+}
+
+void WriteBlock(BlockWriter& out, const State& s) {
+  out.VersionLine();
+  WriteIndexLeftTagTop(out, s.ext);
+  out.Number("_ExtentX", s.ExtentX);
+  out.Number("_ExtentY", s.ExtentY);
+  out.Text("_Version", s.Version);
+  out.Text("CancelError", s.CancelError);
+  out.Number("Color", s.Color);
+  out.Number("Copies", s.Copies);
+  out.Quoted("DefaultExt", s.DefaultExt);
+  out.Quoted("DialogTitle", s.DialogTitle);
+  out.Quoted("FileName", s.FileName);
+  out.Quoted("Filter", s.Filter);
+  out.Number("FilterIndex", s.FilterIndex);
+  out.Number("Flags", s.Flags);
+  out.Text("FontBold", s.FontBold);
+  out.Text("FontItalic", s.FontItalic);
+  out.Quoted("FontName", s.FontName);
+  out.Text("FontSize", s.FontSize);
+  out.Text("FontStrikeThru", s.FontStrikeThru);
+  out.Text("FontUnderLine", s.FontUnderLine);
+  out.Number("FromPage", s.FromPage);
+  out.Number("HelpCommand", s.HelpCommand);
+  out.Number("HelpContext", s.HelpContext);
+  out.Quoted("HelpFile", s.HelpFile);
+  out.Quoted("HelpKey", s.HelpKey);
+  out.Quoted("InitDir", s.InitDir);
+  out.Number("Max", s.Max);
+  out.Number("Min", s.Min);
+  out.Number("MaxFileSize", s.MaxFileSize);
+  out.Text("PrinterDefault", s.PrinterDefault);
+  out.Number("ToPage", s.ToPage);
+  out.Number("Orientation", s.Orientation);
 }
 
 }  // namespace
 
-// Every variable back to its new-process value: numbers 0, texts empty, extender values absent.
-void CommonDialogDecoder::InitProperties() {
-  *this = CommonDialogDecoder{};
+std::unique_ptr<Decoder> MakeDecoder() {
+  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
 }
 
-void CommonDialogDecoder::ParseControl(DecodeContext& ctx) {
-  if (ReadSectionA(ctx, kProfile, ext_) != SectionEnd::kEndCode) return;
-  ReadControlBlock(ctx);
-  ReadSectionB(ctx, kProfile, ext_);
-}
-
-void CommonDialogDecoder::ReadControlBlock(DecodeContext& ctx) {
-  for (int i = 0; i < 16; ++i)
-    ctx.GetByte();  // header
-  ExtentX = ctx.GetLong();
-  ExtentY = ctx.GetLong();
-  ctx.GetLong();
-  Version = NumberText(ctx.GetLong());
-  ctx.GetLong();
-
-  // Flag long: six properties, one bit each, all listed at the position of the long.
-  struct FlagBit {
-    std::string* value;
-    std::string_view setLine;
-    std::string_view clearLine;
-  };
-  const FlagBit flagBits[] = {
-      {&FontBold, "Font Bold: True", "Font Bold: False"},
-      {&FontItalic, "Font Italic: True", "Font Italic: False"},
-      {&FontStrikeThru, "Font Strikethru: True", "Font Strikethru: False"},
-      {&FontUnderLine, "Font UnderLine: True", "Font UnderLine: False"},
-      {&CancelError, "CancelError: True", "Cancel Error: False"},
-      {&PrinterDefault, "Printer Default: True", "Printer Default: False"},
-  };
-  ctx.MarkOffset();
-  const unsigned flags = LowByte(ctx.GetLong());
-  for (std::size_t bit = 0; bit < std::size(flagBits); ++bit) {
-    const bool set = (flags >> bit) & 1u;
-    *flagBits[bit].value = set ? kTrue : kFalse;
-    ctx.LineWithOffset(set ? flagBits[bit].setLine : flagBits[bit].clearLine);
-  }
-
-  struct WordItem {
-    double* value;
-    std::string_view label;
-  };
-  const WordItem words[] = {
-      {&FromPage, "From Page: "},
-      {&ToPage, "To Page: "},
-      {&Min, "Min: "},
-      {&Max, "Max: "},
-      {&Copies, "Copies: "},
-      {&HelpCommand, "Help Command: "},
-      {&MaxFileSize, "Max FileSize: "},
-      {&FilterIndex, "Filter Index: "},
-  };
-  for (const WordItem& item : words) {
-    ctx.MarkOffset();
-    *item.value = ctx.GetWord();
-    ctx.LineWithOffset(item.label, NumberChars(*item.value));
-  }
-
-  ctx.MarkOffset();
-  Orientation = ctx.GetLong();
-  ctx.LineWithOffset(Orientation == 1 ? "Orientation: 1 - cdPortrait"
-                                      : "Orientation: 2 - cdLandscape");
-
-  ctx.GetLong();
-
-  ctx.MarkOffset();
-  HelpContext = ctx.GetLong();
-  ctx.LineWithOffset("HelpContext: ", NumberChars(HelpContext));
-
-  ctx.MarkOffset();
-  Flags = ctx.GetLong();
-  ctx.LineWithOffset("Flags: ", NumberChars(Flags));
-
-  ctx.MarkOffset();
-  FontSize = NumberText(LongToSingle(ctx.GetLong()));
-  ctx.LineWithOffset("Font Size: ", FontSize);
-
-  ctx.MarkOffset();
-  Color = ctx.GetLong();
-  ctx.LineWithOffset("Color: ", ColourChars(Color));
-
-  // Presence mask, then the texts whose bits are set, each a long count and UTF-16 units.
-  // HelpKey (bit 7) comes before InitDir (bit 6).
-  struct MaskText {
-    unsigned bit;
-    std::string* value;
-    std::string_view label;
-  };
-  const MaskText texts[] = {
-      {0, &DefaultExt, "DefaultExt:"}, {1, &DialogTitle, "DialogTitle:"},
-      {2, &FileName, "FileName:"},     {3, &Filter, "Filter:"},
-      {4, &FontName, "FontName:"},     {5, &HelpFile, "HelpFile:"},
-      {7, &HelpKey, "HelpKey:"},       {6, &InitDir, "InitDir:"},
-  };
-  ctx.MarkOffset();
-  const unsigned mask = LowByte(ctx.GetLong());
-  for (const MaskText& text : texts) {
-    if (((mask >> text.bit) & 1u) == 0) continue;
-    ctx.MarkOffset();
-    const double units = ctx.GetLong();
-    *text.value = ctx.GetUnicodeStringWLen(units);
-    ctx.LineWithOffset(text.label, *text.value);
-  }
-}
-
-void CommonDialogDecoder::WriteToFile(BlockWriter& out) const {
-  out.VersionLine();
-  out.NumberIfSet("Index", ext_.Index);
-  out.NumberIfSet("Left", ext_.Left);
-  out.QuotedIfSet("Tag", ext_.Tag);
-  out.NumberIfSet("Top", ext_.Top);
-  out.Number("_ExtentX", ExtentX);
-  out.Number("_ExtentY", ExtentY);
-  out.Text("_Version", Version);
-  out.Text("CancelError", CancelError);
-  out.Number("Color", Color);
-  out.Number("Copies", Copies);
-  out.Quoted("DefaultExt", DefaultExt);
-  out.Quoted("DialogTitle", DialogTitle);
-  out.Quoted("FileName", FileName);
-  out.Quoted("Filter", Filter);
-  out.Number("FilterIndex", FilterIndex);
-  out.Number("Flags", Flags);
-  out.Text("FontBold", FontBold);
-  out.Text("FontItalic", FontItalic);
-  out.Quoted("FontName", FontName);
-  out.Text("FontSize", FontSize);
-  out.Text("FontStrikeThru", FontStrikeThru);
-  out.Text("FontUnderLine", FontUnderLine);
-  out.Number("FromPage", FromPage);
-  out.Number("HelpCommand", HelpCommand);
-  out.Number("HelpContext", HelpContext);
-  out.Quoted("HelpFile", HelpFile);
-  out.Quoted("HelpKey", HelpKey);
-  out.Quoted("InitDir", InitDir);
-  out.Number("Max", Max);
-  out.Number("Min", Min);
-  out.Number("MaxFileSize", MaxFileSize);
-  out.Text("PrinterDefault", PrinterDefault);
-  out.Number("ToPage", ToPage);
-  out.Number("Orientation", Orientation);
-}
-
-}  // namespace tvx
+}  // namespace tvx::commondialog

@@ -1,57 +1,69 @@
 #include "pluginhost/pluginhost_decoder.h"
 
-namespace tvx {
+#include "tvx/extender.h"
 
-const DeliverableInfo PluginHostDecoder::kInfo = {"EMBEDHOST.Embedder", "ActiveXPlugin",
-                                                  "Tevo Support Library (ActiveXPlugin)", 19};
+namespace tvx::pluginhost {
 
 namespace {
 
-const ExtenderProfile kProfile = {
-    .sectionA = Codes({1, 3, 7, 9, 10, 11, 14, 15}),
-    .sectionB = Codes({50, 70, 72, 74}),
+// Who this deliverable is; the host matches the caption byte for byte. The control's class name
+// depends on the plug-in it hosts, so it has none of its own.
+constexpr DeliverableInfo kInfo = {"EMBEDHOST.Embedder", "ActiveXPlugin",
+                                   "Tevo Support Library (ActiveXPlugin)", 19, ""};
+
+using Code = ExtenderCode;
+constexpr ExtenderProfile kProfile = {
+    .sectionA = SectionA({Code::kIndex, Code::kPositionAndSize, Code::kVisible, Code::kDragMode,
+                          Code::kDragIcon, Code::kTag, Code::kTabStop, Code::kTabIndex}),
+    .sectionB = SectionB({Code::kHelpContextID, Code::kWhatsThisHelpID, Code::kCausesValidation,
+                          Code::kToolTipText}),
     .falseText = "0   'False",
     .automaticText = "1  'Automatic",
     .dragModeLine = "DragMode: Automatic",
     .stopLine = "ACTIVEX Parse Error",
 };
 
+struct State {
+  ExtenderProperties ext;
+  std::uint32_t ExtentX = 0;
+  std::uint32_t ExtentY = 0;
+};
+
+DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
+  return ReadFrame(ctx, kProfile, s.ext, [&] {
+    for (int i = 0; i < 8; ++i)
+      ctx.ReadWord();  // control block header
+    s.ExtentX = ctx.ReadLong();
+    s.ExtentY = ctx.ReadLong();
+  });
+}
+
+void WriteBlock(BlockWriter& out, const State& s) {
+  const ExtenderProperties& e = s.ext;
+  out.VersionLine();
+  out.TextIfSet("CausesValidation", e.CausesValidation);
+  out.TextIfSet("DragIcon", e.DragIcon);
+  out.TextIfSet("DragMode", e.DragMode);
+  out.Number("Height", e.Height);
+  out.NumberIfSet("HelpContextID", e.HelpContextID);
+  out.NumberIfSet("Index", e.Index);
+  out.Number("Left", e.Left);
+  out.Number("TabIndex", e.TabIndex);
+  out.TextIfSet("TabStop", e.TabStop);
+  out.QuotedIfSet("Tag", e.Tag);
+  out.QuotedIfSet("ToolTipText", e.ToolTipText);
+  out.Number("Top", e.Top);
+  out.TextIfSet("Visible", e.Visible);
+  out.NumberIfSet("WhatsThisHelpID", e.WhatsThisHelpID);
+  out.Number("Width", e.Width);
+  out.Number("_ExtentX", s.ExtentX);
+  out.Number("_ExtentY", s.ExtentY);
+}
+
 }  // namespace
 
-void PluginHostDecoder::InitProperties() {
-  ext_ = ExtenderProperties{};
-  extentX_ = 0;
-  extentY_ = 0;
+std::unique_ptr<Decoder> MakeDecoder() {
+  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
 }
 
-void PluginHostDecoder::ParseControl(DecodeContext& ctx) {
-  if (ReadSectionA(ctx, kProfile, ext_) != SectionEnd::kEndCode) return;
-  for (int i = 0; i < 8; ++i)
-    ctx.GetWord();  // control block header
-  extentX_ = ctx.GetLong();
-  extentY_ = ctx.GetLong();
-  ReadSectionB(ctx, kProfile, ext_);
-}
-
-void PluginHostDecoder::WriteToFile(BlockWriter& out) const {
-  out.VersionLine();
-  out.TextIfSet("CausesValidation", ext_.CausesValidation);
-  out.TextIfSet("DragIcon", ext_.DragIcon);
-  out.TextIfSet("DragMode", ext_.DragMode);
-  out.Number("Height", ext_.Height);
-  out.NumberIfSet("HelpContextID", ext_.HelpContextID);
-  out.NumberIfSet("Index", ext_.Index);
-  out.Number("Left", ext_.Left);
-  out.Number("TabIndex", ext_.TabIndex);
-  out.TextIfSet("TabStop", ext_.TabStop);
-  out.QuotedIfSet("Tag", ext_.Tag);
-  out.QuotedIfSet("ToolTipText", ext_.ToolTipText);
-  out.Number("Top", ext_.Top);
-  out.TextIfSet("Visible", ext_.Visible);
-  out.NumberIfSet("WhatsThisHelpID", ext_.WhatsThisHelpID);
-  out.Number("Width", ext_.Width);
-  out.Number("_ExtentX", extentX_);
-  out.Number("_ExtentY", extentY_);
-}
-
-}  // namespace tvx
+}  // namespace tvx::pluginhost

@@ -1,24 +1,12 @@
 // The plug-in host control: the extender records of a visible control around its extent.
 #pragma once
 
+#include <memory>
+
 #include "tvx/decoder.h"
-#include "tvx/extender.h"
 
-namespace tvx {
+namespace tvx::pluginhost {
 
-class PluginHostDecoder final : public Decoder {
- public:
-  static const DeliverableInfo kInfo;
+std::unique_ptr<Decoder> MakeDecoder();
 
-  const DeliverableInfo& Info() const override { return kInfo; }
-  void InitProperties() override;
-  void ParseControl(DecodeContext& ctx) override;
-  void WriteToFile(BlockWriter& out) const override;
-
- private:
-  ExtenderProperties ext_;
-  double extentX_ = 0;
-  double extentY_ = 0;
-};
-
-}  // namespace tvx
+}  // namespace tvx::pluginhost

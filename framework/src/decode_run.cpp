@@ -1,101 +1,48 @@
 #include "tvx/decode_run.h"
 
-#include <charconv>
-#include <cmath>
-#include <limits>
-
-#include "tvx/dispatcher.h"
-
 namespace tvx {
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ')
-    text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ')
-    text.remove_suffix(1);
-  return text;
-}
-
-// Digits with an optional "." fraction; at least one digit.
-bool IsDecimal(std::string_view text) {
-  bool digit = false;
-  bool point = false;
-  for (const char c : text) {
-    if (c >= '0' && c <= '9') {
-      digit = true;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
-  }
-  return digit;
+// The listing of a run that read nothing: one line.
+std::string OneLine(const DecodeHooks& hooks, std::string_view first, std::string_view second) {
+  Listing listing;
+  listing.SetObserver(hooks.lines);
+  listing.Line(first, second);
+  return listing.TakeText();
 }
 
 }  // namespace
 
-Request ParseRequest(std::string_view text) {
-  Request request;
-  if (text.size() < 2 || text.size() > kMaxMessageLength) return request;
-  if (text.front() != '%' || text.back() != kEndMark) return request;
-  const std::size_t h = text.find('#');
-  const std::size_t a = text.find('@');
-  if (h == std::string_view::npos || a == std::string_view::npos || a < h) return request;
-  const std::string_view offsetText = TrimBlanks(text.substr(h + 1, a - h - 1));
-  if (!IsDecimal(offsetText)) return request;
-  double value = 0;
-  const auto [end, error] =
-      std::from_chars(offsetText.data(), offsetText.data() + offsetText.size(), value);
-  if (error == std::errc::result_out_of_range) {
-    value = std::numeric_limits<double>::max();  // far beyond the end of any file
-  } else if (error != std::errc() || end != offsetText.data() + offsetText.size()) {
-    return request;
-  }
-  const double rounded = std::nearbyint(value);  // half to even
-  if (!(rounded >= 1)) return request;
-  request.valid = true;
-  request.InputPath = std::string(text.substr(1, h - 1));
-  request.StartOffset = rounded;
-  request.OffsetFlag = text[a + 1];  // the end mark itself when nothing follows "@"
-  return request;
-}
-
 DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& files,
                        const DecodeHooks& hooks) {
   // Every run starts from the values of a fresh process.
-  decoder.InitProperties();
+  decoder.Reset();
   DecodeOutput out;
+  InputSource* input = nullptr;
+  if (request.valid && !request.path.empty()) input = files.OpenInput(request.path);
   if (!request.valid) {
-    Listing listing;
-    listing.SetObserver(hooks.lines);
-    listing.Line("Invalid request");
-    out.listing = listing.TakeText();
+    out.listing = OneLine(hooks, "Invalid request", "");
+    out.ended = DecodeEnd::kInvalidRequest;
+  } else if (input == nullptr) {
+    out.listing = OneLine(hooks, "Cannot open input file: ", request.path);
+    out.ended = DecodeEnd::kNoInput;
   } else {
-    InputSource* input = request.InputPath.empty() ? nullptr : files.OpenInput(request.InputPath);
-    if (input == nullptr) {
-      Listing listing;
-      listing.SetObserver(hooks.lines);
-      listing.Line("Cannot open input file: ", request.InputPath);
-      out.listing = listing.TakeText();
-    } else {
-      StreamReader reader(*input, request.StartOffset);
-      reader.SetObserver(hooks.reads);
-      DecodeContext ctx(reader, request.OffsetFlag == 'Y');
-      ctx.Out().SetObserver(hooks.lines);
-      decoder.ParseControl(ctx);
-      out.listing = ctx.Out().TakeText();
-      out.picture = ctx.TakePicture();
-    }
+    StreamReader reader(*input, request.start);
+    reader.SetObserver(hooks.reads);
+    DecodeContext ctx(reader, request.offsets);
+    ctx.Out().SetObserver(hooks.lines);
+    out.ended = decoder.ReadStream(ctx);
+    out.listing = ctx.Out().TakeText();
+    out.picture = ctx.TakePicture();
   }
   BlockWriter block(decoder.Info().labelWidth);
-  decoder.WriteToFile(block);
+  decoder.WriteBlock(block);
   out.block = block.TakeText();
   return out;
 }
 
-void ParseLibraryFile(Decoder& decoder, const Request& request, FileSystem& files) {
+void ServeRequest(Decoder& decoder, const Request& request, FileSystem& files) {
   const DecodeOutput out = RunDecode(decoder, request, files);
   // Each file is written whole; one that cannot be written does not stop the others.
   if (out.picture) files.WriteOutput(kPictureFileName, *out.picture);

@@ -4,23 +4,18 @@
 
 namespace tvx {
 
-std::bitset<256> Codes(std::initializer_list<int> codes) {
-  std::bitset<256> set;
-  for (const int code : codes)
-    set.set(static_cast<std::size_t>(code));
-  return set;
-}
+namespace {
 
+// The next code byte of a section, or -1 after writing "Unexpected end of file" when the
+// position is past the last byte of the file.
 int NextCode(DecodeContext& ctx) {
   if (ctx.In().AtEnd()) {
     ctx.Line(kUnexpectedEnd);
     return -1;
   }
   ctx.In().Mark("code");
-  return static_cast<int>(ctx.GetByte());
+  return ctx.ReadByte();
 }
-
-namespace {
 
 // The mark around a text in the listing: a double quote, or nothing.
 std::string_view ListingQuote(const ExtenderProfile& profile) {
@@ -29,185 +24,242 @@ std::string_view ListingQuote(const ExtenderProfile& profile) {
 
 // Word then zero-terminated text: DataMember, DataField, DataSource, ToolTipText.
 std::string ReadMarkedText(DecodeContext& ctx) {
-  ctx.GetWord();
-  return ctx.GetDosString();
+  ctx.ReadWord();
+  return ctx.ReadZeroTerminated();
 }
 
 // Code 3. Four signed words, or, after the marker word 0x8000, four signed longs.
 void ReadPositionAndSize(DecodeContext& ctx, ExtenderProperties& props) {
   static constexpr std::string_view kLabels[] = {"Left: ", "Top: ", "Width: ", "Height: "};
   double* fields[] = {&props.Left, &props.Top, &props.Width, &props.Height};
-  ctx.MarkOffset();
-  const double first = ctx.GetWord();
+  double at = ctx.Position();
+  const std::uint16_t first = ctx.ReadWord();
   const bool longForm = first == 0x8000;
   for (int i = 0; i < 4; ++i) {
-    double value = 0;
     if (longForm) {
-      ctx.MarkOffset();
-      value = Signed32(ctx.GetLong());
+      at = ctx.Position();
+      *fields[i] = static_cast<double>(Signed32(ctx.ReadLong()));
     } else if (i == 0) {
-      value = Signed16(first);
+      *fields[i] = Signed16(first);
     } else {
-      ctx.MarkOffset();
-      value = Signed16(ctx.GetWord());
+      at = ctx.Position();
+      *fields[i] = Signed16(ctx.ReadWord());
     }
-    *fields[i] = value;
-    ctx.LineWithOffset(kLabels[i], NumberChars(value));
+    ctx.LineAt(at, kLabels[i], NumberChars(*fields[i]));
   }
 }
 
-// Handles one code known to both sections' tables; returns false for a code it does not know.
-bool ReadExtenderCode(DecodeContext& ctx, int code, const ExtenderProfile& profile,
+// What each code holds, how it is listed and what it stores, in one place. The switch names
+// every code: a code added to ExtenderCode and not read here does not compile.
+void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfile& profile,
                       ExtenderProperties& props, const std::function<void()>& dataFormat) {
+  const std::string_view q = ListingQuote(profile);
+  const double at = ctx.Position();
   switch (code) {
-    case 1:
-      props.Index = ctx.GetWord();
-      return true;
-    case 3:
+    case ExtenderCode::kIndex:  // word
+      props.Index = ctx.ReadWord();
+      return;
+    case ExtenderCode::kPositionAndSize:
       ReadPositionAndSize(ctx, props);
-      return true;
-    case 7:
-      ctx.MarkOffset();
-      ctx.GetByte();
+      return;
+    case ExtenderCode::kVisible:  // byte
+      ctx.ReadByte();
       props.Visible = profile.falseText;
-      ctx.LineWithOffset("Visible: False");
-      return true;
-    case 9:
-      ctx.MarkOffset();
-      ctx.GetByte();
+      ctx.LineAt(at, "Visible: False");
+      return;
+    case ExtenderCode::kDragMode:  // byte
+      ctx.ReadByte();
       props.DragMode = profile.automaticText;
-      ctx.LineWithOffset(profile.dragModeLine);
-      return true;
-    case 10:
+      ctx.LineAt(at, profile.dragModeLine);
+      return;
+    case ExtenderCode::kDragIcon:  // picture record
       props.DragIcon = ctx.ReadPicture();
-      ctx.LineWithOffset("DragIcon: ", props.DragIcon);
-      return true;
-    case 11: {
-      ctx.MarkOffset();
-      const double n = ctx.GetWord();
-      props.Tag = ctx.GetUnicodeStringWLen(n);
-      ctx.LineWithOffset("Tag: ", ListingQuote(profile), props.Tag, ListingQuote(profile));
-      return true;
-    }
-    case 14:
-      ctx.MarkOffset();
-      ctx.GetByte();
+      ctx.LineAt(at, "DragIcon: ", props.DragIcon);
+      return;
+    case ExtenderCode::kTag:  // word count, UTF-16 units
+      props.Tag = ctx.ReadUtf16LowBytes(ctx.ReadWord());
+      ctx.LineAt(at, "Tag: ", q, props.Tag, q);
+      return;
+    case ExtenderCode::kTabStop:  // byte
+      ctx.ReadByte();
       props.TabStop = profile.falseText;
-      ctx.LineWithOffset("TabStop: False");
-      return true;
-    case 15: {
-      ctx.MarkOffset();
-      const double word = ctx.GetWord();
+      ctx.LineAt(at, "TabStop: False");
+      return;
+    case ExtenderCode::kTabIndex: {  // word
+      const std::uint16_t word = ctx.ReadWord();
       props.TabIndex = profile.tabIndexSigned16 ? Signed16(word) : word;
-      ctx.LineWithOffset("TabIndex: ", NumberChars(word));
-      return true;
+      ctx.LineAt(at, "TabIndex: ", NumberChars(word));
+      return;
     }
-    case 41:
-      if (!dataFormat) return false;
+    case ExtenderCode::kDataFormat:  // the deliverable's own sub-record
       dataFormat();
-      return true;
-    case 42:
+      return;
+    case ExtenderCode::kDataMember:  // word, zero-terminated text
       props.DataMember = ReadMarkedText(ctx);
-      ctx.Line("DataMember: ", ListingQuote(profile), props.DataMember, ListingQuote(profile));
-      return true;
-    case 50:
-      ctx.MarkOffset();
-      props.HelpContextID = ctx.GetLong();
-      ctx.LineWithOffset("HelpContextID: ", NumberChars(props.HelpContextID));
-      return true;
-    case 57:
-      ctx.MarkOffset();
-      props.Left = Signed32(ctx.GetLong());
-      ctx.LineWithOffset("Left: ", NumberChars(props.Left));
-      return true;
-    case 58:
-      ctx.MarkOffset();
-      props.Top = Signed32(ctx.GetLong());
-      ctx.LineWithOffset("Top: ", NumberChars(props.Top));
-      return true;
-    case 59: {
+      ctx.Line("DataMember: ", q, props.DataMember, q);
+      return;
+    case ExtenderCode::kHelpContextID:  // long
+      props.HelpContextID = ctx.ReadLong();
+      ctx.LineAt(at, "HelpContextID: ", NumberChars(props.HelpContextID));
+      return;
+    case ExtenderCode::kLeft:  // signed long
+      props.Left = static_cast<double>(Signed32(ctx.ReadLong()));
+      ctx.LineAt(at, "Left: ", NumberChars(props.Left));
+      return;
+    case ExtenderCode::kTop:  // signed long
+      props.Top = static_cast<double>(Signed32(ctx.ReadLong()));
+      ctx.LineAt(at, "Top: ", NumberChars(props.Top));
+      return;
+    case ExtenderCode::kAlign: {  // byte, 1 to 4, anything else None
       static constexpr std::string_view kStored[] = {
           "0 'Align None", "1 'Align Top", "2 'Align Bottom", "3 'Align Left", "4 'Align Right"};
       static constexpr std::string_view kListed[] = {
           "Align: 0 - vbAlignNone", "Align: 1 - vbAlignTop", "Align: 2 - vbAlignBottom",
           "Align: 3 - vbAlignLeft", "Align: 4 - vbAlignRight"};
-      const double v = ctx.GetByte();
-      const auto i = (v >= 1 && v <= 4) ? static_cast<std::size_t>(v) : 0;
+      const std::uint8_t v = ctx.ReadByte();
+      const std::size_t i = v <= 4 ? v : 0;
       props.Align = kStored[i];
       ctx.Line(kListed[i]);
-      return true;
+      return;
     }
-    case 60:
-      ctx.GetByte();
+    case ExtenderCode::kNegotiate:  // byte
+      ctx.ReadByte();
       props.Negotiate = "-1 'True";
       ctx.Line("Negotiate: -1 'True");
-      return true;
-    case 66:
+      return;
+    case ExtenderCode::kDataField:  // word, zero-terminated text
       props.DataField = ReadMarkedText(ctx);
-      ctx.Line("DataField: ", ListingQuote(profile), props.DataField, ListingQuote(profile));
-      return true;
-    case 67:
+      ctx.Line("DataField: ", q, props.DataField, q);
+      return;
+    case ExtenderCode::kDataSource:  // word, zero-terminated text
       props.DataSource = ReadMarkedText(ctx);
-      ctx.Line("DataSource: ", ListingQuote(profile), props.DataSource, ListingQuote(profile));
-      return true;
-    case 68:
+      ctx.Line("DataSource: ", q, props.DataSource, q);
+      return;
+    case ExtenderCode::kPassedOver:  // six words and a zero-terminated text, not listed
       for (int i = 0; i < 6; ++i)
-        ctx.GetWord();
-      ctx.GetDosString();
-      return true;
-    case 70:
-      ctx.MarkOffset();
-      props.WhatsThisHelpID = ctx.GetLong();
-      ctx.LineWithOffset("WhatsThisHelpID: ", NumberChars(props.WhatsThisHelpID));
-      return true;
-    case 72:
-      ctx.MarkOffset();
-      ctx.GetByte();
+        ctx.ReadWord();
+      ctx.ReadZeroTerminated();
+      return;
+    case ExtenderCode::kWhatsThisHelpID:  // long
+      props.WhatsThisHelpID = ctx.ReadLong();
+      ctx.LineAt(at, "WhatsThisHelpID: ", NumberChars(props.WhatsThisHelpID));
+      return;
+    case ExtenderCode::kCausesValidation:  // byte
+      ctx.ReadByte();
       props.CausesValidation = profile.falseText;
-      ctx.LineWithOffset("CausesValidation: False");
-      return true;
-    case 74:
-      ctx.MarkOffset();
+      ctx.LineAt(at, "CausesValidation: False");
+      return;
+    case ExtenderCode::kToolTipText:  // word, zero-terminated text
       props.ToolTipText = ReadMarkedText(ctx);
-      ctx.LineWithOffset("ToolTipText: ", ListingQuote(profile), props.ToolTipText,
-                         ListingQuote(profile));
-      return true;
-    default:
-      return false;
+      ctx.LineAt(at, "ToolTipText: ", q, props.ToolTipText, q);
+      return;
+  }
+}
+
+// Reads code records from the current position up to and including the section's end code. An
+// unknown code consumes its code byte only in section A; in section B it writes the stop line
+// and ends the decode, or, where the deliverable has none, is passed over like in section A.
+DecodeEnd ReadSection(DecodeContext& ctx, bool sectionB, const ExtenderProfile& profile,
+                      ExtenderProperties& props, const std::function<void()>& dataFormat) {
+  ctx.In().Mark(sectionB ? "section B" : "section A");
+  const CodeSet& known = sectionB ? profile.sectionB : profile.sectionA;
+  const int endCode = sectionB ? kEndOfSectionB : kEndOfSectionA;
+  for (;;) {
+    const int code = NextCode(ctx);
+    if (code < 0) return DecodeEnd::kEndOfInput;
+    if (code == endCode) return DecodeEnd::kEndCode;
+    if (known.Has(code) || (!sectionB && dataFormat && code == 41)) {
+      ReadExtenderCode(ctx, static_cast<ExtenderCode>(code), profile, props, dataFormat);
+    } else if (sectionB && !profile.stopLine.empty()) {
+      ctx.Line(profile.stopLine);
+      return DecodeEnd::kStopLine;
+    }
   }
 }
 
 }  // namespace
 
-SectionEnd ReadSectionA(DecodeContext& ctx, const ExtenderProfile& profile,
-                        ExtenderProperties& props, const std::function<void()>& dataFormat) {
-  ctx.In().Mark("section A");
-  for (;;) {
-    const int code = NextCode(ctx);
-    if (code < 0) return SectionEnd::kEndOfInput;
-    if (code == kEndOfSectionA) return SectionEnd::kEndCode;
-    // An unknown code consumes its code byte only.
-    if (profile.sectionA.test(static_cast<std::size_t>(code))) {
-      ReadExtenderCode(ctx, code, profile, props, dataFormat);
-    }
+std::string_view ExtenderCodeName(int code) {
+  if (code < 0 || code > 255) return {};
+  switch (code) {
+    case kEndOfSectionA:
+      return "end of section A";
+    case kEndOfSectionB:
+      return "end of section B and of the stream";
+    default:
+      break;
   }
+  switch (static_cast<ExtenderCode>(code)) {
+    case ExtenderCode::kIndex:
+      return "Index";
+    case ExtenderCode::kPositionAndSize:
+      return "Left, Top, Width, Height";
+    case ExtenderCode::kVisible:
+      return "Visible";
+    case ExtenderCode::kDragMode:
+      return "DragMode";
+    case ExtenderCode::kDragIcon:
+      return "DragIcon";
+    case ExtenderCode::kTag:
+      return "Tag";
+    case ExtenderCode::kTabStop:
+      return "TabStop";
+    case ExtenderCode::kTabIndex:
+      return "TabIndex";
+    case ExtenderCode::kDataFormat:
+      return "DataFormat";
+    case ExtenderCode::kDataMember:
+      return "DataMember";
+    case ExtenderCode::kHelpContextID:
+      return "HelpContextID";
+    case ExtenderCode::kLeft:
+      return "Left";
+    case ExtenderCode::kTop:
+      return "Top";
+    case ExtenderCode::kAlign:
+      return "Align";
+    case ExtenderCode::kNegotiate:
+      return "Negotiate";
+    case ExtenderCode::kDataField:
+      return "DataField";
+    case ExtenderCode::kDataSource:
+      return "DataSource";
+    case ExtenderCode::kPassedOver:
+      return "record passed over";
+    case ExtenderCode::kWhatsThisHelpID:
+      return "WhatsThisHelpID";
+    case ExtenderCode::kCausesValidation:
+      return "CausesValidation";
+    case ExtenderCode::kToolTipText:
+      return "ToolTipText";
+  }
+  return {};
 }
 
-SectionEnd ReadSectionB(DecodeContext& ctx, const ExtenderProfile& profile,
-                        ExtenderProperties& props) {
-  ctx.In().Mark("section B");
-  for (;;) {
-    const int code = NextCode(ctx);
-    if (code < 0) return SectionEnd::kEndOfInput;
-    if (code == kEndOfSectionB) return SectionEnd::kEndCode;
-    ctx.MarkOffset();
-    if (profile.sectionB.test(static_cast<std::size_t>(code))) {
-      ReadExtenderCode(ctx, code, profile, props, nullptr);
-    } else if (!profile.stopLine.empty()) {
-      ctx.Line(profile.stopLine);
-      return SectionEnd::kParseError;
-    }
-  }
+void WriteIndexLeftTagTop(BlockWriter& out, const ExtenderProperties& props) {
+  out.NumberIfSet("Index", props.Index);
+  out.NumberIfSet("Left", props.Left);
+  out.QuotedIfSet("Tag", props.Tag);
+  out.NumberIfSet("Top", props.Top);
+}
+
+DecodeEnd ReadSectionA(DecodeContext& ctx, const ExtenderProfile& profile,
+                       ExtenderProperties& props, const std::function<void()>& dataFormat) {
+  return ReadSection(ctx, false, profile, props, dataFormat);
+}
+
+DecodeEnd ReadSectionB(DecodeContext& ctx, const ExtenderProfile& profile,
+                       ExtenderProperties& props) {
+  return ReadSection(ctx, true, profile, props, nullptr);
+}
+
+DecodeEnd ReadFrame(DecodeContext& ctx, const ExtenderProfile& profile, ExtenderProperties& props,
+                    const std::function<void()>& controlBlock,
+                    const std::function<void()>& dataFormat) {
+  const DecodeEnd a = ReadSectionA(ctx, profile, props, dataFormat);
+  if (a != DecodeEnd::kEndCode) return a;
+  controlBlock();
+  return ReadSectionB(ctx, profile, props);
 }
 
 }  // namespace tvx

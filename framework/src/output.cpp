@@ -50,18 +50,15 @@ void BlockWriter::QuotedIfSet(std::string_view name, std::string_view value) {
   if (!value.empty()) Quoted(name, value);
 }
 
-void DecodeContext::ShowOffset() {
-  if (!showOffsets_) return;
-  listing_.Line("  (Offset d/h: ", NumberChars(PropertyOffset), "/",
-                HexChars(std::nearbyint(PropertyOffset)), ")");
+void DecodeContext::OffsetLine(double at) {
+  listing_.Line("  (Offset d/h: ", NumberChars(at), "/", HexChars(std::nearbyint(at)), ")");
 }
 
 std::string DecodeContext::ReadPicture() {
-  MarkOffset();
-  const double length = reader_.GetLong();
+  const std::uint32_t length = reader_.ReadLong();
   reader_.Skip(8, "picture header");
   // A length below 9 copies nothing; a length past the end copies what the file holds.
-  picture_ = reader_.CopyBytes(length - 8);
+  picture_ = reader_.CopyBytes(length > 8 ? length - 8 : 0);
   return std::string(kPictureFileName);
 }
 

@@ -14,12 +14,6 @@ constexpr std::uint64_t kMaxCount = std::uint64_t{1} << 52;
 constexpr double kUnreachable = 9007199254740992.0;  // 2^53
 }  // namespace
 
-std::uint64_t CountFrom(double n) {
-  if (!(n >= 1)) return 0;  // also NaN
-  if (n >= static_cast<double>(kMaxCount)) return kMaxCount;
-  return static_cast<std::uint64_t>(n);
-}
-
 std::size_t BytesInput::ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) {
   if (offset >= bytes_.size()) return 0;
   const std::size_t n = std::min<std::uint64_t>(size, bytes_.size() - offset);
@@ -83,25 +77,25 @@ void StreamReader::Note(double position, std::uint64_t count, std::string_view r
   if (observer_ != nullptr) observer_->OnRead(position, count, reader, value);
 }
 
-double StreamReader::GetByte() {
+std::uint8_t StreamReader::ReadByte() {
   const double at = Position();
   const int b = ByteAt(index_);
   index_ = std::min(index_ + 1, kMaxCount);
-  const unsigned value = b < 0 ? 0 : static_cast<unsigned>(b);
+  const auto value = static_cast<std::uint8_t>(b < 0 ? 0 : b);
   if (observer_ != nullptr) Note(at, b < 0 ? 0 : 1, "byte", NumberText(value));
   return value;
 }
 
-double StreamReader::GetWord() {
+std::uint16_t StreamReader::ReadWord() {
   const double at = Position();
   std::uint64_t got = 0;
-  const std::uint32_t value = LittleEndian(index_, 2, &got);
+  const auto value = static_cast<std::uint16_t>(LittleEndian(index_, 2, &got));
   index_ = std::min(index_ + 2, kMaxCount);
   if (observer_ != nullptr) Note(at, got, "word", NumberText(value));
   return value;
 }
 
-double StreamReader::GetLong() {
+std::uint32_t StreamReader::ReadLong() {
   const double at = Position();
   std::uint64_t got = 0;
   const std::uint32_t value = LittleEndian(index_, 4, &got);
@@ -110,7 +104,7 @@ double StreamReader::GetLong() {
   return value;
 }
 
-std::string StreamReader::GetDosString() {
+std::string StreamReader::ReadZeroTerminated() {
   const double at = Position();
   std::string text;
   std::uint64_t got = 0;
@@ -125,17 +119,17 @@ std::string StreamReader::GetDosString() {
   return text;
 }
 
-std::string StreamReader::GetDOSStringWLen(double n) {
+std::string StreamReader::ReadText(std::uint64_t n) {
   const double at = Position();
   std::string text;
-  const std::uint64_t got = Append(CountFrom(n), &text, 1);
+  const std::uint64_t got = Append(std::min(n, kMaxCount), &text, 1);
   if (observer_ != nullptr) Note(at, got, "text", text);
   return text;
 }
 
-std::string StreamReader::GetUnicodeStringWLen(double n) {
+std::string StreamReader::ReadUtf16LowBytes(std::uint64_t n) {
   const double at = Position();
-  const std::uint64_t units = std::min(CountFrom(n), kMaxCount / 2);
+  const std::uint64_t units = std::min(n, kMaxCount / 2);
   // A unit whose low byte is in the file gives its character; nothing past the end does.
   std::string text;
   const std::uint64_t got = Append(units * 2, &text, 2);
@@ -143,9 +137,9 @@ std::string StreamReader::GetUnicodeStringWLen(double n) {
   return text;
 }
 
-void StreamReader::Skip(double n, std::string_view why) {
+void StreamReader::Skip(std::uint64_t n, std::string_view why) {
   const double at = Position();
-  const std::uint64_t count = CountFrom(n);
+  const std::uint64_t count = std::min(n, kMaxCount);
   const std::uint64_t from = index_;
   index_ = std::min(index_ + count, kMaxCount);
   if (observer_ == nullptr) return;
@@ -155,10 +149,10 @@ void StreamReader::Skip(double n, std::string_view why) {
   Note(at, start >= size ? 0 : std::min(count, size - start), why, "");
 }
 
-std::string StreamReader::CopyBytes(double n) {
+std::string StreamReader::CopyBytes(std::uint64_t n) {
   const double at = Position();
   std::string data;
-  const std::uint64_t got = Append(CountFrom(n), &data, 1);
+  const std::uint64_t got = Append(std::min(n, kMaxCount), &data, 1);
   if (observer_ != nullptr) Note(at, got, "picture bytes", NumberText(static_cast<double>(got)));
   return data;
 }

@@ -61,34 +61,28 @@ ShortText HexChars(double value) {
       std::string_view(first, static_cast<std::size_t>(buffer + sizeof buffer - first)));
 }
 
-std::string DecToHex(double value) {
+std::string HexText(double value) {
   return HexChars(value).ToString();
 }
 
-ShortText ColourChars(double raw) {
-  const ShortText digits = HexChars(raw);
-  const std::string_view hex = digits;
-  // "&H", the last eight digits zero-padded on the left, "&".
+ShortText ColourChars(std::uint32_t raw) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
   ShortText text(std::string_view("&H00000000&"));
-  const std::string_view last = hex.substr(hex.size() > 8 ? hex.size() - 8 : 0);
-  std::copy(last.begin(), last.end(), text.data_ + 10 - last.size());
+  for (int i = 0; i < 8; ++i)
+    text.data_[9 - i] = kDigits[(raw >> (4 * i)) & 0xF];
   return text;
 }
 
-std::string ColourText(double raw) {
-  return ColourChars(raw).ToString();
+std::int64_t SignedColour(std::uint32_t raw, std::uint32_t threshold) {
+  return raw <= threshold ? std::int64_t{raw} : std::int64_t{raw} - 4294967296;
 }
 
-double SignedColour(double raw, double threshold) {
-  return raw <= threshold ? raw : raw - 4294967296.0;
+std::int32_t Signed16(std::uint16_t word) {
+  return word > 32767 ? std::int32_t{word} - 65536 : std::int32_t{word};
 }
 
-double Signed16(double word) {
-  return word > 32767 ? word - 65536 : word;
-}
-
-double Signed32(double value) {
-  return value > 2147483647 ? value - 4294967296.0 : value;
+std::int64_t Signed32(std::uint32_t value) {
+  return value > 2147483647u ? std::int64_t{value} - 4294967296 : std::int64_t{value};
 }
 
 void AppendQuoted(std::string& out, std::string_view text) {
@@ -110,9 +104,8 @@ std::string QuotedValue(std::string_view text) {
   return quoted;
 }
 
-double LongToSingle(double bits) {
-  const auto pattern = static_cast<std::uint32_t>(bits);
-  return static_cast<double>(std::bit_cast<float>(pattern));
+double LongToSingle(std::uint32_t bits) {
+  return static_cast<double>(std::bit_cast<float>(bits));
 }
 
 }  // namespace tvx

@@ -7,30 +7,33 @@
 namespace tvx {
 namespace {
 
+using C = ExtenderCode;
+
+// Three ways a deliverable renders the codes: quoted listing texts with a stop line, skipped
+// unknown section B codes, and the smallest set with positions in section B.
 const ExtenderProfile kQuoting = {
-    .sectionA = Codes({1, 3, 7, 9, 10, 11, 14, 15, 41, 42}),
-    .sectionB = Codes({50, 66, 67, 68, 70, 72, 74}),
-    .falseText = "0   'False",
-    .automaticText = "1  'Automatic",
-    .dragModeLine = "DragMode: 1 - vbAutomatic",
-    .quoteListingTexts = true,
-    .tabIndexSigned16 = true,
-    .stopLine = "TEST Parse Error",
-};
-
+    SectionA({C::kIndex, C::kPositionAndSize, C::kVisible, C::kDragMode, C::kDragIcon, C::kTag,
+              C::kTabStop, C::kTabIndex, C::kDataMember}),
+    SectionB({C::kHelpContextID, C::kDataField, C::kDataSource, C::kPassedOver, C::kWhatsThisHelpID,
+              C::kCausesValidation, C::kToolTipText}),
+    "0   'False",
+    "1  'Automatic",
+    "DragMode: 1 - vbAutomatic",
+    true,
+    true,
+    "TEST Parse Error"};
 const ExtenderProfile kSkipping = {
-    .sectionA = Codes({1, 3, 7, 9, 10, 11}),
-    .sectionB = Codes({59, 60, 70, 74}),
-    .falseText = "0 'False",
-    .automaticText = "1 'Automatic",
-    .dragModeLine = "DragMode: Automatic",
-};
-
-const ExtenderProfile kPositioned = {
-    .sectionA = Codes({1, 11}),
-    .sectionB = Codes({57, 58}),
-    .stopLine = "TEST Parse Error",
-};
+    SectionA({C::kIndex, C::kPositionAndSize, C::kVisible, C::kDragMode, C::kDragIcon, C::kTag}),
+    SectionB({C::kAlign, C::kNegotiate, C::kWhatsThisHelpID, C::kToolTipText}), "0 'False",
+    "1 'Automatic", "DragMode: Automatic"};
+const ExtenderProfile kPositioned = {SectionA({C::kIndex, C::kTag}),
+                                     SectionB({C::kLeft, C::kTop}),
+                                     {},
+                                     {},
+                                     {},
+                                     false,
+                                     false,
+                                     "TEST Parse Error"};
 
 struct Decode {
   // The stream's bytes stand at `base` in a file of zeros before them.
@@ -54,7 +57,7 @@ struct Decode {
 
 TEST(SectionA, EmptySectionEndsAtCode45) {
   Decode r({0x2D, 0x99}, true);
-  EXPECT_EQ(ReadSectionA(r.ctx, kQuoting, r.props), SectionEnd::kEndCode);
+  EXPECT_EQ(ReadSectionA(r.ctx, kQuoting, r.props), DecodeEnd::kEndCode);
   EXPECT_EQ(r.listing(), "");
   EXPECT_EQ(r.reader.Position(), 2);
 }
@@ -84,7 +87,7 @@ TEST(SectionA, PositionLongFormAfterTheMarker) {
   Decode r({0x03, 0x00, 0x80, 0x08, 0xDB, 0xFE, 0xFF, 120, 0, 0,
             0,    0xBF, 0x04, 0,    0,    0xEF, 0x01, 0,   0, 0x2D},
            true);
-  EXPECT_EQ(ReadSectionA(r.ctx, kQuoting, r.props), SectionEnd::kEndCode);
+  EXPECT_EQ(ReadSectionA(r.ctx, kQuoting, r.props), DecodeEnd::kEndCode);
   EXPECT_EQ(r.listing(),
             "Left: -75000\r\n  (Offset d/h: 4/4)\r\n"
             "Top: 120\r\n  (Offset d/h: 8/8)\r\n"
@@ -129,28 +132,27 @@ TEST(SectionA, PictureRecords) {
   EXPECT_EQ(r.listing(),
             "DragIcon: TEVOGRAPHICFILE1.TMP\r\n  (Offset d/h: 2/2)\r\n"
             "DragIcon: TEVOGRAPHICFILE1.TMP\r\n  (Offset d/h: 15/F)\r\n");
-  ASSERT_TRUE(r.ctx.Picture().has_value());
-  EXPECT_EQ(*r.ctx.Picture(), "\xAA\x0D\x0A");
+  EXPECT_EQ(r.ctx.TakePicture(), "\xAA\x0D\x0A");
   EXPECT_EQ(r.props.DragIcon, "TEVOGRAPHICFILE1.TMP");
 }
 
 TEST(SectionA, PictureLengthPastTheEndCopiesWhatIsThere) {
   Decode r({0x0A, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 0x41, 0x42}, false);
-  EXPECT_EQ(ReadSectionA(r.ctx, kSkipping, r.props), SectionEnd::kEndOfInput);
-  EXPECT_EQ(*r.ctx.Picture(), "AB");
+  EXPECT_EQ(ReadSectionA(r.ctx, kSkipping, r.props), DecodeEnd::kEndOfInput);
+  EXPECT_EQ(r.ctx.TakePicture(), "AB");
   EXPECT_EQ(r.listing(), "DragIcon: TEVOGRAPHICFILE1.TMP\r\nUnexpected end of file\r\n");
 }
 
 TEST(SectionA, EndOfInputBeforeCode45) {
   Decode r({0x0B, 0x01, 0x00, 'x', 0x00, 0x00, 0x00}, false);
-  EXPECT_EQ(ReadSectionA(r.ctx, kPositioned, r.props), SectionEnd::kEndOfInput);
+  EXPECT_EQ(ReadSectionA(r.ctx, kPositioned, r.props), DecodeEnd::kEndOfInput);
   EXPECT_EQ(r.listing(), "Tag: x\r\nUnexpected end of file\r\n");
 }
 
 TEST(SectionA, UnknownCodesConsumeOneByte) {
   // Code 3 is not known here: its value bytes are read as codes.
   Decode r({0x03, 0x2D, 0x0B}, false);
-  EXPECT_EQ(ReadSectionA(r.ctx, kPositioned, r.props), SectionEnd::kEndCode);
+  EXPECT_EQ(ReadSectionA(r.ctx, kPositioned, r.props), DecodeEnd::kEndCode);
   EXPECT_EQ(r.reader.Position(), 3);
 }
 
@@ -165,7 +167,7 @@ TEST(SectionB, KnownCodesOfAQuotingDeliverable) {
        0x4A, 0x00, 0x00, 'h',  'i',  0x00,                                     // ToolTipText
        0xFF, 0x99},
       true);
-  EXPECT_EQ(ReadSectionB(r.ctx, kQuoting, r.props), SectionEnd::kEndCode);
+  EXPECT_EQ(ReadSectionB(r.ctx, kQuoting, r.props), DecodeEnd::kEndCode);
   EXPECT_EQ(r.listing(),
             "HelpContextID: 10000\r\n  (Offset d/h: 2/2)\r\n"
             "DataField: \"f\"\r\n"
@@ -179,14 +181,14 @@ TEST(SectionB, KnownCodesOfAQuotingDeliverable) {
 
 TEST(SectionB, UnknownCodeWritesTheStopLine) {
   Decode r({0x46, 1, 0, 0, 0, 0x39, 0x46, 2, 0, 0, 0, 0xFF}, false);
-  EXPECT_EQ(ReadSectionB(r.ctx, kQuoting, r.props), SectionEnd::kParseError);
+  EXPECT_EQ(ReadSectionB(r.ctx, kQuoting, r.props), DecodeEnd::kStopLine);
   EXPECT_EQ(r.listing(), "WhatsThisHelpID: 1\r\nTEST Parse Error\r\n");
   EXPECT_EQ(r.props.WhatsThisHelpID, 1);
 }
 
 TEST(SectionB, SkippingDeliverableGoesOnAndStopsAtTheEnd) {
   Decode r({0x42, 0x3B, 0x07, 0x3B, 0x03, 0x3C, 0x00, 0x3D}, false);
-  EXPECT_EQ(ReadSectionB(r.ctx, kSkipping, r.props), SectionEnd::kEndOfInput);
+  EXPECT_EQ(ReadSectionB(r.ctx, kSkipping, r.props), DecodeEnd::kEndOfInput);
   EXPECT_EQ(r.listing(),
             "Align: 0 - vbAlignNone\r\nAlign: 3 - vbAlignLeft\r\nNegotiate: -1 'True\r\n"
             "Unexpected end of file\r\n");
@@ -204,7 +206,7 @@ TEST(SectionB, LeftAndTopAreSignedLongs) {
 
 TEST(SectionB, AllZeroStreamStopsAtOnce) {
   Decode r(std::vector<std::uint8_t>(1000, 0), false);
-  EXPECT_EQ(ReadSectionB(r.ctx, kSkipping, r.props), SectionEnd::kEndOfInput);
+  EXPECT_EQ(ReadSectionB(r.ctx, kSkipping, r.props), DecodeEnd::kEndOfInput);
   EXPECT_EQ(r.listing(), "Unexpected end of file\r\n");
 }
 

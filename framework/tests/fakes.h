@@ -12,8 +12,8 @@ namespace tvx::testing {
 
 class RecordingTextBox final : public TextBox {
  public:
-  frmLibraryMain* form = nullptr;
-  std::string text = "Data ExchangeTextBox\r\n";
+  Dispatcher* dispatcher = nullptr;
+  std::string text = std::string(kInitialText);
   std::vector<std::string> setByPlugin;
   int ended = 0;
   int depth = 0;
@@ -36,7 +36,7 @@ class RecordingTextBox final : public TextBox {
   void Change() {
     ++depth;
     maxDepth = std::max(maxDepth, depth);
-    form->txtLibraryText_Change();
+    dispatcher->OnTextChanged();
     --depth;
   }
 };

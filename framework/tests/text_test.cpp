@@ -72,27 +72,27 @@ TEST(NumberText, AgreesWithPrintfG15) {
   }
 }
 
-TEST(DecToHex, UpperCaseWithoutLeadingZeros) {
-  EXPECT_EQ(DecToHex(0), "0");
-  EXPECT_EQ(DecToHex(255), "FF");
-  EXPECT_EQ(DecToHex(65535), "FFFF");
-  EXPECT_EQ(DecToHex(65536), "10000");
-  EXPECT_EQ(DecToHex(65537), "10001");
-  EXPECT_EQ(DecToHex(2147483663.0), "8000000F");
-  EXPECT_EQ(DecToHex(4294967295.0), "FFFFFFFF");
-  EXPECT_EQ(DecToHex(1234), "4D2");
+TEST(HexText, UpperCaseWithoutLeadingZeros) {
+  EXPECT_EQ(HexText(0), "0");
+  EXPECT_EQ(HexText(255), "FF");
+  EXPECT_EQ(HexText(65535), "FFFF");
+  EXPECT_EQ(HexText(65536), "10000");
+  EXPECT_EQ(HexText(65537), "10001");
+  EXPECT_EQ(HexText(2147483663.0), "8000000F");
+  EXPECT_EQ(HexText(4294967295.0), "FFFFFFFF");
+  EXPECT_EQ(HexText(1234), "4D2");
 }
 
 TEST(Colour, ListingTextAndStoredNumber) {
-  EXPECT_EQ(ColourText(255), "&H000000FF&");
-  EXPECT_EQ(ColourText(0), "&H00000000&");
-  EXPECT_EQ(ColourText(4294967295.0), "&HFFFFFFFF&");
-  EXPECT_EQ(ColourText(2147483663.0), "&H8000000F&");
-  EXPECT_EQ(ColourText(68719476907.0), "&H000000AB&");  // the last eight digits of 10000000AB
+  EXPECT_EQ(ColourChars(255).ToString(), "&H000000FF&");
+  EXPECT_EQ(ColourChars(0).ToString(), "&H00000000&");
+  EXPECT_EQ(ColourChars(4294967295u).ToString(), "&HFFFFFFFF&");
+  EXPECT_EQ(ColourChars(2147483663u).ToString(), "&H8000000F&");
+  EXPECT_EQ(ColourChars(0x00ABCDEF).ToString(), "&H00ABCDEF&");
   EXPECT_EQ(SignedColour(255, 2147483647), 255);
-  EXPECT_EQ(SignedColour(4294967295.0, 2147483647), -1);
-  EXPECT_EQ(SignedColour(2147483663.0, 2147483647), -2147483633);
-  EXPECT_EQ(SignedColour(16777216, 16777215), -4278190080.0);
+  EXPECT_EQ(SignedColour(4294967295u, 2147483647), -1);
+  EXPECT_EQ(SignedColour(2147483663u, 2147483647), -2147483633);
+  EXPECT_EQ(SignedColour(16777216, 16777215), -4278190080);
 }
 
 TEST(Signed, TwoComplementReadings) {

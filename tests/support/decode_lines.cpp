@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "hexstream.h"
@@ -20,14 +21,34 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 DecodedLines DecodeHex(Decoder& decoder, const std::string& hex, bool offsets) {
-  const std::string bytes = hexstream::Parse(hex);
+  return DecodeBytes(decoder, hexstream::Parse(hex), offsets);
+}
+
+bool HasLine(const std::vector<std::string>& lines, std::string_view line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+DecodedLines DecodeBytes(Decoder& decoder, std::string_view bytes, bool offsets) {
   BytesInput input(bytes);
   StreamReader reader(input, 1);
   DecodeContext ctx(reader, offsets);
-  decoder.ParseControl(ctx);
+  decoder.Reset();
+  decoder.ReadStream(ctx);
   BlockWriter out(decoder.Info().labelWidth);
-  decoder.WriteToFile(out);
+  decoder.WriteBlock(out);
   return {SplitLines(ctx.Out().Text()), SplitLines(out.Text())};
+}
+
+std::string BlockValue(const DecodedLines& d, std::string_view name) {
+  for (const std::string& line : d.block) {
+    if (line.rfind(name, 0) != 0) continue;
+    const std::size_t equals = line.find_first_not_of(' ', name.size());
+    if (equals != std::string::npos && line.compare(equals, 2, "= ") == 0) {
+      return line.substr(equals + 2);
+    }
+  }
+  ADD_FAILURE() << "no block line for " << name;
+  return {};
 }
 
 }  // namespace tvx::testing

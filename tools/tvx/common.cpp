@@ -73,7 +73,7 @@ std::optional<double> ParsePosition(std::string_view text) {
   request.push_back(kEndMark);
   const Request parsed = ParseRequest(request);
   if (!parsed.valid) return std::nullopt;
-  return parsed.StartOffset;
+  return parsed.start;
 }
 
 std::string KnownControls() {
@@ -84,8 +84,8 @@ std::string KnownControls() {
   return text;
 }
 
-std::unique_ptr<Decoder> FindDecoder(std::string_view control, std::ostream& err) {
-  auto decoder = MakeDecoder(control);
+std::unique_ptr<Decoder> DecoderFor(std::string_view control, std::ostream& err) {
+  auto decoder = tvx::FindDecoder(control);
   if (!decoder) {
     err << "tvx: unknown control \"" << Printable(control) << "\"; the controls are:\n"
         << KnownControls();
@@ -113,7 +113,7 @@ std::string Printable(std::string_view bytes) {
 }
 
 std::string PositionText(double position) {
-  return NumberText(position) + "/" + DecToHex(position);
+  return NumberText(position) + "/" + HexText(position);
 }
 
 }  // namespace tvx::tool

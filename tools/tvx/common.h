@@ -58,7 +58,7 @@ std::optional<double> ParsePosition(std::string_view text);
 
 // The decoder for a deliverable name or control class word; on failure writes an error naming
 // the known controls.
-std::unique_ptr<Decoder> FindDecoder(std::string_view control, std::ostream& err);
+std::unique_ptr<Decoder> DecoderFor(std::string_view control, std::ostream& err);
 
 // The known controls, one "NAME (ClassWord)" per line, for the help texts.
 std::string KnownControls();

@@ -33,7 +33,7 @@ int Prepare(const char* command, const char* help, const Arguments& args, Job& j
   const std::string& control = args.positional[0];
   const std::string& path = args.positional[1];
   const std::string& position = args.positional[2];
-  job.decoder = FindDecoder(control, err);
+  job.decoder = DecoderFor(control, err);
   if (!job.decoder) return kBadArguments;
   const std::optional<double> start = ParsePosition(position);
   if (!start) {
@@ -46,9 +46,9 @@ int Prepare(const char* command, const char* help, const Arguments& args, Job& j
     return kFailed;
   }
   job.request.valid = true;
-  job.request.InputPath = path;
-  job.request.StartOffset = *start;
-  job.request.OffsetFlag = args.offsets ? 'Y' : 'N';
+  job.request.path = path;
+  job.request.start = *start;
+  job.request.offsets = args.offsets;
   return kOk;
 }
 
@@ -103,10 +103,10 @@ int ExplainCommand(const std::vector<std::string>& args, std::ostream& out, std:
   DecodeRecorder recorder;
   RunDecode(*job.decoder, job.request, job.files, recorder.Hooks());
   const DeliverableInfo& info = job.decoder->Info();
-  out << info.name << " (" << info.classWord << "): " << Printable(job.request.InputPath)
-      << ", property stream from position " << PositionText(job.request.StartOffset)
+  out << info.name << " (" << info.classWord << "): " << Printable(job.request.path)
+      << ", property stream from position " << PositionText(job.request.start)
       << "; the file holds " << job.files.file()->Size() << " bytes\n";
-  WriteExplanation(recorder.events(), {job.files.file(), job.request.StartOffset}, out);
+  WriteExplanation(recorder.events(), {job.files.file(), job.request.start}, out);
   out.flush();
   return out ? kOk : kFailed;
 }

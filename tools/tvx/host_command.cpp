@@ -51,7 +51,7 @@ std::optional<std::string> FindPlugin(const std::string& plugin) {
   const std::string dir = ProgramDirectory();
   std::vector<std::string> names = {plugin + std::string(kPluginExtension)};
   if (plugin.ends_with(kPluginExtension)) names.push_back(plugin);
-  if (auto decoder = MakeDecoder(plugin)) {
+  if (auto decoder = FindDecoder(plugin)) {
     names.push_back(std::string(decoder->Info().name) + std::string(kPluginExtension));
   }
   for (const std::string& name : names) {

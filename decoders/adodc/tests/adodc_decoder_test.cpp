@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "decode_lines.h"
+
 namespace tvx {
 namespace {
 
@@ -54,24 +56,11 @@ std::vector<std::uint8_t> EmptyStream() {
   return bytes;
 }
 
-struct Decoded {
-  std::string listing;
-  std::string block;
-};
+using testing::HasLine;
+using Decoded = testing::DecodedLines;
 
-Decoded Decode(AdodcDecoder& decoder, const std::vector<std::uint8_t>& bytes) {
-  BytesInput input(bytes);
-  StreamReader reader(input, 1);
-  DecodeContext ctx(reader, false);
-  decoder.InitProperties();
-  decoder.ParseControl(ctx);
-  BlockWriter block(AdodcDecoder::kInfo.labelWidth);
-  decoder.WriteToFile(block);
-  return {ctx.Out().Text(), block.Text()};
-}
-
-bool HasLine(const std::string& text, const std::string& line) {
-  return ("\r\n" + text).find("\r\n" + line + "\r\n") != std::string::npos;
+Decoded Decode(const std::vector<std::uint8_t>& bytes) {
+  return testing::DecodeBytes(*adodc::MakeDecoder(), std::string(bytes.begin(), bytes.end()));
 }
 
 struct FieldCase {
@@ -87,13 +76,12 @@ TEST_P(NavigatorControlBlockField, ListsAndWritesTheValue) {
   const FieldCase& c = GetParam();
   std::vector<std::uint8_t> bytes = EmptyStream();
   PutLong(bytes, 1 + c.offset, c.raw);
-  AdodcDecoder decoder;
-  const Decoded out = Decode(decoder, bytes);
+  const Decoded out = Decode(bytes);
   if (*c.listingLine != '\0') {
-    EXPECT_TRUE(HasLine(out.listing, c.listingLine)) << out.listing;
+    EXPECT_TRUE(HasLine(out.listing, c.listingLine)) << ::testing::PrintToString(out.listing);
   }
-  EXPECT_TRUE(HasLine(out.block, c.blockLine)) << out.block;
-  EXPECT_EQ(out.listing.find("Unexpected end of file"), std::string::npos);
+  EXPECT_TRUE(HasLine(out.block, c.blockLine)) << ::testing::PrintToString(out.block);
+  EXPECT_FALSE(HasLine(out.listing, "Unexpected end of file"));
 }
 
 const FieldCase kModes[] = {
@@ -190,16 +178,17 @@ TEST_P(NavigatorFontRecord, CharsetAndStyles) {
   std::vector<std::uint8_t> bytes = EmptyStream();
   PutWord(bytes, 1 + kFont, c.a);
   PutWord(bytes, 1 + kFont + 2, c.b);
-  AdodcDecoder decoder;
-  const Decoded out = Decode(decoder, bytes);
+  const Decoded out = Decode(bytes);
   const auto listed = [](const char* name, bool on) {
     return std::string(name) + (on ? ": True" : ": False");
   };
   const auto written = [](const char* label, bool on) {
     return std::string(label) + (on ? "-1 'True" : "-0 'False");
   };
-  EXPECT_TRUE(HasLine(out.listing, std::string("FontCharacterSet: ") + c.charset)) << out.listing;
-  EXPECT_TRUE(HasLine(out.block, std::string("  Charset        = ") + c.charset)) << out.block;
+  EXPECT_TRUE(HasLine(out.listing, std::string("FontCharacterSet: ") + c.charset))
+      << ::testing::PrintToString(out.listing);
+  EXPECT_TRUE(HasLine(out.block, std::string("  Charset        = ") + c.charset))
+      << ::testing::PrintToString(out.block);
   EXPECT_TRUE(HasLine(out.listing, listed("FontItalic", c.italic)));
   EXPECT_TRUE(HasLine(out.listing, listed("FontUnderline", c.underline)));
   EXPECT_TRUE(HasLine(out.listing, listed("FontStrikethrough", c.strikethrough)));
@@ -226,19 +215,18 @@ TEST(NavigatorFontRecord, SizeWeightAndName) {
   const std::string name = "Arial";
   bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(1 + kFont + 11), name.begin(),
                name.end());
-  AdodcDecoder decoder;
-  const Decoded out = Decode(decoder, bytes);
+  const Decoded out = Decode(bytes);
   EXPECT_TRUE(HasLine(out.listing, "FontWeight:700"));
   EXPECT_TRUE(HasLine(out.listing, "FontSize:8.25"));
   EXPECT_TRUE(HasLine(out.listing, "FontName:Arial"));
   EXPECT_TRUE(HasLine(out.block, "  Name           = \"Arial\""));
   EXPECT_TRUE(HasLine(out.block, "  Size           = 8.25"));
   EXPECT_TRUE(HasLine(out.block, "  Weight         = 700"));
-  EXPECT_EQ(out.listing.find("Unexpected end of file"), std::string::npos);
+  EXPECT_FALSE(HasLine(out.listing, "Unexpected end of file"));
 }
 
 // A run after one that set every kind of property writes what a fresh process writes.
-TEST(NavigatorInitProperties, ResetsEverything) {
+TEST(NavigatorReset, ResetsEverything) {
   std::vector<std::uint8_t> full = {0x07, 0x00, 0x09, 0x00, 0x03, 1, 0, 2, 0, 3, 0, 4, 0};
   const std::vector<std::uint8_t> rest = EmptyStream();
   full.insert(full.end(), rest.begin(), rest.end() - 1);
@@ -255,14 +243,17 @@ TEST(NavigatorInitProperties, ResetsEverything) {
   const std::uint8_t sectionB[] = {0x3B, 1, 0x3C, 0, 0x46, 5, 0, 0, 0, 0x4A, 0, 0, 'T', 0, 0xFF};
   full.insert(full.end(), std::begin(sectionB), std::end(sectionB));
 
-  AdodcDecoder used;
-  const Decoded first = Decode(used, full);
-  EXPECT_TRUE(HasLine(first.block, "Caption           = \"I\"")) << first.block;
-  EXPECT_TRUE(HasLine(first.block, "ToolTipText       = \"T\"")) << first.block;
+  const auto used = adodc::MakeDecoder();
+  const std::string fullBytes(full.begin(), full.end());
+  const Decoded first = testing::DecodeBytes(*used, fullBytes);
+  EXPECT_TRUE(HasLine(first.block, "Caption           = \"I\""))
+      << ::testing::PrintToString(first.block);
+  EXPECT_TRUE(HasLine(first.block, "ToolTipText       = \"T\""))
+      << ::testing::PrintToString(first.block);
 
-  const std::vector<std::uint8_t> cut = {0x01};  // Index, its word past the end
-  AdodcDecoder fresh;
-  EXPECT_EQ(Decode(used, cut).block, Decode(fresh, cut).block);
+  const std::string cut = "\x01";  // Index, its word past the end
+  EXPECT_EQ(testing::DecodeBytes(*used, cut).block,
+            testing::DecodeBytes(*adodc::MakeDecoder(), cut).block);
 }
 
 }  // namespace

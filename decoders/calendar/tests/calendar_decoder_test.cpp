@@ -4,13 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "decode_lines.h"
 #include "hexstream.h"
 
-namespace tvx {
+namespace tvx::calendar {
 namespace {
 
 std::vector<std::uint8_t> Bytes(std::string_view hex) {
@@ -64,84 +66,64 @@ TEST(AlmanacControlBlockGap, LengthBytesPastTheEndCountAsZero) {
   EXPECT_EQ(ControlBlockGap(reader), 512);
 }
 
-struct Stream {
-  explicit Stream(std::string_view hex)
-      : bytes(Bytes(hex)), input(bytes), reader(input, 1), ctx(reader, false) {}
-  std::vector<std::uint8_t> bytes;
-  BytesInput input;
-  StreamReader reader;
-  DecodeContext ctx;
-};
-
-std::string WriteBlock(const CalendarDecoder& decoder) {
-  BlockWriter out(19);
-  decoder.WriteToFile(out);
-  return out.Text();
-}
+using testing::DecodeHex;
+using testing::HasLine;
 
 TEST(AlmanacCalendarDecoder, FontCharsetSizeAndStyle) {
-  Stream run(
-      "2D z:338 01 A2 00 0E w:700 l:85000 03 \"Foo\" 01 00 00 00 w:400 l:82500 00 "
-      "01 CC 00 00 w:400 l:84000 00 FF");
-  CalendarDecoder decoder;
-  decoder.InitProperties();
-  decoder.ParseControl(run.ctx);
-  const CalendarProperties& p = decoder.Properties();
-  EXPECT_EQ(p.DayFont.Charset, 162);
-  EXPECT_EQ(p.DayFont.Size, "8.5");
-  EXPECT_EQ(p.DayFont.Weight, 700);
-  EXPECT_EQ(p.DayFont.Name, "Foo");
-  EXPECT_EQ(p.DayFont.Strikethrough, "-1    'True");
-  EXPECT_EQ(p.DayFont.Underline, "-1    'True");
-  EXPECT_EQ(p.DayFont.Italic, "-1    'True");
-  EXPECT_EQ(p.GridFont.Size, "8.25");
-  EXPECT_EQ(p.GridFont.Italic, "0    'False");
-  EXPECT_EQ(p.TitleFont.Charset, 204);
-  EXPECT_EQ(p.TitleFont.Size, "8.4");
-  const std::string listing = run.ctx.Out().Text();
-  EXPECT_NE(listing.find("DayFont Size: 9\r\n"), std::string::npos);
-  EXPECT_NE(listing.find("GridFont Size: 8\r\n"), std::string::npos);
-  EXPECT_NE(listing.find("TitleFont Size: 8\r\n"), std::string::npos);
-  EXPECT_NE(listing.find("DayFont Bold: True\r\n"), std::string::npos);
-  EXPECT_NE(WriteBlock(decoder).find("    Charset            = 162\r\n"), std::string::npos);
+  const auto d =
+      DecodeHex(*MakeDecoder(),
+                "2D z:338 01 A2 00 0E w:700 l:85000 03 \"Foo\" 01 00 00 00 w:400 l:82500 00 "
+                "01 CC 00 00 w:400 l:84000 00 FF");
+  const auto font = [&](std::string_view name) {
+    const auto begin =
+        std::find(d.block.begin(), d.block.end(), "BeginProperty " + std::string(name));
+    EXPECT_NE(begin, d.block.end()) << name;
+    return std::vector<std::string>(begin + 1, std::min(begin + 8, d.block.end()));
+  };
+  EXPECT_EQ(font("DayFont"), (std::vector<std::string>{
+                                 "    Name               = \"Foo\"",
+                                 "    Size               = 8.5",
+                                 "    Charset            = 162",
+                                 "    Weight             = 700",
+                                 "    Underline          = -1    'True",
+                                 "    Italic             = -1    'True",
+                                 "    Strikethrough      = -1    'True",
+                             }));
+  EXPECT_TRUE(HasLine(font("GridFont"), "    Size               = 8.25"));
+  EXPECT_TRUE(HasLine(font("GridFont"), "    Italic             = 0    'False"));
+  EXPECT_TRUE(HasLine(font("TitleFont"), "    Charset            = 204"));
+  EXPECT_TRUE(HasLine(font("TitleFont"), "    Size               = 8.4"));
+  EXPECT_TRUE(HasLine(d.listing, "DayFont Size: 9"));
+  EXPECT_TRUE(HasLine(d.listing, "GridFont Size: 8"));
+  EXPECT_TRUE(HasLine(d.listing, "TitleFont Size: 8"));
+  EXPECT_TRUE(HasLine(d.listing, "DayFont Bold: True"));
 }
 
-TEST(AlmanacCalendarDecoder, InitPropertiesForgetsTheDataFormat) {
-  Stream run("29 01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:1 l:0 z:12 u\"x\" l:1033 l:0 2D z:371 FF");
-  CalendarDecoder decoder;
-  decoder.InitProperties();
-  decoder.ParseControl(run.ctx);
-  EXPECT_EQ(decoder.Properties().DataFormat.DataFormatPresent, 1);
-  EXPECT_EQ(decoder.Properties().DataFormat.Format, "x");
-  EXPECT_NE(WriteBlock(decoder).find("BeginProperty DataFormat"), std::string::npos);
-  decoder.InitProperties();
-  EXPECT_EQ(decoder.Properties().DataFormat.DataFormatPresent, 0);
-  EXPECT_EQ(decoder.Properties().DataFormat.Format, "");
-  EXPECT_EQ(WriteBlock(decoder).find("BeginProperty DataFormat"), std::string::npos);
+TEST(AlmanacCalendarDecoder, EveryRunForgetsTheDataFormat) {
+  const auto decoder = MakeDecoder();
+  const auto first = DecodeHex(
+      *decoder, "29 01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:1 l:0 z:12 u\"x\" l:1033 l:0 2D z:371 FF");
+  EXPECT_TRUE(HasLine(first.block, "BeginProperty DataFormat"));
+  EXPECT_TRUE(HasLine(first.block, "    Format            = \"x\""));
+  EXPECT_FALSE(HasLine(DecodeHex(*decoder, "2D z:371 FF").block, "BeginProperty DataFormat"));
 }
 
 TEST(AlmanacCalendarDecoder, TwoDataFormatsInOneStreamListBothAndKeepTheLast) {
-  Stream run(
-      "29 01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:2 l:0 z:12 u\"ab\" l:1033 l:3 "
-      "29 01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:0 l:0 z:12 l:1033 l:1 2D z:371 FF");
-  CalendarDecoder decoder;
-  decoder.InitProperties();
-  decoder.ParseControl(run.ctx);
-  const std::string listing = run.ctx.Out().Text();
-  EXPECT_EQ(listing.substr(0, listing.find("Year: ")),
-            "DataFormat, Type: Date\r\n   DataFormat, Format: ab\r\n"
-            "DataFormat, Type: Number\r\n   DataFormat, Format: ab\r\n");
-  EXPECT_EQ(decoder.Properties().DataFormat.SubFormatType, 1);
+  const auto d =
+      DecodeHex(*MakeDecoder(),
+                "29 01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:2 l:0 z:12 u\"ab\" l:1033 l:3 "
+                "29 01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:0 l:0 z:12 l:1033 l:1 2D z:371 FF");
+  EXPECT_EQ(std::vector<std::string>(d.listing.begin(), d.listing.begin() + 4),
+            (std::vector<std::string>{"DataFormat, Type: Date", "   DataFormat, Format: ab",
+                                      "DataFormat, Type: Number", "   DataFormat, Format: ab"}));
+  EXPECT_TRUE(HasLine(d.block, "    SubFormatType     = 1"));
 }
 
 TEST(AlmanacCalendarDecoder, TabIndexAbove32767IsStoredSigned) {
-  Stream run("0F w:65535 2D z:371 FF");
-  CalendarDecoder decoder;
-  decoder.InitProperties();
-  decoder.ParseControl(run.ctx);
-  EXPECT_EQ(decoder.Properties().ext.TabIndex, -1);
-  EXPECT_EQ(run.ctx.Out().Text().substr(0, 17), "TabIndex: 65535\r\n");
+  const auto d = DecodeHex(*MakeDecoder(), "0F w:65535 2D z:371 FF");
+  EXPECT_EQ(d.listing.front(), "TabIndex: 65535");
+  EXPECT_TRUE(HasLine(d.block, "TabIndex           = -1"));
 }
 
 }  // namespace
-}  // namespace tvx
+}  // namespace tvx::calendar

@@ -25,7 +25,7 @@ struct SubRecord {
     StreamReader reader(input, 1);
     DecodeContext ctx(reader, false);
     ParseDataFormat(ctx, record);
-    EXPECT_EQ(reader.GetByte(), 0x2D) << "the sub-record did not end before the marker";
+    EXPECT_EQ(reader.ReadByte(), 0x2D) << "the sub-record did not end before the marker";
     return reader.Position() - 2;  // bytes consumed by the sub-record
   }
   std::vector<std::uint8_t> bytes;
@@ -117,31 +117,6 @@ TEST(AlmanacParseDataFormat, PastTheEndReadsZerosAndNoCharacters) {
   EXPECT_EQ(r.Type, 1);
   EXPECT_EQ(r.Format, "");
   EXPECT_EQ(r.LCID, 0);
-}
-
-TEST(AlmanacFillDefaultDataFormat, ResetsEveryField) {
-  DataFormatRecord r;
-  r.Type = 5;
-  r.Format = "x";
-  r.DataFormatPresent = 1;
-  r.HaveTrueFalseNull = 1;
-  r.TrueValue = "t";
-  r.FalseValue = "f";
-  r.NullValue = "n";
-  r.FirstDayOfWeek = 2;
-  r.FirstWeekOfYear = 3;
-  r.LCID = 1033;
-  r.SubFormatType = 7;
-  FillDefaultDataFormat(r);
-  EXPECT_EQ(r.Type, 0);
-  EXPECT_EQ(r.Format, "");
-  EXPECT_EQ(r.DataFormatPresent, 0);
-  EXPECT_EQ(r.HaveTrueFalseNull, 0);
-  EXPECT_EQ(r.TrueValue + r.FalseValue + r.NullValue, "");
-  EXPECT_EQ(r.FirstDayOfWeek, 0);
-  EXPECT_EQ(r.FirstWeekOfYear, 0);
-  EXPECT_EQ(r.LCID, 0);
-  EXPECT_EQ(r.SubFormatType, 0);
 }
 
 DataFormatRecord Record(int type, int subFormatType, std::string format) {

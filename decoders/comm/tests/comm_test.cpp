@@ -14,6 +14,7 @@ namespace {
 
 using testing::DecodeHex;
 using Decoded = testing::DecodedLines;
+using testing::BlockValue;
 
 struct Fields {
   std::string parity = "w:0";
@@ -35,21 +36,9 @@ constexpr std::size_t kHandshakingLine = 10;
 constexpr std::size_t kParityReplaceLine = 11;
 constexpr std::size_t kFirstFlagLine = 12;
 
-std::string BlockValue(const Decoded& d, const std::string& name) {
-  std::string label = name;
-  label.resize(18, ' ');
-  label += "= ";
-  for (const std::string& line : d.block) {
-    if (line.rfind(label, 0) == 0) return line.substr(label.size());
-  }
-  ADD_FAILURE() << "no block line for " << name;
-  return {};
-}
-
 Decoded DecodeFresh(const Fields& fields) {
-  CommDecoder decoder;
-  decoder.InitProperties();
-  return DecodeHex(decoder, Stream(fields));
+  const auto decoder = comm::MakeDecoder();
+  return DecodeHex(*decoder, Stream(fields));
 }
 
 // Values beyond the named ones list the last name and keep the word as read.
@@ -113,10 +102,9 @@ TEST(SerialLinkFlagWord, FiveLinesAndStoredValues) {
   }
 }
 
-TEST(SerialLinkRuns, InitPropertiesRestoresEveryNewProcessValue) {
-  CommDecoder fresh;
-  fresh.InitProperties();
-  const Decoded empty = DecodeHex(fresh, "");
+TEST(SerialLinkRuns, ResetRestoresEveryNewProcessValue) {
+  const auto fresh = comm::MakeDecoder();
+  const Decoded empty = DecodeHex(*fresh, "");
   const std::vector<std::string> expected = {
       "LibraryVersion3.0",     "_ExtentX          = 0", "_ExtentY          = 0",
       "_Version          = ",  "CommPort          = 0", "DTREnable         = ",
@@ -129,23 +117,20 @@ TEST(SerialLinkRuns, InitPropertiesRestoresEveryNewProcessValue) {
   EXPECT_EQ(empty.block, expected);
   EXPECT_EQ(empty.listing, std::vector<std::string>{"Unexpected end of file"});
 
-  CommDecoder decoder;
-  decoder.InitProperties();
+  const auto decoder = comm::MakeDecoder();
   Fields fields;
   fields.flags = "w:31";
   fields.sectionB = "39 l:120 3A l:240 FF";
-  const Decoded full = DecodeHex(decoder, "01 w:2 0B w:3 u\"c\\\"m\" " + Stream(fields));
+  const Decoded full = DecodeHex(*decoder, "01 w:2 0B w:3 u\"c\\\"m\" " + Stream(fields));
   EXPECT_EQ(full.listing.front(), "Tag: c\"m");
   EXPECT_EQ(BlockValue(full, "Tag"), "\"c\"\"m\"");
   EXPECT_EQ(BlockValue(full, "Index"), "2");
-  decoder.InitProperties();
-  EXPECT_EQ(DecodeHex(decoder, "").block, expected);
+  EXPECT_EQ(DecodeHex(*decoder, "").block, expected);
 }
 
 TEST(SerialLinkRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
-  CommDecoder decoder;
-  decoder.InitProperties();
-  const Decoded d = DecodeHex(decoder, "2D z:16 l:1005 l:1005 l:0 l:393216 w:0 w:2");
+  const auto decoder = comm::MakeDecoder();
+  const Decoded d = DecodeHex(*decoder, "2D z:16 l:1005 l:1005 l:0 l:393216 w:0 w:2");
   ASSERT_EQ(d.listing.size(), 17u + 1);
   EXPECT_EQ(d.listing[1], "CommPort: 2");
   EXPECT_EQ(d.listing[2], "InBufferSize: 0");

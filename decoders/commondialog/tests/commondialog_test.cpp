@@ -14,6 +14,7 @@ namespace {
 
 using testing::DecodeHex;
 using Decoded = testing::DecodedLines;
+using testing::BlockValue;
 
 // A stream with empty sections and the given control-block fields after the header and extent.
 struct Fields {
@@ -34,17 +35,6 @@ std::string Stream(const Fields& f) {
 // Listing lines 1-6 hold the flag long's lines, 18 the font size; the texts follow from line 20.
 constexpr std::size_t kFontSizeLine = 17;
 constexpr std::size_t kFirstTextLine = 19;
-
-std::string BlockValue(const Decoded& d, const std::string& name) {
-  std::string label = name;
-  label.resize(18, ' ');
-  label += "= ";
-  for (const std::string& line : d.block) {
-    if (line.rfind(label, 0) == 0) return line.substr(label.size());
-  }
-  ADD_FAILURE() << "no block line for " << name;
-  return {};
-}
 
 TEST(PickerFlagLong, SixLinesAndStoredTexts) {
   struct Case {
@@ -80,11 +70,10 @@ TEST(PickerFlagLong, SixLinesAndStoredTexts) {
                          "FontUnderLine", "CancelError", "PrinterDefault"};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.flags);
-    CommonDialogDecoder decoder;
-    decoder.InitProperties();
+    const auto decoder = commondialog::MakeDecoder();
     Fields fields;
     fields.flags = c.flags;
-    const Decoded d = DecodeHex(decoder, Stream(fields));
+    const Decoded d = DecodeHex(*decoder, Stream(fields));
     ASSERT_GE(d.listing.size(), 6u);
     EXPECT_EQ(std::vector<std::string>(d.listing.begin(), d.listing.begin() + 6), c.lines);
     for (std::size_t i = 0; i < 6; ++i)
@@ -109,11 +98,10 @@ TEST(PickerFontSize, SinglePrecisionBitPatterns) {
   };
   for (const auto& [pattern, text] : cases) {
     SCOPED_TRACE(pattern);
-    CommonDialogDecoder decoder;
-    decoder.InitProperties();
+    const auto decoder = commondialog::MakeDecoder();
     Fields fields;
     fields.fontSize = pattern;
-    const Decoded d = DecodeHex(decoder, Stream(fields));
+    const Decoded d = DecodeHex(*decoder, Stream(fields));
     ASSERT_GT(d.listing.size(), kFontSizeLine);
     EXPECT_EQ(d.listing[kFontSizeLine], "Font Size: " + text);
     EXPECT_EQ(BlockValue(d, "FontSize"), text);
@@ -138,12 +126,11 @@ TEST(PickerPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.maskAndTexts);
-    CommonDialogDecoder decoder;
-    decoder.InitProperties();
+    const auto decoder = commondialog::MakeDecoder();
     Fields fields;
     fields.maskAndTexts = c.maskAndTexts;
     fields.sectionB = "39 l:120 FF";
-    const Decoded d = DecodeHex(decoder, Stream(fields));
+    const Decoded d = DecodeHex(*decoder, Stream(fields));
     std::vector<std::string> lines(d.listing.begin() + kFirstTextLine, d.listing.end());
     std::vector<std::string> expected = c.lines;
     expected.push_back("Left: 120");  // section B follows the last text directly
@@ -151,13 +138,11 @@ TEST(PickerPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
   }
 }
 
-TEST(PickerRuns, InitPropertiesRestoresEveryNewProcessValue) {
-  CommonDialogDecoder fresh;
-  fresh.InitProperties();
-  const Decoded empty = DecodeHex(fresh, "");  // nothing to read: the block shows the start values
+TEST(PickerRuns, ResetRestoresEveryNewProcessValue) {
+  const auto fresh = commondialog::MakeDecoder();
+  const Decoded empty = DecodeHex(*fresh, "");  // nothing to read: the block shows the start values
 
-  CommonDialogDecoder decoder;
-  decoder.InitProperties();
+  const auto decoder = commondialog::MakeDecoder();
   Fields fields;
   fields.flags = "l:63";
   fields.orientation = "l:2";
@@ -166,10 +151,9 @@ TEST(PickerRuns, InitPropertiesRestoresEveryNewProcessValue) {
       "l:255 l:1 u\"a\" l:1 u\"b\" l:1 u\"c\" l:1 u\"d\" l:1 u\"e\" l:1 u\"f\" l:1 u\"g\" l:1 "
       "u\"h\"";
   fields.sectionB = "39 l:120 3A l:240 FF";
-  const Decoded full = DecodeHex(decoder, "01 w:4 0B w:1 u\"T\" " + Stream(fields));
+  const Decoded full = DecodeHex(*decoder, "01 w:4 0B w:1 u\"T\" " + Stream(fields));
   ASSERT_NE(full.block, empty.block);
-  decoder.InitProperties();
-  EXPECT_EQ(DecodeHex(decoder, "").block, empty.block);
+  EXPECT_EQ(DecodeHex(*decoder, "").block, empty.block);
 
   const std::vector<std::string> expected = {
       "LibraryVersion3.0",        "_ExtentX          = 0",    "_ExtentY          = 0",
@@ -189,10 +173,9 @@ TEST(PickerRuns, InitPropertiesRestoresEveryNewProcessValue) {
 }
 
 TEST(PickerRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
-  CommonDialogDecoder decoder;
-  decoder.InitProperties();
+  const auto decoder = commondialog::MakeDecoder();
   // Section A, the header, the extent and the first byte of item 4 only.
-  const Decoded d = DecodeHex(decoder, "2D z:16 l:1005 l:847 00");
+  const Decoded d = DecodeHex(*decoder, "2D z:16 l:1005 l:847 00");
   ASSERT_EQ(d.listing.size(), 6u + 8 + 5 + 1);
   EXPECT_EQ(d.listing.front(), "Font Bold: False");
   EXPECT_EQ(d.listing.back(), "Unexpected end of file");

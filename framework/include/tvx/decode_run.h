@@ -1,12 +1,12 @@
 // One decode run: a request in, the listing, the property block and perhaps a picture out.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "tvx/decoder.h"
+#include "tvx/protocol.h"
 #include "tvx/reader.h"
 
 namespace tvx {
@@ -25,20 +25,11 @@ class FileSystem {
   virtual bool WriteOutput(std::string_view name, std::string_view bytes) = 0;
 };
 
-struct Request {
-  bool valid = false;
-  std::string InputPath;
-  double StartOffset = 0;  // rounded half to even, >= 1 when valid
-  char OffsetFlag = 'N';
-};
-
-// Parses the text of a request message ("%" path "#" position "@" flag end-mark).
-Request ParseRequest(std::string_view text);
-
 struct DecodeOutput {
   std::string listing;
   std::string block;
   std::optional<std::string> picture;
+  DecodeEnd ended = DecodeEnd::kEndCode;
 };
 
 class ReadObserver;
@@ -49,11 +40,11 @@ struct DecodeHooks {
   ListingObserver* lines = nullptr;
 };
 
-// Runs InitProperties, ParseControl and WriteToFile for one request, in memory.
+// One request decoded in memory: the decoder reset, the stream read, the block written.
 DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& files,
                        const DecodeHooks& hooks = {});
 
-// The whole decode run: RunDecode, then the picture, listing and block files.
-void ParseLibraryFile(Decoder& decoder, const Request& request, FileSystem& files);
+// One request served: RunDecode, then the picture, listing and block files.
+void ServeRequest(Decoder& decoder, const Request& request, FileSystem& files);
 
 }  // namespace tvx

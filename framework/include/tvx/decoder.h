@@ -1,82 +1,140 @@
-// What a decoder offers the framework, and the state one decode hands it.
+// What a decoder offers the framework, and what one decode hands it.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "tvx/output.h"
 #include "tvx/reader.h"
+#include "tvx/text.h"
 
 namespace tvx {
 
+// Who a deliverable is, to the host and to the tools.
 struct DeliverableInfo {
-  std::string_view name;       // program name without extension, "PERSONA.Persona"
-  std::string_view classWord;  // control class, "Agent"
-  std::string_view caption;    // window caption
-  std::size_t labelWidth;      // property-block label width
+  std::string_view name;       // the program's name without its extension
+  std::string_view classWord;  // the control class, as the window caption shows it
+  std::string_view caption;    // the window caption, which the host finds the window by
+  std::size_t labelWidth;      // property-block labels are padded to this width
+  // The registered class names of the control in form source (compared without regard to
+  // case), by which `tvx scan` recognises its records; empty where they vary.
+  std::string_view classNames;  // several separated by blanks
 };
 
-// Everything ParseControl works on: the input positioned at the request's start, the listing,
-// the offset bookkeeping and the picture file's contents.
+// How a decode ended.
+enum class DecodeEnd {
+  kEndCode,         // section B's end code was read
+  kEndOfInput,      // the file ended before the next code byte ("Unexpected end of file")
+  kStopLine,        // an unknown section B code; the decoder's stop line was written
+  kNoInput,         // the input could not be opened ("Cannot open input file: ")
+  kInvalidRequest,  // the request was malformed ("Invalid request")
+};
+
+// Everything a decoder reads and writes during one decode: the input positioned at the stream's
+// start, the listing, and the picture file's contents.
 class DecodeContext {
  public:
   DecodeContext(StreamReader& reader, bool showOffsets)
-      : reader_(reader), showOffsets_(showOffsets), PropertyOffset(reader.Position()) {}
+      : reader_(reader), showOffsets_(showOffsets) {}
 
   StreamReader& In() { return reader_; }
-  double GetByte() { return reader_.GetByte(); }
-  double GetWord() { return reader_.GetWord(); }
-  double GetLong() { return reader_.GetLong(); }
-  std::string GetDosString() { return reader_.GetDosString(); }
-  std::string GetDOSStringWLen(double n) { return reader_.GetDOSStringWLen(n); }
-  std::string GetUnicodeStringWLen(double n) { return reader_.GetUnicodeStringWLen(n); }
-  void Skip(double n, std::string_view why = "skipped") { reader_.Skip(n, why); }
+  // The 1-based file position of the next byte: taken before a value is read, it is the
+  // value's position, which its offset line shows.
+  double Position() const { return reader_.Position(); }
+  std::uint8_t ReadByte() { return reader_.ReadByte(); }
+  std::uint16_t ReadWord() { return reader_.ReadWord(); }
+  std::uint32_t ReadLong() { return reader_.ReadLong(); }
+  std::string ReadZeroTerminated() { return reader_.ReadZeroTerminated(); }
+  std::string ReadText(std::uint64_t n) { return reader_.ReadText(n); }
+  std::string ReadUtf16LowBytes(std::uint64_t n) { return reader_.ReadUtf16LowBytes(n); }
+  void Skip(std::uint64_t n, std::string_view why = "skipped") { reader_.Skip(n, why); }
 
   Listing& Out() { return listing_; }
+  // A listing line, given as pieces (texts, and numbers as ShortText).
   template <typename... Pieces>
   void Line(const Pieces&... pieces) {
     listing_.Line(pieces...);
   }
-  // Notes the position of the value about to be read.
-  void MarkOffset() { PropertyOffset = reader_.Position(); }
-  // Writes the offset line for PropertyOffset when offsets were requested.
-  void ShowOffset();
-  // Writes a listing line, then its offset line.
+  // A listing line for the value at position `at`, then, when offsets were asked for, its offset
+  // line: "  (Offset d/h: " + decimal + "/" + hexadecimal + ")".
   template <typename... Pieces>
-  void LineWithOffset(const Pieces&... pieces) {
+  void LineAt(double at, const Pieces&... pieces) {
     listing_.Line(pieces...);
-    ShowOffset();
+    if (showOffsets_) OffsetLine(at);
   }
 
-  // Reads a picture record at the current position into the picture file's contents and
-  // returns the picture file's bare name. Sets PropertyOffset to the record's position.
+  // A word or a long listed as `label` and its number, with its offset line.
+  std::uint16_t ListWord(std::string_view label) {
+    const double at = Position();
+    const std::uint16_t value = ReadWord();
+    LineAt(at, label, NumberChars(value));
+    return value;
+  }
+  std::uint32_t ListLong(std::string_view label) {
+    const double at = Position();
+    const std::uint32_t value = ReadLong();
+    LineAt(at, label, NumberChars(value));
+    return value;
+  }
+
+  // Reads a picture record at the current position (a long length, 8 header bytes, length - 8
+  // bytes of image) into the picture file's contents; returns the picture file's bare name.
   std::string ReadPicture();
-  const std::optional<std::string>& Picture() const { return picture_; }
   std::optional<std::string> TakePicture() { return std::move(picture_); }
 
-  bool ShowOffsets() const { return showOffsets_; }
-
  private:
+  void OffsetLine(double at);
+
   StreamReader& reader_;
   bool showOffsets_;
   Listing listing_;
   std::optional<std::string> picture_;
-
- public:
-  double PropertyOffset;
 };
 
 class Decoder {
  public:
   virtual ~Decoder() = default;
   virtual const DeliverableInfo& Info() const = 0;
-  // Sets every property variable to its new-process value.
-  virtual void InitProperties() = 0;
+  // Back to the values of a fresh process; every decode starts with it.
+  virtual void Reset() = 0;
   // Reads the stream from the current position, storing values and writing the listing.
-  virtual void ParseControl(DecodeContext& ctx) = 0;
+  virtual DecodeEnd ReadStream(DecodeContext& ctx) = 0;
   // Writes the property block from the stored values alone.
-  virtual void WriteToFile(BlockWriter& out) const = 0;
+  virtual void WriteBlock(BlockWriter& out) const = 0;
 };
+
+// A decoder made of its state, a reader and a block writer: every decoder of the tree is one.
+// All that a decode stores lives in State, whose default values are those of a fresh process,
+// so a reset is the assignment of a fresh State.
+template <typename State>
+class StateDecoder final : public Decoder {
+ public:
+  using StreamReaderFn = DecodeEnd (*)(DecodeContext&, State&);
+  using BlockWriterFn = void (*)(BlockWriter&, const State&);
+
+  StateDecoder(const DeliverableInfo& info, StreamReaderFn read, BlockWriterFn write)
+      : info_(info), read_(read), write_(write) {}
+
+  const DeliverableInfo& Info() const override { return info_; }
+  void Reset() override { state_ = State{}; }
+  DecodeEnd ReadStream(DecodeContext& ctx) override { return read_(ctx, state_); }
+  void WriteBlock(BlockWriter& out) const override { write_(out, state_); }
+
+ private:
+  const DeliverableInfo& info_;
+  StreamReaderFn read_;
+  BlockWriterFn write_;
+  State state_;
+};
+
+template <typename State>
+std::unique_ptr<Decoder> MakeStateDecoder(const DeliverableInfo& info,
+                                          typename StateDecoder<State>::StreamReaderFn read,
+                                          typename StateDecoder<State>::BlockWriterFn write) {
+  return std::make_unique<StateDecoder<State>>(info, read, write);
+}
 
 }  // namespace tvx

@@ -1,4 +1,4 @@
-// The exchange window: the text box the host writes into and the dispatcher that answers.
+// The exchange window's text box and the dispatcher that answers what the host writes into it.
 #pragma once
 
 #include <string>
@@ -9,35 +9,26 @@
 
 namespace tvx {
 
-inline constexpr char kEndMark = static_cast<char>(255);
-inline constexpr std::size_t kMaxMessageLength = 32767;
-
 // The platform's side of the window: the text box and the end of the program.
 class TextBox {
  public:
   virtual ~TextBox() = default;
   virtual std::string GetText() const = 0;
-  // Sets the text box's text; the change notification (txtLibraryText_Change) runs at once,
+  // Sets the text box's text; the change notification (Dispatcher::OnTextChanged) runs at once,
   // nested inside this call.
   virtual void SetText(std::string_view text) = 0;
   // Ends the program: no further message is handled.
   virtual void EndProgram() = 0;
 };
 
-class frmLibraryMain {
+// Reacts to every change of the text box's text: a complete request is served and answered, the
+// end message ends the program, anything else is ignored.
+class Dispatcher {
  public:
-  frmLibraryMain(Decoder& decoder, FileSystem& files, TextBox& box)
+  Dispatcher(Decoder& decoder, FileSystem& files, TextBox& box)
       : decoder_(decoder), files_(files), box_(box) {}
 
-  void Form_Load();
-  void txtLibraryText_Change();
-
-  const Decoder& decoder() const { return decoder_; }
-
-  std::string InputPath;
-  double StartOffset = 0;
-  std::string OffsetFlag = "N";
-  std::string ReplyWord;
+  void OnTextChanged();
 
  private:
   Decoder& decoder_;

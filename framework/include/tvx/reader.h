@@ -70,16 +70,19 @@ class StreamReader {
   double Position() const { return base_ + static_cast<double>(index_); }
   bool AtEnd() { return ByteAt(index_) < 0; }
 
-  double GetByte();
-  double GetWord();
-  double GetLong();
-  std::string GetDosString();
-  std::string GetDOSStringWLen(double n);
-  std::string GetUnicodeStringWLen(double n);
+  std::uint8_t ReadByte();
+  std::uint16_t ReadWord();  // little-endian
+  std::uint32_t ReadLong();  // little-endian
+  // The bytes up to the first zero byte, which is consumed too; stops at the end of the file.
+  std::string ReadZeroTerminated();
+  // n bytes, one character each.
+  std::string ReadText(std::uint64_t n);
+  // n 16-bit units, of each only the low byte as a character.
+  std::string ReadUtf16LowBytes(std::uint64_t n);
   // Moves the position forward without interpreting the bytes.
-  void Skip(double n, std::string_view why = "skipped");
+  void Skip(std::uint64_t n, std::string_view why = "skipped");
   // Copies up to n bytes as they are (the picture record's image); stops at the end of the file.
-  std::string CopyBytes(double n);
+  std::string CopyBytes(std::uint64_t n);
 
   // Looks `ahead` bytes past the position without moving it and without telling the observer.
   unsigned PeekByte(std::uint64_t ahead);
@@ -120,8 +123,5 @@ class StreamReader {
   std::uint64_t end_ = UINT64_MAX;  // index of the end of the file, once a fetch came up short
   ReadObserver* observer_ = nullptr;
 };
-
-// Clamps a count read from the stream to a whole, non-negative number of units.
-std::uint64_t CountFrom(double n);
 
 }  // namespace tvx

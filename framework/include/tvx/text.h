@@ -24,7 +24,7 @@ class ShortText {
  private:
   friend ShortText NumberChars(double value);
   friend ShortText HexChars(double value);
-  friend ShortText ColourChars(double raw);
+  friend ShortText ColourChars(std::uint32_t raw);
 
   char data_[kCapacity];  // only the first size_ are set
   std::size_t size_ = 0;
@@ -37,26 +37,24 @@ ShortText NumberChars(double value);
 
 // Upper-case hexadecimal text without leading zeros ("0" for 0). Negative or fractional input
 // is taken at its whole, non-negative value.
-std::string DecToHex(double value);
+std::string HexText(double value);
 ShortText HexChars(double value);
 
 // "&H" + eight upper-case hex digits + "&", the listing form of a colour.
-std::string ColourText(double raw);
-ShortText ColourChars(double raw);
+ShortText ColourChars(std::uint32_t raw);
 
 // The stored number of a colour: raw when raw <= threshold, else raw - 4294967296.
-double SignedColour(double raw, double threshold);
+std::int64_t SignedColour(std::uint32_t raw, std::uint32_t threshold);
 
-// A 16-bit field: the word as the two's-complement value (word - 65536 above 32767).
-double Signed16(double word);
-// A 32-bit field: the long as the two's-complement value.
-double Signed32(double value);
+// The two's-complement value of a 16-bit and of a 32-bit field.
+std::int32_t Signed16(std::uint16_t word);
+std::int64_t Signed32(std::uint32_t value);
 
 // A quoted form-source value: the text between double quotes, every inner quote doubled.
 std::string QuotedValue(std::string_view text);
 void AppendQuoted(std::string& out, std::string_view text);
 
 // The IEEE 754 single-precision number whose bits are the given 32-bit value.
-double LongToSingle(double bits);
+double LongToSingle(std::uint32_t bits);
 
 }  // namespace tvx

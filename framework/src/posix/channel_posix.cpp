@@ -9,6 +9,7 @@
 
 #include "tvx/dispatcher.h"
 #include "tvx/platform.h"
+#include "tvx/protocol.h"
 
 namespace tvx {
 
@@ -25,9 +26,9 @@ void WriteAll(int fd, std::string_view bytes) {
 
 class PipeTextBox final : public TextBox {
  public:
-  explicit PipeTextBox(int out) : out_(out), text_("Data ExchangeTextBox\r\n") {}
+  explicit PipeTextBox(int out) : out_(out), text_(kInitialText) {}
 
-  void Attach(frmLibraryMain* form) { form_ = form; }
+  void Attach(Dispatcher* dispatcher) { dispatcher_ = dispatcher; }
 
   std::string GetText() const override { return text_; }
 
@@ -35,7 +36,7 @@ class PipeTextBox final : public TextBox {
   void SetText(std::string_view text) override {
     text_ = text;
     WriteAll(out_, text);
-    form_->txtLibraryText_Change();
+    dispatcher_->OnTextChanged();
   }
 
   void EndProgram() override { ended_ = true; }
@@ -43,7 +44,7 @@ class PipeTextBox final : public TextBox {
   // A message from the host.
   void Receive(std::string text) {
     text_ = std::move(text);
-    form_->txtLibraryText_Change();
+    dispatcher_->OnTextChanged();
   }
 
   bool ended() const { return ended_; }
@@ -51,7 +52,7 @@ class PipeTextBox final : public TextBox {
  private:
   int out_;
   std::string text_;
-  frmLibraryMain* form_ = nullptr;
+  Dispatcher* dispatcher_ = nullptr;
   bool ended_ = false;
 };
 
@@ -61,9 +62,8 @@ int RunPlugin(Decoder& decoder) {
   signal(SIGPIPE, SIG_IGN);
   const auto files = MakeNativeFileSystem(ProgramDirectory());
   PipeTextBox box(STDOUT_FILENO);
-  frmLibraryMain form(decoder, *files, box);
-  box.Attach(&form);
-  form.Form_Load();
+  Dispatcher dispatcher(decoder, *files, box);
+  box.Attach(&dispatcher);
 
   // A message longer than a text box holds keeps only its first characters; it reaches the
   // dispatcher still longer than the limit, so it is answered as an invalid request.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tvx/protocol.h"
+
 namespace tvx::win32 {
 
 namespace {
@@ -21,8 +23,8 @@ bool DdeSource::Start(const std::string& service, LinkedText& text) {
     return false;
   }
   service_ = DdeCreateStringHandleA(instance_, service.c_str(), CP_WINANSI);
-  topic_ = DdeCreateStringHandleA(instance_, kLinkTopic, CP_WINANSI);
-  item_ = DdeCreateStringHandleA(instance_, kLinkItem, CP_WINANSI);
+  topic_ = DdeCreateStringHandleA(instance_, kDdeTopic, CP_WINANSI);
+  item_ = DdeCreateStringHandleA(instance_, kDdeItem, CP_WINANSI);
   if (service_ == nullptr || topic_ == nullptr || item_ == nullptr ||
       DdeNameService(instance_, service_, nullptr, DNS_REGISTER) == nullptr) {
     Stop();

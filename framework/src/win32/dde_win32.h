@@ -1,6 +1,6 @@
 // The exchange window as a DDE source: a host may connect to the service named like the program
-// (without its extension) on the topic "DataExchange", and poke, request or watch the item
-// "txtLibraryText", the text box's text, in CF_TEXT.
+// (without its extension) on the topic kDdeTopic, and poke, request or watch the item kDdeItem,
+// the text box's text, in CF_TEXT.
 #pragma once
 
 #include <windows.h>
@@ -10,9 +10,6 @@
 #include <string>
 
 namespace tvx::win32 {
-
-inline constexpr char kLinkTopic[] = "DataExchange";
-inline constexpr char kLinkItem[] = "txtLibraryText";
 
 // What the link reaches: the text box.
 class LinkedText {

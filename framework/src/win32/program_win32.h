@@ -9,7 +9,7 @@ namespace tvx::win32 {
 std::string ProgramPath();
 
 // The executable's file name without its directory and without its last extension:
-// "SERLINK.SerialLink" for ...\SERLINK.SerialLink.tvx.
+// "NAME.Program" for ...\NAME.Program.tvx.
 std::string ProgramName();
 
 }  // namespace tvx::win32

@@ -1,5 +1,5 @@
-// The exchange window on Windows: a hidden top-level window, frmLibraryMain, whose only child is
-// the edit control txtLibraryText. A single-line edit control notifies its parent with EN_CHANGE,
+// The exchange window on Windows: a hidden top-level window whose only child is the edit control
+// the host writes into. A single-line edit control notifies its parent with EN_CHANGE,
 // synchronously, for every change of its text: WM_SETTEXT from another process, SetWindowText,
 // typing, and the DDE pokes that set the text the same way. Each notification runs the
 // dispatcher once; the reply the dispatcher sets re-enters it, nested, as the protocol expects.
@@ -10,13 +10,12 @@
 #include "program_win32.h"
 #include "tvx/dispatcher.h"
 #include "tvx/platform.h"
+#include "tvx/protocol.h"
 
 namespace tvx {
 
 namespace {
 
-constexpr char kWindowClass[] = "frmLibraryMain";
-constexpr char kInitialText[] = "Data ExchangeTextBox\r\n";
 constexpr int kTextBoxId = 1;
 // Posted by the end message: the window is destroyed once the notification that carried the
 // message has unwound, never from inside the edit control's own handling of its text.
@@ -24,7 +23,7 @@ constexpr UINT kEndMessage = WM_APP + 1;
 
 class LibraryWindow final : public TextBox, public win32::LinkedText {
  public:
-  LibraryWindow(Decoder& decoder, FileSystem& files) : form_(decoder, files, *this) {}
+  LibraryWindow(Decoder& decoder, FileSystem& files) : dispatcher_(decoder, files, *this) {}
 
   bool Create(const std::string& caption) {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -45,7 +44,6 @@ class LibraryWindow final : public TextBox, public win32::LinkedText {
   }
 
   void Load(const std::string& service) {
-    form_.Form_Load();
     dde_.Start(service, *this);  // without DDE the window still serves its text box
     // Only now, with its text box and DDE source in place, can the window be found.
     SetWindowTextA(window_, caption_.c_str());
@@ -93,7 +91,7 @@ class LibraryWindow final : public TextBox, public win32::LinkedText {
   LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
       case WM_CREATE:
-        textBox_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", kInitialText,
+        textBox_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", std::string(kInitialText).c_str(),
                                    WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 0, 0, hwnd,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextBoxId)),
                                    GetModuleHandleA(nullptr), nullptr);
@@ -107,7 +105,7 @@ class LibraryWindow final : public TextBox, public win32::LinkedText {
         return 0;
       case WM_COMMAND:
         if (reinterpret_cast<HWND>(lParam) == textBox_ && HIWORD(wParam) == EN_CHANGE) {
-          txtLibraryText_Change();
+          OnTextChanged();
           return 0;
         }
         break;
@@ -124,14 +122,14 @@ class LibraryWindow final : public TextBox, public win32::LinkedText {
     return DefWindowProcA(hwnd, message, wParam, lParam);
   }
 
-  void txtLibraryText_Change() {
+  void OnTextChanged() {
     if (ended_) return;  // after the end message nothing more is handled
     // Advise links hear of each text as it is set: the request, then the reply inside it.
     dde_.Changed();
-    form_.txtLibraryText_Change();
+    dispatcher_.OnTextChanged();
   }
 
-  frmLibraryMain form_;
+  Dispatcher dispatcher_;
   win32::DdeSource dde_;
   HWND window_ = nullptr;
   HWND textBox_ = nullptr;

@@ -189,13 +189,13 @@ TEST(TvxDecode, EqualsThePluginsFilesForEveryCaseStream) {
                                                          {"missing", inputs / "missing.exe"}};
       const std::string text = Substitute(c.request, values);
       const Request request = ParseRequest(text + kEndMark);
-      if (!request.valid || request.InputPath != input) continue;  // tested by the e2e cases
+      if (!request.valid || request.path != input) continue;  // tested by the e2e cases
       const std::size_t hash = text.find('#');
       const std::string position = text.substr(hash + 1, text.find('@') - hash - 1);
-      ExpectDecodeEqualsPlugin(plugin, deliverable, input, position, request.OffsetFlag,
+      ExpectDecodeEqualsPlugin(plugin, deliverable, input, position, request.offsets ? 'Y' : 'N',
                                inputs.path());
       std::vector<std::string> args = {"decode", deliverable, input, position};
-      if (request.OffsetFlag == 'Y') args.push_back("--offsets");
+      if (request.offsets) args.push_back("--offsets");
       EXPECT_EQ(Tvx(args).out, Substitute(c.listing, values) + Substitute(c.block, values));
       ++compared;
     }
