@@ -3,6 +3,7 @@
 // expected files also prove that a run never depends on the runs before it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "cases.h"
@@ -56,10 +57,14 @@ TEST_P(DeliverableCases, FilesMatchByteForByte) {
   EXPECT_EQ(plugin.ReadRest(100), "");  // nothing but the replies on standard output
 }
 
-INSTANTIATE_TEST_SUITE_P(All, DeliverableCases,
-                         ::testing::Values("DTGRID.Almanac", "RECNAV.Navigator", "STDPICK.Picker",
-                                           "EMBEDHOST.Embedder", "SERLINK.SerialLink",
-                                           "PERSONA.Persona"),
+// Every deliverable has its cases, and every case folder is a deliverable's.
+TEST(DeliverableCases, OneFolderPerDeliverable) {
+  std::vector<std::string> names = Deliverables();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(CaseDeliverables(), names);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, DeliverableCases, ::testing::ValuesIn(Deliverables()),
                          [](const auto& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '.', '_');

@@ -44,6 +44,11 @@ const std::string kListingName = "TEVOLIBFILE.TMP";
 const std::string kBlockName = "TEVOLIBFILE2.TMP";
 const std::string kPictureName = "TEVOGRAPHICFILE1.TMP";
 
+// The deliverables these tests use, by the control class each decodes.
+const std::string kAgent = ProgramFor("Agent");
+const std::string kPluginHost = ProgramFor("ActiveXPlugin");
+const std::string kAdodc = ProgramFor("Adodc");
+
 // The blocks of a run that found no properties (worked out from the block tables).
 const std::string kAgentEmptyBlock = CrLf(
     "LibraryVersion3.0\n"
@@ -185,14 +190,14 @@ std::string Request(const std::string& path, std::string_view position, char fla
 }
 
 TEST(HostileInput, LengthsOfAllOnesAtTheEndOfTheFile) {
-  REQUIRE_BUILT("EMBEDHOST.Embedder");
+  REQUIRE_BUILT(kPluginHost);
   Inputs inputs;
   // At 17: DragIcon, its length 4294967295 at 18, the 8 header bytes, then only "abc".
   const std::string picture =
       inputs.Write("picture.exe", hexstream::Parse("z:16 0A l:4294967295 r:8:EE \"abc\""));
   // At 17: Tag with the greatest count a word holds, and only two units in the file.
   const std::string tag = inputs.Write("tag.exe", hexstream::Parse("z:16 0B w:65535 u\"xy\""));
-  Plugin plugin("EMBEDHOST.Embedder");
+  Plugin plugin(kPluginHost);
 
   ASSERT_TRUE(plugin.Ask(Request(picture, "17", 'Y')));
   EXPECT_EQ(plugin.Listing(), CrLf("DragIcon: TEVOGRAPHICFILE1.TMP\n"
@@ -226,13 +231,13 @@ TEST(HostileInput, LengthsOfAllOnesAtTheEndOfTheFile) {
 }
 
 TEST(HostileInput, CountedTextOfLength4294967295AtTheEndOfTheFile) {
-  REQUIRE_BUILT("RECNAV.Navigator");
+  REQUIRE_BUILT(kAdodc);
   Inputs inputs;
   // Empty section A, the 108 bytes of fixed control block fields, then the first counted text
   // (ConnectionString) with the count 4294967295 and two units left in the file.
   const std::string path =
       inputs.Write("adodc.exe", hexstream::Parse("2D z:108 l:4294967295 u\"AB\""));
-  Plugin plugin("RECNAV.Navigator");
+  Plugin plugin(kAdodc);
   ASSERT_TRUE(plugin.Ask(Request(path, "1", 'N')));
   const std::string listing = plugin.Listing();
   EXPECT_NE(listing.find("\r\nConnectionString:AB\r\n"), std::string::npos) << listing;
@@ -251,8 +256,7 @@ TEST(HostileInput, TwentyMebibytesOfZeroBytes) {
   Inputs inputs;
   const std::string path = inputs.Write("zeros.exe", std::string(20 << 20, '\0'));
   int built = 0;
-  for (const char* deliverable : {"DTGRID.Almanac", "RECNAV.Navigator", "STDPICK.Picker",
-                                  "EMBEDHOST.Embedder", "SERLINK.SerialLink", "PERSONA.Persona"}) {
+  for (const std::string& deliverable : Deliverables()) {
     if (!Built(deliverable)) continue;
     ++built;
     SCOPED_TRACE(deliverable);
@@ -261,10 +265,10 @@ TEST(HostileInput, TwentyMebibytesOfZeroBytes) {
     ASSERT_TRUE(plugin.Ask(Request(path, "1", 'Y')));
     EXPECT_EQ(plugin.Listing(), "Unexpected end of file\r\n");
     EXPECT_EQ(plugin.Block().rfind("LibraryVersion3.0\r\n", 0), 0u);
-    if (std::string_view(deliverable) == "PERSONA.Persona") {
+    if (deliverable == kAgent) {
       EXPECT_EQ(plugin.Block(), kAgentEmptyBlock);
     }
-    if (std::string_view(deliverable) == "EMBEDHOST.Embedder") {
+    if (deliverable == kPluginHost) {
       EXPECT_EQ(plugin.Block(), kEmbedderEmptyBlock);
     }
     plugin.End();
@@ -273,10 +277,10 @@ TEST(HostileInput, TwentyMebibytesOfZeroBytes) {
 }
 
 TEST(HostileInput, StartFarBeyondTheEndOfTheFile) {
-  REQUIRE_BUILT("PERSONA.Persona");
+  REQUIRE_BUILT(kAgent);
   Inputs inputs;
   const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin("PERSONA.Persona");
+  Plugin plugin(kAgent);
   for (const char* position :
        {"55", "5000000", "1000000000000000", "4294967297", "99999999999999999999999999999999"}) {
     SCOPED_TRACE(position);
@@ -290,7 +294,7 @@ TEST(HostileInput, StartFarBeyondTheEndOfTheFile) {
 // A sparse file of 4 GiB (no disk used) with one stream at its start, in its middle and at its
 // end: each request costs what it costs from a small file, and memory stays flat.
 TEST(HostileInput, StreamsInASparseFourGibibyteFile) {
-  REQUIRE_BUILT("PERSONA.Persona");
+  REQUIRE_BUILT(kAgent);
   Inputs inputs;
   const std::string stream = kTwoAgentStreams.substr(0, 27);  // Tag "A", extent 1 x 2
   const std::string small = inputs.Write("small.exe", stream);
@@ -306,7 +310,7 @@ TEST(HostileInput, StreamsInASparseFourGibibyteFile) {
     }
     close(fd);
   }
-  Plugin plugin("PERSONA.Persona");
+  Plugin plugin(kAgent);
   constexpr int kRequests = 200;
   const auto timed = [&](const std::vector<std::string>& requests) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -333,11 +337,11 @@ TEST(HostileInput, StreamsInASparseFourGibibyteFile) {
 }
 
 TEST(HostileInput, InputsThatAreNotRegularFilesAreNeverOpened) {
-  REQUIRE_BUILT("PERSONA.Persona");
+  REQUIRE_BUILT(kAgent);
   Inputs inputs;
   const std::string fifo = inputs / "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
-  Plugin plugin("PERSONA.Persona");
+  Plugin plugin(kAgent);
   // Opening the FIFO or reading the devices would block or never end.
   for (const std::string& path :
        {inputs.path(), fifo, std::string("/dev/zero"), std::string("/dev/null"),
@@ -355,9 +359,9 @@ TEST(HostileInput, InputsThatAreNotRegularFilesAreNeverOpened) {
 }
 
 TEST(HostileInput, MissingInputIsNeverCreated) {
-  REQUIRE_BUILT("PERSONA.Persona");
+  REQUIRE_BUILT(kAgent);
   Inputs inputs;
-  Plugin plugin("PERSONA.Persona");
+  Plugin plugin(kAgent);
   for (const std::string& path : {inputs / "no-such-program.exe", inputs / "no-dir/program.exe",
                                   inputs / "trailing-slash/"}) {
     SCOPED_TRACE(path);
@@ -370,10 +374,10 @@ TEST(HostileInput, MissingInputIsNeverCreated) {
 }
 
 TEST(HostileChannel, OverlongMessageIsAnInvalidRequestAndMemoryStaysBounded) {
-  REQUIRE_BUILT("PERSONA.Persona");
+  REQUIRE_BUILT(kAgent);
   Inputs inputs;
   const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin("PERSONA.Persona");
+  Plugin plugin(kAgent);
   ASSERT_TRUE(plugin.Ask(Request(path, "1", 'N')));
   const std::uint64_t before = PeakResidentKiB(plugin.process().pid());
 
@@ -398,10 +402,10 @@ TEST(HostileChannel, OverlongMessageIsAnInvalidRequestAndMemoryStaysBounded) {
 }
 
 TEST(HostileChannel, MessagesAtTheTextBoxLimit) {
-  REQUIRE_BUILT("PERSONA.Persona");
+  REQUIRE_BUILT(kAgent);
   Inputs inputs;
   const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin("PERSONA.Persona");
+  Plugin plugin(kAgent);
   // Blanks around the offset pad a valid request to exactly 32,767 characters, end mark
   // included; one more character makes it invalid.
   const std::string head = "%" + path + "#";
@@ -417,10 +421,10 @@ TEST(HostileChannel, MessagesAtTheTextBoxLimit) {
 }
 
 TEST(HostileChannel, RequestSplitAcrossManySmallWrites) {
-  REQUIRE_BUILT("PERSONA.Persona");
+  REQUIRE_BUILT(kAgent);
   Inputs inputs;
   const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin("PERSONA.Persona");
+  Plugin plugin(kAgent);
   const std::string request = Request(path, "28", 'Y');
   for (std::size_t i = 0; i < request.size(); ++i) {
     ASSERT_TRUE(plugin.process().Send(request.substr(i, 1)));
@@ -441,10 +445,10 @@ TEST(HostileChannel, RequestSplitAcrossManySmallWrites) {
 }
 
 TEST(HostileChannel, SeveralMessagesInOneWrite) {
-  REQUIRE_BUILT("PERSONA.Persona");
+  REQUIRE_BUILT(kAgent);
   Inputs inputs;
   const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin("PERSONA.Persona");
+  Plugin plugin(kAgent);
   const std::string mark(1, kEndMark);
   // Three requests (one of them invalid), three texts that get no reply, and the end.
   ASSERT_TRUE(plugin.process().Send(Request(path, "28", 'N') + mark + "^STOP" + mark + "%" + path +
@@ -458,12 +462,12 @@ TEST(HostileChannel, SeveralMessagesInOneWrite) {
 }
 
 TEST(HostileChannel, ReadOnlyOutputDirectory) {
-  REQUIRE_BUILT("EMBEDHOST.Embedder");
+  REQUIRE_BUILT(kPluginHost);
   Inputs inputs;
   const std::string stream = hexstream::Parse("0A l:12 r:8:00 \"icon\" 2D z:16 l:10 l:20 FF");
   const std::string path = inputs.Write("icon.exe", stream);
   // As root the directory's permissions would not hold: the plug-in then runs as nobody.
-  Plugin plugin("EMBEDHOST.Embedder", /*withoutRoot=*/true);
+  Plugin plugin(kPluginHost, /*withoutRoot=*/true);
   fs::permissions(plugin.home().path(),
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
@@ -477,11 +481,11 @@ TEST(HostileChannel, ReadOnlyOutputDirectory) {
 }
 
 TEST(HostileChannel, OutputFilesThatCannotBeWrittenAreNeverLeftStale) {
-  REQUIRE_BUILT("EMBEDHOST.Embedder");
+  REQUIRE_BUILT(kPluginHost);
   Inputs inputs;
   const std::string path =
       inputs.Write("icon.exe", hexstream::Parse("0A l:12 r:8:00 \"icon\" 2D z:16 l:10 l:20 FF"));
-  Plugin plugin("EMBEDHOST.Embedder", /*withoutRoot=*/true);
+  Plugin plugin(kPluginHost, /*withoutRoot=*/true);
   // The directory can be written, the earlier run's files cannot.
   fs::permissions(plugin.home().path(), fs::perms::all);
   for (const std::string& name : {kListingName, kBlockName, kPictureName}) {
@@ -502,11 +506,11 @@ TEST(HostileChannel, OutputFilesThatCannotBeWrittenAreNeverLeftStale) {
 }
 
 TEST(HostileChannel, EndOfInputEndsTheProgram) {
-  REQUIRE_BUILT("PERSONA.Persona");
+  REQUIRE_BUILT(kAgent);
   Inputs inputs;
   const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
   {
-    Plugin plugin("PERSONA.Persona");
+    Plugin plugin(kAgent);
     ASSERT_TRUE(plugin.Ask(Request(path, "1", 'N')));
     plugin.process().CloseInput();
     EXPECT_EQ(plugin.process().WaitExit(kReplyMs), 0);
@@ -514,7 +518,7 @@ TEST(HostileChannel, EndOfInputEndsTheProgram) {
   }
   {
     // A message cut short by the end of the channel is not answered.
-    Plugin plugin("PERSONA.Persona");
+    Plugin plugin(kAgent);
     ASSERT_TRUE(plugin.process().Send(Request(path, "1", 'N')));
     plugin.process().CloseInput();
     EXPECT_EQ(plugin.process().WaitExit(kReplyMs), 0);

@@ -1,5 +1,9 @@
 #include "plugin_process.h"
 
+#include <gtest/gtest.h>
+
+#include "registry.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -16,6 +20,21 @@
 #include <thread>
 
 namespace tvx::testing {
+
+std::vector<std::string> Deliverables() {
+  std::vector<std::string> names;
+  for (const DeliverableInfo* info : AllDeliverables())
+    names.emplace_back(info->name);
+  return names;
+}
+
+std::string ProgramFor(std::string_view classWord) {
+  for (const DeliverableInfo* info : AllDeliverables()) {
+    if (info->classWord == classWord) return std::string(info->name);
+  }
+  ADD_FAILURE() << "no deliverable decodes the class " << classWord;
+  return {};
+}
 
 namespace fs = std::filesystem;
 

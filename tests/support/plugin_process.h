@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tvx::testing {
 
@@ -27,6 +28,11 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The deliverables of the tree, by program name, in the order they are declared.
+std::vector<std::string> Deliverables();
+// The program name of the deliverable whose control class word is `classWord` ("Agent").
+std::string ProgramFor(std::string_view classWord);
 
 // The built program of a deliverable, or "" when it was not built.
 std::string PluginPath(std::string_view deliverable);

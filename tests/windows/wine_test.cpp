@@ -31,6 +31,7 @@
 #include "hexstream.h"
 #include "pe_image.h"
 #include "plugin_process.h"
+#include "registry.h"
 
 extern char** environ;
 
@@ -40,19 +41,20 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Deliverable {
-  const char* name;
-  const char* caption;
+  std::string name;
+  std::string caption;  // by which a host finds the window
 };
 
-// Each deliverable's window caption, by which a host finds it.
-constexpr Deliverable kDeliverables[] = {
-    {"DTGRID.Almanac", "Tevo Support Library (Calendar)"},
-    {"RECNAV.Navigator", "Tevo Support Library (Adodc)"},
-    {"STDPICK.Picker", "Tevo Support Library (CommonDialog)"},
-    {"EMBEDHOST.Embedder", "Tevo Support Library (ActiveXPlugin)"},
-    {"SERLINK.SerialLink", "Tevo Support Library (MSComm)"},
-    {"PERSONA.Persona", "Tevo Support Library (Agent)"},
-};
+// Every deliverable, with the caption its window must carry: "Tevo Support Library (" + the
+// control class word + ")".
+std::vector<Deliverable> AllWithCaptions() {
+  std::vector<Deliverable> all;
+  for (const DeliverableInfo* info : AllDeliverables()) {
+    all.push_back({std::string(info->name),
+                   "Tevo Support Library (" + std::string(info->classWord) + ")"});
+  }
+  return all;
+}
 
 const char* const kOutputs[] = {"TEVOLIBFILE.TMP", "TEVOLIBFILE2.TMP", "TEVOGRAPHICFILE1.TMP"};
 const char kInstall[] = "apt-get install -y mingw-w64 wine64 xvfb";
@@ -188,8 +190,8 @@ TEST(PeImages, GuiProgramsImportingOnlySystemDlls) {
   const std::vector<std::string> system = {"kernel32.dll", "user32.dll", "msvcrt.dll",
                                            "advapi32.dll", "ntdll.dll",  "ucrtbase.dll"};
   int built = 0;
-  for (const Deliverable& d : kDeliverables) {
-    const fs::path path = fs::path(TVX_WINDOWS_BIN_DIR) / (std::string(d.name) + ".tvx");
+  for (const Deliverable& d : AllWithCaptions()) {
+    const fs::path path = fs::path(TVX_WINDOWS_BIN_DIR) / (d.name + ".tvx");
     if (PluginPath(d.name).empty()) continue;  // the decoder is not in this tree yet
     SCOPED_TRACE(d.name);
     ++built;
@@ -347,13 +349,13 @@ TEST_P(HostRun, FilesMatchByteForByte) {
 }
 
 std::string RunName(const ::testing::TestParamInfo<HostRun::ParamType>& info) {
-  std::string name = std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param);
+  std::string name = std::get<0>(info.param).name + "_" + std::get<1>(info.param);
   std::replace(name.begin(), name.end(), '.', '_');
   return name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Wine, HostRun,
-                         ::testing::Combine(::testing::ValuesIn(kDeliverables),
+                         ::testing::Combine(::testing::ValuesIn(AllWithCaptions()),
                                             ::testing::Values("window", "dde")),
                          RunName);
 

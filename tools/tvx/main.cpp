@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
   const std::string& command = all.front();
   const std::vector<std::string> args(all.begin() + 1, all.end());
   if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kUsage;
+    std::cout << kUsage << "\nThe controls (deliverable name and control class word):\n"
+              << KnownControls();
     return kOk;
   }
   if (command == "decode") return DecodeCommand(args, std::cout, std::cerr);

@@ -371,7 +371,7 @@ TEST(TvxExplain, MarksCodesTheControlDoesNotKnow) {
   TempDir dir;
   const std::string path = dir / "stream.exe";
   hexstream::WriteFile(path, hexstream::Parse("05 2D z:20 32 l:7"));
-  const Outcome outcome = Tvx({"explain", "PERSONA.Persona", path, "1"});
+  const Outcome outcome = Tvx({"explain", "Agent", path, "1"});
   EXPECT_NE(outcome.out.find("         1/1 | 05                      | code 5: not known to this "
                              "control, passed over\n"),
             std::string::npos)
@@ -421,11 +421,11 @@ TEST(TvxHost, FindsAPluginBesideTheTool) {
   TempDir bin;
   const std::string tool = bin / "tvx";
   fs::copy_file(TVX_TOOL, tool);
-  CopyPlugin("PERSONA.Persona", bin.path());
+  CopyPlugin(ProgramFor("Agent"), bin.path());
   const Outcome outcome =
       RunProgram(tool, {"host", "agent", std::string(TVX_SAMPLES_DIR) + "/agent.exe", "1025"});
   ASSERT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_NE(outcome.out.find("plug-in: " + (bin / "PERSONA.Persona.tvx")), std::string::npos);
+  EXPECT_NE(outcome.out.find("plug-in: " + (bin / (ProgramFor("Agent") + ".tvx"))), std::string::npos);
   EXPECT_EQ(hexstream::ReadFile(bin / "TEVOLIBFILE.TMP"),
             "Tag: Merlin\r\nLeft: 120\r\nTop: 240\r\n");
 }
@@ -452,7 +452,7 @@ TEST(TvxArguments, ErrorsGoToStandardErrorWithAStatus) {
   const std::string missing = dir / "missing.exe";
   const std::string hashed = dir / "a#b.exe";
   hexstream::WriteFile(hashed, "");
-  const std::string agent = PluginPath("PERSONA.Persona");
+  const std::string agent = PluginPath(ProgramFor("Agent"));
   struct Bad {
     std::vector<std::string> args;
     int status;
