@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "registry.h"
 #include "tvx/decode_run.h"
 #include "tvx/platform.h"
@@ -135,80 +136,42 @@ void StreamRequests(int to, int from, const std::vector<std::string>& requests, 
   }
 }
 
-// A started program whose standard input and output are pipes to us.
+// A plug-in (or the trivial program) started with pipes as its standard input and output.
 class Process {
  public:
-  Process(const std::string& program, bool pipes) {
-    int in[2] = {-1, -1};
-    int out[2] = {-1, -1};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (pipes) {
-      if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) Fail("pipe");
-      posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-      posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  explicit Process(const std::string& program) : child_(program) {
+    if (!child_.started()) {
+      errno = 0;
+      Fail("cannot start " + program + ": " + child_.error());
     }
-    char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    const int failed = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (pipes) {
-      close(in[0]);
-      close(out[1]);
-      in_ = in[1];
-      out_ = out[0];
-    }
-    if (failed != 0) {
-      errno = failed;
-      Fail("cannot start " + program);
-    }
-  }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  ~Process() {
-    if (in_ >= 0) close(in_);
-    if (out_ >= 0) close(out_);
-    if (pid_ > 0) Wait();
   }
 
-  void Send(const std::string& bytes) { SendAll(in_, bytes); }
+  void Send(const std::string& bytes) {
+    if (!child_.Send(bytes)) Fail("the plug-in stopped reading");
+  }
 
   void ExpectReply() {
-    char buffer[16];
-    std::size_t got = 0;
-    while (got < kReply.size()) {
-      const ssize_t n = read(out_, buffer + got, kReply.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) Fail("the plug-in did not reply");
-      got += static_cast<std::size_t>(n);
-    }
-    if (std::string(buffer, got) != kReply) {
+    if (child_.Read(kReply.size(), 10000) != kReply) {
       errno = 0;
-      Fail("the plug-in replied something else");
+      Fail("the plug-in did not reply, or replied something else");
     }
   }
 
   // Keeps up to `window` requests in flight until `count` have been answered.
   void Stream(const std::string& request, long count, long window) {
-    StreamRequests(in_, out_, {request}, count, window);
+    StreamRequests(child_.input(), child_.output(), {request}, count, window);
   }
   void Stream(const std::vector<std::string>& requests, long count, long window) {
-    StreamRequests(in_, out_, requests, count, window);
+    StreamRequests(child_.input(), child_.output(), requests, count, window);
   }
 
-  pid_t pid() const { return pid_; }
+  pid_t pid() const { return child_.pid(); }
 
-  int Wait() {
-    int raw = 0;
-    while (waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  }
+  int Wait() { return child_.Wait(-1).value_or(-1); }
 
   void End() {
     Send(kEnd);
-    close(in_);
-    in_ = -1;
+    child_.CloseInput();
     if (Wait() != 0) {
       errno = 0;
       Fail("the plug-in did not end cleanly");
@@ -216,9 +179,7 @@ class Process {
   }
 
  private:
-  pid_t pid_ = -1;
-  int in_ = -1;
-  int out_ = -1;
+  tvx::ChildProcess child_;
 };
 
 std::string RunForOutput(const std::vector<std::string>& args, std::int64_t* cpu) {
@@ -484,7 +445,7 @@ std::string MeasureFileSize(const Options& o, const Sample& s, const fs::path& d
   std::vector<std::int64_t> bigLockstep;
   std::vector<std::int64_t> smallStream;
   std::vector<std::int64_t> bigStream;
-  Process plugin(program.string(), true);
+  Process plugin(program.string());
   plugin.Stream(smallRequest, 200, 1);
   for (const std::string& name : kOutputFiles) {
     fs::remove(dir / (name + ".ref"));
@@ -544,7 +505,7 @@ std::string Measure(const Options& o, const Sample& s, const fs::path& big) {
   std::int64_t driverStreamCpu = 0;
   std::int64_t floorCpu = 0;
   {
-    Process plugin(program.string(), true);
+    Process plugin(program.string());
     for (int i = 0; i < kWarmUp; ++i) {  // warm the caches and the files
       plugin.Send(request);
       plugin.ExpectReply();
@@ -622,19 +583,19 @@ std::string Measure(const Options& o, const Sample& s, const fs::path& big) {
   for (long i = 0; i < o.starts; ++i) {
     {
       const auto t0 = Clock::now();
-      Process p(o.bench + "/tvx_trivial", false);
+      Process p(o.bench + "/tvx_trivial");
       p.Wait();
       trivial.push_back(Nanoseconds(Clock::now() - t0));
     }
     if (haveTrue) {
       const auto t0 = Clock::now();
-      Process p("/bin/true", false);
+      Process p("/bin/true");
       p.Wait();
       binTrue.push_back(Nanoseconds(Clock::now() - t0));
     }
     {
       const auto t0 = Clock::now();
-      Process plugin(program.string(), true);
+      Process plugin(program.string());
       plugin.Send(request);
       plugin.ExpectReply();
       start.push_back(Nanoseconds(Clock::now() - t0));

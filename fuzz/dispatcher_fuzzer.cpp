@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "recording_text_box.h"
 #include "registry.h"
 #include "tvx/dispatcher.h"
 #include "tvx/output.h"
@@ -32,36 +33,7 @@ namespace {
 constexpr char kMark = static_cast<char>(255);
 const std::string kKnownPath = "C:\\apps\\term.exe";
 
-class FakeTextBox final : public TextBox {
- public:
-  Dispatcher* dispatcher = nullptr;
-  std::string text = std::string(kInitialText);
-  std::vector<std::string> replies;
-  int ends = 0;
-  int depth = 0;
-
-  std::string GetText() const override { return text; }
-  void SetText(std::string_view t) override {
-    Check(depth == 1, "the program set the text box outside a change notification");
-    text = t;
-    replies.emplace_back(t);
-    Notify();
-  }
-  void EndProgram() override { ++ends; }
-
-  void Host(std::string t) {
-    text = std::move(t);
-    Notify();
-  }
-
- private:
-  void Notify() {
-    ++depth;
-    Check(depth <= 2, "the reply's own change notification set the text again");
-    dispatcher->OnTextChanged();
-    --depth;
-  }
-};
+using FakeTextBox = testing::RecordingTextBox;
 
 struct Expected {
   bool valid = false;
@@ -131,8 +103,8 @@ std::vector<std::string> SplitTexts(const std::uint8_t* data, std::size_t size) 
 
 void CheckAnswered(const std::string& t, const FakeTextBox& box, const MemoryFileSystem& files) {
   const std::string reply = std::string("^DONE") + kMark;
-  Check(box.replies.size() == 1 && box.replies[0] == reply, "a request got other than one reply",
-        t);
+  Check(box.setByPlugin.size() == 1 && box.setByPlugin[0] == reply,
+        "a request got other than one reply", t);
   Check(box.text == reply, "after a request the text box does not hold the reply", t);
 
   // The listing and the block were written before the reply; a picture only from a stream.
@@ -198,21 +170,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   box.dispatcher = &dispatcher;
 
   for (const std::string& t : SplitTexts(data + 1, size - 1)) {
-    box.replies.clear();
+    box.setByPlugin.clear();
     files.ClearRecords();
     box.Host(t);
+    Check(box.setOutsideNotification == 0 && box.maxDepth <= 2,
+          "the program set the text box outside a change notification, or its reply's own "
+          "notification set the text again",
+          t);
 
     const bool complete = !t.empty() && t.back() == kMark;
     if (complete && (t.front() == '%' || t.size() > tvx::kMaxMessageLength)) {
       CheckAnswered(t, box, files);
-      Check(box.ends == 0, "a request ended the program", t);
+      Check(box.ended == 0, "a request ended the program", t);
       continue;
     }
-    Check(box.replies.empty(), "a text that is not a request got a reply", t);
+    Check(box.setByPlugin.empty(), "a text that is not a request got a reply", t);
     Check(files.opened.empty() && files.writes.empty(), "a text that is not a request was acted on",
           t);
     const bool end = complete && t.front() == '^' && t.substr(1, t.find(kMark) - 1) == "END";
-    Check(box.ends == (end ? 1 : 0),
+    Check(box.ended == (end ? 1 : 0),
           end ? "the end message did not end the program"
               : "a text other than the end message ended the program",
           t);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "fakes.h"
+#include "memory_files.h"
+#include "recording_text_box.h"
 #include "tvx/decode_run.h"
 #include "tvx/dispatcher.h"
 #include "tvx/text.h"

@@ -2,13 +2,13 @@
 // does off Windows: requests to its standard input, replies from its standard output.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "child_process.h"
 
 namespace tvx::testing {
 
@@ -47,32 +47,28 @@ struct ProcessOptions {
   bool withoutRoot = false;
 };
 
+// A plug-in started as the host starts one off Windows: no arguments, no environment, its
+// standard input and output the exchange channel.
 class PluginProcess {
  public:
   explicit PluginProcess(const std::string& program, const ProcessOptions& options = {});
-  ~PluginProcess();
-  PluginProcess(const PluginProcess&) = delete;
-  PluginProcess& operator=(const PluginProcess&) = delete;
 
   // Writes all bytes to the plug-in's standard input; false if the plug-in has gone.
-  bool Send(std::string_view bytes);
+  bool Send(std::string_view bytes) { return child_.Send(bytes); }
   // Reads exactly n bytes of the plug-in's standard output; nothing on time-out or end.
   std::optional<std::string> Read(std::size_t n, int timeoutMs);
   std::optional<std::string> ReadReply(int timeoutMs = 5000) {
     return Read(kReply.size(), timeoutMs);
   }
   // Whatever arrives on standard output until it closes or the time is up.
-  std::string ReadRest(int timeoutMs);
-  void CloseInput();
+  std::string ReadRest(int timeoutMs) { return child_.Read(0, timeoutMs); }
+  void CloseInput() { child_.CloseInput(); }
   // The exit status, or -signal; nothing when the process is still running after the time.
-  std::optional<int> WaitExit(int timeoutMs);
-  pid_t pid() const { return pid_; }
+  std::optional<int> WaitExit(int timeoutMs) { return child_.Wait(timeoutMs); }
+  pid_t pid() const { return child_.pid(); }
 
  private:
-  pid_t pid_ = -1;
-  int in_ = -1;
-  int out_ = -1;
-  std::optional<int> status_;
+  ChildProcess child_;
 };
 
 }  // namespace tvx::testing

@@ -1,23 +1,15 @@
 // tvx host: drives a built plug-in program through its exchange channel as the host does, in the
 // plug-in's own directory, and shows what it answered and wrote.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
+#include "child_process.h"
 #include "commands.h"
 #include "common.h"
 #include "registry.h"
@@ -26,7 +18,6 @@
 #include "tvx/platform.h"
 #include "tvx/text.h"
 
-extern char** environ;
 
 namespace tvx::tool {
 
@@ -99,123 +90,12 @@ std::string ReadWhole(const std::string& path) {
   return bytes.str();
 }
 
-// The plug-in as a child process: its standard input and output are the exchange channel.
-class Child {
- public:
-  ~Child() {
-    CloseInput();
-    if (out_ >= 0) close(out_);
-    if (pid_ > 0 && !status_) {
-      kill(pid_, SIGKILL);
-      Wait(kExitTimeoutMs);
-    }
-  }
-
-  bool Start(const std::string& program, std::string& error) {
-    int in[2];
-    int out[2];
-    if (pipe2(in, O_CLOEXEC) != 0) {
-      error = std::strerror(errno);
-      return false;
-    }
-    if (pipe2(out, O_CLOEXEC) != 0) {
-      error = std::strerror(errno);
-      close(in[0]);
-      close(in[1]);
-      return false;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    const int failed = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    in_ = in[1];
-    out_ = out[0];
-    if (failed != 0) {
-      error = std::strerror(failed);
-      pid_ = -1;
-      return false;
-    }
-    return true;
-  }
-
-  bool Send(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t n = write(in_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-  }
-
-  // Reads until `n` bytes arrived (n = 0: until the output closes) or the time is up.
-  std::string Read(std::size_t n, int timeoutMs) {
-    std::string data;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (n == 0 || data.size() < n) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) break;
-      pollfd p{out_, POLLIN, 0};
-      const int ready = poll(&p, 1, static_cast<int>(left.count()));
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready <= 0) break;
-      char buffer[4096];
-      const std::size_t want = n == 0 ? sizeof buffer : std::min(sizeof buffer, n - data.size());
-      const ssize_t got = read(out_, buffer, want);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      data.append(buffer, static_cast<std::size_t>(got));
-    }
-    return data;
-  }
-
-  void CloseInput() {
-    if (in_ >= 0) close(in_);
-    in_ = -1;
-  }
-
-  // The exit status, or -signal; nothing while it still runs after the time.
-  std::optional<int> Wait(int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!status_) {
-      int raw = 0;
-      const pid_t done = waitpid(pid_, &raw, WNOHANG);
-      if (done == pid_) {
-        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
-      } else if (done < 0 && errno != EINTR) {
-        status_ = -1;
-      } else if (std::chrono::steady_clock::now() >= deadline) {
-        break;
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-    }
-    return status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int in_ = -1;
-  int out_ = -1;
-  std::optional<int> status_;
-};
-
 std::string Message(std::string_view body) {
   std::string message(body);
   message.push_back(kEndMark);
   return message;
 }
 
-std::string StatusText(int status) {
-  return status >= 0 ? "exit status " + std::to_string(status)
-                     : "ended by signal " + std::to_string(-status);
-}
 
 }  // namespace
 
@@ -283,11 +163,9 @@ int HostCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     before[i] = StateOf(dir + "/" + std::string(names[i]));
   }
 
-  signal(SIGPIPE, SIG_IGN);
-  Child child;
-  std::string error;
-  if (!child.Start(*program, error)) {
-    err << "tvx host: cannot start " << Printable(*program) << ": " << error << "\n";
+  ChildProcess child(*program);
+  if (!child.started()) {
+    err << "tvx host: cannot start " << Printable(*program) << ": " << child.error() << "\n";
     return kFailed;
   }
   out << "plug-in: " << Printable(*program) << "\n";

@@ -1,12 +1,13 @@
-// In-memory stand-ins for the platform: a file system and a text box.
+// A text box in memory, for the tests and the fuzz targets: it records every text the plug-in
+// sets and how deeply the change notifications nest.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "memory_files.h"
-#include "tvx/decode_run.h"
 #include "tvx/dispatcher.h"
+#include "tvx/protocol.h"
 
 namespace tvx::testing {
 
@@ -14,19 +15,22 @@ class RecordingTextBox final : public TextBox {
  public:
   Dispatcher* dispatcher = nullptr;
   std::string text = std::string(kInitialText);
-  std::vector<std::string> setByPlugin;
-  int ended = 0;
-  int depth = 0;
-  int maxDepth = 0;
+  std::vector<std::string> setByPlugin;  // every text the plug-in set, in order
+  int ended = 0;                         // calls of EndProgram
+  int depth = 0;                         // change notifications running now
+  int maxDepth = 0;                      // the deepest they ever nested
+  int setOutsideNotification = 0;        // texts the plug-in set while none was running
 
   std::string GetText() const override { return text; }
   void SetText(std::string_view t) override {
+    if (depth == 0) ++setOutsideNotification;
     text = t;
     setByPlugin.emplace_back(t);
     Change();
   }
   void EndProgram() override { ++ended; }
 
+  // The host sets the text.
   void Host(std::string t) {
     text = std::move(t);
     Change();
