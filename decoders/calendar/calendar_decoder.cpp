@@ -248,27 +248,13 @@ DecodeEnd ReadStream(DecodeContext& ctx, State& p) {
 }
 
 void WriteBlock(BlockWriter& out, const State& p) {
-  const ExtenderProperties& e = p.ext;
   out.VersionLine();
-  out.TextIfSet("CausesValidation", e.CausesValidation);
-  out.QuotedIfSet("DataField", e.DataField);
-  WriteDataFormatBlock(out, p.DataFormat);
-  out.QuotedIfSet("DataMember", e.DataMember);
-  out.QuotedIfSet("DataSource", e.DataSource);
-  out.TextIfSet("DragIcon", e.DragIcon);
-  out.TextIfSet("DragMode", e.DragMode);
-  out.Number("Height", e.Height);
-  out.NumberIfSet("HelpContextID", e.HelpContextID);
-  out.NumberIfSet("Index", e.Index);
-  out.Number("Left", e.Left);
-  out.Number("TabIndex", e.TabIndex);
-  out.TextIfSet("TabStop", e.TabStop);
-  out.QuotedIfSet("Tag", e.Tag);
-  out.QuotedIfSet("ToolTipText", e.ToolTipText);
-  out.Number("Top", e.Top);
-  out.TextIfSet("Visible", e.Visible);
-  out.NumberIfSet("WhatsThisHelpID", e.WhatsThisHelpID);
-  out.Number("Width", e.Width);
+  WriteVisibleControl(out, p.ext, [&] {
+    out.QuotedIfSet("DataField", p.ext.DataField);
+    WriteDataFormatBlock(out, p.DataFormat);
+    out.QuotedIfSet("DataMember", p.ext.DataMember);
+    out.QuotedIfSet("DataSource", p.ext.DataSource);
+  });
   out.Number("_Version", p.Version);
   out.Number("_ExtentX", p.ExtentX);
   out.Number("_ExtentY", p.ExtentY);

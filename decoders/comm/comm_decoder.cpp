@@ -16,14 +16,12 @@ constexpr DeliverableInfo kInfo = {"SERLINK.SerialLink", "MSComm", "Tevo Support
 
 constexpr ExtenderProfile kProfile = IndexTagLeftTop("MSCOMM Parse Error");
 
-constexpr std::string_view kTrue = "1  'True";
-constexpr std::string_view kFalse = "0  'False";
+// What the flag word's bits store.
+constexpr DecodeContext::StoredTexts kTrueFalse = {"1  'True", "0  'False"};
 
 struct State {
   ExtenderProperties ext;
-  std::uint32_t ExtentX = 0;
-  std::uint32_t ExtentY = 0;
-  std::string Version;
+  ExtentAndVersion extent;
   std::uint16_t SThreshold = 0;
   std::uint16_t CommPort = 0;
   std::uint16_t InBufferSize = 0;
@@ -57,20 +55,8 @@ std::string_view HandshakingLine(std::uint16_t handshaking) {
   return "Handshaking: 3 - comRTSXOnXoff";
 }
 
-// One bit of the flag word, listed at the word's position `at`; the stored text.
-std::string_view Flag(DecodeContext& ctx, double at, bool set, std::string_view setLine,
-                      std::string_view clearLine) {
-  ctx.LineAt(at, set ? setLine : clearLine);
-  return set ? kTrue : kFalse;
-}
-
 void ReadControlBlock(DecodeContext& ctx, State& s) {
-  for (int i = 0; i < 8; ++i)
-    ctx.ReadWord();  // header
-  s.ExtentX = ctx.ReadLong();
-  s.ExtentY = ctx.ReadLong();
-  ctx.ReadLong();
-  s.Version = NumberText(ctx.ReadLong());
+  ReadExtentAndVersion(ctx, s.extent);
   s.SThreshold = ctx.ListWord("SThreshold: ");
   s.CommPort = ctx.ListWord("CommPort: ");
   s.InBufferSize = ctx.ListWord("InBufferSize: ");
@@ -97,10 +83,11 @@ void ReadControlBlock(DecodeContext& ctx, State& s) {
   // Flag word: five properties, one bit each, all listed at the position of the word.
   at = ctx.Position();
   const std::uint16_t flags = ctx.ReadWord();
-  s.DTREnable = Flag(ctx, at, flags & 1u, "DTREnable: True", "DTREnable: False");
-  s.NullDiscard = Flag(ctx, at, flags & 2u, "NullDiscard: True", "NullDiscard: False");
-  s.RTSEnable = Flag(ctx, at, flags & 4u, "RTSEnable: True", "RTSEnable: False");
-  s.EOFEnable = Flag(ctx, at, flags & 8u, "EOFEnable: True", "EOFEnable: False");
+  s.DTREnable = ctx.ListBit(at, flags & 1u, "DTREnable: True", "DTREnable: False", kTrueFalse);
+  s.NullDiscard =
+      ctx.ListBit(at, flags & 2u, "NullDiscard: True", "NullDiscard: False", kTrueFalse);
+  s.RTSEnable = ctx.ListBit(at, flags & 4u, "RTSEnable: True", "RTSEnable: False", kTrueFalse);
+  s.EOFEnable = ctx.ListBit(at, flags & 8u, "EOFEnable: True", "EOFEnable: False", kTrueFalse);
   s.InputMode = (flags & 16u) != 0 ? 1 : 0;
   ctx.LineAt(
       at, s.InputMode == 1 ? "InputMode: 1 -comInputModeBinary" : "InputMode: 0 -comInputModeText");
@@ -114,9 +101,7 @@ DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
 void WriteBlock(BlockWriter& out, const State& s) {
   out.VersionLine();
   WriteIndexLeftTagTop(out, s.ext);
-  out.Number("_ExtentX", s.ExtentX);
-  out.Number("_ExtentY", s.ExtentY);
-  out.Text("_Version", s.Version);
+  WriteExtentAndVersion(out, s.extent);
   out.Number("CommPort", s.CommPort);
   out.Text("DTREnable", s.DTREnable);
   out.Number("Handshaking", s.Handshaking);

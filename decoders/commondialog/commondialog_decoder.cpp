@@ -17,14 +17,12 @@ constexpr DeliverableInfo kInfo = {"STDPICK.Picker", "CommonDialog",
 
 constexpr ExtenderProfile kProfile = IndexTagLeftTop("COMMONDIALOG Parse Error");
 
-constexpr std::string_view kTrue = "-1 'True";
-constexpr std::string_view kFalse = "0 'False";
+// What the flag long's bits store.
+constexpr DecodeContext::StoredTexts kTrueFalse = {"-1 'True", "0 'False"};
 
 struct State {
   ExtenderProperties ext;
-  std::uint32_t ExtentX = 0;
-  std::uint32_t ExtentY = 0;
-  std::string Version;
+  ExtentAndVersion extent;
   // "-1 'True" or "0 'False", from the flag long.
   std::string FontBold;
   std::string FontItalic;
@@ -56,13 +54,6 @@ struct State {
   std::string InitDir;
 };
 
-// One bit of the flag long, listed at the long's position `at`; the stored text.
-std::string_view Flag(DecodeContext& ctx, double at, bool set, std::string_view setLine,
-                      std::string_view clearLine) {
-  ctx.LineAt(at, set ? setLine : clearLine);
-  return set ? kTrue : kFalse;
-}
-
 // A text of the presence mask: a long count of UTF-16 units and the units, when its bit is set.
 void MaskedText(DecodeContext& ctx, unsigned mask, unsigned bit, std::string_view label,
                 std::string& value) {
@@ -73,22 +64,20 @@ void MaskedText(DecodeContext& ctx, unsigned mask, unsigned bit, std::string_vie
 }
 
 void ReadControlBlock(DecodeContext& ctx, State& s) {
-  for (int i = 0; i < 16; ++i)
-    ctx.ReadByte();  // header
-  s.ExtentX = ctx.ReadLong();
-  s.ExtentY = ctx.ReadLong();
-  ctx.ReadLong();
-  s.Version = NumberText(ctx.ReadLong());
+  ReadExtentAndVersion(ctx, s.extent);
   ctx.ReadLong();
   // Flag long: six properties, one bit each of its low byte, all listed at its position.
   double at = ctx.Position();
   const std::uint32_t flags = ctx.ReadLong();
-  s.FontBold = Flag(ctx, at, flags & 1u, "Font Bold: True", "Font Bold: False");
-  s.FontItalic = Flag(ctx, at, flags & 2u, "Font Italic: True", "Font Italic: False");
-  s.FontStrikeThru = Flag(ctx, at, flags & 4u, "Font Strikethru: True", "Font Strikethru: False");
-  s.FontUnderLine = Flag(ctx, at, flags & 8u, "Font UnderLine: True", "Font UnderLine: False");
-  s.CancelError = Flag(ctx, at, flags & 16u, "CancelError: True", "Cancel Error: False");
-  s.PrinterDefault = Flag(ctx, at, flags & 32u, "Printer Default: True", "Printer Default: False");
+  const auto bit = [&](unsigned mask, std::string_view setLine, std::string_view clearLine) {
+    return ctx.ListBit(at, (flags & mask) != 0, setLine, clearLine, kTrueFalse);
+  };
+  s.FontBold = bit(1, "Font Bold: True", "Font Bold: False");
+  s.FontItalic = bit(2, "Font Italic: True", "Font Italic: False");
+  s.FontStrikeThru = bit(4, "Font Strikethru: True", "Font Strikethru: False");
+  s.FontUnderLine = bit(8, "Font UnderLine: True", "Font UnderLine: False");
+  s.CancelError = bit(16, "CancelError: True", "Cancel Error: False");
+  s.PrinterDefault = bit(32, "Printer Default: True", "Printer Default: False");
   s.FromPage = ctx.ListWord("From Page: ");
   s.ToPage = ctx.ListWord("To Page: ");
   s.Min = ctx.ListWord("Min: ");
@@ -130,9 +119,7 @@ DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
 void WriteBlock(BlockWriter& out, const State& s) {
   out.VersionLine();
   WriteIndexLeftTagTop(out, s.ext);
-  out.Number("_ExtentX", s.ExtentX);
-  out.Number("_ExtentY", s.ExtentY);
-  out.Text("_Version", s.Version);
+  WriteExtentAndVersion(out, s.extent);
   out.Text("CancelError", s.CancelError);
   out.Number("Color", s.Color);
   out.Number("Copies", s.Copies);

@@ -39,23 +39,8 @@ DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
 }
 
 void WriteBlock(BlockWriter& out, const State& s) {
-  const ExtenderProperties& e = s.ext;
   out.VersionLine();
-  out.TextIfSet("CausesValidation", e.CausesValidation);
-  out.TextIfSet("DragIcon", e.DragIcon);
-  out.TextIfSet("DragMode", e.DragMode);
-  out.Number("Height", e.Height);
-  out.NumberIfSet("HelpContextID", e.HelpContextID);
-  out.NumberIfSet("Index", e.Index);
-  out.Number("Left", e.Left);
-  out.Number("TabIndex", e.TabIndex);
-  out.TextIfSet("TabStop", e.TabStop);
-  out.QuotedIfSet("Tag", e.Tag);
-  out.QuotedIfSet("ToolTipText", e.ToolTipText);
-  out.Number("Top", e.Top);
-  out.TextIfSet("Visible", e.Visible);
-  out.NumberIfSet("WhatsThisHelpID", e.WhatsThisHelpID);
-  out.Number("Width", e.Width);
+  WriteVisibleControl(out, s.ext);
   out.Number("_ExtentX", s.ExtentX);
   out.Number("_ExtentY", s.ExtentY);
 }

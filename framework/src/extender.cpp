@@ -243,6 +243,41 @@ void WriteIndexLeftTagTop(BlockWriter& out, const ExtenderProperties& props) {
   out.NumberIfSet("Top", props.Top);
 }
 
+void WriteVisibleControl(BlockWriter& out, const ExtenderProperties& props,
+                         const std::function<void()>& dataLines) {
+  out.TextIfSet("CausesValidation", props.CausesValidation);
+  if (dataLines) dataLines();
+  out.TextIfSet("DragIcon", props.DragIcon);
+  out.TextIfSet("DragMode", props.DragMode);
+  out.Number("Height", props.Height);
+  out.NumberIfSet("HelpContextID", props.HelpContextID);
+  out.NumberIfSet("Index", props.Index);
+  out.Number("Left", props.Left);
+  out.Number("TabIndex", props.TabIndex);
+  out.TextIfSet("TabStop", props.TabStop);
+  out.QuotedIfSet("Tag", props.Tag);
+  out.QuotedIfSet("ToolTipText", props.ToolTipText);
+  out.Number("Top", props.Top);
+  out.TextIfSet("Visible", props.Visible);
+  out.NumberIfSet("WhatsThisHelpID", props.WhatsThisHelpID);
+  out.Number("Width", props.Width);
+}
+
+void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value) {
+  for (int i = 0; i < 8; ++i)
+    ctx.ReadWord();  // header
+  value.ExtentX = ctx.ReadLong();
+  value.ExtentY = ctx.ReadLong();
+  ctx.ReadLong();
+  value.Version = NumberText(ctx.ReadLong());
+}
+
+void WriteExtentAndVersion(BlockWriter& out, const ExtentAndVersion& value) {
+  out.Number("_ExtentX", value.ExtentX);
+  out.Number("_ExtentY", value.ExtentY);
+  out.Text("_Version", value.Version);
+}
+
 DecodeEnd ReadSectionA(DecodeContext& ctx, const ExtenderProfile& profile,
                        ExtenderProperties& props, const std::function<void()>& dataFormat) {
   return ReadSection(ctx, false, profile, props, dataFormat);

@@ -494,14 +494,19 @@ TEST(HostileChannel, OutputFilesThatCannotBeWrittenAreNeverLeftStale) {
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   }
   ASSERT_TRUE(plugin.Ask(Request(path, "1", 'N')));
-  // Each file holds this run's bytes or is missing; never the earlier run's.
-  const std::string listing = plugin.Listing();
-  const std::string block = plugin.Block();
-  const std::string picture = plugin.Picture();
-  EXPECT_TRUE(listing == "<missing>" || listing == "DragIcon: TEVOGRAPHICFILE1.TMP\r\n") << listing;
-  EXPECT_TRUE(block == "<missing>" || block.rfind("LibraryVersion3.0\r\nDragIcon ", 0) == 0)
-      << block;
-  EXPECT_TRUE(picture == "<missing>" || picture == "icon") << picture;
+  // In a directory that can be written, each earlier file is removed and made anew: every file
+  // holds exactly this run's bytes.
+  EXPECT_EQ(plugin.Listing(), "DragIcon: TEVOGRAPHICFILE1.TMP\r\n");
+  EXPECT_EQ(plugin.Block(), CrLf("LibraryVersion3.0\n"
+                                 "DragIcon           = TEVOGRAPHICFILE1.TMP\n"
+                                 "Height             = -1\n"
+                                 "Left               = -1\n"
+                                 "TabIndex           = -1\n"
+                                 "Top                = -1\n"
+                                 "Width              = -1\n"
+                                 "_ExtentX           = 10\n"
+                                 "_ExtentY           = 20\n"));
+  EXPECT_EQ(plugin.Picture(), "icon");
   plugin.End();
 }
 

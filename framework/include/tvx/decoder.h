@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "tvx/output.h"
 #include "tvx/reader.h"
@@ -78,6 +79,15 @@ class DecodeContext {
     const std::uint32_t value = ReadLong();
     LineAt(at, label, NumberChars(value));
     return value;
+  }
+
+  // One bit of a flag field: listed as setLine or clearLine at the field's position `at`; the
+  // text stored for it, set.first or set.second.
+  using StoredTexts = std::pair<std::string_view, std::string_view>;
+  std::string_view ListBit(double at, bool set, std::string_view setLine,
+                           std::string_view clearLine, StoredTexts stored) {
+    LineAt(at, set ? setLine : clearLine);
+    return set ? stored.first : stored.second;
   }
 
   // Reads a picture record at the current position (a long length, 8 header bytes, length - 8

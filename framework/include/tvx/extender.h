@@ -125,6 +125,24 @@ struct ExtenderProperties {
 // The block lines of IndexTagLeftTop's properties: Index, Left, Tag, Top, each where present.
 void WriteIndexLeftTagTop(BlockWriter& out, const ExtenderProperties& props);
 
+// The block lines of a visible control's extender properties, in the order of their labels:
+// CausesValidation, then `dataLines` where given (the data-binding lines), then DragIcon,
+// DragMode, Height, HelpContextID, Index, Left, TabIndex, TabStop, Tag, ToolTipText, Top,
+// Visible, WhatsThisHelpID and Width. Height, Left, TabIndex, Top and Width are always written.
+void WriteVisibleControl(BlockWriter& out, const ExtenderProperties& props,
+                         const std::function<void()>& dataLines = nullptr);
+
+// The start of some control blocks: a 16-byte header, the extent (two longs), a long not
+// interpreted and the control's version number.
+struct ExtentAndVersion {
+  std::uint32_t ExtentX = 0;
+  std::uint32_t ExtentY = 0;
+  std::string Version;  // the number as text
+};
+void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value);
+// Its block lines: _ExtentX, _ExtentY, _Version.
+void WriteExtentAndVersion(BlockWriter& out, const ExtentAndVersion& value);
+
 // Section A from the current position up to and including code 45. `dataFormat`, where given,
 // reads code 41.
 DecodeEnd ReadSectionA(DecodeContext& ctx, const ExtenderProfile& profile,
