@@ -1,5 +1,5 @@
 // Decodes per second in-process: each built decoder on its bundled sample, the whole run of one
-// request (InitProperties, ParseControl, WriteToFile) in memory, offsets on.
+// request (reset, stream read, block written) in memory, offsets on.
 //
 // tvx_bench_decode SAMPLES_DIR [benchmark options]
 #include <benchmark/benchmark.h>
@@ -9,18 +9,12 @@
 #include <sstream>
 #include <string>
 
+#include "hexstream.h"
 #include "memory_files.h"
 #include "registry.h"
 #include "tvx/decode_run.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
 
 void Decode(benchmark::State& state, const std::string& deliverable, const std::string& bytes,
             double start) {
@@ -60,7 +54,7 @@ int main(int argc, char** argv) {
     double start = 0;
     if (line.empty() || line[0] == '#' || !(words >> deliverable >> file >> start)) continue;
     if (!tvx::FindDecoder(deliverable)) continue;
-    const std::string bytes = ReadFile(dir + "/" + file);
+    const std::string bytes = tvx::hexstream::ReadFile(dir + "/" + file);
     benchmark::RegisterBenchmark(("decode/" + deliverable).c_str(), Decode, deliverable, bytes,
                                  start);
     ++registered;

@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "hexstream.h"
 #include "registry.h"
 #include "tvx/decode_run.h"
 #include "tvx/platform.h"
@@ -338,13 +339,6 @@ const std::vector<std::string> kOutputFiles = {"TEVOLIBFILE.TMP", "TEVOLIBFILE2.
                                                "TEVOGRAPHICFILE1.TMP"};
 const std::vector<std::string> kFloorFiles = {"TEVOLIBFILE.TMP", "TEVOLIBFILE2.TMP"};
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
 // Overwrites each of the files `names` present in `dir` with other bytes, longer than the file's,
 // the way the floor writes (in place, then cut to length), so that a run that did not write a file
 // leaves it visibly wrong.
@@ -368,7 +362,7 @@ void CheckFiles(const fs::path& dir, const std::vector<std::string>& names,
   for (const std::string& name : names) {
     const fs::path ref = dir / (name + ".ref");
     if (!fs::exists(ref)) continue;
-    if (ReadAll(dir / name) != ReadAll(ref)) {
+    if (tvx::hexstream::ReadFile(dir / name) != tvx::hexstream::ReadFile(ref)) {
       errno = 0;
       Fail(name + " after " + after + " differs from the reference");
     }
@@ -418,7 +412,7 @@ constexpr std::uint64_t kLead = 1024;  // random bytes before the stream near th
 // both, without offsets so that every request writes the same files. Returns a JSON object.
 std::string MeasureFileSize(const Options& o, const Sample& s, const fs::path& dir,
                             const fs::path& program, const fs::path& big) {
-  const std::string sample = ReadAll(s.file);
+  const std::string sample = tvx::hexstream::ReadFile(s.file);
   const auto from = static_cast<std::size_t>(std::stoull(s.start) - 1);
   const std::string stream = sample.substr(std::min(from, sample.size()));
   std::string smallBytes = RandomBytes(kLead, 1) + stream;

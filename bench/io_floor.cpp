@@ -11,21 +11,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace {
+#include "hexstream.h"
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
+namespace {
 
 bool Replace(const std::string& path, const std::string& bytes) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
@@ -55,7 +48,7 @@ int main(int argc, char** argv) {
     name = name.substr(name.rfind('/') + 1);
     constexpr std::string_view kRef = ".ref";
     if (name.ends_with(kRef)) name.resize(name.size() - kRef.size());
-    outputs.push_back({dir + "/" + name, ReadFile(argv[i])});
+    outputs.push_back({dir + "/" + name, tvx::hexstream::ReadFile(argv[i])});
   }
   const auto start = std::chrono::steady_clock::now();
   for (long i = 0; i < count; ++i) {

@@ -5,8 +5,9 @@
 # which makes the decoder library tvx_decoder_<folder> and adds the deliverable to the list from
 # which everything else is made: its plug-in program (plugins/), the registry of all decoders for
 # the tools and the fuzz targets (decoders/registry.cpp), its unit tests
-# (decoders/<folder>/tests/*_test.cpp), its fuzz target and its Windows tests. The decoder defines
-# tvx::<folder>::MakeDecoder() (see decoders/<folder>/<folder>_decoder.h).
+# (decoders/<folder>/tests/*_test.cpp), its fuzz target and its Windows tests. The decoder's
+# header decoders/<folder>/<folder>_decoder.h declares, in namespace tvx::<folder>, its kInfo, its
+# State, ReadStream and WriteBlock.
 function(tvx_add_deliverable folder)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "PROGRAM" "SOURCES")
   if(NOT arg_PROGRAM OR NOT arg_SOURCES OR arg_UNPARSED_ARGUMENTS)
@@ -34,11 +35,14 @@ endfunction()
 # The registry: every declared decoder in one library, for the tools and the fuzz targets.
 function(tvx_add_registry)
   tvx_deliverables(folders)
+  set(includes "")
   set(entries "")
   foreach(folder ${folders})
+    string(APPEND includes "#include \"${folder}/${folder}_decoder.h\"\n")
     string(APPEND entries "TVX_DECODER(${folder})\n")
   endforeach()
   set(generated ${CMAKE_BINARY_DIR}/generated)
+  file(CONFIGURE OUTPUT ${generated}/decoder_headers.inc CONTENT "${includes}")
   file(CONFIGURE OUTPUT ${generated}/deliverables.inc CONTENT "${entries}")
   add_library(tvx_all_decoders STATIC ${PROJECT_SOURCE_DIR}/decoders/registry.cpp)
   target_include_directories(tvx_all_decoders PUBLIC ${PROJECT_SOURCE_DIR}/decoders

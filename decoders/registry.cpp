@@ -2,13 +2,9 @@
 
 #include <cctype>
 
-// deliverables.inc, made by the build from the declared deliverables: TVX_DECODER(folder) each.
-#define TVX_DECODER(folder) \
-  namespace tvx::folder {   \
-  std::unique_ptr<Decoder> MakeDecoder(); \
-  }
-#include "deliverables.inc"
-#undef TVX_DECODER
+// Made by the build from the declared deliverables: the decoders' headers, and a line
+// TVX_DECODER(folder) for each deliverable.
+#include "decoder_headers.inc"
 
 namespace tvx {
 
@@ -17,7 +13,10 @@ namespace {
 using Factory = std::unique_ptr<Decoder> (*)();
 
 constexpr Factory kFactories[] = {
-#define TVX_DECODER(folder) &folder::MakeDecoder,
+#define TVX_DECODER(folder)                                                                        \
+  []() -> std::unique_ptr<Decoder> {                                                               \
+    return MakeStateDecoder<folder::State>(folder::kInfo, folder::ReadStream, folder::WriteBlock); \
+  },
 #include "deliverables.inc"
 #undef TVX_DECODER
 };

@@ -6,17 +6,9 @@ namespace tvx::agent {
 
 namespace {
 
-// Who this deliverable is; the host matches the caption byte for byte.
-constexpr DeliverableInfo kInfo = {"PERSONA.Persona", "Agent", "Tevo Support Library (Agent)", 18,
-                                   "AgentObjectsCtl.Agent"};
-
 constexpr ExtenderProfile kProfile = IndexTagLeftTop("AGENTOBJECT Parse Error");
 
-struct State {
-  ExtenderProperties ext;
-  std::uint32_t cx = 0;
-  std::uint32_t cy = 0;
-};
+}  // namespace
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
   return ReadFrame(ctx, kProfile, s.ext, [&] {
@@ -32,12 +24,6 @@ void WriteBlock(BlockWriter& out, const State& s) {
   WriteIndexLeftTagTop(out, s.ext);
   out.Number("_cx", s.cx);
   out.Number("_cy", s.cy);
-}
-
-}  // namespace
-
-std::unique_ptr<Decoder> MakeDecoder() {
-  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
 }
 
 }  // namespace tvx::agent

@@ -1,12 +1,27 @@
 // The animated agent character control: extender records around a short control block.
 #pragma once
 
-#include <memory>
+#include <cstdint>
+#include <string>
 
 #include "tvx/decoder.h"
+#include "tvx/extender.h"
 
+// The decoder is State, the stream reader ReadStream and the block writer WriteBlock; the
+// build joins them into the deliverable's program and the registry of the tools.
 namespace tvx::agent {
 
-std::unique_ptr<Decoder> MakeDecoder();
+// Who this deliverable is; the host matches the caption byte for byte.
+inline constexpr DeliverableInfo kInfo = {
+    "PERSONA.Persona", "Agent", "Tevo Support Library (Agent)", 18, "AgentObjectsCtl.Agent"};
+
+struct State {
+  ExtenderProperties ext;
+  std::uint32_t cx = 0;
+  std::uint32_t cy = 0;
+};
+
+DecodeEnd ReadStream(DecodeContext& ctx, State& s);
+void WriteBlock(BlockWriter& out, const State& s);
 
 }  // namespace tvx::agent

@@ -12,10 +12,6 @@ namespace tvx::calendar {
 
 namespace {
 
-// Who this deliverable is; the host matches the caption byte for byte.
-constexpr DeliverableInfo kInfo = {"DTGRID.Almanac", "Calendar", "Tevo Support Library (Calendar)",
-                                   19, "MSACAL.Calendar"};
-
 // Code 41, DataFormat, is known too: ReadStream reads it.
 using Code = ExtenderCode;
 constexpr ExtenderProfile kProfile = {
@@ -31,46 +27,6 @@ constexpr ExtenderProfile kProfile = {
     .quoteListingTexts = true,
     .tabIndexSigned16 = true,
     .stopLine = "CALENDAR Parse Error",
-};
-
-// One of DayFont, GridFont, TitleFont.
-struct Font {
-  std::string Name;
-  std::string Size;  // number text of size / 10000, such as 8.25
-  std::uint16_t Weight = 0;
-  unsigned Charset = 0;  // written in the block's Charset line
-  std::string Underline;
-  std::string Italic;
-  std::string Strikethrough;
-};
-
-struct State {
-  ExtenderProperties ext;
-  DataFormatRecord DataFormat;
-  std::uint32_t Version = 0;
-  std::uint32_t ExtentX = 0;
-  std::uint32_t ExtentY = 0;
-  std::uint16_t Year = 0;
-  std::uint16_t Month = 0;
-  std::uint16_t Day = 0;
-  std::uint16_t MonthLength = 0;
-  std::int64_t BackColor = 0;
-  std::int64_t DayFontColor = 0;
-  std::int64_t GridFontColor = 0;
-  std::int64_t GridLinesColor = 0;
-  std::int64_t TitleFontColor = 0;
-  std::string DayLength;
-  std::string FirstDay;
-  std::string GridCellEffect;
-  std::string ShowDateSelectors;
-  std::string ShowDays;
-  std::string ShowHorizontalGrid;
-  std::string ShowTitle;
-  std::string ShowVerticalGrid;
-  std::string ValueIsNull;
-  Font DayFont;
-  Font GridFont;
-  Font TitleFont;
 };
 
 constexpr std::uint32_t kColourThreshold = 2147483647;
@@ -232,6 +188,8 @@ void ReadControlBlock(DecodeContext& ctx, State& p) {
   ctx.Skip(gap, "control block gap");
 }
 
+}  // namespace
+
 DecodeEnd ReadStream(DecodeContext& ctx, State& p) {
   const auto dataFormat = [&] {
     p.DataFormat.DataFormatPresent = 1;
@@ -279,12 +237,6 @@ void WriteBlock(BlockWriter& out, const State& p) {
   WriteFont(out, "DayFont", p.DayFont);
   WriteFont(out, "GridFont", p.GridFont);
   WriteFont(out, "TitleFont", p.TitleFont);
-}
-
-}  // namespace
-
-std::unique_ptr<Decoder> MakeDecoder() {
-  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
 }
 
 }  // namespace tvx::calendar

@@ -10,37 +10,10 @@ namespace tvx::comm {
 
 namespace {
 
-// Who this deliverable is; the host matches the caption byte for byte.
-constexpr DeliverableInfo kInfo = {"SERLINK.SerialLink", "MSComm", "Tevo Support Library (MSComm)",
-                                   18, "MSCommLib.MSComm"};
-
 constexpr ExtenderProfile kProfile = IndexTagLeftTop("MSCOMM Parse Error");
 
 // What the flag word's bits store.
 constexpr DecodeContext::StoredTexts kTrueFalse = {"1  'True", "0  'False"};
-
-struct State {
-  ExtenderProperties ext;
-  ExtentAndVersion extent;
-  std::uint16_t SThreshold = 0;
-  std::uint16_t CommPort = 0;
-  std::uint16_t InBufferSize = 0;
-  std::uint16_t InputLen = 0;
-  std::uint16_t OutBufferSize = 0;
-  std::uint16_t RThreshold = 0;
-  std::uint32_t BaudRate = 0;
-  std::uint16_t ParitySetting = 0;  // the parity word as read
-  std::uint16_t DataBits = 0;
-  std::uint16_t StopBits = 0;
-  std::uint16_t Handshaking = 0;    // the word as read
-  std::uint16_t ParityReplace = 0;  // a character code
-  // "1  'True" or "0  'False", from the flag word.
-  std::string DTREnable;
-  std::string NullDiscard;
-  std::string RTSEnable;
-  std::string EOFEnable;
-  int InputMode = 0;  // 1 binary, 0 text
-};
 
 std::string_view ParityLine(std::uint16_t parity) {
   if (parity == 0) return "Parity: None";
@@ -94,6 +67,8 @@ void ReadControlBlock(DecodeContext& ctx, State& s) {
   ctx.ReadWord();
 }
 
+}  // namespace
+
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
   return ReadFrame(ctx, kProfile, s.ext, [&] { ReadControlBlock(ctx, s); });
 }
@@ -119,12 +94,6 @@ void WriteBlock(BlockWriter& out, const State& s) {
   out.Number("SThreshold", s.SThreshold);
   out.Text("EOFEnable", s.EOFEnable);
   out.Number("InputMode", s.InputMode);
-}
-
-}  // namespace
-
-std::unique_ptr<Decoder> MakeDecoder() {
-  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
 }
 
 }  // namespace tvx::comm

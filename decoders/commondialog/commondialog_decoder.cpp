@@ -10,49 +10,10 @@ namespace tvx::commondialog {
 
 namespace {
 
-// Who this deliverable is; the host matches the caption byte for byte.
-constexpr DeliverableInfo kInfo = {"STDPICK.Picker", "CommonDialog",
-                                   "Tevo Support Library (CommonDialog)", 18,
-                                   "MSComDlg.CommonDialog"};
-
 constexpr ExtenderProfile kProfile = IndexTagLeftTop("COMMONDIALOG Parse Error");
 
 // What the flag long's bits store.
 constexpr DecodeContext::StoredTexts kTrueFalse = {"-1 'True", "0 'False"};
-
-struct State {
-  ExtenderProperties ext;
-  ExtentAndVersion extent;
-  // "-1 'True" or "0 'False", from the flag long.
-  std::string FontBold;
-  std::string FontItalic;
-  std::string FontStrikeThru;
-  std::string FontUnderLine;
-  std::string CancelError;
-  std::string PrinterDefault;
-  std::uint16_t FromPage = 0;
-  std::uint16_t ToPage = 0;
-  std::uint16_t Min = 0;
-  std::uint16_t Max = 0;
-  std::uint16_t Copies = 0;
-  std::uint16_t HelpCommand = 0;
-  std::uint16_t MaxFileSize = 0;
-  std::uint16_t FilterIndex = 0;
-  std::uint32_t Orientation = 0;
-  std::uint32_t HelpContext = 0;
-  std::uint32_t Flags = 0;
-  std::string FontSize;     // the decoded single-precision size, as listed
-  std::uint32_t Color = 0;  // unsigned, the long as read
-  // Present only when their bit of the presence mask is set.
-  std::string DefaultExt;
-  std::string DialogTitle;
-  std::string FileName;
-  std::string Filter;
-  std::string FontName;
-  std::string HelpFile;
-  std::string HelpKey;
-  std::string InitDir;
-};
 
 // A text of the presence mask: a long count of UTF-16 units and the units, when its bit is set.
 void MaskedText(DecodeContext& ctx, unsigned mask, unsigned bit, std::string_view label,
@@ -112,6 +73,8 @@ void ReadControlBlock(DecodeContext& ctx, State& s) {
   MaskedText(ctx, mask, 6, "InitDir:", s.InitDir);
 }
 
+}  // namespace
+
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
   return ReadFrame(ctx, kProfile, s.ext, [&] { ReadControlBlock(ctx, s); });
 }
@@ -147,12 +110,6 @@ void WriteBlock(BlockWriter& out, const State& s) {
   out.Text("PrinterDefault", s.PrinterDefault);
   out.Number("ToPage", s.ToPage);
   out.Number("Orientation", s.Orientation);
-}
-
-}  // namespace
-
-std::unique_ptr<Decoder> MakeDecoder() {
-  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
 }
 
 }  // namespace tvx::commondialog

@@ -2,12 +2,56 @@
 // selects up to eight counted texts.
 #pragma once
 
-#include <memory>
+#include <cstdint>
+#include <string>
 
 #include "tvx/decoder.h"
+#include "tvx/extender.h"
 
+// The decoder is State, the stream reader ReadStream and the block writer WriteBlock; the
+// build joins them into the deliverable's program and the registry of the tools.
 namespace tvx::commondialog {
 
-std::unique_ptr<Decoder> MakeDecoder();
+// Who this deliverable is; the host matches the caption byte for byte.
+inline constexpr DeliverableInfo kInfo = {"STDPICK.Picker", "CommonDialog",
+                                          "Tevo Support Library (CommonDialog)", 18,
+                                          "MSComDlg.CommonDialog"};
+
+struct State {
+  ExtenderProperties ext;
+  ExtentAndVersion extent;
+  // "-1 'True" or "0 'False", from the flag long.
+  std::string FontBold;
+  std::string FontItalic;
+  std::string FontStrikeThru;
+  std::string FontUnderLine;
+  std::string CancelError;
+  std::string PrinterDefault;
+  std::uint16_t FromPage = 0;
+  std::uint16_t ToPage = 0;
+  std::uint16_t Min = 0;
+  std::uint16_t Max = 0;
+  std::uint16_t Copies = 0;
+  std::uint16_t HelpCommand = 0;
+  std::uint16_t MaxFileSize = 0;
+  std::uint16_t FilterIndex = 0;
+  std::uint32_t Orientation = 0;
+  std::uint32_t HelpContext = 0;
+  std::uint32_t Flags = 0;
+  std::string FontSize;     // the decoded single-precision size, as listed
+  std::uint32_t Color = 0;  // unsigned, the long as read
+  // Present only when their bit of the presence mask is set.
+  std::string DefaultExt;
+  std::string DialogTitle;
+  std::string FileName;
+  std::string Filter;
+  std::string FontName;
+  std::string HelpFile;
+  std::string HelpKey;
+  std::string InitDir;
+};
+
+DecodeEnd ReadStream(DecodeContext& ctx, State& s);
+void WriteBlock(BlockWriter& out, const State& s);
 
 }  // namespace tvx::commondialog

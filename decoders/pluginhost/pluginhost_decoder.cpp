@@ -6,11 +6,6 @@ namespace tvx::pluginhost {
 
 namespace {
 
-// Who this deliverable is; the host matches the caption byte for byte. The control's class name
-// depends on the plug-in it hosts, so it has none of its own.
-constexpr DeliverableInfo kInfo = {"EMBEDHOST.Embedder", "ActiveXPlugin",
-                                   "Tevo Support Library (ActiveXPlugin)", 19, ""};
-
 using Code = ExtenderCode;
 constexpr ExtenderProfile kProfile = {
     .sectionA = SectionA({Code::kIndex, Code::kPositionAndSize, Code::kVisible, Code::kDragMode,
@@ -23,11 +18,7 @@ constexpr ExtenderProfile kProfile = {
     .stopLine = "ACTIVEX Parse Error",
 };
 
-struct State {
-  ExtenderProperties ext;
-  std::uint32_t ExtentX = 0;
-  std::uint32_t ExtentY = 0;
-};
+}  // namespace
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
   return ReadFrame(ctx, kProfile, s.ext, [&] {
@@ -43,12 +34,6 @@ void WriteBlock(BlockWriter& out, const State& s) {
   WriteVisibleControl(out, s.ext);
   out.Number("_ExtentX", s.ExtentX);
   out.Number("_ExtentY", s.ExtentY);
-}
-
-}  // namespace
-
-std::unique_ptr<Decoder> MakeDecoder() {
-  return MakeStateDecoder<State>(kInfo, ReadStream, WriteBlock);
 }
 
 }  // namespace tvx::pluginhost

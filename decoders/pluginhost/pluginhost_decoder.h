@@ -1,12 +1,28 @@
 // The plug-in host control: the extender records of a visible control around its extent.
 #pragma once
 
-#include <memory>
+#include <cstdint>
+#include <string>
 
 #include "tvx/decoder.h"
+#include "tvx/extender.h"
 
+// The decoder is State, the stream reader ReadStream and the block writer WriteBlock; the
+// build joins them into the deliverable's program and the registry of the tools.
 namespace tvx::pluginhost {
 
-std::unique_ptr<Decoder> MakeDecoder();
+// Who this deliverable is; the host matches the caption byte for byte. The control's class name
+// depends on the plug-in it hosts, so it has none of its own.
+inline constexpr DeliverableInfo kInfo = {"EMBEDHOST.Embedder", "ActiveXPlugin",
+                                          "Tevo Support Library (ActiveXPlugin)", 19, ""};
+
+struct State {
+  ExtenderProperties ext;
+  std::uint32_t ExtentX = 0;
+  std::uint32_t ExtentY = 0;
+};
+
+DecodeEnd ReadStream(DecodeContext& ctx, State& s);
+void WriteBlock(BlockWriter& out, const State& s);
 
 }  // namespace tvx::pluginhost

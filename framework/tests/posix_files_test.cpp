@@ -5,9 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "hexstream.h"
 #include "tvx/platform.h"
 
 namespace tvx {
@@ -16,14 +15,11 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return hexstream::ReadFile(path.string());
 }
 
 void Put(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  hexstream::WriteFile(path.string(), bytes);
 }
 
 class NativeFiles : public ::testing::Test {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decode_lines.h"
+#include "registry.h"
 
 namespace tvx {
 namespace {
@@ -60,7 +61,7 @@ using testing::HasLine;
 using Decoded = testing::DecodedLines;
 
 Decoded Decode(const std::vector<std::uint8_t>& bytes) {
-  return testing::DecodeBytes(*adodc::MakeDecoder(), std::string(bytes.begin(), bytes.end()));
+  return testing::DecodeBytes(*FindDecoder("Adodc"), std::string(bytes.begin(), bytes.end()));
 }
 
 struct FieldCase {
@@ -243,7 +244,7 @@ TEST(NavigatorReset, ResetsEverything) {
   const std::uint8_t sectionB[] = {0x3B, 1, 0x3C, 0, 0x46, 5, 0, 0, 0, 0x4A, 0, 0, 'T', 0, 0xFF};
   full.insert(full.end(), std::begin(sectionB), std::end(sectionB));
 
-  const auto used = adodc::MakeDecoder();
+  const auto used = FindDecoder("Adodc");
   const std::string fullBytes(full.begin(), full.end());
   const Decoded first = testing::DecodeBytes(*used, fullBytes);
   EXPECT_TRUE(HasLine(first.block, "Caption           = \"I\""))
@@ -253,7 +254,7 @@ TEST(NavigatorReset, ResetsEverything) {
 
   const std::string cut = "\x01";  // Index, its word past the end
   EXPECT_EQ(testing::DecodeBytes(*used, cut).block,
-            testing::DecodeBytes(*adodc::MakeDecoder(), cut).block);
+            testing::DecodeBytes(*FindDecoder("Adodc"), cut).block);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "decode_lines.h"
 #include "hexstream.h"
+#include "registry.h"
 
 namespace tvx::calendar {
 namespace {
@@ -71,7 +72,7 @@ using testing::HasLine;
 
 TEST(AlmanacCalendarDecoder, FontCharsetSizeAndStyle) {
   const auto d =
-      DecodeHex(*MakeDecoder(),
+      DecodeHex(*FindDecoder("Calendar"),
                 "2D z:338 01 A2 00 0E w:700 l:85000 03 \"Foo\" 01 00 00 00 w:400 l:82500 00 "
                 "01 CC 00 00 w:400 l:84000 00 FF");
   const auto font = [&](std::string_view name) {
@@ -100,7 +101,7 @@ TEST(AlmanacCalendarDecoder, FontCharsetSizeAndStyle) {
 }
 
 TEST(AlmanacCalendarDecoder, EveryRunForgetsTheDataFormat) {
-  const auto decoder = MakeDecoder();
+  const auto decoder = FindDecoder("Calendar");
   const auto first = DecodeHex(
       *decoder, "29 01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:1 l:0 z:12 u\"x\" l:1033 l:0 2D z:371 FF");
   EXPECT_TRUE(HasLine(first.block, "BeginProperty DataFormat"));
@@ -110,7 +111,7 @@ TEST(AlmanacCalendarDecoder, EveryRunForgetsTheDataFormat) {
 
 TEST(AlmanacCalendarDecoder, TwoDataFormatsInOneStreamListBothAndKeepTheLast) {
   const auto d =
-      DecodeHex(*MakeDecoder(),
+      DecodeHex(*FindDecoder("Calendar"),
                 "29 01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:2 l:0 z:12 u\"ab\" l:1033 l:3 "
                 "29 01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:0 l:0 z:12 l:1033 l:1 2D z:371 FF");
   EXPECT_EQ(std::vector<std::string>(d.listing.begin(), d.listing.begin() + 4),
@@ -120,7 +121,7 @@ TEST(AlmanacCalendarDecoder, TwoDataFormatsInOneStreamListBothAndKeepTheLast) {
 }
 
 TEST(AlmanacCalendarDecoder, TabIndexAbove32767IsStoredSigned) {
-  const auto d = DecodeHex(*MakeDecoder(), "0F w:65535 2D z:371 FF");
+  const auto d = DecodeHex(*FindDecoder("Calendar"), "0F w:65535 2D z:371 FF");
   EXPECT_EQ(d.listing.front(), "TabIndex: 65535");
   EXPECT_TRUE(HasLine(d.block, "TabIndex           = -1"));
 }

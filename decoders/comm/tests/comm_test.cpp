@@ -8,6 +8,7 @@
 
 #include "comm/comm_decoder.h"
 #include "decode_lines.h"
+#include "registry.h"
 
 namespace tvx {
 namespace {
@@ -37,7 +38,7 @@ constexpr std::size_t kParityReplaceLine = 11;
 constexpr std::size_t kFirstFlagLine = 12;
 
 Decoded DecodeFresh(const Fields& fields) {
-  const auto decoder = comm::MakeDecoder();
+  const auto decoder = FindDecoder("MSComm");
   return DecodeHex(*decoder, Stream(fields));
 }
 
@@ -103,7 +104,7 @@ TEST(SerialLinkFlagWord, FiveLinesAndStoredValues) {
 }
 
 TEST(SerialLinkRuns, ResetRestoresEveryNewProcessValue) {
-  const auto fresh = comm::MakeDecoder();
+  const auto fresh = FindDecoder("MSComm");
   const Decoded empty = DecodeHex(*fresh, "");
   const std::vector<std::string> expected = {
       "LibraryVersion3.0",     "_ExtentX          = 0", "_ExtentY          = 0",
@@ -117,7 +118,7 @@ TEST(SerialLinkRuns, ResetRestoresEveryNewProcessValue) {
   EXPECT_EQ(empty.block, expected);
   EXPECT_EQ(empty.listing, std::vector<std::string>{"Unexpected end of file"});
 
-  const auto decoder = comm::MakeDecoder();
+  const auto decoder = FindDecoder("MSComm");
   Fields fields;
   fields.flags = "w:31";
   fields.sectionB = "39 l:120 3A l:240 FF";
@@ -129,7 +130,7 @@ TEST(SerialLinkRuns, ResetRestoresEveryNewProcessValue) {
 }
 
 TEST(SerialLinkRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
-  const auto decoder = comm::MakeDecoder();
+  const auto decoder = FindDecoder("MSComm");
   const Decoded d = DecodeHex(*decoder, "2D z:16 l:1005 l:1005 l:0 l:393216 w:0 w:2");
   ASSERT_EQ(d.listing.size(), 17u + 1);
   EXPECT_EQ(d.listing[1], "CommPort: 2");

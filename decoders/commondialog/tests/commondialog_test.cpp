@@ -8,6 +8,7 @@
 
 #include "commondialog/commondialog_decoder.h"
 #include "decode_lines.h"
+#include "registry.h"
 
 namespace tvx {
 namespace {
@@ -70,7 +71,7 @@ TEST(PickerFlagLong, SixLinesAndStoredTexts) {
                          "FontUnderLine", "CancelError", "PrinterDefault"};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.flags);
-    const auto decoder = commondialog::MakeDecoder();
+    const auto decoder = FindDecoder("CommonDialog");
     Fields fields;
     fields.flags = c.flags;
     const Decoded d = DecodeHex(*decoder, Stream(fields));
@@ -98,7 +99,7 @@ TEST(PickerFontSize, SinglePrecisionBitPatterns) {
   };
   for (const auto& [pattern, text] : cases) {
     SCOPED_TRACE(pattern);
-    const auto decoder = commondialog::MakeDecoder();
+    const auto decoder = FindDecoder("CommonDialog");
     Fields fields;
     fields.fontSize = pattern;
     const Decoded d = DecodeHex(*decoder, Stream(fields));
@@ -126,7 +127,7 @@ TEST(PickerPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.maskAndTexts);
-    const auto decoder = commondialog::MakeDecoder();
+    const auto decoder = FindDecoder("CommonDialog");
     Fields fields;
     fields.maskAndTexts = c.maskAndTexts;
     fields.sectionB = "39 l:120 FF";
@@ -139,10 +140,10 @@ TEST(PickerPresenceMask, TextsInFixedOrderHelpKeyBeforeInitDir) {
 }
 
 TEST(PickerRuns, ResetRestoresEveryNewProcessValue) {
-  const auto fresh = commondialog::MakeDecoder();
+  const auto fresh = FindDecoder("CommonDialog");
   const Decoded empty = DecodeHex(*fresh, "");  // nothing to read: the block shows the start values
 
-  const auto decoder = commondialog::MakeDecoder();
+  const auto decoder = FindDecoder("CommonDialog");
   Fields fields;
   fields.flags = "l:63";
   fields.orientation = "l:2";
@@ -173,7 +174,7 @@ TEST(PickerRuns, ResetRestoresEveryNewProcessValue) {
 }
 
 TEST(PickerRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
-  const auto decoder = commondialog::MakeDecoder();
+  const auto decoder = FindDecoder("CommonDialog");
   // Section A, the header, the extent and the first byte of item 4 only.
   const Decoded d = DecodeHex(*decoder, "2D z:16 l:1005 l:847 00");
   ASSERT_EQ(d.listing.size(), 6u + 8 + 5 + 1);
