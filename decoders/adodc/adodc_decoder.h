@@ -21,47 +21,20 @@ inline constexpr DeliverableInfo kInfo = {"RECNAV.Navigator", "Adodc",
 // all bits set as -1.
 struct State {
   ExtenderProperties ext;
-  std::uint32_t ExtentX = 0;
-  std::uint32_t ExtentY = 0;
-  std::uint32_t Version = 0;
-
-  std::int64_t ConnectMode = 0;  // the Mode property
-  std::int64_t CursorLocation = 0;
-  std::int64_t IsolationLevel = 0;
-  std::int64_t ConnectionTimeout = 0;
-  std::int64_t CommandTimeout = 0;
-  std::int64_t CursorType = 0;
-  std::int64_t LockType = 0;
-  std::int64_t CommandType = 0;
-  std::int64_t CursorOptions = 0;
-  std::int64_t CacheSize = 0;
-  std::int64_t MaxRecords = 0;
-  std::int64_t BOFAction = 0;
-  std::int64_t EOFAction = 0;
-  std::int64_t ConnectStringType = 0;
-  std::int64_t Appearance = 0;
-  std::int64_t BackColor = 0;
-  std::int64_t ForeColor = 0;
-  std::int64_t Orientation = 0;
-  std::int64_t Enabled = 0;
-
-  std::string ConnectionString;
-  std::string OLEDBString;
-  std::string OLEDBFile;
-  std::string DataSourceName;
-  std::string OtherAttributes;
-  std::string UserName;
-  std::string Password;
-  std::string RecordSource;
-  std::string Caption;
-
+  std::uint32_t ExtentX = 0, ExtentY = 0, Version = 0;
+  // The connection settings, in stream order; ConnectMode is the Mode property.
+  std::int64_t ConnectMode = 0, CursorLocation = 0, IsolationLevel = 0, ConnectionTimeout = 0,
+               CommandTimeout = 0, CursorType = 0, LockType = 0, CommandType = 0, CursorOptions = 0,
+               CacheSize = 0, MaxRecords = 0, BOFAction = 0, EOFAction = 0, ConnectStringType = 0,
+               Appearance = 0, BackColor = 0, ForeColor = 0, Orientation = 0, Enabled = 0;
+  // The nine counted texts, in stream order.
+  std::string ConnectionString, OLEDBString, OLEDBFile, DataSourceName, OtherAttributes, UserName,
+      Password, RecordSource, Caption;
+  // The caption font.
   unsigned FontCharset = 0;
   std::uint16_t FontWeight = 0;
   double FontSize = 0;
-  std::string FontItalic;
-  std::string FontUnderline;
-  std::string FontStrikethrough;
-  std::string FontName;
+  std::string FontItalic, FontUnderline, FontStrikethrough, FontName;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);

@@ -17,8 +17,7 @@ inline constexpr DeliverableInfo kInfo = {
 
 struct State {
   ExtenderProperties ext;
-  std::uint32_t cx = 0;
-  std::uint32_t cy = 0;
+  std::uint32_t cx = 0, cy = 0;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);

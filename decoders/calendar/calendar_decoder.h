@@ -23,37 +23,20 @@ struct Font {
   std::string Size;  // number text of size / 10000, such as 8.25
   std::uint16_t Weight = 0;
   unsigned Charset = 0;  // written in the block's Charset line
-  std::string Underline;
-  std::string Italic;
-  std::string Strikethrough;
+  std::string Underline, Italic, Strikethrough;
 };
+
 struct State {
   ExtenderProperties ext;
   DataFormatRecord DataFormat;
-  std::uint32_t Version = 0;
-  std::uint32_t ExtentX = 0;
-  std::uint32_t ExtentY = 0;
-  std::uint16_t Year = 0;
-  std::uint16_t Month = 0;
-  std::uint16_t Day = 0;
-  std::uint16_t MonthLength = 0;
-  std::int64_t BackColor = 0;
-  std::int64_t DayFontColor = 0;
-  std::int64_t GridFontColor = 0;
-  std::int64_t GridLinesColor = 0;
-  std::int64_t TitleFontColor = 0;
-  std::string DayLength;
-  std::string FirstDay;
-  std::string GridCellEffect;
-  std::string ShowDateSelectors;
-  std::string ShowDays;
-  std::string ShowHorizontalGrid;
-  std::string ShowTitle;
-  std::string ShowVerticalGrid;
-  std::string ValueIsNull;
-  Font DayFont;
-  Font GridFont;
-  Font TitleFont;
+  std::uint32_t Version = 0, ExtentX = 0, ExtentY = 0;
+  std::uint16_t Year = 0, Month = 0, Day = 0, MonthLength = 0;
+  std::int64_t BackColor = 0, DayFontColor = 0, GridFontColor = 0, GridLinesColor = 0,
+               TitleFontColor = 0;
+  // Pre-rendered block values.
+  std::string DayLength, FirstDay, GridCellEffect, ShowDateSelectors, ShowDays, ShowHorizontalGrid,
+      ShowTitle, ShowVerticalGrid, ValueIsNull;
+  Font DayFont, GridFont, TitleFont;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);

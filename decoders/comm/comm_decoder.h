@@ -19,23 +19,15 @@ inline constexpr DeliverableInfo kInfo = {"SERLINK.SerialLink", "MSComm",
 struct State {
   ExtenderProperties ext;
   ExtentAndVersion extent;
-  std::uint16_t SThreshold = 0;
-  std::uint16_t CommPort = 0;
-  std::uint16_t InBufferSize = 0;
-  std::uint16_t InputLen = 0;
-  std::uint16_t OutBufferSize = 0;
-  std::uint16_t RThreshold = 0;
+  std::uint16_t SThreshold = 0, CommPort = 0, InBufferSize = 0, InputLen = 0, OutBufferSize = 0,
+                RThreshold = 0;
   std::uint32_t BaudRate = 0;
   std::uint16_t ParitySetting = 0;  // the parity word as read
-  std::uint16_t DataBits = 0;
-  std::uint16_t StopBits = 0;
+  std::uint16_t DataBits = 0, StopBits = 0;
   std::uint16_t Handshaking = 0;    // the word as read
   std::uint16_t ParityReplace = 0;  // a character code
   // "1  'True" or "0  'False", from the flag word.
-  std::string DTREnable;
-  std::string NullDiscard;
-  std::string RTSEnable;
-  std::string EOFEnable;
+  std::string DTREnable, NullDiscard, RTSEnable, EOFEnable;
   int InputMode = 0;  // 1 binary, 0 text
 };
 

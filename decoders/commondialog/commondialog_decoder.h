@@ -21,34 +21,14 @@ struct State {
   ExtenderProperties ext;
   ExtentAndVersion extent;
   // "-1 'True" or "0 'False", from the flag long.
-  std::string FontBold;
-  std::string FontItalic;
-  std::string FontStrikeThru;
-  std::string FontUnderLine;
-  std::string CancelError;
-  std::string PrinterDefault;
-  std::uint16_t FromPage = 0;
-  std::uint16_t ToPage = 0;
-  std::uint16_t Min = 0;
-  std::uint16_t Max = 0;
-  std::uint16_t Copies = 0;
-  std::uint16_t HelpCommand = 0;
-  std::uint16_t MaxFileSize = 0;
-  std::uint16_t FilterIndex = 0;
-  std::uint32_t Orientation = 0;
-  std::uint32_t HelpContext = 0;
-  std::uint32_t Flags = 0;
+  std::string FontBold, FontItalic, FontStrikeThru, FontUnderLine, CancelError, PrinterDefault;
+  std::uint16_t FromPage = 0, ToPage = 0, Min = 0, Max = 0, Copies = 0, HelpCommand = 0,
+                MaxFileSize = 0, FilterIndex = 0;
+  std::uint32_t Orientation = 0, HelpContext = 0, Flags = 0;
   std::string FontSize;     // the decoded single-precision size, as listed
   std::uint32_t Color = 0;  // unsigned, the long as read
   // Present only when their bit of the presence mask is set.
-  std::string DefaultExt;
-  std::string DialogTitle;
-  std::string FileName;
-  std::string Filter;
-  std::string FontName;
-  std::string HelpFile;
-  std::string HelpKey;
-  std::string InitDir;
+  std::string DefaultExt, DialogTitle, FileName, Filter, FontName, HelpFile, HelpKey, InitDir;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);

@@ -18,8 +18,7 @@ inline constexpr DeliverableInfo kInfo = {"EMBEDHOST.Embedder", "ActiveXPlugin",
 
 struct State {
   ExtenderProperties ext;
-  std::uint32_t ExtentX = 0;
-  std::uint32_t ExtentY = 0;
+  std::uint32_t ExtentX = 0, ExtentY = 0;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);

@@ -276,11 +276,21 @@ TEST(HostileInput, TwentyMebibytesOfZeroBytes) {
   if (built == 0) GTEST_SKIP() << "no plug-in is built";
 }
 
-TEST(HostileInput, StartFarBeyondTheEndOfTheFile) {
-  REQUIRE_BUILT(kAgent);
+// The agent plug-in, and a program file holding kTwoAgentStreams at `path`.
+class TwoAgentStreams : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!Built(kAgent)) GTEST_SKIP() << kAgent << " is not built";
+    path = inputs.Write("two.exe", kTwoAgentStreams);
+    plugin = std::make_unique<Plugin>(kAgent);
+  }
   Inputs inputs;
-  const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin(kAgent);
+  std::string path;
+  std::unique_ptr<Plugin> plugin;
+};
+
+TEST_F(TwoAgentStreams, InputStartFarBeyondTheEndOfTheFile) {
+  Plugin& plugin = *this->plugin;
   for (const char* position :
        {"55", "5000000", "1000000000000000", "4294967297", "99999999999999999999999999999999"}) {
     SCOPED_TRACE(position);
@@ -373,11 +383,8 @@ TEST(HostileInput, MissingInputIsNeverCreated) {
   plugin.End();
 }
 
-TEST(HostileChannel, OverlongMessageIsAnInvalidRequestAndMemoryStaysBounded) {
-  REQUIRE_BUILT(kAgent);
-  Inputs inputs;
-  const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin(kAgent);
+TEST_F(TwoAgentStreams, ChannelOverlongMessageIsAnInvalidRequestAndMemoryStaysBounded) {
+  Plugin& plugin = *this->plugin;
   ASSERT_TRUE(plugin.Ask(Request(path, "1", 'N')));
   const std::uint64_t before = PeakResidentKiB(plugin.process().pid());
 
@@ -401,11 +408,8 @@ TEST(HostileChannel, OverlongMessageIsAnInvalidRequestAndMemoryStaysBounded) {
   plugin.End();
 }
 
-TEST(HostileChannel, MessagesAtTheTextBoxLimit) {
-  REQUIRE_BUILT(kAgent);
-  Inputs inputs;
-  const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin(kAgent);
+TEST_F(TwoAgentStreams, ChannelMessagesAtTheTextBoxLimit) {
+  Plugin& plugin = *this->plugin;
   // Blanks around the offset pad a valid request to exactly 32,767 characters, end mark
   // included; one more character makes it invalid.
   const std::string head = "%" + path + "#";
@@ -420,11 +424,8 @@ TEST(HostileChannel, MessagesAtTheTextBoxLimit) {
   plugin.End();
 }
 
-TEST(HostileChannel, RequestSplitAcrossManySmallWrites) {
-  REQUIRE_BUILT(kAgent);
-  Inputs inputs;
-  const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin(kAgent);
+TEST_F(TwoAgentStreams, ChannelRequestSplitAcrossManySmallWrites) {
+  Plugin& plugin = *this->plugin;
   const std::string request = Request(path, "28", 'Y');
   for (std::size_t i = 0; i < request.size(); ++i) {
     ASSERT_TRUE(plugin.process().Send(request.substr(i, 1)));
@@ -444,11 +445,8 @@ TEST(HostileChannel, RequestSplitAcrossManySmallWrites) {
   EXPECT_EQ(plugin.process().ReadRest(100), "");
 }
 
-TEST(HostileChannel, SeveralMessagesInOneWrite) {
-  REQUIRE_BUILT(kAgent);
-  Inputs inputs;
-  const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
-  Plugin plugin(kAgent);
+TEST_F(TwoAgentStreams, ChannelSeveralMessagesInOneWrite) {
+  Plugin& plugin = *this->plugin;
   const std::string mark(1, kEndMark);
   // Three requests (one of them invalid), three texts that get no reply, and the end.
   ASSERT_TRUE(plugin.process().Send(Request(path, "28", 'N') + mark + "^STOP" + mark + "%" + path +

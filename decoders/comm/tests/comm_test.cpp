@@ -10,12 +10,10 @@
 #include "decode_lines.h"
 #include "registry.h"
 
-namespace tvx {
+namespace tvx::testing {
 namespace {
 
-using testing::DecodeHex;
-using Decoded = testing::DecodedLines;
-using testing::BlockValue;
+using Decoded = DecodedLines;
 
 struct Fields {
   std::string parity = "w:0";
@@ -141,4 +139,4 @@ TEST(SerialLinkRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
 }
 
 }  // namespace
-}  // namespace tvx
+}  // namespace tvx::testing

@@ -10,12 +10,10 @@
 #include "decode_lines.h"
 #include "registry.h"
 
-namespace tvx {
+namespace tvx::testing {
 namespace {
 
-using testing::DecodeHex;
-using Decoded = testing::DecodedLines;
-using testing::BlockValue;
+using Decoded = DecodedLines;
 
 // A stream with empty sections and the given control-block fields after the header and extent.
 struct Fields {
@@ -186,4 +184,4 @@ TEST(PickerRuns, StreamCutInsideTheControlBlockReadsZerosAndEnds) {
 }
 
 }  // namespace
-}  // namespace tvx
+}  // namespace tvx::testing
