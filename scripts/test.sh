@@ -5,7 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
-cmake -S . -B build -G Ninja >/dev/null
+# The plain build's folder, with the generator it was made with (Ninja for a new one).
+generator=()
+if [[ ! -f build/CMakeCache.txt ]]; then generator=(-G Ninja); fi
+cmake -S . -B build "${generator[@]}" >/dev/null
 cmake --build build
 (cd build && ctest --output-on-failure -j2)
 # Every stage runs, or the command fails: a stage that cannot start is a failure, not a skip.

@@ -51,7 +51,10 @@ def main() -> int:
             return 1
         shown += 1
     print("=" * 78)
-    print(f"{shown} plug-in(s) shown")
+    print(f"{shown} plug-in(s) shown. To see a stream value by value, try:")
+    tvx = os.path.join(bin_dir, "tvx")
+    agent = os.path.abspath(os.path.join(samples_dir, "agent.exe"))
+    print(f"  {tvx} explain agent {agent} 1025")
     return 0 if shown else 1
 
 

@@ -1,63 +1,78 @@
 #include "common.h"
 
+#include <cstdio>
+
 #include "registry.h"
-#include "tvx/dispatcher.h"
+#include "tvx/protocol.h"
 #include "tvx/text.h"
 
 namespace tvx::tool {
 
+namespace {
+
+// Standard input, read whole: it cannot be read at positions.
+class StandardInput final : public InputSource {
+ public:
+  explicit StandardInput(const std::string& bytes) : bytes_(bytes) {}
+  std::size_t ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) override {
+    return bytes_.ReadAt(offset, into, size);
+  }
+  std::uint64_t Size() override { return bytes_.Size(); }
+
+ private:
+  BytesInput bytes_;
+};
+
+}  // namespace
+
 InputSource* ReadOnlyFiles::OpenInput(const std::string& path) {
-  if (file_ != nullptr && path == path_) return file_.get();
+  if (input_ != nullptr && path == path_) return input_.get();
   error_.clear();
   path_ = path;
-  file_ = RegularFile::Open(path, &error_);
-  return file_.get();
+  if (path == "-") {
+    standardInput_.clear();
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;)
+      standardInput_.append(buffer, n);
+    input_ = std::make_unique<StandardInput>(standardInput_);
+    return input_.get();
+  }
+  input_ = RegularFile::Open(path, &error_);
+  return input_.get();
 }
 
 bool ReadOnlyFiles::WriteOutput(std::string_view, std::string_view) {
   return false;
 }
 
-Arguments ParseArguments(const std::vector<std::string>& args, bool acceptDecodeOptions) {
-  Arguments parsed;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      parsed.positional.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "--help" || arg == "-h") {
-      parsed.help = true;
-    } else if (acceptDecodeOptions && arg == "--offsets") {
-      parsed.offsets = true;
-    } else if (acceptDecodeOptions && arg == "--picture") {
-      if (i + 1 == args.size()) {
-        parsed.error = "--picture needs a file name";
-      } else {
-        parsed.picture = args[++i];
-      }
-    } else if (parsed.error.empty()) {
-      parsed.error = "unknown option " + arg;
-    }
+std::string KnownControls() {
+  std::string text;
+  for (const DeliverableInfo* info : AllDeliverables()) {
+    text += "  " + std::string(info->name) + " (" + std::string(info->classWord) + ")\n";
   }
-  return parsed;
+  return text;
+}
+
+std::unique_ptr<Decoder> DecoderFor(std::string_view control, std::string_view command,
+                                    Output& err) {
+  auto decoder = FindDecoder(control);
+  if (!decoder) {
+    err << "tvx " << command << ": unknown control \"" << Printable(control)
+        << "\"; the controls are:\n"
+        << KnownControls();
+  }
+  return decoder;
 }
 
 std::optional<double> ParsePosition(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     double value = 0;
     for (const char c : text.substr(2)) {
-      int digit = 0;
-      if (c >= '0' && c <= '9') {
-        digit = c - '0';
-      } else if (c >= 'a' && c <= 'f') {
-        digit = c - 'a' + 10;
-      } else if (c >= 'A' && c <= 'F') {
-        digit = c - 'A' + 10;
-      } else {
-        return std::nullopt;
-      }
+      const int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
+      if (digit < 0) return std::nullopt;
       value = value * 16 + digit;
     }
     if (!(value >= 1)) return std::nullopt;
@@ -76,21 +91,97 @@ std::optional<double> ParsePosition(std::string_view text) {
   return parsed.start;
 }
 
-std::string KnownControls() {
-  std::string text;
-  for (const DeliverableInfo* info : AllDeliverables()) {
-    text += "  " + std::string(info->name) + " (" + std::string(info->classWord) + ")\n";
+namespace {
+
+// A 0-based file offset: decimal digits, or 0x and hexadecimal digits.
+std::optional<double> ParseOffset(std::string_view text) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  if (hex) text.remove_prefix(2);
+  if (text.empty() || text.size() > 15) return std::nullopt;  // far beyond any file
+  double value = 0;
+  for (const char c : text) {
+    const int digit = c >= '0' && c <= '9'          ? c - '0'
+                      : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                    : -1;
+    if (digit < 0) return std::nullopt;
+    value = value * (hex ? 16 : 10) + digit;
   }
-  return text;
+  return value;
 }
 
-std::unique_ptr<Decoder> DecoderFor(std::string_view control, std::ostream& err) {
-  auto decoder = tvx::FindDecoder(control);
-  if (!decoder) {
-    err << "tvx: unknown control \"" << Printable(control) << "\"; the controls are:\n"
-        << KnownControls();
+}  // namespace
+
+std::optional<double> StartFrom(const Arguments& args, const std::string* position,
+                                std::string_view command, Output& err) {
+  const std::optional<std::string> offset = args.Value("file-offset");
+  if (offset && position != nullptr) {
+    UsageError(err, command, "give POSITION or --file-offset, not both");
+    return std::nullopt;
   }
-  return decoder;
+  if (offset) {
+    // 0-based, as a hex dump shows it: the position is one more.
+    const std::optional<double> value = ParseOffset(*offset);
+    if (!value) {
+      UsageError(
+          err, command,
+          "\"" + Printable(*offset) + "\" is not a file offset (0-based, decimal or 0x hex)");
+      return std::nullopt;
+    }
+    return *value + 1;
+  }
+  if (position == nullptr) {
+    UsageError(err, command, "the stream's POSITION (or --file-offset OFFSET) is missing");
+    return std::nullopt;
+  }
+  const std::optional<double> start = ParsePosition(*position);
+  if (!start) {
+    UsageError(err, command,
+               "\"" + Printable(*position) +
+                   "\" is not a start position (1-based: decimal, or 0x hexadecimal; "
+                   "--file-offset takes a 0-based offset)");
+    return std::nullopt;
+  }
+  if (position->find('.') != std::string::npos &&
+      std::string_view(*position).substr(0, 2) != "0x") {
+    err << "tvx " << command << ": warning: position " << Printable(*position) << " rounded to "
+        << NumberText(*start) << ", as the plug-ins round it (half to even)\n";
+  }
+  return start;
+}
+
+std::string_view EndedName(DecodeEnd ended) {
+  switch (ended) {
+    case DecodeEnd::kEndCode:
+      return "end code";
+    case DecodeEnd::kEndOfInput:
+      return "end of file";
+    case DecodeEnd::kStopLine:
+      return "stop line";
+    case DecodeEnd::kNoInput:
+      return "input not readable";
+    case DecodeEnd::kInvalidRequest:
+      return "invalid request";
+  }
+  return "";
+}
+
+std::string EndedEarlyReason(DecodeEnd ended, const std::string& listing) {
+  std::vector<std::string_view> lines = CrLfLines(listing);
+  const std::string last = lines.empty() ? std::string() : Printable(lines.back());
+  switch (ended) {
+    case DecodeEnd::kEndCode:
+      return "";
+    case DecodeEnd::kEndOfInput:
+      return "the file ended before the stream's end code (\"" + last + "\")";
+    case DecodeEnd::kStopLine:
+      return "a code the control does not know in section B (\"" + last + "\")";
+    case DecodeEnd::kNoInput:
+      return "the input cannot be read (\"" + last + "\")";
+    case DecodeEnd::kInvalidRequest:
+      return "the request is not valid";
+  }
+  return "";
 }
 
 std::string Printable(std::string_view bytes) {
@@ -110,6 +201,65 @@ std::string Printable(std::string_view bytes) {
     }
   }
   return text;
+}
+
+std::vector<std::string_view> CrLfLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find("\r\n");
+    lines.push_back(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 2);
+  }
+  return lines;
+}
+
+std::string PrintableLines(std::string_view text) {
+  std::string out;
+  for (const std::string_view line : CrLfLines(text)) {
+    out += Printable(line);
+    out += '\n';
+  }
+  return out;
+}
+
+std::string JsonString(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string json = "\"";
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b == '"' || b == '\\') {
+      json += '\\';
+      json += c;
+    } else if (b == '\n') {
+      json += "\\n";
+    } else if (b == '\r') {
+      json += "\\r";
+    } else if (b == '\t') {
+      json += "\\t";
+    } else if (b < 0x20 || b == 0x7F) {
+      json += "\\u00";
+      json += kHex[b >> 4];
+      json += kHex[b & 15];
+    } else if (b >= 0x80) {
+      json += static_cast<char>(0xC0 | (b >> 6));
+      json += static_cast<char>(0x80 | (b & 0x3F));
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}
+
+std::string JsonLines(std::string_view text) {
+  std::string json = "[";
+  bool first = true;
+  for (const std::string_view line : CrLfLines(text)) {
+    if (!first) json += ", ";
+    json += JsonString(line);
+    first = false;
+  }
+  return json + "]";
 }
 
 std::string PositionText(double position) {

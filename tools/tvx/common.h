@@ -1,29 +1,24 @@
-// What the tvx commands share: reading the program file, the position and control arguments,
-// and a printable form of raw bytes.
+// What the tvx commands share: opening the program file, the control and position arguments,
+// the texts of how a decode ended, and printable and JSON forms of raw bytes.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli.h"
 #include "tvx/decode_run.h"
 #include "tvx/decoder.h"
 #include "tvx/regular_file.h"
 
 namespace tvx::tool {
 
-// Exit statuses of every command.
-inline constexpr int kOk = 0;
-inline constexpr int kFailed = 1;  // a file could not be read or written, a plug-in failed
-inline constexpr int kBadArguments = 2;
-
-// Opens program files as the plug-ins do (regular files only) and writes nowhere: a decode
-// through it leaves no file behind. The file opened last stays open and is handed out again for
-// the same path.
+// Opens program files as the plug-ins do (regular files only; "-" is standard input, read whole)
+// and writes nowhere: a decode through it leaves no file behind. The file opened last stays open
+// and is handed out again for the same path.
 class ReadOnlyFiles final : public FileSystem {
  public:
   InputSource* OpenInput(const std::string& path) override;
@@ -31,41 +26,53 @@ class ReadOnlyFiles final : public FileSystem {
 
   // Why the last OpenInput returned nothing.
   const std::string& error() const { return error_; }
-  // The file opened last, or nothing.
-  RegularFile* file() const { return file_.get(); }
+  // The input opened last, or nothing.
+  InputSource* input() const { return input_.get(); }
 
  private:
   std::string path_;
-  std::unique_ptr<RegularFile> file_;
+  std::string standardInput_;
+  std::unique_ptr<InputSource> input_;
   std::string error_;
 };
 
-// The arguments of a command after the options were taken out.
-struct Arguments {
-  std::vector<std::string> positional;
-  bool help = false;
-  bool offsets = false;                // --offsets
-  std::optional<std::string> picture;  // --picture PATH
-  std::string error;                   // an unknown option, a missing option value
-};
+// The decoder for a deliverable name or control class word (any case); on failure a usage error
+// naming the known controls.
+std::unique_ptr<Decoder> DecoderFor(std::string_view control, std::string_view command,
+                                    Output& err);
 
-// Splits `args` into positional arguments and the options a command accepts.
-Arguments ParseArguments(const std::vector<std::string>& args, bool acceptDecodeOptions);
+// The known controls, one "  NAME (ClassWord)" per line.
+std::string KnownControls();
 
-// A start position: decimal as in a request (blanks around it, a fraction rounded half to even,
-// leading zeros) or hexadecimal with "0x"; at least 1. Nothing when the text is not one.
+// The stream's start position from a command's arguments: POSITION (1-based as the host counts,
+// decimal as a request carries it, or 0x hexadecimal) or --file-offset OFFSET (0-based, as a hex
+// dump shows it). Writes a usage error or a rounding warning to `err`; nothing on error.
+std::optional<double> StartFrom(const Arguments& args, const std::string* position,
+                                std::string_view command, Output& err);
+
+// A 1-based position as a request carries it, rounded half to even to a whole number >= 1.
 std::optional<double> ParsePosition(std::string_view text);
 
-// The decoder for a deliverable name or control class word; on failure writes an error naming
-// the known controls.
-std::unique_ptr<Decoder> DecoderFor(std::string_view control, std::ostream& err);
-
-// The known controls, one "NAME (ClassWord)" per line, for the help texts.
-std::string KnownControls();
+// How a decode ended: "end code", "end of file", "stop line", "input not readable",
+// "invalid request".
+std::string_view EndedName(DecodeEnd ended);
+// Why a decode ended before its end code, for one line on standard error; "" for the end code.
+std::string EndedEarlyReason(DecodeEnd ended, const std::string& listing);
 
 // The bytes as text for a terminal: printable ASCII as it is, everything else as \xHH, and a
 // backslash as \\.
 std::string Printable(std::string_view bytes);
+// CR LF text for a terminal: each line Printable, ended by a plain line feed.
+std::string PrintableLines(std::string_view text);
+
+// A JSON string of the bytes: each byte is the Unicode character of the same number (bytes
+// 0x80 to 0xFF as U+0080 to U+00FF in UTF-8), so the bytes survive a round trip.
+std::string JsonString(std::string_view bytes);
+// A JSON array of the CR LF lines of `text`, without their line ends.
+std::string JsonLines(std::string_view text);
+
+// The lines of a CR LF text, without their line ends.
+std::vector<std::string_view> CrLfLines(std::string_view text);
 
 // "1025/401": a position in decimal and hexadecimal, as the listing's offset lines show it.
 std::string PositionText(double position);

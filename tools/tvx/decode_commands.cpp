@@ -1,5 +1,6 @@
 // tvx decode and tvx explain: a decoder run in this process, on the real program file.
-#include <fstream>
+#include <cstdio>
+#include <cstring>
 
 #include "commands.h"
 #include "common.h"
@@ -10,105 +11,131 @@ namespace tvx::tool {
 
 namespace {
 
+// What decode and explain share: CONTROL FILE [POSITION], the decoder and the request.
 struct Job {
   std::unique_ptr<Decoder> decoder;
   Request request;
   ReadOnlyFiles files;
 };
 
-// Checks the arguments CONTROL FILE POSITION and reads the file; the status on failure.
-int Prepare(const char* command, const char* help, const Arguments& args, Job& job,
-            std::ostream& err) {
-  const std::string prefix = std::string("tvx ") + command + ": ";
-  if (!args.error.empty()) {
-    err << prefix << args.error << "\n\n" << help;
-    return kBadArguments;
+// Checks the arguments and opens the file; the exit status when the command cannot go on.
+std::optional<int> Prepare(std::string_view command, const Arguments& args, Job& job, Output& err) {
+  if (!args.error.empty()) return UsageError(err, command, args.error);
+  const std::size_t n = args.positional.size();
+  if (n < 2 || n > 3) {
+    return UsageError(err, command,
+                      "expected CONTROL FILE POSITION, got " + std::to_string(n) + " argument" +
+                          (n == 1 ? "" : "s"));
   }
-  if (args.positional.size() != 3) {
-    err << prefix << "expected CONTROL FILE POSITION, got " << args.positional.size() << " argument"
-        << (args.positional.size() == 1 ? "" : "s") << "\n\n"
-        << help;
-    return kBadArguments;
-  }
-  const std::string& control = args.positional[0];
-  const std::string& path = args.positional[1];
-  const std::string& position = args.positional[2];
-  job.decoder = DecoderFor(control, err);
-  if (!job.decoder) return kBadArguments;
-  const std::optional<double> start = ParsePosition(position);
-  if (!start) {
-    err << prefix << "\"" << Printable(position)
-        << "\" is not a start position (a whole number from 1, decimal or 0x hexadecimal)\n";
-    return kBadArguments;
-  }
-  if (job.files.OpenInput(path) == nullptr) {
-    err << prefix << "cannot read \"" << Printable(path) << "\": " << job.files.error() << "\n";
-    return kFailed;
-  }
+  job.decoder = DecoderFor(args.positional[0], command, err);
+  if (!job.decoder) return kUsage;
+  const std::optional<double> start =
+      StartFrom(args, n == 3 ? &args.positional[2] : nullptr, command, err);
+  if (!start) return kUsage;
   job.request.valid = true;
-  job.request.path = path;
+  job.request.path = args.positional[1];
   job.request.start = *start;
-  job.request.offsets = args.offsets;
-  return kOk;
+  job.request.offsets = args.Has("offsets");
+  if (job.files.OpenInput(job.request.path) == nullptr) {
+    err << "tvx " << command << ": cannot read \"" << Printable(job.request.path)
+        << "\": " << job.files.error() << "\n";
+  }
+  return std::nullopt;
 }
 
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  return static_cast<bool>(file);
+// The status of a finished command: a write error first, then how the decode ended.
+int Finish(std::string_view command, DecodeEnd ended, const std::string& listing, Output& out,
+           Output& err) {
+  if (!out.Finish()) {
+    err << "tvx " << command << ": cannot write to standard output: " << out.error() << "\n";
+    return kIoError;
+  }
+  if (ended == DecodeEnd::kEndCode) return kOk;
+  if (ended != DecodeEnd::kNoInput) {
+    err << "tvx " << command << ": the decode ended early: " << EndedEarlyReason(ended, listing)
+        << "\n";
+  }
+  return kEndedEarly;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (!written) *error = std::strerror(errno);
+  if (std::fclose(file) != 0 && written) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  return written;
 }
 
 }  // namespace
 
-int DecodeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  const Arguments parsed = ParseArguments(args, true);
-  if (parsed.help) {
-    out << kDecodeHelp;
-    return kOk;
-  }
+int DecodeCommand(const std::vector<std::string>& args, Output& out, Output& err) {
+  const Arguments parsed =
+      ParseArguments(args, {{"offsets"}, {"json"}, {"picture", true}, {"file-offset", true}});
+  if (parsed.help) return Help("decode", out, err);
   Job job;
-  if (const int status = Prepare("decode", kDecodeHelp, parsed, job, err); status != kOk) {
-    return status;
-  }
+  if (const std::optional<int> status = Prepare("decode", parsed, job, err)) return *status;
   const DecodeOutput result = RunDecode(*job.decoder, job.request, job.files);
-  if (parsed.picture) {
+  if (const std::optional<std::string> picture = parsed.Value("picture")) {
+    std::string error;
     if (!result.picture) {
-      err << "tvx decode: the stream holds no picture; \"" << Printable(*parsed.picture)
+      err << "tvx decode: the stream holds no picture; \"" << Printable(*picture)
           << "\" was not written\n";
-    } else if (!WriteFile(*parsed.picture, *result.picture)) {
-      err << "tvx decode: cannot write the picture to \"" << Printable(*parsed.picture) << "\"\n";
-      return kFailed;
+    } else if (!WriteWholeFile(*picture, *result.picture, &error)) {
+      err << "tvx decode: cannot write the picture to \"" << Printable(*picture) << "\": " << error
+          << "\n";
+      return kIoError;
     }
-  } else if (result.picture) {
-    err << "tvx decode: the stream holds a picture of " << result.picture->size()
-        << " bytes; --picture PATH writes it\n";
+  } else if (result.picture && !parsed.Has("json")) {
+    err << "tvx decode: the stream holds a picture of "
+        << static_cast<long long>(result.picture->size()) << " bytes; --picture PATH writes it\n";
   }
-  out.write(result.listing.data(), static_cast<std::streamsize>(result.listing.size()));
-  out.write(result.block.data(), static_cast<std::streamsize>(result.block.size()));
-  out.flush();
-  return out ? kOk : kFailed;
+  if (parsed.Has("json")) {
+    out << "{\"control\": " << JsonString(job.decoder->Info().name)
+        << ", \"file\": " << JsonString(job.request.path)
+        << ", \"position\": " << NumberText(job.request.start)
+        << ", \"offsets\": " << (job.request.offsets ? "true" : "false")
+        << ",\n \"ended\": " << JsonString(EndedName(result.ended)) << ", \"picture\": "
+        << (result.picture ? NumberText(static_cast<double>(result.picture->size())) : "null")
+        << ",\n \"listing\": " << JsonLines(result.listing)
+        << ",\n \"block\": " << JsonLines(result.block) << "}\n";
+  } else if (out.terminal()) {
+    out << PrintableLines(result.listing) << PrintableLines(result.block);
+  } else {
+    out << result.listing << result.block;
+  }
+  return Finish("decode", result.ended, result.listing, out, err);
 }
 
-int ExplainCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  const Arguments parsed = ParseArguments(args, false);
-  if (parsed.help) {
-    out << kExplainHelp;
-    return kOk;
-  }
+int ExplainCommand(const std::vector<std::string>& args, Output& out, Output& err) {
+  const Arguments parsed =
+      ParseArguments(args, {{"offsets"}, {"json"}, {"limit", true}, {"file-offset", true}});
+  if (parsed.help) return Help("explain", out, err);
   Job job;
-  if (const int status = Prepare("explain", kExplainHelp, parsed, job, err); status != kOk) {
-    return status;
+  if (const std::optional<int> status = Prepare("explain", parsed, job, err)) return *status;
+  if (job.files.input() == nullptr) return kEndedEarly;
+  ExplainOptions options;
+  options.json = parsed.Has("json");
+  options.colour = !options.json && ColourWanted(out);
+  if (const std::optional<std::string> limit = parsed.Value("limit")) {
+    const std::optional<double> n = ParsePosition(*limit);
+    if (!n || limit->find_first_not_of("0123456789") != std::string::npos) {
+      return UsageError(err, "explain", "--limit takes a whole number of rows from 1");
+    }
+    options.limit = static_cast<std::uint64_t>(*n);
   }
-  DecodeRecorder recorder;
-  RunDecode(*job.decoder, job.request, job.files, recorder.Hooks());
-  const DeliverableInfo& info = job.decoder->Info();
-  out << info.name << " (" << info.classWord << "): " << Printable(job.request.path)
-      << ", property stream from position " << PositionText(job.request.start)
-      << "; the file holds " << job.files.file()->Size() << " bytes\n";
-  WriteExplanation(recorder.events(), {job.files.file(), job.request.start}, out);
-  out.flush();
-  return out ? kOk : kFailed;
+  std::string listing;
+  const DecodeEnd ended = Explain(*job.decoder, job.request, job.files, options, out);
+  if (ended != DecodeEnd::kEndCode) {
+    listing = RunDecode(*job.decoder, job.request, job.files).listing;  // for the reason
+  }
+  return Finish("explain", ended, listing, out, err);
 }
 
 }  // namespace tvx::tool

@@ -1,70 +1,141 @@
+#include <string>
+
 #include "commands.h"
+#include "common.h"
 
 namespace tvx::tool {
 
-const char kUsage[] =
+namespace {
+
+constexpr std::string_view kExitStatus =
+    "Exit status: 0 the decode reached the stream's end code; 3 it ended early (the stream is\n"
+    "cut, a code stopped it, the file cannot be read), with one line on standard error saying\n"
+    "why; 2 the arguments are wrong; 1 a file or standard output could not be written.\n";
+
+constexpr std::string_view kPositionHelp =
+    "  POSITION   where the property stream starts: 1-based, as the host counts and sends it,\n"
+    "             in decimal (a fraction is rounded half to even, with a warning) or as 0x\n"
+    "             hexadecimal (still 1-based)\n"
+    "  --file-offset OFFSET\n"
+    "             instead of POSITION: the 0-based offset of the stream's first byte, as a hex\n"
+    "             dump shows it (decimal or 0x hexadecimal); --file-offset 0x400 is position\n"
+    "             1025\n";
+
+constexpr std::string_view kOverview =
     "usage: tvx COMMAND ARGUMENTS\n"
     "\n"
-    "  tvx decode CONTROL FILE POSITION [--offsets] [--picture PATH]\n"
+    "  tvx decode CONTROL FILE POSITION [--offsets] [--picture PATH] [--json]\n"
     "      the listing, then the property block, exactly as the control's plug-in writes them\n"
-    "  tvx explain CONTROL FILE POSITION\n"
-    "      every value of the property stream with its position, bytes and meaning\n"
-    "  tvx host PLUGIN FILE POSITION [Y|N]\n"
+    "  tvx explain CONTROL FILE POSITION [--limit N] [--json]\n"
+    "      every value of the property stream with its position, bytes and meaning, and each\n"
+    "      property-block line with the bytes it came from\n"
+    "  tvx host PLUGIN FILE POSITION [--offsets]\n"
     "      one request to a built plug-in program through its exchange channel\n"
+    "  tvx help [COMMAND]   this text, or a command's\n"
+    "  tvx --version        tvx's version\n"
     "\n"
-    "tvx COMMAND --help tells more about a command.\n";
+    "FILE is a compiled program file, or - for standard input. Options take their value as\n"
+    "--name VALUE or --name=VALUE. 'tvx COMMAND --help' tells more about a command.\n";
 
-const char kDecodeHelp[] =
-    "usage: tvx decode CONTROL FILE POSITION [--offsets] [--picture PATH]\n"
-    "\n"
-    "Runs the decoder of CONTROL on the property stream that starts at POSITION in the\n"
-    "compiled program FILE and writes to standard output the listing, then the property\n"
-    "block, byte for byte as the plug-in writes its two files (lines end with CR LF).\n"
-    "Nothing is written anywhere else.\n"
-    "\n"
-    "  CONTROL    a deliverable name or its control class word, in any case (tvx --help\n"
-    "             lists them)\n"
-    "  FILE       the compiled program file (a regular file)\n"
-    "  POSITION   1-based byte position of the stream, in decimal as a request carries it\n"
-    "             (a fraction is rounded half to even) or in hexadecimal as 0x401\n"
-    "  --offsets  annotate the listing with offset lines, as a request with the flag Y does\n"
-    "  --picture PATH\n"
-    "             write the picture the stream holds, if any, to PATH\n"
-    "\n"
-    "Exit status: 0 done, 1 the file cannot be read or the picture not written,\n"
-    "2 bad arguments.\n";
+std::string DecodeHelp() {
+  return std::string(
+             "usage: tvx decode CONTROL FILE POSITION [--offsets] [--picture PATH] [--json]\n"
+             "\n"
+             "Runs the decoder of CONTROL on the property stream that starts at POSITION in the\n"
+             "compiled program FILE and writes to standard output the listing, then the property\n"
+             "block, byte for byte as the plug-in writes its two files (lines end with CR LF).\n"
+             "On a terminal, bytes that are not printable are shown as \\xHH and lines end with\n"
+             "a plain line feed; piped or redirected, the output is the files' bytes. Nothing is\n"
+             "written anywhere else.\n"
+             "\n"
+             "  CONTROL    a deliverable name or its control class word, in any case (the list\n"
+             "             is in 'tvx help')\n"
+             "  FILE       the compiled program file (a regular file), or - for standard input\n") +
+         std::string(kPositionHelp) +
+         "  --offsets  annotate the listing with offset lines, as a request with the flag Y does\n"
+         "  --picture PATH\n"
+         "             write the picture the stream holds, if any, to PATH\n"
+         "  --json     one JSON document: control, file, position, offsets, ended (how the\n"
+         "             decode ended: \"end code\", \"end of file\", \"stop line\", \"input not\n"
+         "             readable\"), picture (its size in bytes, or null), listing and block\n"
+         "             (arrays of lines without line ends); each byte of a text is the Unicode\n"
+         "             character of the same number\n"
+         "\n" +
+         std::string(kExitStatus);
+}
 
-const char kExplainHelp[] =
-    "usage: tvx explain CONTROL FILE POSITION\n"
-    "\n"
-    "Decodes the property stream as tvx decode does and shows every value read, in order:\n"
-    "its position (decimal/hex), its bytes in hexadecimal and what it was read as (a code\n"
-    "and the property it stands for, or a value), followed by the listing lines it produced\n"
-    "(marked =>). Headings mark section A, the control block and section B. The last lines\n"
-    "tell where the decode stopped and why: the end code, \"Unexpected end of file\" or the\n"
-    "control's stop line. Every byte from POSITION to where the decode stopped is shown\n"
-    "exactly once. Bytes of texts are shown as \\xHH when they are not printable.\n"
-    "\n"
-    "CONTROL, FILE and POSITION are as for tvx decode (see tvx decode --help).\n"
-    "Exit status: 0 done, 1 the file cannot be read, 2 bad arguments.\n";
+std::string ExplainHelp() {
+  return std::string(
+             "usage: tvx explain CONTROL FILE POSITION [--offsets] [--limit N] [--json]\n"
+             "\n"
+             "Decodes the property stream as tvx decode does and shows every value read, in "
+             "order:\n"
+             "its position (decimal/hex), its bytes in hexadecimal and what it was read as (a "
+             "code\n"
+             "and the property it stands for, or a value), followed by the listing lines it "
+             "produced\n"
+             "(marked =>). Headings mark section A, the control block and section B. Then where\n"
+             "the decode stopped and why (the end code, \"Unexpected end of file\" or the\n"
+             "control's stop line), and every property-block line with the positions of the bytes\n"
+             "it came from (found by changing each value's bytes and decoding again), or \"not\n"
+             "from the stream\" for a start value. Every byte from POSITION to where the decode\n"
+             "stopped is shown exactly once. Bytes of texts are shown as \\xHH when they are not\n"
+             "printable. On a terminal the table is coloured (not with NO_COLOR set).\n"
+             "\n"
+             "CONTROL, FILE, POSITION, --file-offset and --offsets are as for tvx decode.\n"
+             "  --limit N  at most N rows of the table (with --json: N values)\n"
+             "  --json     one JSON document: control, file, position, file size, values (one\n"
+             "             object per value read: position, size, reader, value, what, and the\n"
+             "             listing and block lines it feeds), block (each line and the positions\n"
+             "             it came from), ended, stopped, accounted\n"
+             "\n") +
+         std::string(kExitStatus);
+}
 
-const char kHostHelp[] =
-    "usage: tvx host PLUGIN FILE POSITION [Y|N]\n"
-    "\n"
-    "Starts the plug-in program PLUGIN, writes one request for FILE and POSITION (with the\n"
-    "offsets flag, N when left out) followed by the end mark to its exchange channel, waits\n"
-    "for its reply, shows the reply and the files it wrote in its own directory, then sends\n"
-    "the end message and waits for the program to end.\n"
-    "\n"
-    "  PLUGIN     a path to a plug-in program, or a deliverable name or class word whose\n"
-    "             program (NAME.tvx) lies beside tvx\n"
-    "  FILE       the compiled program file; it must not contain \"#\" or \"@\", which a\n"
-    "             request cannot carry\n"
-    "  POSITION   as for tvx decode; a hexadecimal position is sent in decimal\n"
-    "  Y|N        Y asks for offset lines in the listing\n"
-    "\n"
-    "The plug-in's files (TEVOLIBFILE.TMP, TEVOLIBFILE2.TMP, TEVOGRAPHICFILE1.TMP) are\n"
-    "replaced in the plug-in's directory, as they are when the host uses it.\n"
-    "Exit status: 0 done, 1 the file cannot be read or the plug-in failed, 2 bad arguments.\n";
+std::string HostHelp() {
+  return std::string(
+             "usage: tvx host PLUGIN FILE POSITION [--offsets]\n"
+             "\n"
+             "Starts the plug-in program PLUGIN, writes one request for FILE and POSITION "
+             "followed\n"
+             "by the end mark to its exchange channel, waits for its reply, shows the reply and\n"
+             "the files it wrote in its own directory, then sends the end message and waits for\n"
+             "the program to end. A plug-in that exits or is killed before it answers is reported\n"
+             "with its exit status or signal.\n"
+             "\n"
+             "  PLUGIN     a path to a plug-in program, or a deliverable name or class word whose\n"
+             "             program (NAME.tvx) lies beside tvx\n"
+             "  FILE       the compiled program file; it must not contain \"#\" or \"@\", which a\n"
+             "             request cannot carry\n") +
+         std::string(kPositionHelp) +
+         "             (a hexadecimal position or an offset is sent in decimal)\n"
+         "  --offsets  ask for offset lines in the listing (the flag Y; a last argument Y or N,\n"
+         "             in any case, says the same)\n"
+         "\n"
+         "The plug-in's files (TEVOLIBFILE.TMP, TEVOLIBFILE2.TMP, TEVOGRAPHICFILE1.TMP) are\n"
+         "replaced in the plug-in's directory, as they are when the host uses it.\n"
+         "Exit status: 0 the plug-in answered and the decode reached the end code; 3 the decode\n"
+         "ended early (said on standard error); 2 the arguments are wrong; 1 the plug-in could\n"
+         "not be started, did not answer, ended wrongly, or standard output could not be\n"
+         "written.\n";
+}
+
+}  // namespace
+
+int Help(std::string_view command, Output& out, Output& err) {
+  if (command.empty()) {
+    out << kOverview << "\nThe controls (deliverable name and control class word):\n"
+        << KnownControls();
+  } else if (command == "decode") {
+    out << DecodeHelp();
+  } else if (command == "explain") {
+    out << ExplainHelp();
+  } else if (command == "host") {
+    out << HostHelp();
+  } else {
+    return UsageError(err, "help", "no command \"" + Printable(command) + "\"");
+  }
+  return kOk;
+}
 
 }  // namespace tvx::tool

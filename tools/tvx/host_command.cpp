@@ -6,18 +6,16 @@
 #include <array>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "child_process.h"
 #include "commands.h"
 #include "common.h"
+#include "hexstream.h"
 #include "registry.h"
 #include "tvx/dispatcher.h"
 #include "tvx/output.h"
 #include "tvx/platform.h"
 #include "tvx/text.h"
-
 
 namespace tvx::tool {
 
@@ -84,10 +82,7 @@ bool Changed(const FileState& before, const FileState& after) {
 }
 
 std::string ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+  return hexstream::ReadFile(path);
 }
 
 std::string Message(std::string_view body) {
@@ -96,63 +91,65 @@ std::string Message(std::string_view body) {
   return message;
 }
 
+// The deliverable a plug-in program is, by its file name, or nothing.
+std::unique_ptr<Decoder> DecoderOfProgram(const std::string& program) {
+  std::string name = program.substr(program.rfind('/') + 1);
+  if (name.ends_with(kPluginExtension)) name.resize(name.size() - kPluginExtension.size());
+  return FindDecoder(name);
+}
+
+// Shows bytes of a plug-in's file: as they are when piped, printable on a terminal.
+void ShowText(Output& out, std::string_view bytes) {
+  if (out.terminal()) {
+    out << PrintableLines(bytes);
+  } else {
+    out << bytes;
+  }
+}
 
 }  // namespace
 
-int HostCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  const Arguments parsed = ParseArguments(args, false);
-  if (parsed.help) {
-    out << kHostHelp;
-    return kOk;
+int HostCommand(const std::vector<std::string>& args, Output& out, Output& err) {
+  const Arguments parsed = ParseArguments(args, {{"offsets"}, {"file-offset", true}});
+  if (parsed.help) return Help("host", out, err);
+  if (!parsed.error.empty()) return UsageError(err, "host", parsed.error);
+  std::vector<std::string> a = parsed.positional;
+  // A last argument Y or N, in any case, is the offsets flag, as the request carries it.
+  bool offsets = parsed.Has("offsets");
+  if (a.size() >= 3 && a.back().size() == 1 &&
+      (a.back() == "Y" || a.back() == "y" || a.back() == "N" || a.back() == "n")) {
+    offsets = offsets || a.back() == "Y" || a.back() == "y";
+    a.pop_back();
   }
-  if (!parsed.error.empty()) {
-    err << "tvx host: " << parsed.error << "\n\n" << kHostHelp;
-    return kBadArguments;
-  }
-  const std::vector<std::string>& a = parsed.positional;
-  if (a.size() < 3 || a.size() > 4) {
-    err << "tvx host: expected PLUGIN FILE POSITION [Y|N], got " << a.size() << " argument"
-        << (a.size() == 1 ? "" : "s") << "\n\n"
-        << kHostHelp;
-    return kBadArguments;
+  if (a.size() < 2 || a.size() > 3) {
+    return UsageError(err, "host",
+                      "expected PLUGIN FILE POSITION, got " + std::to_string(a.size()) +
+                          " argument" + (a.size() == 1 ? "" : "s"));
   }
   const std::string& path = a[1];
-  const std::optional<double> start = ParsePosition(a[2]);
-  if (!start) {
-    err << "tvx host: \"" << Printable(a[2])
-        << "\" is not a start position (a whole number from 1, decimal or 0x hexadecimal)\n";
-    return kBadArguments;
-  }
-  const std::string flag = a.size() == 4 ? a[3] : "N";
-  if (flag != "Y" && flag != "N") {
-    err << "tvx host: the offsets flag is Y or N, not \"" << Printable(flag) << "\"\n";
-    return kBadArguments;
-  }
+  const std::optional<double> start =
+      StartFrom(parsed, a.size() == 3 ? &a[2] : nullptr, "host", err);
+  if (!start) return kUsage;
   if (path.find_first_of(std::string_view("#@\xFF", 3)) != std::string::npos) {
-    err << "tvx host: a request cannot carry the path \"" << Printable(path)
-        << "\": it holds \"#\", \"@\" or the end mark\n";
-    return kBadArguments;
+    return UsageError(err, "host",
+                      "a request cannot carry the path \"" + Printable(path) +
+                          "\": it holds \"#\", \"@\" or the end mark");
   }
   const std::optional<std::string> program = FindPlugin(a[0]);
   if (!program) {
     err << "tvx host: no plug-in program \"" << Printable(a[0]) << "\" (a path, or one of these "
         << "beside tvx in " << Printable(ProgramDirectory()) << "):\n"
         << KnownControls();
-    return kBadArguments;
+    return kUsage;
   }
-  ReadOnlyFiles reader;
-  if (reader.OpenInput(path) == nullptr) {
-    err << "tvx host: cannot read \"" << Printable(path) << "\": " << reader.error() << "\n";
-    return kFailed;
-  }
-
-  // The position goes as it was given, in decimal; a hexadecimal one is converted.
-  const bool hex = a[2].size() > 2 && a[2][0] == '0' && (a[2][1] == 'x' || a[2][1] == 'X');
-  const std::string request =
-      Message("%" + path + "#" + (hex ? NumberText(*start) : a[2]) + "@" + flag);
+  // A position given in decimal goes as it was given; a hexadecimal one or an offset in decimal.
+  const bool asGiven = a.size() == 3 && a[2].find_first_of("xX") == std::string::npos;
+  const std::string request = Message("%" + path + "#" + (asGiven ? a[2] : NumberText(*start)) +
+                                      "@" + (offsets ? "Y" : "N"));
   if (request.size() > kMaxMessageLength) {
-    err << "tvx host: the request would be longer than " << kMaxMessageLength << " characters\n";
-    return kBadArguments;
+    return UsageError(
+        err, "host",
+        "the request would be longer than " + std::to_string(kMaxMessageLength) + " characters");
   }
 
   const std::string dir = Directory(*program);
@@ -166,20 +163,29 @@ int HostCommand(const std::vector<std::string>& args, std::ostream& out, std::os
   ChildProcess child(*program);
   if (!child.started()) {
     err << "tvx host: cannot start " << Printable(*program) << ": " << child.error() << "\n";
-    return kFailed;
+    return kIoError;
   }
   out << "plug-in: " << Printable(*program) << "\n";
   out << "request: " << Printable(request) << "\n";
-  const std::string expected = Message("^DONE");
+  const std::string expected(kReply);
   const std::string reply =
       child.Send(request) ? child.Read(expected.size(), kReplyTimeoutMs) : std::string();
   out << "reply:   " << Printable(reply) << "\n";
   if (reply != expected) {
-    err << "tvx host: the plug-in did not answer " << Printable(expected) << " within "
-        << kReplyTimeoutMs / 1000 << " s\n";
-    return kFailed;
+    // Gone (its output closed) or silent: say which, with its status or signal if it ended.
+    child.CloseInput();
+    const std::optional<int> status = child.Wait(kExitTimeoutMs);
+    err << "tvx host: the plug-in did not answer " << Printable(expected);
+    if (status) {
+      err << ": it ended (" << StatusText(*status) << ")";
+    } else {
+      err << " within " << kReplyTimeoutMs / 1000 << " s";
+    }
+    err << "\n";
+    return kIoError;
   }
 
+  std::string listing;
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::string file = dir + "/" + std::string(names[i]);
     const FileState after = StateOf(file);
@@ -188,13 +194,15 @@ int HostCommand(const std::vector<std::string>& args, std::ostream& out, std::os
       continue;
     }
     const std::string bytes = ReadWhole(file);
-    out << "== " << names[i] << ", " << bytes.size() << " bytes, in " << Printable(dir);
+    if (i == 0) listing = bytes;
+    out << "== " << names[i] << ", " << static_cast<long long>(bytes.size()) << " bytes, in "
+        << Printable(dir);
     if (names[i] == kPictureFileName) {
       out << " (a picture, not shown) ==\n";
       continue;
     }
     out << " ==\n";
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ShowText(out, bytes);
   }
 
   const std::string end = Message("^END");
@@ -206,11 +214,33 @@ int HostCommand(const std::vector<std::string>& args, std::ostream& out, std::os
   if (!status) {
     err << "tvx host: the plug-in did not end within " << kExitTimeoutMs / 1000 << " s of "
         << Printable(end) << "; it was killed\n";
-    return kFailed;
+    return kIoError;
   }
   out << "end:     " << Printable(end) << " -> " << StatusText(*status) << "\n";
-  out.flush();
-  return *status == 0 && rest.empty() ? kOk : kFailed;
+  if (*status != 0 || !rest.empty()) {
+    err << "tvx host: the plug-in ended wrongly (" << StatusText(*status)
+        << (rest.empty() ? "" : ", and wrote after its reply") << ")\n";
+    return kIoError;
+  }
+  if (!out.Finish()) {
+    err << "tvx host: cannot write to standard output: " << out.error() << "\n";
+    return kIoError;
+  }
+  // How the decode ended, from the same decode in this process where the plug-in is known.
+  if (const auto decoder = DecoderOfProgram(*program)) {
+    Request r;
+    r.valid = true;
+    r.path = path;
+    r.start = *start;
+    ReadOnlyFiles files;
+    const DecodeOutput result = RunDecode(*decoder, r, files);
+    if (result.ended != DecodeEnd::kEndCode) {
+      err << "tvx host: the decode ended early: " << EndedEarlyReason(result.ended, listing)
+          << "\n";
+      return kEndedEarly;
+    }
+  }
+  return kOk;
 }
 
 }  // namespace tvx::tool

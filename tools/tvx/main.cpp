@@ -1,29 +1,44 @@
 // tvx: tools for the people who maintain the host. Decodes a control's property stream as its
 // plug-in would, explains a stream byte by byte, and drives a built plug-in by hand.
-#include <iostream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "common.h"
+#include "terminal.h"
 
 int main(int argc, char** argv) {
   using namespace tvx::tool;
+  UseBinaryStandardStreams();
+  Output out(stdout);
+  Output err(stderr);
   const std::vector<std::string> all(argv + 1, argv + argc);
-  if (all.empty()) {
-    std::cerr << kUsage;
-    return kBadArguments;
+  const std::string command = all.empty() ? "" : all.front();
+  const std::vector<std::string> args(all.begin() + (all.empty() ? 0 : 1), all.end());
+  int status = kOk;
+  if (command.empty()) {
+    status = UsageError(err, "", "a command is missing (decode, explain, host, help)");
+  } else if (command == "--help" || command == "-h") {
+    status = Help("", out, err);
+  } else if (command == "help") {
+    status = args.size() > 1 ? UsageError(err, "help", "one command at most")
+                             : Help(args.empty() ? "" : args.front(), out, err);
+  } else if (command == "--version") {
+    out << "tvx " << TVX_VERSION << "\n";
+  } else if (command == "decode") {
+    status = DecodeCommand(args, out, err);
+  } else if (command == "explain") {
+    status = ExplainCommand(args, out, err);
+  } else if (command == "host") {
+    status = HostCommand(args, out, err);
+  } else {
+    status = UsageError(err, "", "unknown command \"" + Printable(command) + "\"");
   }
-  const std::string& command = all.front();
-  const std::vector<std::string> args(all.begin() + 1, all.end());
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kUsage << "\nThe controls (deliverable name and control class word):\n"
-              << KnownControls();
-    return kOk;
+  if (!out.Finish() && status != kIoError) {  // not yet reported by the command
+    err << "tvx: cannot write to standard output: " << out.error() << "\n";
+    status = kIoError;
   }
-  if (command == "decode") return DecodeCommand(args, std::cout, std::cerr);
-  if (command == "explain") return ExplainCommand(args, std::cout, std::cerr);
-  if (command == "host") return HostCommand(args, std::cout, std::cerr);
-  std::cerr << "tvx: unknown command \"" << Printable(command) << "\"\n\n" << kUsage;
-  return kBadArguments;
+  err.Finish();
+  return status;
 }

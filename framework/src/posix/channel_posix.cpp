@@ -60,6 +60,14 @@ class PipeTextBox final : public TextBox {
 
 int RunPlugin(Decoder& decoder) {
   signal(SIGPIPE, SIG_IGN);
+  // Started by hand: say what the program waits for, on standard error, which the host never
+  // reads; standard output stays the host's alone.
+  if (isatty(STDIN_FILENO) == 1) {
+    const std::string hint = std::string(decoder.Info().name) +
+                             ": a plug-in of the host; it reads requests on standard input "
+                             "(try 'tvx host' to send one)\n";
+    WriteAll(STDERR_FILENO, hint);
+  }
   const auto files = MakeNativeFileSystem(ProgramDirectory());
   PipeTextBox box(STDOUT_FILENO);
   Dispatcher dispatcher(decoder, *files, box);

@@ -8,13 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "cases.h"
+#include "common.h"
 #include "hexstream.h"
 #include "plugin_process.h"
 #include "tvx/decode_run.h"
@@ -33,15 +36,48 @@ struct Outcome {
   std::string err;
 };
 
-// Runs a program to its end, collecting both of its outputs.
-Outcome RunProgram(const std::string& program, const std::vector<std::string>& args) {
+// Reads every open descriptor of `fds` until each ends (a terminal's master ends with EIO once
+// the program has closed its side).
+void Collect(std::vector<std::pair<int, std::string*>> fds) {
+  std::vector<pollfd> polled;
+  for (const auto& [fd, into] : fds)
+    polled.push_back({fd, POLLIN, 0});
+  for (std::size_t open = polled.size(); open > 0;) {
+    if (poll(polled.data(), polled.size(), 30000) <= 0) break;
+    for (std::size_t i = 0; i < polled.size(); ++i) {
+      if (polled[i].fd < 0 || polled[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = read(polled[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        fds[i].second->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        close(polled[i].fd);
+        polled[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  for (const pollfd& p : polled) {
+    if (p.fd >= 0) close(p.fd);
+  }
+}
+
+// Starts a program with its standard input from `input` (a file; "" for /dev/null) and its
+// standard output to `output` (a file, or "" for a pipe) and runs it to its end.
+Outcome RunProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& input = "", const std::string& output = "") {
   int out[2];
   int err[2];
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO,
+                                   input.empty() ? "/dev/null" : input.c_str(), O_RDONLY, 0);
+  if (output.empty()) {
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY, 0);
+  }
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   std::vector<char*> argv = {const_cast<char*>(program.c_str())};
   for (const std::string& a : args)
@@ -54,26 +90,66 @@ Outcome RunProgram(const std::string& program, const std::vector<std::string>& a
   close(err[1]);
   if (failed != 0) throw std::runtime_error("cannot start " + program);
   Outcome outcome;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  std::string* into[2] = {&outcome.out, &outcome.err};
-  int open = 2;
-  while (open > 0) {
-    if (poll(fds, 2, 30000) <= 0) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        into[i]->append(buffer, static_cast<std::size_t>(n));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
+  Collect({{out[0], &outcome.out}, {err[0], &outcome.err}});
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return outcome;
+}
+
+// Runs a program (tvx unless given) with a pseudo-terminal as its standard output, or, with
+// `terminalInput`, as its standard input (then ended at once with an end of file) and a pipe as
+// its output. `environment` is added to this process's, NO_COLOR left out.
+Outcome RunOnTerminal(const std::vector<std::string>& args,
+                      const std::vector<std::string>& environment,
+                      const std::string& program = TVX_TOOL, bool terminalInput = false) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    throw std::runtime_error("no pseudo-terminal");
   }
-  for (const pollfd& p : fds) {
-    if (p.fd >= 0) close(p.fd);
+  const std::string terminal = ptsname(master);
+  int out[2];
+  int err[2];
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (terminalInput) {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, terminal.c_str(), O_RDWR, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, terminal.c_str(), O_RDWR, 0);
+  }
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  std::vector<std::string> env(environment);
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::string_view(*e).rfind("NO_COLOR=", 0) != 0) env.emplace_back(*e);
+  }
+  std::vector<char*> envp;
+  for (std::string& e : env)
+    envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+  for (const std::string& a : args)
+    argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int failed =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  close(err[1]);
+  if (failed != 0) throw std::runtime_error("cannot start " + program);
+  Outcome outcome;
+  std::string echoed;
+  if (terminalInput) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const char endOfFile = 4;  // the terminal's end of input
+    if (write(master, &endOfFile, 1) != 1) throw std::runtime_error("write to the terminal");
+    Collect({{out[0], &outcome.out}, {err[0], &outcome.err}});
+    close(master);
+  } else {
+    Collect({{master, &outcome.out}, {out[0], &echoed}, {err[0], &outcome.err}});
   }
   int raw = 0;
   waitpid(pid, &raw, 0);
@@ -136,6 +212,12 @@ class Plugin {
   PluginProcess process_;
 };
 
+// The last CR LF line of a text, without its line end.
+std::string LastLine(const std::string& text) {
+  const auto lines = tool::CrLfLines(text);
+  return lines.empty() ? std::string() : std::string(lines.back());
+}
+
 // tvx decode for one request; checks it against the plug-in's files, picture included.
 void ExpectDecodeEqualsPlugin(Plugin& plugin, const std::string& deliverable,
                               const std::string& path, const std::string& position, char flag,
@@ -146,7 +228,14 @@ void ExpectDecodeEqualsPlugin(Plugin& plugin, const std::string& deliverable,
   std::vector<std::string> args = {"decode", deliverable, path, position, "--picture", picture};
   if (flag == 'Y') args.push_back("--offsets");
   const Outcome decoded = Tvx(args);
-  ASSERT_EQ(decoded.status, 0) << decoded.err;
+  // The listing's last line tells how the decode ended: early, or at the end code.
+  const std::string last = LastLine(files.listing);
+  const bool early = last == "Unexpected end of file" || last.ends_with(" Parse Error") ||
+                     last.rfind("Cannot open input file: ", 0) == 0;
+  EXPECT_EQ(decoded.status, early ? 3 : 0) << decoded.err;
+  if (early) {
+    EXPECT_NE(decoded.err.find("\"" + last + "\")\n"), std::string::npos) << decoded.err;
+  }
   EXPECT_EQ(decoded.out, files.listing + files.block);
   EXPECT_EQ(ReadOrMissing(picture), files.picture);
 }
@@ -360,7 +449,8 @@ TEST(TvxExplain, AccountsForEveryByteOfStreamsThatStopEarly) {
     const std::string file = hexstream::Parse(s.hex);
     hexstream::WriteFile(path, file);
     const Outcome outcome = Tvx({"explain", "Agent", path, s.start});
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    const bool endCode = std::string_view(s.stopped).ends_with(": end code 255 ==");
+    EXPECT_EQ(outcome.status, endCode ? 0 : 3) << outcome.err;
     const Explanation e = ParseExplanation(outcome.out);
     EXPECT_EQ(ExpectEveryByteOnce(e, file, std::stod(s.start)), s.end) << outcome.out;
     EXPECT_EQ(e.stopped, s.stopped) << outcome.out;
@@ -425,17 +515,21 @@ TEST(TvxHost, FindsAPluginBesideTheTool) {
   const Outcome outcome =
       RunProgram(tool, {"host", "agent", std::string(TVX_SAMPLES_DIR) + "/agent.exe", "1025"});
   ASSERT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_NE(outcome.out.find("plug-in: " + (bin / (ProgramFor("Agent") + ".tvx"))), std::string::npos);
+  EXPECT_NE(outcome.out.find("plug-in: " + (bin / (ProgramFor("Agent") + ".tvx"))),
+            std::string::npos);
   EXPECT_EQ(hexstream::ReadFile(bin / "TEVOLIBFILE.TMP"),
             "Tag: Merlin\r\nLeft: 120\r\nTop: 240\r\n");
 }
 
-TEST(TvxArguments, HelpForEveryCommand) {
+TEST(TvxArguments, HelpAndVersion) {
   const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"--help"}, "usage: tvx COMMAND"},
+      {{"help"}, "usage: tvx COMMAND"},
+      {{"help", "decode"}, "usage: tvx decode CONTROL FILE POSITION"},
       {{"decode", "--help"}, "usage: tvx decode CONTROL FILE POSITION"},
       {{"explain", "-h"}, "usage: tvx explain CONTROL FILE POSITION"},
-      {{"host", "agent", "--help"}, "usage: tvx host PLUGIN FILE POSITION [Y|N]"},
+      {{"host", "agent", "--help"}, "usage: tvx host PLUGIN FILE POSITION"},
+      {{"--version"}, "tvx 3.0\n"},
   };
   for (const auto& [args, usage] : cases) {
     const Outcome outcome = Tvx(args);
@@ -445,58 +539,234 @@ TEST(TvxArguments, HelpForEveryCommand) {
   }
 }
 
-TEST(TvxArguments, ErrorsGoToStandardErrorWithAStatus) {
+// Every status a script relies on, with what standard error says and nothing on standard output
+// for the errors.
+TEST(TvxArguments, ExitStatusesAndErrors) {
   TempDir dir;
   const std::string file = dir / "stream.exe";
   hexstream::WriteFile(file, hexstream::Parse("2D z:20 FF"));
+  const std::string cut = dir / "cut.exe";
+  hexstream::WriteFile(cut, hexstream::Parse("2D z:20"));
   const std::string missing = dir / "missing.exe";
   const std::string hashed = dir / "a#b.exe";
   hexstream::WriteFile(hashed, "");
   const std::string agent = PluginPath(ProgramFor("Agent"));
-  struct Bad {
+  const std::string usage = "\ntry 'tvx decode --help'\n";
+  struct Case {
     std::vector<std::string> args;
     int status;
-    std::string message;
+    std::string err;  // the whole of standard error, or a part of it (`part`)
+    bool part = false;
   };
-  const Bad cases[] = {
-      {{}, 2, "usage: tvx COMMAND"},
-      {{"frobnicate"}, 2, "tvx: unknown command \"frobnicate\""},
-      {{"decode", "agent", file}, 2, "tvx decode: expected CONTROL FILE POSITION, got 2 arguments"},
-      {{"decode", "grid", file, "1"}, 2, "tvx: unknown control \"grid\"; the controls are:\n"},
-      {{"decode", "agent", file, "0"}, 2, "tvx decode: \"0\" is not a start position"},
-      {{"decode", "agent", file, "12x"}, 2, "tvx decode: \"12x\" is not a start position"},
-      {{"decode", "agent", file, "0xZ1"}, 2, "tvx decode: \"0xZ1\" is not a start position"},
-      {{"decode", "agent", file, "1@Y"}, 2, "tvx decode: \"1@Y\" is not a start position"},
-      {{"decode", "agent", file, "1", "--bold"}, 2, "tvx decode: unknown option --bold"},
-      {{"decode", "agent", file, "1", "--picture"}, 2, "tvx decode: --picture needs a file name"},
+  const Case cases[] = {
+      {{"decode", "agent", file, "1"}, 0, ""},
+      {{"decode", "agent", file, "--file-offset=0"}, 0, ""},
+      // From position 2 every byte is a code the agent does not know in section A.
+      {{"decode", "agent", file, "1.5"},
+       3,
+       "tvx decode: warning: position 1.5 rounded to 2, as the plug-ins round it (half to "
+       "even)\ntvx decode: the decode ended early: the file ended before the stream's end code "
+       "(\"Unexpected end of file\")\n"},
+      {{"decode", "agent", cut, "1"},
+       3,
+       "tvx decode: the decode ended early: the file ended before the stream's end code "
+       "(\"Unexpected end of file\")\n"},
       {{"decode", "agent", missing, "1"},
-       1,
+       3,
        "tvx decode: cannot read \"" + missing + "\": No such file or directory\n"},
       {{"decode", "agent", dir.path(), "1"},
-       1,
+       3,
        "tvx decode: cannot read \"" + dir.path() + "\": not a regular file\n"},
-      {{"explain", "agent", file, "1", "--offsets"}, 2, "tvx explain: unknown option --offsets"},
-      {{"explain", "agent", missing, "1"}, 1, "tvx explain: cannot read \"" + missing + "\""},
-      {{"host", agent, file}, 2, "tvx host: expected PLUGIN FILE POSITION [Y|N], got 2 arguments"},
-      {{"host", agent, file, "1", "y"}, 2, "tvx host: the offsets flag is Y or N, not \"y\""},
-      {{"host", agent, file, "-1"}, 2, "tvx host: unknown option -1"},
-      {{"host", agent, hashed, "1"}, 2, "tvx host: a request cannot carry the path"},
-      {{"host", "NoSuchPlugin", file, "1"}, 2, "tvx host: no plug-in program \"NoSuchPlugin\""},
-      {{"host", "tvx", file, "1"}, 2, "tvx host: no plug-in program \"tvx\""},
-      {{"host", dir / "nothing.tvx", file, "1"}, 2, "tvx host: no plug-in program"},
-      {{"host", agent, missing, "1"}, 1, "tvx host: cannot read \"" + missing + "\""},
+      {{"explain", "agent", missing, "1"}, 3, "tvx explain: cannot read \"" + missing + "\"", true},
+      {{}, 2, "tvx: a command is missing (decode, explain, host, help)\ntry 'tvx --help'\n"},
+      {{"frobnicate"}, 2, "tvx: unknown command \"frobnicate\"\ntry 'tvx --help'\n"},
+      {{"help", "frobnicate"}, 2, "tvx help: no command \"frobnicate\"\n", true},
+      {{"decode", "agent", file},
+       2,
+       "tvx decode: the stream's POSITION (or --file-offset OFFSET) is missing" + usage},
+      {{"decode", "agent"},
+       2,
+       "tvx decode: expected CONTROL FILE POSITION, got 1 argument" + usage},
+      {{"decode", "grid", file, "1"},
+       2,
+       "tvx decode: unknown control \"grid\"; the controls are:\n",
+       true},
+      {{"decode", "agent", file, "0"}, 2, "tvx decode: \"0\" is not a start position", true},
+      {{"decode", "agent", file, "-5"}, 2, "tvx decode: \"-5\" is not a start position", true},
+      {{"decode", "agent", file, "1@Y"}, 2, "tvx decode: \"1@Y\" is not a start position", true},
+      {{"decode", "agent", file, "1", "--file-offset", "0"},
+       2,
+       "tvx decode: give POSITION or --file-offset, not both" + usage},
+      {{"decode", "agent", file, "--file-offset=0x1G"},
+       2,
+       "tvx decode: \"0x1G\" is not a file offset (0-based, decimal or 0x hex)" + usage},
+      {{"decode", "agent", file, "1", "--bold"}, 2, "tvx decode: unknown option --bold" + usage},
+      {{"decode", "agent", file, "1", "--offsets=yes"},
+       2,
+       "tvx decode: --offsets takes no value" + usage},
+      {{"decode", "agent", file, "1", "--picture"},
+       2,
+       "tvx decode: --picture needs a value" + usage},
+      {{"explain", "agent", file, "1", "--limit=x"},
+       2,
+       "tvx explain: --limit takes a whole number",
+       true},
+      {{"host", agent, file},
+       2,
+       "tvx host: the stream's POSITION (or --file-offset OFFSET) is missing",
+       true},
+      {{"host", agent, hashed, "1"}, 2, "tvx host: a request cannot carry the path", true},
+      {{"host", "NoSuchPlugin", file, "1"},
+       2,
+       "tvx host: no plug-in program \"NoSuchPlugin\"",
+       true},
+      {{"host", "tvx", file, "1"}, 2, "tvx host: no plug-in program \"tvx\"", true},
+      {{"host", "/bin/false", file, "1"},
+       1,
+       "tvx host: the plug-in did not answer ^DONE\\xFF: it ended (exit status 1)\n"},
+      {{"host", agent, missing, "1", "y"},
+       3,
+       "tvx host: the decode ended early: the input cannot be read (\"Cannot open input file: " +
+           missing + "\")\n"},
   };
-  for (const Bad& bad : cases) {
+  for (const Case& c : cases) {
     std::string joined;
-    for (const std::string& a : bad.args)
+    for (const std::string& a : c.args)
       joined += a + " ";
     SCOPED_TRACE(joined);
-    const Outcome outcome = Tvx(bad.args);
-    EXPECT_EQ(outcome.status, bad.status);
-    EXPECT_NE(outcome.err.find(bad.message), std::string::npos) << outcome.err;
-    EXPECT_EQ(outcome.out, "");
+    const Outcome outcome = Tvx(c.args);
+    EXPECT_EQ(outcome.status, c.status);
+    if (c.part) {
+      EXPECT_NE(outcome.err.find(c.err), std::string::npos) << outcome.err;
+    } else {
+      EXPECT_EQ(outcome.err, c.err);
+    }
+    if (c.status == 2) {
+      EXPECT_EQ(outcome.out, "");
+    }
   }
   EXPECT_FALSE(fs::exists(missing));
+}
+
+// A full standard output is an error with the system's reason, whatever the command.
+TEST(TvxArguments, WriteErrorsAreReported) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const std::string sample = std::string(TVX_SAMPLES_DIR) + "/agent.exe";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                               {"decode", "agent", sample, "1025"},
+                                               {"explain", "agent", sample, "1025", "--json"}}) {
+    SCOPED_TRACE(args[0]);
+    const Outcome outcome = RunProgram(TVX_TOOL, args, {}, "/dev/full");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find("cannot write to standard output: No space left on device\n"),
+              std::string::npos)
+        << outcome.err;
+  }
+}
+
+// The program file from standard input decodes as from the file itself.
+TEST(TvxDecode, ReadsStandardInput) {
+  const std::string sample = std::string(TVX_SAMPLES_DIR) + "/agent.exe";
+  const Outcome fromFile = Tvx({"decode", "agent", sample, "1025"});
+  const Outcome fromInput = RunProgram(TVX_TOOL, {"decode", "agent", "-", "1025"}, sample);
+  EXPECT_EQ(fromInput.status, 0) << fromInput.err;
+  EXPECT_EQ(fromInput.out, fromFile.out);
+}
+
+// The JSON document parses, and its block and listing, taken back to bytes (each character's
+// number is its byte), are the plug-in's files line for line.
+TEST(TvxDecode, JsonCarriesTheFilesLineForLine) {
+  TempDir dir;
+  const std::string file = dir / "stream.exe";
+  // A Tag with a quote, an e acute (0xE9) and ESC; extent 1 x 2.
+  hexstream::WriteFile(file,
+                       hexstream::Parse("0B w:4 u\"a\\\"\" 00 E9 00 1B 00 2D z:12 l:1 l:2 FF"));
+  const std::string script =
+      "import json,sys\n"
+      "d=json.load(sys.stdin)\n"
+      "out=lambda lines: ''.join(l+'\\r\\n' for l in lines).encode('latin-1')\n"
+      "sys.stdout.buffer.write(out(d['listing'])+b'|'+out(d['block'])+b'|'+"
+      "(d['ended']+' '+str(d['picture'])).encode())\n";
+  const Outcome json = Tvx({"decode", "Agent", file, "1", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const std::string jsonFile = dir / "decode.json";
+  hexstream::WriteFile(jsonFile, json.out);
+  const Outcome parsed = RunProgram("/usr/bin/python3", {"-c", script}, jsonFile);
+  ASSERT_EQ(parsed.status, 0) << parsed.err;
+  Plugin plugin(ProgramFor("Agent"));
+  const Plugin::Files files = plugin.Request(file, "1", 'N');
+  EXPECT_EQ(parsed.out, files.listing + "|" + files.block + "|end code None");
+}
+
+// On a terminal, bytes that are not printable are escaped and colours mark explain's table;
+// NO_COLOR turns the colours off. The same commands piped give the files' bytes.
+TEST(TvxDecode, TerminalOutputIsEscaped) {
+  TempDir dir;
+  const std::string file = dir / "stream.exe";
+  hexstream::WriteFile(file, hexstream::Parse("0B w:2 u\"\\x1B\" 41 00 2D z:12 l:1 l:2 FF"));
+  const Outcome tty = RunOnTerminal({"decode", "Agent", file, "1"}, {});
+  EXPECT_EQ(tty.status, 0) << tty.err;
+  EXPECT_NE(tty.out.find("Tag: \\x1BA\r\n"), std::string::npos) << tty.out;  // the terminal's CR LF
+  EXPECT_EQ(tty.out.find('\x1B'), std::string::npos);
+  EXPECT_NE(Tvx({"decode", "Agent", file, "1"})
+                .out.find("Tag: \x1B"
+                          "A\r\n"),
+            std::string::npos);
+  const Outcome coloured = RunOnTerminal({"explain", "Agent", file, "1"}, {});
+  EXPECT_NE(coloured.out.find("\x1B[32m=> Tag: \\x1BA\x1B[0m"), std::string::npos) << coloured.out;
+  const Outcome plain = RunOnTerminal({"explain", "Agent", file, "1"}, {"NO_COLOR=1"});
+  EXPECT_EQ(plain.out.find('\x1B'), std::string::npos) << plain.out;
+}
+
+// A plug-in started by hand on a terminal says what it is on standard error, and nothing else.
+TEST(TvxHost, APluginOnATerminalGivesOneHint) {
+  const Outcome outcome = RunOnTerminal({}, {}, PluginPath(ProgramFor("Agent")), true);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, ProgramFor("Agent") +
+                             ": a plug-in of the host; it reads requests on standard input (try "
+                             "'tvx host' to send one)\n");
+}
+
+// The agent sample's block lines and the bytes each came from, worked out from its annotated hex
+// (Index at 1026, Tag's text at 1031, _cx and _cy at 1056 and 1060, Left and Top at 1065 and
+// 1070); the JSON gives the same, and --limit cuts the table and the values.
+TEST(TvxExplain, LinksEveryBlockLineToItsBytes) {
+  const std::string sample = std::string(TVX_SAMPLES_DIR) + "/agent.exe";
+  const Outcome text = Tvx({"explain", "agent", sample, "1025"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("-- the property block, each line with the bytes it came from --\n"
+                          "LibraryVersion3.0  (not from the stream)\n"
+                          "Index             = 0  <- 1026/402\n"
+                          "Left              = 120  <- 1065/429\n"
+                          "Tag               = \"Merlin\"  <- 1031/407\n"
+                          "Top               = 240  <- 1070/42E\n"
+                          "_cx               = 847  <- 1056/420\n"
+                          "_cy               = 847  <- 1060/424\n"),
+            std::string::npos)
+      << text.out;
+  const Outcome json = Tvx({"explain", "agent", sample, "1025", "--json", "--limit=3"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const std::string script =
+      "import json,sys\n"
+      "d=json.load(sys.stdin)\n"
+      "print([(b['line'], b['from']) for b in d['block']][1:3])\n"
+      "print([(v['position'], v['size'], v['reader'], v['value'], v['block']) for v in "
+      "d['values']], d['cut'], d['ended'])\n";
+  TempDir dir;
+  hexstream::WriteFile(dir / "explain.json", json.out);
+  const Outcome parsed = RunProgram("/usr/bin/python3", {"-c", script}, dir / "explain.json");
+  EXPECT_EQ(parsed.out,
+            "[('Index             = 0', [1026]), ('Left              = 120', [1065])]\n"
+            "[(1025, 1, 'byte', '1', []), (1026, 2, 'word', '0', ['Index             = 0']), "
+            "(1028, 1, 'byte', '11', [])] True end code\n")
+      << parsed.err;
+  const Outcome limited = Tvx({"explain", "agent", sample, "1025", "--limit", "4"});
+  EXPECT_NE(limited.out.find("      1029/405 | 06 00                   | word 6\n"
+                             "== cut after 4 rows (--limit) ==\n== stopped after position "
+                             "1074/432: end code 255 ==\n"),
+            std::string::npos)
+      << limited.out;
 }
 
 // Nothing is written next to the tool or the plug-ins: the picture only where --picture says.

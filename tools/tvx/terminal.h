@@ -1,0 +1,14 @@
+// The terminal, where the tool's output may end up: the platform's answer.
+#pragma once
+
+#include <cstdio>
+
+namespace tvx::tool {
+
+// True when `file` is a terminal (a console window on Windows).
+bool IsTerminal(std::FILE* file);
+
+// Sets standard input and output to pass bytes unchanged (no line-end translation).
+void UseBinaryStandardStreams();
+
+}  // namespace tvx::tool
