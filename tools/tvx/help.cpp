@@ -29,6 +29,8 @@ constexpr std::string_view kOverview =
     "  tvx explain CONTROL FILE POSITION [--limit N] [--json]\n"
     "      every value of the property stream with its position, bytes and meaning, and each\n"
     "      property-block line with the bytes it came from\n"
+    "  tvx scan FILE [--class NAME=CONTROL] [--decode [--listing] | --out DIR] [--json]\n"
+    "      every control of a known class in a compiled program, and what each decodes to\n"
     "  tvx host PLUGIN FILE POSITION [--offsets]\n"
     "      one request to a built plug-in program through its exchange channel\n"
     "  tvx help [COMMAND]   this text, or a command's\n"
@@ -92,6 +94,40 @@ std::string ExplainHelp() {
          std::string(kExitStatus);
 }
 
+std::string ScanHelp() {
+  return "usage: tvx scan FILE [--class NAME=CONTROL]... [--decode [--listing] | --out DIR] "
+         "[--json]\n"
+         "\n"
+         "Finds every control of a known class in the compiled program FILE, in one pass:\n"
+         "each control on a compiled form is stored as a record (a word n, the control's name\n"
+         "of n bytes, 00, FF, a word m, its class name of m bytes, 00, then its property\n"
+         "stream), recognised where the name is an identifier preceded by its length and the\n"
+         "class name is followed by its 00. One line per record of a known class, in file\n"
+         "order: the stream's 1-based position (what the host sends), the same as a 0-based\n"
+         "hex offset, the control's name, its class name and the control (deliverable) that\n"
+         "decodes it. A summary goes to standard error: records per control, and how many of\n"
+         "other classes were passed over. Class names compare without regard to case.\n"
+         "\n"
+         "  --class NAME=CONTROL\n"
+         "             decode the class NAME with CONTROL (a deliverable name or class word);\n"
+         "             repeatable. For the plug-in host control, whose class name depends on\n"
+         "             the plug-in it hosts, or a newer version of a class.\n"
+         "  --decode   after each record's line, its property block as the plug-in writes it\n"
+         "             for a request at that position (decoded in this process)\n"
+         "  --listing  with --decode: the listing too, before the block\n"
+         "  --offsets  with --decode, --out or --json: listings with offset lines\n"
+         "  --out DIR  write each record's listing, block and picture to DIR as\n"
+         "             NAME-POSITION.listing.txt, NAME-POSITION.block.txt and\n"
+         "             NAME-POSITION.picture, byte for byte as the plug-in writes them\n"
+         "  --json     an array with one object per record: position, offset, name, class,\n"
+         "             control; with --decode also ended, picture, listing and block (as for\n"
+         "             tvx decode --json)\n"
+         "\n"
+         "Exit status: 0 the file was read (even with no records); 3 a decoded record's\n"
+         "decode ended early; 1 the file cannot be read or a file cannot be written; 2 the\n"
+         "arguments are wrong.\n";
+}
+
 std::string HostHelp() {
   return std::string(
              "usage: tvx host PLUGIN FILE POSITION [--offsets]\n"
@@ -132,6 +168,8 @@ int Help(std::string_view command, Output& out, Output& err) {
     out << ExplainHelp();
   } else if (command == "host") {
     out << HostHelp();
+  } else if (command == "scan") {
+    out << ScanHelp();
   } else {
     return UsageError(err, "help", "no command \"" + Printable(command) + "\"");
   }

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(all.begin() + (all.empty() ? 0 : 1), all.end());
   int status = kOk;
   if (command.empty()) {
-    status = UsageError(err, "", "a command is missing (decode, explain, host, help)");
+    status = UsageError(err, "", "a command is missing (decode, explain, scan, host, help)");
   } else if (command == "--help" || command == "-h") {
     status = Help("", out, err);
   } else if (command == "help") {
@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     status = ExplainCommand(args, out, err);
   } else if (command == "host") {
     status = HostCommand(args, out, err);
+  } else if (command == "scan") {
+    status = ScanCommand(args, out, err);
   } else {
     status = UsageError(err, "", "unknown command \"" + Printable(command) + "\"");
   }

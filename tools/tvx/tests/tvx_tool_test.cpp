@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -20,8 +21,10 @@
 #include "common.h"
 #include "hexstream.h"
 #include "plugin_process.h"
+#include "scan.h"
 #include "tvx/decode_run.h"
 #include "tvx/dispatcher.h"
+#include "tvx/text.h"
 
 extern char** environ;
 
@@ -578,7 +581,7 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
        3,
        "tvx decode: cannot read \"" + dir.path() + "\": not a regular file\n"},
       {{"explain", "agent", missing, "1"}, 3, "tvx explain: cannot read \"" + missing + "\"", true},
-      {{}, 2, "tvx: a command is missing (decode, explain, host, help)\ntry 'tvx --help'\n"},
+      {{}, 2, "tvx: a command is missing (decode, explain, scan, host, help)\ntry 'tvx --help'\n"},
       {{"frobnicate"}, 2, "tvx: unknown command \"frobnicate\"\ntry 'tvx --help'\n"},
       {{"help", "frobnicate"}, 2, "tvx help: no command \"frobnicate\"\n", true},
       {{"decode", "agent", file},
@@ -797,6 +800,172 @@ TEST(TvxDecode, WritesThePictureOnlyWhereAsked) {
   EXPECT_EQ(with.out, without.out);
   EXPECT_EQ(hexstream::ReadFile(picture), "\xAA\xBB\xCC");
   EXPECT_EQ(snapshot(), before);
+}
+
+}  // namespace
+}  // namespace tvx::testing
+
+namespace tvx::testing {
+namespace {
+
+// A compiled program's control record: name, class name, then the property stream.
+std::string Record(const std::string& name, const std::string& className, const std::string& stream,
+                   int lengthError = 0) {
+  const auto word = [](std::size_t n) {
+    return std::string{static_cast<char>(n & 0xFF), static_cast<char>(n >> 8)};
+  };
+  return word(name.size()) + name + std::string("\x00\xFF", 2) +
+         word(className.size() + static_cast<std::size_t>(lengthError)) + className +
+         std::string(1, '\0') + stream;
+}
+
+struct Expected {
+  double position;
+  std::string name;
+  std::string className;
+  std::string control;
+};
+
+// The lines tvx scan prints, split into their fields.
+std::vector<std::vector<std::string>> Fields(const std::string& out) {
+  std::vector<std::vector<std::string>> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line);
+    lines.emplace_back(std::istream_iterator<std::string>(words),
+                       std::istream_iterator<std::string>());
+  }
+  return lines;
+}
+
+// Records of every class (the plug-in host's by --class), a control array, records back to
+// back, and what only looks like a record: a 00 FF pair after a word that is not the name's
+// length, one inside a stream, a class name whose length is one too long, an unknown class (told
+// in the summary), and a record cut by the end of the file.
+TEST(TvxScan, FindsEveryRecordOfAKnownClass) {
+  const std::string agent = hexstream::Parse("2D z:12 l:1 l:2 FF");
+  std::string file = "MZ header \x00\xFF text";  // a pair not preceded by a name and its length
+  std::vector<Expected> expected;
+  const auto add = [&](const std::string& name, const std::string& className,
+                       const std::string& control, const std::string& stream) {
+    file += Record(name, className, stream);
+    expected.push_back({static_cast<double>(file.size() - stream.size() + 1), name, className,
+                        ProgramFor(control)});
+  };
+  add("Calendar1", "MSACAL.Calendar", "Calendar", "\x2D");
+  add("Adodc1", "msadodclib.adodc", "Adodc", "\x2D");  // case does not matter
+  file +=
+      "\x05\x00"
+      "ab" +
+      std::string("\x00\xFF", 2) +
+      "\x02\x00"
+      "cd" +
+      std::string(1, '\0');
+  add("CommonDialog1", "MSComDlg.CommonDialog", "CommonDialog", "\x2D");
+  add("MSComm1", "MSCommLib.MSComm", "MSComm", agent + "\x00\xFF\x01\x00Z" + std::string(1, '\0'));
+  add("Agent1", "AgentObjectsCtl.Agent", "Agent", agent);  // a control array of two, back to
+  add("Agent1", "AgentObjectsCtl.Agent", "Agent", agent);  // back
+  add("Host_2", "Tevo.Host", "ActiveXPlugin", agent);
+  file += Record("Wrong", "AgentObjectsCtl.Agent", agent, 1);
+  file += Record("Grid1", "MSFlexGridLib.MSFlexGrid", agent);
+  file += Record("Late", "AgentObjectsCtl.Agent", "").substr(0, 20);
+  TempDir dir;
+  const std::string path = dir / "program.exe";
+  hexstream::WriteFile(path, file);
+
+  const Outcome outcome = Tvx({"scan", path, "--class", "Tevo.Host=ActiveXPlugin"});
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  std::vector<std::vector<std::string>> want;
+  for (const Expected& e : expected) {
+    char offset[32];
+    std::snprintf(offset, sizeof offset, "0x%llX", static_cast<unsigned long long>(e.position - 1));
+    want.push_back({std::to_string(static_cast<long long>(e.position)), offset, e.name, e.className,
+                    e.control});
+  }
+  EXPECT_EQ(Fields(outcome.out), want) << outcome.out;
+  EXPECT_EQ(outcome.err.rfind("tvx scan: " + path + ": 7 records: ", 0), 0u) << outcome.err;
+  for (const auto& [count, control] : {std::pair{1, "ActiveXPlugin"},
+                                       {1, "Calendar"},
+                                       {1, "Adodc"},
+                                       {1, "CommonDialog"},
+                                       {1, "MSComm"},
+                                       {2, "Agent"}}) {
+    EXPECT_NE(outcome.err.find(std::to_string(count) + " " + ProgramFor(control)),
+              std::string::npos)
+        << outcome.err;
+  }
+  EXPECT_TRUE(outcome.err.ends_with("; 1 of other classes, not listed\n")) << outcome.err;
+  // Without --class the plug-in host's record is of another class.
+  const Outcome plain = Tvx({"scan", path});
+  EXPECT_EQ(Fields(plain.out).size(), expected.size() - 1);
+}
+
+// Records straddling the scan's window of the file are found whole.
+TEST(TvxScan, RecordsAcrossTheWindowBoundary) {
+  const std::string record = Record("Agent1", "AgentObjectsCtl.Agent", "\x2D");
+  std::vector<double> expected;
+  std::string file;
+  for (const std::size_t at : {std::size_t{1} << 20, (std::size_t{2} << 20) - 3,
+                               (std::size_t{3} << 20) - 40, (std::size_t{4} << 20) - 280}) {
+    file.resize(at - 10, 'x');
+    file += record;
+    expected.push_back(static_cast<double>(file.size()));  // the stream's one byte, 1-based
+  }
+  BytesInput input(file);
+  std::vector<double> found;
+  tool::ScanRecords(input, [&](const tool::ControlRecord& r) { found.push_back(r.position); });
+  EXPECT_EQ(found, expected);
+}
+
+// Each record's block decoded by tvx scan is the plug-in's own for a request at its position,
+// and --out writes the files; a record whose stream is cut makes the status 3.
+TEST(TvxScan, DecodesEachRecordAsItsPlugInDoes) {
+  std::string file(100, '\x55');
+  std::vector<std::pair<double, std::string>> records;  // position, deliverable
+  for (const Sample& s : Samples()) {
+    const std::string bytes = hexstream::ReadFile(s.path);
+    const std::string stream = bytes.substr(static_cast<std::size_t>(std::stod(s.start) - 1));
+    file += Record("Control" + std::to_string(records.size()),
+                   "Class" + std::to_string(records.size()), stream);
+    records.emplace_back(static_cast<double>(file.size() - stream.size() + 1), s.deliverable);
+  }
+  TempDir dir;
+  const std::string path = dir / "program.exe";
+  hexstream::WriteFile(path, file + Record("Cut", "Cut.Class", "\x0B\x05\x00"));
+  std::vector<std::string> args = {"scan", path, "--decode", "--json"};
+  for (std::size_t i = 0; i < records.size(); ++i)
+    args.push_back("--class=Class" + std::to_string(i) + "=" + records[i].second);
+  args.push_back("--class=Cut.Class=Agent");
+  const Outcome json = Tvx(args);
+  EXPECT_EQ(json.status, 3) << json.err;
+  hexstream::WriteFile(dir / "scan.json", json.out);
+  const Outcome blocks = RunProgram("/usr/bin/python3",
+                                    {"-c",
+                                     "import json,sys\n"
+                                     "for r in json.load(sys.stdin):\n"
+                                     "  sys.stdout.buffer.write(''.join(l+'\\r\\n' for l in "
+                                     "r['block']).encode('latin-1')+b'|')\n"},
+                                    dir / "scan.json");
+  std::string expected;
+  for (const auto& [position, deliverable] : records) {
+    Plugin plugin(deliverable);
+    expected += plugin.Request(path, NumberText(position), 'N').block + "|";
+  }
+  Plugin agent(ProgramFor("Agent"));
+  expected +=
+      agent.Request(path, NumberText(static_cast<double>(file.size()) + 15), 'N').block + "|";
+  EXPECT_EQ(blocks.out, expected) << blocks.err;
+
+  args[2] = "--out=" + (dir / "out");
+  args.pop_back();
+  args.erase(args.begin() + 3);
+  EXPECT_EQ(Tvx(args).status, 0);
+  const auto [position, deliverable] = records.front();
+  Plugin plugin(deliverable);
+  const Plugin::Files files = plugin.Request(path, NumberText(position), 'N');
+  const std::string stem = dir / ("out/Control0-" + NumberText(position));
+  EXPECT_EQ(hexstream::ReadFile(stem + ".listing.txt"), files.listing);
+  EXPECT_EQ(hexstream::ReadFile(stem + ".block.txt"), files.block);
 }
 
 }  // namespace
