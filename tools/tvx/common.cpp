@@ -1,6 +1,8 @@
 #include "common.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "registry.h"
 #include "tvx/protocol.h"
@@ -260,6 +262,21 @@ std::string JsonLines(std::string_view text) {
     first = false;
   }
   return json + "]";
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string* error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (!written) *error = std::strerror(errno);
+  if (std::fclose(file) != 0 && written) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  return written;
 }
 
 std::string PositionText(double position) {

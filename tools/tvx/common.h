@@ -74,6 +74,9 @@ std::string JsonLines(std::string_view text);
 // The lines of a CR LF text, without their line ends.
 std::vector<std::string_view> CrLfLines(std::string_view text);
 
+// Writes `bytes` to the file `path`, created or replaced; false with the system's reason.
+bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string* error);
+
 // "1025/401": a position in decimal and hexadecimal, as the listing's offset lines show it.
 std::string PositionText(double position);
 

@@ -58,21 +58,6 @@ int Finish(std::string_view command, DecodeEnd ended, const std::string& listing
   return kEndedEarly;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (!written) *error = std::strerror(errno);
-  if (std::fclose(file) != 0 && written) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  return written;
-}
-
 }  // namespace
 
 int DecodeCommand(const std::vector<std::string>& args, Output& out, Output& err) {

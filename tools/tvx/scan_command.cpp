@@ -70,22 +70,6 @@ std::string Pad(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
-// Writes `bytes` to `path` whole; false with the system's reason.
-bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string* error) {
-  std::FILE* file = std::fopen(path.string().c_str(), "wb");
-  if (file == nullptr) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (!written) *error = std::strerror(errno);
-  if (std::fclose(file) != 0 && written) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  return written;
-}
-
 void WriteJson(const std::vector<Found>& found, bool decoded, Output& out) {
   out << "[";
   for (std::size_t i = 0; i < found.size(); ++i) {
@@ -204,7 +188,7 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
           {stem + ".block.txt", &d.block},
           {stem + ".picture", d.picture ? &*d.picture : nullptr}};
       for (const auto& [name, bytes] : files) {
-        if (bytes != nullptr && !WriteWholeFile(*outDir / name, *bytes, &error)) {
+        if (bytes != nullptr && !WriteWholeFile((*outDir / name).string(), *bytes, &error)) {
           err << "tvx scan: cannot write \"" << Printable((*outDir / name).string())
               << "\": " << error << "\n";
           return kIoError;
