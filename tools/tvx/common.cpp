@@ -205,6 +205,17 @@ std::string Printable(std::string_view bytes) {
   return text;
 }
 
+std::string PrintablePath(std::string_view path) {
+  std::string text;
+  for (std::size_t from = 0;;) {
+    const std::size_t slash = path.find('\\', from);
+    text += Printable(path.substr(from, slash - from));
+    if (slash == std::string_view::npos) return text;
+    text += '\\';
+    from = slash + 1;
+  }
+}
+
 std::vector<std::string_view> CrLfLines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {

@@ -62,6 +62,8 @@ std::string EndedEarlyReason(DecodeEnd ended, const std::string& listing);
 // The bytes as text for a terminal: printable ASCII as it is, everything else as \xHH, and a
 // backslash as \\.
 std::string Printable(std::string_view bytes);
+// A file's path for a terminal: as Printable, but a backslash stays one (Windows paths).
+std::string PrintablePath(std::string_view path);
 // CR LF text for a terminal: each line Printable, ended by a plain line feed.
 std::string PrintableLines(std::string_view text);
 

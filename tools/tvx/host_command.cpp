@@ -1,16 +1,11 @@
 // tvx host: drives a built plug-in program through its exchange channel as the host does, in the
 // plug-in's own directory, and shows what it answered and wrote.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <climits>
-#include <cstdlib>
 
-#include "child_process.h"
 #include "commands.h"
 #include "common.h"
 #include "hexstream.h"
+#include "host_platform.h"
 #include "registry.h"
 #include "tvx/dispatcher.h"
 #include "tvx/output.h"
@@ -25,15 +20,10 @@ constexpr int kReplyTimeoutMs = 10000;
 constexpr int kExitTimeoutMs = 5000;
 constexpr std::string_view kPluginExtension = ".tvx";
 
-bool IsExecutableFile(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
-}
-
 // A path, or a deliverable name or class word looked up beside this executable.
 std::optional<std::string> FindPlugin(const std::string& plugin) {
-  if (plugin.find('/') != std::string::npos) {
-    if (IsExecutableFile(plugin)) return plugin;
+  if (HasDirectory(plugin)) {
+    if (IsProgramFile(plugin)) return plugin;
     return std::nullopt;
   }
   // Only plug-in programs are looked up here, never tvx itself.
@@ -44,41 +34,16 @@ std::optional<std::string> FindPlugin(const std::string& plugin) {
     names.push_back(std::string(decoder->Info().name) + std::string(kPluginExtension));
   }
   for (const std::string& name : names) {
-    const std::string path = dir + "/" + name;
-    if (IsExecutableFile(path)) return path;
+    const std::string path = PathIn(dir, name);
+    if (IsProgramFile(path)) return path;
   }
   return std::nullopt;
 }
 
-std::string Directory(const std::string& path) {
-  // The plug-in finds its directory through the link it runs from, so links are followed here
-  // too.
-  char resolved[PATH_MAX];
-  const std::string real = realpath(path.c_str(), resolved) != nullptr ? resolved : path;
-  const std::size_t slash = real.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : real.substr(0, slash);
-}
-
-struct FileState {
-  bool exists = false;
-  struct stat st {};
-};
-
-FileState StateOf(const std::string& path) {
-  FileState state;
-  state.exists = stat(path.c_str(), &state.st) == 0;
-  return state;
-}
-
-bool Changed(const FileState& before, const FileState& after) {
+bool Changed(const FileStamp& before, const FileStamp& after) {
   if (!after.exists) return false;
   if (!before.exists) return true;
-  return before.st.st_ino != after.st.st_ino || before.st.st_size != after.st.st_size ||
-         before.st.st_mtim.tv_sec != after.st.st_mtim.tv_sec ||
-         before.st.st_mtim.tv_nsec != after.st.st_mtim.tv_nsec ||
-         before.st.st_ctim.tv_sec != after.st.st_ctim.tv_sec ||
-         before.st.st_ctim.tv_nsec != after.st.st_ctim.tv_nsec;
+  return before.id != after.id || before.size != after.size || before.changed != after.changed;
 }
 
 std::string ReadWhole(const std::string& path) {
@@ -93,7 +58,7 @@ std::string Message(std::string_view body) {
 
 // The deliverable a plug-in program is, by its file name, or nothing.
 std::unique_ptr<Decoder> DecoderOfProgram(const std::string& program) {
-  std::string name = program.substr(program.rfind('/') + 1);
+  std::string name = FileNameOf(program);
   if (name.ends_with(kPluginExtension)) name.resize(name.size() - kPluginExtension.size());
   return FindDecoder(name);
 }
@@ -138,7 +103,7 @@ int HostCommand(const std::vector<std::string>& args, Output& out, Output& err) 
   const std::optional<std::string> program = FindPlugin(a[0]);
   if (!program) {
     err << "tvx host: no plug-in program \"" << Printable(a[0]) << "\" (a path, or one of these "
-        << "beside tvx in " << Printable(ProgramDirectory()) << "):\n"
+        << "beside tvx in " << PrintablePath(ProgramDirectory()) << "):\n"
         << KnownControls();
     return kUsage;
   }
@@ -152,32 +117,31 @@ int HostCommand(const std::vector<std::string>& args, Output& out, Output& err) 
         "the request would be longer than " + std::to_string(kMaxMessageLength) + " characters");
   }
 
-  const std::string dir = Directory(*program);
+  const std::string dir = DirectoryOf(*program);
   const std::array<std::string_view, 3> names = {kListingFileName, kBlockFileName,
                                                  kPictureFileName};
-  std::array<FileState, 3> before;
+  std::array<FileStamp, 3> before;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    before[i] = StateOf(dir + "/" + std::string(names[i]));
+    before[i] = StampOf(PathIn(dir, std::string(names[i])));
   }
 
-  ChildProcess child(*program);
-  if (!child.started()) {
-    err << "tvx host: cannot start " << Printable(*program) << ": " << child.error() << "\n";
+  std::string error;
+  const std::unique_ptr<PluginSession> session = StartPlugin(*program, &error);
+  if (!session) {
+    err << "tvx host: cannot start " << PrintablePath(*program) << ": " << error << "\n";
     return kIoError;
   }
-  out << "plug-in: " << Printable(*program) << "\n";
+  out << "plug-in: " << PrintablePath(*program) << "\n";
   out << "request: " << Printable(request) << "\n";
   const std::string expected(kReply);
-  const std::string reply =
-      child.Send(request) ? child.Read(expected.size(), kReplyTimeoutMs) : std::string();
+  const std::string reply = session->Ask(request, expected.size(), kReplyTimeoutMs);
   out << "reply:   " << Printable(reply) << "\n";
   if (reply != expected) {
-    // Gone (its output closed) or silent: say which, with its status or signal if it ended.
-    child.CloseInput();
-    const std::optional<int> status = child.Wait(kExitTimeoutMs);
+    // Gone or silent: say which, with its status or signal if it ended.
+    const std::optional<int> status = session->Ended(kExitTimeoutMs);
     err << "tvx host: the plug-in did not answer " << Printable(expected);
     if (status) {
-      err << ": it ended (" << StatusText(*status) << ")";
+      err << ": it ended (" << EndText(*status) << ")";
     } else {
       err << " within " << kReplyTimeoutMs / 1000 << " s";
     }
@@ -187,8 +151,8 @@ int HostCommand(const std::vector<std::string>& args, Output& out, Output& err) 
 
   std::string listing;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::string file = dir + "/" + std::string(names[i]);
-    const FileState after = StateOf(file);
+    const std::string file = PathIn(dir, std::string(names[i]));
+    const FileStamp after = StampOf(file);
     if (!Changed(before[i], after)) {
       if (after.exists || i < 2) out << "== " << names[i] << ": not written by this request ==\n";
       continue;
@@ -196,7 +160,7 @@ int HostCommand(const std::vector<std::string>& args, Output& out, Output& err) 
     const std::string bytes = ReadWhole(file);
     if (i == 0) listing = bytes;
     out << "== " << names[i] << ", " << static_cast<long long>(bytes.size()) << " bytes, in "
-        << Printable(dir);
+        << PrintablePath(dir);
     if (names[i] == kPictureFileName) {
       out << " (a picture, not shown) ==\n";
       continue;
@@ -206,19 +170,17 @@ int HostCommand(const std::vector<std::string>& args, Output& out, Output& err) 
   }
 
   const std::string end = Message("^END");
-  child.Send(end);
-  child.CloseInput();
-  const std::optional<int> status = child.Wait(kExitTimeoutMs);
-  const std::string rest = child.Read(0, 100);
+  const std::optional<int> status = session->End(end, kExitTimeoutMs);
+  const std::string rest = session->Rest();
   if (!rest.empty()) out << "after the reply: " << Printable(rest) << "\n";
   if (!status) {
     err << "tvx host: the plug-in did not end within " << kExitTimeoutMs / 1000 << " s of "
         << Printable(end) << "; it was killed\n";
     return kIoError;
   }
-  out << "end:     " << Printable(end) << " -> " << StatusText(*status) << "\n";
+  out << "end:     " << Printable(end) << " -> " << EndText(*status) << "\n";
   if (*status != 0 || !rest.empty()) {
-    err << "tvx host: the plug-in ended wrongly (" << StatusText(*status)
+    err << "tvx host: the plug-in ended wrongly (" << EndText(*status)
         << (rest.empty() ? "" : ", and wrote after its reply") << ")\n";
     return kIoError;
   }

@@ -1,0 +1,19 @@
+// The console on Windows.
+#include <fcntl.h>
+#include <io.h>
+
+#include "terminal.h"
+
+namespace tvx::tool {
+
+bool IsTerminal(std::FILE* file) {
+  return _isatty(_fileno(file)) != 0;
+}
+
+void UseBinaryStandardStreams() {
+  // CR LF lines and stream bytes pass unchanged, never a LF turned into CR LF.
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
+
+}  // namespace tvx::tool
