@@ -1,3 +1,5 @@
+// Every listing and block text written here is matched by the host byte for byte, odd spacing
+// included: change none of them.
 #include "adodc/adodc_decoder.h"
 
 #include <algorithm>
