@@ -1,17 +1,21 @@
-// The cross-built Windows programs, run under Wine.
+// The cross-built Windows programs: the 64-bit ones run under Wine, both architectures' images
+// and release zips checked.
 //
 // For each deliverable and each way of talking to it (the text box by window messages, or the
 // DDE link), one plug-in process answers, through the Windows test host (winhost.cpp):
 //   - every end-to-end case of the deliverable, whose files must equal the expected files with
 //     {input} and {missing} standing for the Windows paths;
-//   - each bundled sample of the deliverable, with and without offsets, and a message longer
-//     than a text box's 32,767 characters, whose files must equal those of the native program
-//     for the same requests.
+//   - each bundled sample of the deliverable, with and without offsets, messages longer than a
+//     text box's 32,767 characters, and hostile inputs (devices, a pipe and a directory as the
+//     program file, a program file another process holds open, a request over an unread reply),
+//     whose files must equal those of the native program for the same requests.
 // The host itself checks the window, the messages that must change nothing, typing, and the end
-// message. The images are checked too: x86-64 GUI programs that import only system DLLs, with
-// the ANSI window calls.
+// message. The images are checked too (PeImages): GUI programs for Windows XP SP3 and later that
+// import only what XP's KERNEL32, USER32 and msvcrt export, with the ANSI window calls and a
+// version resource; and the release zips (Package).
 //
-// Without mingw-w64, Wine or Xvfb every test exits with 77, which CTest reports as skipped.
+// Without what a test needs (mingw-w64; Wine and Xvfb to run the programs) it exits with 77,
+// which CTest reports as skipped.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -456,8 +460,8 @@ TEST_P(HostRun, FilesMatchByteForByte) {
   // characters inside GetMessage, a limit of its server's; Windows has none so low.)
   for (const std::size_t length : {std::size_t{40006}, std::size_t{1000000}}) {
     const std::string tooLong = "%" + std::string(length - 6, 'x') + "#1@N" + kEndMark;
-    requests.push_back({"a message of " + std::to_string(length) + " characters", tooLong,
-                        tooLong});
+    requests.push_back(
+        {"a message of " + std::to_string(length) + " characters", tooLong, tooLong});
   }
   // Hostile inputs. Devices, a served pipe and a directory are named as the program file: none
   // is opened as one, read or waited on ("Cannot open input file: " + the path, as for a path
