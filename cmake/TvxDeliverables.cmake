@@ -16,8 +16,18 @@ function(tvx_add_deliverable folder)
   add_library(tvx_decoder_${folder} STATIC ${arg_SOURCES})
   target_include_directories(tvx_decoder_${folder} PUBLIC ${PROJECT_SOURCE_DIR}/decoders)
   target_link_libraries(tvx_decoder_${folder} PUBLIC tvx_framework PRIVATE tvx_warnings)
+  # The build's own texts about the deliverable (the version resource of the Windows program)
+  # come from the header's kInfo too: {"<program>", "<class word>", ...}.
+  file(READ ${CMAKE_CURRENT_SOURCE_DIR}/${folder}_decoder.h header)
+  if(NOT header MATCHES "kInfo = {[ \n]*\"([^\"]*)\",[ \n]*\"([^\"]*)\"")
+    message(FATAL_ERROR "${folder}_decoder.h: no kInfo = {\"<program>\", \"<class word>\", ...}")
+  endif()
+  if(NOT CMAKE_MATCH_1 STREQUAL arg_PROGRAM)
+    message(FATAL_ERROR "${folder}: PROGRAM ${arg_PROGRAM}, but kInfo names ${CMAKE_MATCH_1}")
+  endif()
   set_property(GLOBAL APPEND PROPERTY TVX_DELIVERABLES ${folder})
   set_property(GLOBAL PROPERTY TVX_PROGRAM_${folder} ${arg_PROGRAM})
+  set_property(GLOBAL PROPERTY TVX_CLASS_WORD_${folder} ${CMAKE_MATCH_2})
 endfunction()
 
 # The folders of the declared deliverables, in the order declared.
@@ -30,6 +40,12 @@ endfunction()
 function(tvx_program_of folder out)
   get_property(program GLOBAL PROPERTY TVX_PROGRAM_${folder})
   set(${out} ${program} PARENT_SCOPE)
+endfunction()
+
+# The control class word of the deliverable in `folder` (its kInfo's classWord).
+function(tvx_class_word_of folder out)
+  get_property(word GLOBAL PROPERTY TVX_CLASS_WORD_${folder})
+  set(${out} ${word} PARENT_SCOPE)
 endfunction()
 
 # The registry: every declared decoder in one library, for the tools and the fuzz targets.

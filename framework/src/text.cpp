@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace tvx {
 
@@ -30,10 +31,17 @@ ShortText NumberChars(double value) {
     // digits under "%.15G" too.
     result = std::to_chars(first, last, static_cast<std::int64_t>(value));
   } else {
-    // The shortest of fixed and exponent form for 15 significant digits, as "%.15G" chooses,
-    // with the exponent's letter in upper case ("1.5E+20").
-    result = std::to_chars(first, last, value, std::chars_format::general, 15);
-    std::replace(first, result.ptr, 'e', 'E');
+    // The shortest of fixed and exponent form for 15 significant digits ("1.5E+20"), by C's
+    // printf itself, in the C locale these programs never leave: rare enough that its speed does
+    // not matter, and the tables of a floating-point std::to_chars would add some 170 KB to every
+    // Windows program. (MinGW's printf is its own C99 one, not the system runtime's.)
+    char digits[ShortText::kCapacity];
+    const int n = std::snprintf(digits, sizeof digits, "%.15G", value);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof digits) {
+      result.ec = std::errc::value_too_large;
+    } else {
+      result.ptr = std::copy_n(digits, n, first);
+    }
   }
   text.size_ = result.ec == std::errc() ? static_cast<std::size_t>(result.ptr - first) : 0;
   return text;

@@ -5,9 +5,11 @@
 //
 //   tvx-winhost <window|dde> <plug-in> <caption> <service> <work directory> <count>
 //
-// The work directory holds requests\<k>.msg, k = 1..count, each a complete message. After each
+// The work directory holds requests\<k>.msg, k = 1..count, each a complete message, and for
+// some a requests\<k>.how, what the host does around that request (see Around). After each
 // reply the host copies the plug-in's output files (those present) and the text it read back
-// (reply.txt) into results\<k>\, for the caller to compare. It checks the protocol itself:
+// (reply.txt) into results\<k>\, for the caller to compare; every request must be answered
+// within kPromptMs. It checks the protocol itself:
 // the window and its initial text, that messages other than requests change nothing, that a
 // typed request is answered like a written one, and that the end message ends the process with
 // status 0. Every failed check prints a line starting "FAIL"; the exit status is the count of
@@ -31,6 +33,8 @@ const char kEnd = static_cast<char>(255);
 const std::string kReply = std::string("^DONE") + kEnd;
 const char* const kOutputs[] = {"TEVOLIBFILE.TMP", "TEVOLIBFILE2.TMP", "TEVOGRAPHICFILE1.TMP"};
 constexpr DWORD kTimeoutMs = 60000;
+// Every request is answered within this time, whatever it names: nothing is ever waited on.
+constexpr DWORD kPromptMs = 10000;
 
 int g_failures = 0;
 HANDLE g_plugin = nullptr;  // the plug-in's process, once started
@@ -173,7 +177,9 @@ class Channel {
   // Writes a message; true once the plug-in has taken it (and so answered it, if it answers).
   virtual bool Send(const std::string& text) = 0;
   virtual std::string Read() = 0;
-  // Called after Send: checks what the link saw of the texts set since.
+  // Forgets what the link has seen so far: CheckSeen then checks the texts set from now on.
+  virtual void Watch() {}
+  // Checks what the link saw of the texts set since Watch.
   virtual void CheckSeen(const std::vector<std::string>&, const std::string&) {}
   // Moves on to the next way of watching the text, if there is one.
   virtual bool NextLink() { return false; }
@@ -430,8 +436,9 @@ class DdeChannel final : public Channel {
     return true;
   }
 
+  void Watch() override { watcher_.Clear(); }
+
   bool Send(const std::string& text) override {
-    watcher_.Clear();
     DWORD result = 0;
     return DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(text.c_str())),
                                 static_cast<DWORD>(text.size() + 1), main_.conv, main_.item,
@@ -534,6 +541,7 @@ void CheckIgnored(Channel& channel, const Plugin& plugin, const Files& files,
   };
   files.RemoveOutputs();
   for (const auto& [what, text] : texts) {
+    channel.Watch();
     if (!channel.Send(text)) {
       Fail(what + ": not taken");
       continue;
@@ -568,6 +576,38 @@ bool SameFiles(const std::string& dir, const Files& files) {
   return true;
 }
 
+// What the host does around one request, as requests\<k>.how says: "hold-shared" keeps the
+// request's program file open for writing, letting others read it; "hold-exclusive" keeps it
+// open for writing, letting nobody else open it; "serve-pipe" serves a named pipe at the
+// request's path and never writes to it; "unread" leaves the reply unread in the text box, for
+// the next request to be written over it.
+class Around {
+ public:
+  Around(const std::string& how, const std::string& request) {
+    const std::string path = request.substr(1, request.find('#') - 1);
+    if (how == "hold-shared" || how == "hold-exclusive") {
+      handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, how == "hold-shared" ? FILE_SHARE_READ : 0,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    } else if (how == "serve-pipe") {
+      handle_ = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                                 4096, 4096, 0, nullptr);
+    } else {
+      Check(how.empty() || how == "unread", "unknown way around a request: " + how);
+      return;
+    }
+    Check(handle_ != INVALID_HANDLE_VALUE,
+          how + ": cannot open " + path + ", error " + std::to_string(GetLastError()));
+  }
+  ~Around() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  Around(const Around&) = delete;
+  Around& operator=(const Around&) = delete;
+
+ private:
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
 int Run(const std::string& mode, const std::string& program, const std::string& caption,
         const std::string& service, const std::string& work, int count) {
   const auto started = std::chrono::steady_clock::now();
@@ -600,20 +640,32 @@ int Run(const std::string& mode, const std::string& program, const std::string& 
   Check(initial == "Data ExchangeTextBox\r\n", "initial text " + Show(initial));
   std::printf("started in %.2f s\n", Seconds(started));
 
-  // The requests, answered one after the other by the same process.
+  // The requests, answered one after the other by the same process, none waited on.
   const auto decoding = std::chrono::steady_clock::now();
+  std::vector<std::string> seen;  // the texts set since the last reply read
   for (int k = 1; k <= count; ++k) {
     const std::string& request = requests[k - 1];
     const std::string what = "request " + std::to_string(k);
+    std::string how;
+    ReadFileBytes(work + "\\requests\\" + std::to_string(k) + ".how", how);
+    const Around around(how, request);
+    if (seen.empty()) channel.Watch();
     DeleteFileA(files.Path(kOutputs[2]).c_str());  // a run without a picture must not write one
+    const DWORD sent = GetTickCount();
     if (!channel.Send(request)) {
       Fail(what + ": not taken");
+      seen.clear();
       continue;
     }
     // The reply is in the text box by the time the message has been taken.
+    const DWORD ms = GetTickCount() - sent;
+    Check(ms < kPromptMs, what + ": answered after " + std::to_string(ms) + " ms");
+    seen.insert(seen.end(), {request, kReply});
+    if (how == "unread") continue;  // the next request is written over this reply
     const std::string reply = channel.Read();
     Check(reply == kReply, what + ": reply " + Show(reply));
-    channel.CheckSeen({request, kReply}, what);
+    channel.CheckSeen(seen, what);
+    seen.clear();
     Collect(work + "\\results\\" + std::to_string(k), files, reply);
   }
   std::printf("%d requests in %.2f s\n", count, Seconds(decoding));
@@ -637,6 +689,7 @@ int Run(const std::string& mode, const std::string& program, const std::string& 
     std::ofstream(listing, std::ios::binary) << "stale";
     SetFileAttributesA(listing.c_str(), FILE_ATTRIBUTE_READONLY);
     DeleteFileA(files.Path(kOutputs[2]).c_str());
+    channel.Watch();
     Check(channel.Send(requests[shortest]) && channel.Read() == kReply,
           "read-only listing: no reply");
     channel.CheckSeen({requests[shortest], kReply}, "read-only listing");
@@ -648,6 +701,7 @@ int Run(const std::string& mode, const std::string& program, const std::string& 
   // Once for each way of watching the text.
   do {
     CheckIgnored(channel, plugin, files, requests[shortest]);
+    channel.Watch();
     Check(channel.Send(requests[shortest]) && channel.Read() == kReply,
           "no reply to a request after the other messages");
     channel.CheckSeen({requests[shortest], kReply}, "the request after them");

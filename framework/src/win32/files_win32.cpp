@@ -118,7 +118,7 @@ HANDLE OpenOutput(const std::string& path) {
 // Largest piece handed to one ReadFile or WriteFile call.
 constexpr std::size_t kChunk = 1 << 20;
 
-class Win32FileSystem final : public FileSystem {
+class Win32FileSystem final : public win32::PluginFiles {
  public:
   explicit Win32FileSystem(std::string directory) : directory_(std::move(directory)) {}
 
@@ -129,6 +129,8 @@ class Win32FileSystem final : public FileSystem {
     input_ = RegularFile::Open(path);
     return input_.get();
   }
+
+  void ReleaseInput() override { input_.reset(); }
 
   bool WriteOutput(std::string_view name, std::string_view bytes) override {
     const std::string path = directory_ + "\\" + std::string(name);
@@ -222,8 +224,12 @@ bool RegularFile::StillAt(const std::string&) const {
   return false;
 }
 
-std::unique_ptr<FileSystem> MakeNativeFileSystem(std::string outputDirectory) {
+std::unique_ptr<win32::PluginFiles> win32::MakePluginFiles(std::string outputDirectory) {
   return std::make_unique<Win32FileSystem>(std::move(outputDirectory));
+}
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem(std::string outputDirectory) {
+  return win32::MakePluginFiles(std::move(outputDirectory));
 }
 
 }  // namespace tvx

@@ -23,7 +23,8 @@ constexpr UINT kEndMessage = WM_APP + 1;
 
 class LibraryWindow final : public TextBox, public win32::LinkedText {
  public:
-  LibraryWindow(Decoder& decoder, FileSystem& files) : dispatcher_(decoder, files, *this) {}
+  LibraryWindow(Decoder& decoder, win32::PluginFiles& files)
+      : dispatcher_(decoder, files, *this), files_(files) {}
 
   bool Create(const std::string& caption) {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -127,9 +128,13 @@ class LibraryWindow final : public TextBox, public win32::LinkedText {
     // Advise links hear of each text as it is set: the request, then the reply inside it.
     dde_.Changed();
     dispatcher_.OnTextChanged();
+    // A request has been answered by now: its program file is let go of before the host's
+    // WM_SETTEXT or poke returns (an advise link may hear of the reply a moment sooner).
+    files_.ReleaseInput();
   }
 
   Dispatcher dispatcher_;
+  win32::PluginFiles& files_;
   win32::DdeSource dde_;
   HWND window_ = nullptr;
   HWND textBox_ = nullptr;
@@ -140,7 +145,7 @@ class LibraryWindow final : public TextBox, public win32::LinkedText {
 }  // namespace
 
 int RunPlugin(Decoder& decoder) {
-  const auto files = MakeNativeFileSystem(ProgramDirectory());
+  const auto files = win32::MakePluginFiles(ProgramDirectory());
   LibraryWindow window(decoder, *files);
   if (!window.Create(std::string(decoder.Info().caption))) return 1;
   window.Load(win32::ProgramName());
