@@ -47,7 +47,11 @@ Request ParseRequest(std::string_view text) {
   const auto [end, error] =
       std::from_chars(offsetText.data(), offsetText.data() + offsetText.size(), value);
   if (error == std::errc::result_out_of_range) {
-    value = std::numeric_limits<double>::max();  // far beyond the end of any file
+    // Too large for a double: far beyond the end of any file. Too small (a fraction of a
+    // fraction): below 1, so no position.
+    const std::string_view whole = offsetText.substr(0, offsetText.find('.'));
+    if (whole.find_first_not_of('0') == std::string_view::npos) return request;
+    value = std::numeric_limits<double>::max();
   } else if (error != std::errc() || end != offsetText.data() + offsetText.size()) {
     return request;
   }
