@@ -413,6 +413,84 @@ std::vector<Expected> NativeAnswers(
   return answers;
 }
 
+// ---- tvx.exe ----------------------------------------------------------------------------------
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs a tool with its standard output and error into files of `dir`; under Wine when `wine`.
+ToolRun RunTool(const std::string& program, const std::vector<std::string>& args,
+                const fs::path& dir, bool wine) {
+  const fs::path out = dir / "out.bin";
+  const fs::path err = dir / "err.txt";
+  std::vector<std::string> command = {
+      "/bin/sh",
+      "-c",
+      wine ? "out=$1; err=$2; shift 2; \"$0\" \"$@\" >\"$out\" 2>\"$err\"; status=$?; "
+             "\"$WINESERVER\" -w; exit $status"
+           : "out=$1; err=$2; shift 2; \"$0\" \"$@\" >\"$out\" 2>\"$err\"",
+      wine ? std::string(TVX_WINE) : program,
+      out.string(),
+      err.string()};
+  if (wine) command.push_back(program);
+  command.insert(command.end(), args.begin(), args.end());
+  ToolRun run;
+  run.status = RunLogged(command, dir / "log.txt", 300);
+  run.out = ReadOrMissing(out);
+  run.err = ReadOrMissing(err);
+  return run;
+}
+
+// tvx.exe under Wine answers as tvx does here, byte for byte and with the same status, for every
+// sample: decode with offsets and as JSON, explain, and a scan that decodes a program holding
+// every sample's stream as a control record. (Wine takes the same paths as this system.)
+TEST(WineTvx, SameOutputAsTheNativeTool) {
+  const fs::path work = fs::path(TVX_WINDOWS_WORK_DIR) / "tvx";
+  fs::create_directories(work);
+  const std::string native = std::string(TVX_BIN_DIR) + "/tvx";
+  const std::string windows = std::string(TVX_WINDOWS_BIN_DIR) + "/tvx.exe";
+  ASSERT_TRUE(fs::exists(windows)) << "not cross-built: " << windows;
+  std::vector<std::vector<std::string>> commands;
+  std::string program(64, 'x');
+  std::vector<std::string> scan = {"scan", (work / "program.exe").string(), "--decode",
+                                   "--listing"};
+  for (const DeliverableInfo* info : AllDeliverables()) {
+    for (const Sample& s : SamplesOf(std::string(info->name))) {
+      const std::string path = (fs::path(TVX_SAMPLES_DIR) / s.file).string();
+      commands.push_back({"decode", std::string(info->name), path, s.start, "--offsets"});
+      commands.push_back({"decode", std::string(info->name), path, s.start, "--json"});
+      commands.push_back({"explain", std::string(info->name), path, s.start});
+      // A control record: the name's length and the name, 00 FF, the class name's, 00, stream.
+      const std::string bytes = hexstream::ReadFile(path);
+      const std::string className = "Sample.Class" + std::to_string(commands.size());
+      program += std::string{'\x05', '\0'} + "Ctl_" + std::to_string(commands.size() % 10) +
+                 std::string("\x00\xFF", 2) +
+                 std::string{static_cast<char>(className.size()), '\0'} + className +
+                 std::string(1, '\0') + bytes.substr(std::stoul(s.start) - 1);
+      scan.push_back("--class=" + className + "=" + std::string(info->name));
+    }
+  }
+  hexstream::WriteFile((work / "program.exe").string(), program);
+  commands.push_back(scan);
+  ASSERT_GT(commands.size(), 3u);
+  for (const auto& args : commands) {
+    SCOPED_TRACE(args[0] + " " + args[1]);
+    const ToolRun here = RunTool(native, args, work, false);
+    const ToolRun there = RunTool(windows, args, work, true);
+    EXPECT_EQ(there.status, here.status) << Tail(work / "log.txt");
+    EXPECT_EQ(there.out, here.out);
+    // Standard error is a text stream on Windows: its lines end with CR LF there.
+    std::string err = there.err;
+    for (std::size_t at; (at = err.find("\r\n")) != std::string::npos;)
+      err.erase(at, 1);
+    EXPECT_EQ(err, here.err);
+    EXPECT_GT(here.out.size(), 100u);
+  }
+}
+
 class HostRun : public ::testing::TestWithParam<std::tuple<Deliverable, const char*>> {};
 
 TEST_P(HostRun, FilesMatchByteForByte) {
