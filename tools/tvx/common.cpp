@@ -250,7 +250,7 @@ std::string JsonString(std::string_view bytes) {
       json += "\\r";
     } else if (b == '\t') {
       json += "\\t";
-    } else if (b < 0x20 || b == 0x7F) {
+    } else if (b < 0x20 || (b >= 0x7F && b <= 0x9F)) {  // C0, DEL and C1: never raw
       json += "\\u00";
       json += kHex[b >> 4];
       json += kHex[b & 15];

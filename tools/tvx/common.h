@@ -68,7 +68,8 @@ std::string PrintablePath(std::string_view path);
 std::string PrintableLines(std::string_view text);
 
 // A JSON string of the bytes: each byte is the Unicode character of the same number (bytes
-// 0x80 to 0xFF as U+0080 to U+00FF in UTF-8), so the bytes survive a round trip.
+// 0xA0 to 0xFF as U+00A0 to U+00FF in UTF-8; the control characters, C1 among them, escaped as
+// \u00XX), so the bytes survive a round trip and none reaches a terminal as a control.
 std::string JsonString(std::string_view bytes);
 // A JSON array of the CR LF lines of `text`, without their line ends.
 std::string JsonLines(std::string_view text);
