@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+
 #include "memory_files.h"
 #include "recording_text_box.h"
 #include "tvx/decode_run.h"
@@ -60,6 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RequestCase{"no_at", "%a.exe#12", false, "", 0, false},
                       RequestCase{"at_before_hash", "%a@12#N", false, "", 0, false},
                       RequestCase{"huge", "%a#1000000000000000@N", true, "a", 1e15, false},
+                      RequestCase{"beyond_any_number", "%a#1" + std::string(400, '0') + "@N", true,
+                                  "a", std::numeric_limits<double>::max(), false},
                       RequestCase{"empty_path", "%#1@N", true, "", 1, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
