@@ -60,6 +60,9 @@ class PipeTextBox final : public TextBox {
 
 int RunPlugin(Decoder& decoder) {
   signal(SIGPIPE, SIG_IGN);
+  // A file-size limit set by the host ends a write that passes it with an error, which the
+  // output handles (the file is left empty), rather than ending the program without a reply.
+  signal(SIGXFSZ, SIG_IGN);
   const auto files = MakeNativeFileSystem(ProgramDirectory());
   PipeTextBox box(STDOUT_FILENO);
   Dispatcher dispatcher(decoder, *files, box);
