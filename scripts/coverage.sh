@@ -33,5 +33,8 @@ find "$profiles" -name '*.profraw' -delete
 export LLVM_PROFILE_FILE="$profiles/%p-%m.profraw"
 ctest --test-dir "$build" -j2 --output-on-failure
 
-llvm-profdata-14 merge -sparse "$profiles"/*.profraw -o "$build/coverage.profdata"
+# The plug-in that a hostile test runs under a file-size limit of 64 bytes cannot write its
+# profile whole: llvm-profdata warns of that one and merges the others.
+llvm-profdata-14 merge -sparse --failure-mode=all "$profiles"/*.profraw \
+  -o "$build/coverage.profdata"
 python3 "$root/scripts/coverage_report.py" "$root" "$build" "$build/coverage.profdata"
