@@ -104,7 +104,7 @@ for entry in "${selected[@]}"; do
       ls "$merged" | grep -vxF -f "$build/fuzz/merge/$name.known" |
         while read -r file; do cp "$merged/$file" "$committed/"; done
       echo "   fuzz/corpus/$name: $(find "$committed" -type f ! -name '.*' | wc -l) inputs," \
-        "$(du -sk --exclude='.*' "$committed" | cut -f1) KiB"
+        "$(find "$committed" -type f ! -name '.*' -exec cat {} + | wc -c) bytes"
     else
       echo "!! $name: the merge failed; the log is $log.merge"
       failed+=("$name")
