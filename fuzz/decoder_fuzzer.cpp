@@ -1,6 +1,8 @@
-// Fuzz target for one decoder (TVX_FUZZ_DELIVERABLE names it): arbitrary bytes as the program
+// Fuzz target for one decoder (TVX_FUZZ_DECODER names its folder): arbitrary bytes as the program
 // file, decoded from a start position taken from the input, with and without offsets, and the
-// outputs held to the rules every decode keeps whatever the bytes.
+// outputs held to the rules every decode keeps whatever the bytes. The decoder is made as its
+// plug-in program makes it, and the program file is the fuzzer's own input buffer, allocated to
+// its exact size, so that a read past its end is reported.
 //
 // Input layout:
 //   byte 0      how the start position is chosen, by its low two bits:
@@ -13,18 +15,19 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fuzz_support.h"
-#include "registry.h"
 #include "tvx/decode_run.h"
 #include "tvx/output.h"
 
-#ifndef TVX_FUZZ_DELIVERABLE
-#error "TVX_FUZZ_DELIVERABLE must name the deliverable whose decoder is fuzzed"
+#if !defined(TVX_FUZZ_DECODER) || !defined(TVX_FUZZ_DECODER_HEADER)
+#error "TVX_FUZZ_DECODER and TVX_FUZZ_DECODER_HEADER must name the decoder that is fuzzed"
 #endif
+#include TVX_FUZZ_DECODER_HEADER
 
 namespace tvx::fuzz {
 namespace {
@@ -32,15 +35,17 @@ namespace {
 constexpr char kPath[] = "C:\\apps\\program.exe";
 constexpr std::string_view kOffsetLineStart = "  (Offset d/h: ";
 
-std::unique_ptr<Decoder> NewDecoder() {
-  auto decoder = FindDecoder(TVX_FUZZ_DELIVERABLE);
-  Check(decoder != nullptr, "no decoder for " TVX_FUZZ_DELIVERABLE);
-  return decoder;
+namespace decoder = tvx::TVX_FUZZ_DECODER;
+using Plugin = StateDecoder<decoder::State>;
+
+// A decoder as the deliverable's program makes it: in the state of a fresh process.
+Plugin NewDecoder() {
+  return Plugin(decoder::kInfo, decoder::ReadStream, decoder::WriteBlock);
 }
 
 struct Run {
   DecodeOutput out;
-  std::vector<std::string> lines;
+  std::vector<std::size_t> lengths;  // of the listing lines, in order
 };
 
 Run Decode(Decoder& decoder, MemoryFileSystem& files, double start, bool offsets) {
@@ -53,7 +58,7 @@ Run Decode(Decoder& decoder, MemoryFileSystem& files, double start, bool offsets
   DecodeHooks hooks;
   hooks.lines = &lines;
   files.ClearRecords();
-  Run run{RunDecode(decoder, request, files, hooks), std::move(lines.lines)};
+  Run run{RunDecode(decoder, request, files, hooks), std::move(lines.lengths)};
   Check(files.opened.size() == 1 && files.opened[0] == kPath,
         "a decode run opens its input other than once");
   Check(files.readOffsets.empty() || static_cast<double>(files.readOffsets[0]) == start - 1,
@@ -63,9 +68,9 @@ Run Decode(Decoder& decoder, MemoryFileSystem& files, double start, bool offsets
 }
 
 // An offset line is "  (Offset d/h: " + decimal + "/" + hexadecimal + ")"; returns the position.
-std::optional<std::uint64_t> OffsetLinePosition(const std::string& line) {
-  if (line.rfind(kOffsetLineStart, 0) != 0 || line.back() != ')') return std::nullopt;
-  const std::string body =
+std::optional<std::uint64_t> OffsetLinePosition(std::string_view line) {
+  if (!line.starts_with(kOffsetLineStart) || line.back() != ')') return std::nullopt;
+  const std::string_view body =
       line.substr(kOffsetLineStart.size(), line.size() - kOffsetLineStart.size() - 1);
   const std::size_t slash = body.find('/');
   if (slash == std::string::npos || slash == 0 || slash > 17) return std::nullopt;
@@ -78,13 +83,15 @@ std::optional<std::uint64_t> OffsetLinePosition(const std::string& line) {
   return position;
 }
 
-void CheckRun(const Run& run, const std::string& file, double start, bool offsets) {
+// Checks one run's outputs and returns its listing lines, as views of its listing.
+std::vector<std::string_view> CheckRun(const Run& run, std::string_view file, double start,
+                                       bool offsets) {
   const std::string& listing = run.out.listing;
   const std::string& block = run.out.block;
   // Stream values pass into both outputs unchanged: only a file without CR and LF bytes shows
   // that no line holds one.
   const bool strict = !HasLineBreakByte(file);
-  CheckListing(listing, run.lines, strict);
+  std::vector<std::string_view> lines = CheckListing(listing, run.lengths, strict);
   CheckBlock(block, strict);
   Check(block.rfind(std::string(kLibraryVersionLine) + "\r\n", 0) == 0,
         "the property block does not start with LibraryVersion3.0", block);
@@ -101,8 +108,8 @@ void CheckRun(const Run& run, const std::string& file, double start, bool offset
     Check(run.out.picture->size() <= fileSize, "the picture is larger than the input");
   }
 
-  for (const std::string& line : run.lines) {
-    if (line.rfind(kOffsetLineStart, 0) != 0) continue;
+  for (const std::string_view line : lines) {
+    if (!line.starts_with(kOffsetLineStart)) continue;
     const auto position = OffsetLinePosition(line);
     Check(position.has_value(), "a malformed offset line", line);
     Check(offsets, "an offset line although no offsets were asked for", line);
@@ -112,11 +119,13 @@ void CheckRun(const Run& run, const std::string& file, double start, bool offset
     Check(p >= start && p <= start + n + 68719476736.0, "an offset line's position is impossible",
           line);
   }
+  return lines;
 }
 
-std::vector<std::string> WithoutOffsetLines(const std::vector<std::string>& lines) {
-  std::vector<std::string> kept;
-  for (const std::string& line : lines) {
+std::vector<std::string_view> WithoutOffsetLines(const std::vector<std::string_view>& lines) {
+  std::vector<std::string_view> kept;
+  kept.reserve(lines.size());
+  for (const std::string_view line : lines) {
     if (!OffsetLinePosition(line)) kept.push_back(line);
   }
   return kept;
@@ -144,19 +153,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint32_t v =
       static_cast<std::uint32_t>(data[1]) | static_cast<std::uint32_t>(data[2]) << 8 |
       static_cast<std::uint32_t>(data[3]) << 16 | static_cast<std::uint32_t>(data[4]) << 24;
-  MemoryFileSystem files;
-  const std::string& file = files.inputs[kPath] =
-      std::string(reinterpret_cast<const char*>(data + 5), size - 5);
+  // The file system outlives the input; the program file is the input buffer itself.
+  static MemoryFileSystem files;
+  const std::string_view file(reinterpret_cast<const char*>(data + 5), size - 5);
+  files.borrowed[kPath] = file;
   const double start = StartPosition(data[0], v, file.size());
 
-  auto decoder = NewDecoder();
-  const Run withOffsets = Decode(*decoder, files, start, true);
-  CheckRun(withOffsets, file, start, true);
-  const Run without = Decode(*decoder, files, start, false);
-  CheckRun(without, file, start, false);
+  Plugin decoder = NewDecoder();
+  const Run withOffsets = Decode(decoder, files, start, true);
+  const auto withOffsetsLines = CheckRun(withOffsets, file, start, true);
+  const Run without = Decode(decoder, files, start, false);
+  const auto withoutLines = CheckRun(without, file, start, false);
 
   // The offset flag adds offset lines and changes nothing else.
-  Check(without.lines == WithoutOffsetLines(withOffsets.lines),
+  Check(withoutLines == WithoutOffsetLines(withOffsetsLines),
         "the listing without offsets is not the listing with offsets less its offset lines",
         without.out.listing);
   Check(without.out.block == withOffsets.out.block, "the offset flag changes the block");
@@ -164,9 +174,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Every run starts from the values of a fresh process: a decoder that first decoded another
   // stream of the same file gives the same outputs.
-  auto used = NewDecoder();
-  Decode(*used, files, start == 1 ? 2 : 1, true);
-  const Run again = Decode(*used, files, start, true);
+  Plugin used = NewDecoder();
+  Decode(used, files, start == 1 ? 2 : 1, true);
+  const Run again = Decode(used, files, start, true);
   Check(again.out.listing == withOffsets.out.listing, "an earlier run changes the listing",
         again.out.listing);
   Check(again.out.block == withOffsets.out.block, "an earlier run changes the block",

@@ -44,17 +44,21 @@ std::string Hex(std::uint64_t value) {
   return buffer;
 }
 
-void CheckListing(std::string_view listing, const std::vector<std::string>& lines, bool strict) {
-  std::string joined;
-  for (const std::string& line : lines) {
-    joined += line;
-    joined += "\r\n";
+std::vector<std::string_view> CheckListing(std::string_view listing,
+                                           const std::vector<std::size_t>& lengths, bool strict) {
+  std::vector<std::string_view> lines;
+  lines.reserve(lengths.size());
+  std::string_view rest = listing;
+  for (const std::size_t length : lengths) {
+    Check(rest.size() >= length + 2 && rest.substr(length, 2) == "\r\n",
+          "the listing is not its lines each ended by CR LF", listing);
+    lines.push_back(rest.substr(0, length));
+    rest.remove_prefix(length + 2);
+    if (strict)
+      Check(!HasLineBreakByte(lines.back()), "a listing line holds a CR or LF", lines.back());
   }
-  Check(joined == listing, "the listing is not its lines each ended by CR LF", listing);
-  if (!strict) return;
-  for (const std::string& line : lines) {
-    Check(!HasLineBreakByte(line), "a listing line holds a CR or LF", line);
-  }
+  Check(rest.empty(), "the listing is not its lines each ended by CR LF", listing);
+  return lines;
 }
 
 void CheckBlock(std::string_view block, bool strict) {

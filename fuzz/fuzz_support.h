@@ -23,15 +23,19 @@ inline void Check(bool ok, std::string_view what, std::string_view detail = {}) 
 
 using testing::MemoryFileSystem;
 
+// Records the length of every listing line as it is ended: the lines themselves are then read
+// from the finished listing, without a copy of each.
 class LineRecorder final : public ListingObserver {
  public:
-  void OnListingLine(std::string_view line) override { lines.emplace_back(line); }
-  std::vector<std::string> lines;
+  void OnListingLine(std::string_view line) override { lengths.push_back(line.size()); }
+  std::vector<std::size_t> lengths;
 };
 
-// The listing: exactly the recorded lines, each ended by CR LF. With `strict` (the input holds
-// no CR or LF byte, so no stream value can carry one into a line) no line holds a CR or LF.
-void CheckListing(std::string_view listing, const std::vector<std::string>& lines, bool strict);
+// The listing: exactly the recorded lines, each ended by CR LF, which it returns as views of the
+// listing. With `strict` (the input holds no CR or LF byte, so no stream value can carry one
+// into a line) no line holds a CR or LF.
+std::vector<std::string_view> CheckListing(std::string_view listing,
+                                           const std::vector<std::size_t>& lengths, bool strict);
 
 // The property block: ended by CR LF; with `strict`, a sequence of lines each ended by CR LF
 // with no CR or LF anywhere else.

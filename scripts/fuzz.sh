@@ -8,9 +8,17 @@
 # (default: every target built). The build goes to build-fuzz (TVX_FUZZ_BUILD overrides it),
 # compiled with clang++-14 (TVX_FUZZ_CXX overrides it).
 #
+# Each target starts from the committed corpus fuzz/corpus/<target>/, the seed corpus and the
+# kept regression inputs, and learns into build-fuzz/fuzz/corpus/<target>/.
+#
 # A finding (a crash, a broken output rule, a leak, a time-out or running out of memory) is
 # copied to fuzz/regressions/<target>/ under libFuzzer's name for it (crash-<sha1>, ...); the
 # test suite replays every file there from then on. Commit it together with the fix.
+#
+# A campaign: TVX_FUZZ_RUNS=N runs each target for N executions instead of a time;
+# TVX_FUZZ_MERGE=1 then replaces fuzz/corpus/<target>/ by the smallest set of inputs, from it
+# and from what the run learned, that reaches every feature the seeds and the regression inputs
+# do not (libFuzzer's -merge=1; files named by their SHA-1, so never twice).
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -56,14 +64,24 @@ for entry in "${selected[@]}"; do
   regressions=$root/fuzz/regressions/$name
   mkdir -p "$corpus" "$regressions"
   rm -rf "$findings" && mkdir -p "$findings"
-  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
-           -artifact_prefix="$findings/")
+  committed=$root/fuzz/corpus/$name
+  mkdir -p "$committed"
+  options=(-timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/")
+  if [ -n "${TVX_FUZZ_RUNS:-}" ]; then
+    options+=(-runs="$TVX_FUZZ_RUNS")
+    echo "== $name: $TVX_FUZZ_RUNS executions ($(date -u '+%Y-%m-%d %H:%M UTC'))"
+  else
+    options+=(-max_total_time="$seconds")
+    echo "== $name: ${seconds}s"
+  fi
   [ "$dictionary" != "-" ] && options+=(-dict="$dictionary")
   log=$build/fuzz/$name.log
-  echo "== $name: ${seconds}s"
-  "$program" "${options[@]}" "$corpus" "$seeds" "$regressions" >"$log" 2>&1
+  started=$SECONDS
+  "$program" "${options[@]}" "$corpus" "$committed" "$seeds" "$regressions" >"$log" 2>&1
   status=$?
-  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$log" | sed 's/^/   /'
+  echo "   stat::wall_time_sec: $((SECONDS - started))"
+  grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' \
+    "$log" | sed 's/^/   /'
   kept=$(find "$findings" -type f | wc -l)
   if [ $status -ne 0 ] || [ "$kept" -ne 0 ]; then
     echo "!! $name found something (exit status $status); the log is $log"
@@ -74,6 +92,23 @@ for entry in "${selected[@]}"; do
       echo "   kept as fuzz/regressions/$name/$(basename "$file")"
     done
     failed+=("$name")
+  elif [ "${TVX_FUZZ_MERGE:-0}" = 1 ]; then
+    # The seeds and the regression inputs are replayed anyway: merged in first, they are kept
+    # whole, and only what reaches further goes to the committed corpus.
+    merged=$build/fuzz/merge/$name
+    rm -rf "$merged" && mkdir -p "$merged"
+    cp "$seeds"/* "$merged"/ && find "$regressions" -type f ! -name '.*' -exec cp {} "$merged"/ \;
+    ls "$merged" >"$build/fuzz/merge/$name.known"
+    if "$program" -merge=1 "$merged" "$corpus" "$committed" >"$log.merge" 2>&1; then
+      find "$committed" -type f ! -name '.*' -delete
+      ls "$merged" | grep -vxF -f "$build/fuzz/merge/$name.known" |
+        while read -r file; do cp "$merged/$file" "$committed/"; done
+      echo "   fuzz/corpus/$name: $(find "$committed" -type f ! -name '.*' | wc -l) inputs," \
+        "$(find "$committed" -type f ! -name '.*' -exec cat {} + | wc -c) bytes"
+    else
+      echo "!! $name: the merge failed; the log is $log.merge"
+      failed+=("$name")
+    fi
   fi
 done
 

@@ -53,7 +53,7 @@ std::string NumberText(double value) {
 
 ShortText HexChars(double value) {
   std::uint64_t whole = 0;
-  if (value >= 18446744073709549568.0) {
+  if (value >= 18446744073709551616.0) {  // 2^64: the first number no 64-bit whole holds
     whole = ~std::uint64_t{0};
   } else if (value >= 1) {
     whole = static_cast<std::uint64_t>(value);

@@ -13,9 +13,13 @@ std::size_t MemoryFileSystem::CountingInput::ReadAt(std::uint64_t offset, std::u
 InputSource* MemoryFileSystem::OpenInput(const std::string& path) {
   opened.push_back(path);
   input_.reset();
-  const auto it = inputs.find(path);
-  if (it == inputs.end()) return nullptr;
-  return &input_.emplace(*this, it->second);
+  if (const auto it = inputs.find(path); it != inputs.end()) {
+    return &input_.emplace(*this, it->second);
+  }
+  if (const auto it = borrowed.find(path); it != borrowed.end()) {
+    return &input_.emplace(*this, it->second);
+  }
+  return nullptr;
 }
 
 bool MemoryFileSystem::WriteOutput(std::string_view name, std::string_view bytes) {

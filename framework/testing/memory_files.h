@@ -17,7 +17,10 @@ namespace tvx::testing {
 
 class MemoryFileSystem final : public FileSystem {
  public:
-  std::map<std::string, std::string, std::less<>> inputs;   // path -> whole file
+  std::map<std::string, std::string, std::less<>> inputs;  // path -> whole file
+  // Files whose bytes live elsewhere and outlive their use here (a fuzzer's input buffer,
+  // allocated to its exact size): path -> whole file. A path in `inputs` is found there first.
+  std::map<std::string, std::string_view, std::less<>> borrowed;
   std::map<std::string, std::string, std::less<>> outputs;  // name -> last bytes written
   std::vector<std::pair<std::string, std::string>> writes;  // every write, in order
   std::vector<std::string> opened;                          // every OpenInput path, in order

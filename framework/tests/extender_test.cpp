@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string_view>
 #include <vector>
 
 namespace tvx {
@@ -208,6 +210,38 @@ TEST(SectionB, AllZeroStreamStopsAtOnce) {
   Decode r(std::vector<std::uint8_t>(1000, 0), false);
   EXPECT_EQ(ReadSectionB(r.ctx, kSkipping, r.props), DecodeEnd::kEndOfInput);
   EXPECT_EQ(r.listing(), "Unexpected end of file\r\n");
+}
+
+// What the stream view calls each code: every extender code and the two end codes have a name,
+// any other number none.
+TEST(ExtenderCodes, NamesOfTheCodesAndOfNothingElse) {
+  const std::map<int, std::string_view> names = {{1, "Index"},
+                                                 {3, "Left, Top, Width, Height"},
+                                                 {7, "Visible"},
+                                                 {9, "DragMode"},
+                                                 {10, "DragIcon"},
+                                                 {11, "Tag"},
+                                                 {14, "TabStop"},
+                                                 {15, "TabIndex"},
+                                                 {41, "DataFormat"},
+                                                 {42, "DataMember"},
+                                                 {45, "end of section A"},
+                                                 {50, "HelpContextID"},
+                                                 {57, "Left"},
+                                                 {58, "Top"},
+                                                 {59, "Align"},
+                                                 {60, "Negotiate"},
+                                                 {66, "DataField"},
+                                                 {67, "DataSource"},
+                                                 {68, "record passed over"},
+                                                 {70, "WhatsThisHelpID"},
+                                                 {72, "CausesValidation"},
+                                                 {74, "ToolTipText"},
+                                                 {255, "end of section B and of the stream"}};
+  for (int code = -1; code <= 256; ++code) {
+    const auto named = names.find(code);
+    EXPECT_EQ(ExtenderCodeName(code), named == names.end() ? "" : named->second) << code;
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "memory_files.h"
+#include "tvx/text.h"
 
 namespace tvx {
 namespace {
@@ -142,6 +143,34 @@ TEST(StreamReader, PeeksMoveNothingAndReadZeroPastTheEnd) {
   EXPECT_EQ(s.r.PeekByte(100000), 0u);
   EXPECT_EQ(s.r.Position(), 1);
   EXPECT_EQ(s.r.ReadByte(), 1);
+}
+
+// The observer is told of every read: its position, how many of the file's bytes it consumed
+// (none past the end, none from a start beyond any file) and its value. A mark reads nothing.
+TEST(StreamReader, ObserverSeesEachReadAndTheFileBytesItConsumed) {
+  struct Recorder final : ReadObserver {
+    void OnRead(double position, std::uint64_t count, std::string_view reader,
+                std::string_view value) override {
+      reads.push_back(NumberText(position) + " " + std::to_string(count) + " " +
+                      std::string(reader) + " " + std::string(value));
+    }
+    std::vector<std::string> reads;
+  };
+  Recorder seen;
+  Stream s({0x05, 0x41, 0x42, 0x00, 0x07}, 3);  // a file of 7 bytes, the stream at 3
+  s.r.SetObserver(&seen);
+  s.r.ReadByte();
+  s.r.Mark("code");
+  s.r.ReadZeroTerminated();
+  s.r.Skip(3, "gap");  // the file's last byte and two past it
+  s.r.ReadWord();
+  s.r.Skip(2);
+  StreamReader far(s.input, 1e300);
+  far.SetObserver(&seen);
+  far.Skip(4);
+  EXPECT_EQ(seen.reads,
+            (std::vector<std::string>{"3 1 byte 5", "4 3 zero-terminated text AB", "7 1 gap ",
+                                      "10 0 word 0", "12 0 skipped ", "1E+300 0 skipped "}));
 }
 
 // A decode fetches only what it consumes plus one chunk, wherever the stream lies in a big file.

@@ -58,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RequestCase{"empty_offset", "%a#@N", false, "", 0, false},
                       RequestCase{"sign", "%a#-5@N", false, "", 0, false},
                       RequestCase{"exponent", "%a#1e3@N", false, "", 0, false},
+                      RequestCase{"two_points", "%a#1.2.3@N", false, "", 0, false},
                       RequestCase{"letters", "%a#12x@N", false, "", 0, false},
                       RequestCase{"no_hash", "%a.exe@N", false, "", 0, false},
                       RequestCase{"no_at", "%a.exe#12", false, "", 0, false},

@@ -88,6 +88,10 @@ TEST(HexText, UpperCaseWithoutLeadingZeros) {
   EXPECT_EQ(HexText(2147483663.0), "8000000F");
   EXPECT_EQ(HexText(4294967295.0), "FFFFFFFF");
   EXPECT_EQ(HexText(1234), "4D2");
+  // The largest number below 2^64 exactly; from 2^64 on, all 64 bits set.
+  EXPECT_EQ(HexText(18446744073709549568.0), "FFFFFFFFFFFFF800");
+  EXPECT_EQ(HexText(18446744073709551616.0), "FFFFFFFFFFFFFFFF");
+  EXPECT_EQ(HexText(1e300), "FFFFFFFFFFFFFFFF");
 }
 
 TEST(Colour, ListingTextAndStoredNumber) {

@@ -97,7 +97,8 @@ std::uint64_t PeakResidentKiB(pid_t pid) {
 // A copy of a deliverable in a directory of its own, running under the limits.
 class Plugin {
  public:
-  explicit Plugin(std::string_view deliverable, bool withoutRoot = false) {
+  explicit Plugin(std::string_view deliverable, bool withoutRoot = false,
+                  std::uint64_t fileSizeLimit = 0) {
     // Accessible to the unprivileged user as well; mkdtemp makes it private.
     fs::permissions(home_.path(), fs::perms::owner_all | fs::perms::group_read |
                                       fs::perms::group_exec | fs::perms::others_read |
@@ -107,6 +108,7 @@ class Plugin {
     options.workingDirectory = "/";
     options.addressSpaceLimit = kAddressSpace;
     options.withoutRoot = withoutRoot;
+    options.fileSizeLimit = fileSizeLimit;
     process_ = std::make_unique<PluginProcess>(program_, options);
   }
 
@@ -505,6 +507,24 @@ TEST(HostileChannel, OutputFilesThatCannotBeWrittenAreNeverLeftStale) {
                                  "_ExtentX           = 10\n"
                                  "_ExtentY           = 20\n"));
   EXPECT_EQ(plugin.Picture(), "icon");
+  plugin.End();
+}
+
+// A host may limit the size of the files its children write: a file that would pass the limit
+// is left empty, and the plug-in goes on and replies.
+TEST(HostileChannel, FilesOverTheHostsSizeLimitAreLeftEmpty) {
+  REQUIRE_BUILT(kPluginHost);
+  Inputs inputs;
+  const std::string path =
+      inputs.Write("icon.exe", hexstream::Parse("0A l:12 r:8:00 \"icon\" 2D z:16 l:10 l:20 FF"));
+  // Room for the picture (4 bytes) and the listing (32), not for the block.
+  Plugin plugin(kPluginHost, /*withoutRoot=*/false, /*fileSizeLimit=*/64);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(plugin.Ask(Request(path, "1", 'N')));
+    EXPECT_EQ(plugin.Picture(), "icon");
+    EXPECT_EQ(plugin.Listing(), "DragIcon: TEVOGRAPHICFILE1.TMP\r\n");
+    EXPECT_EQ(plugin.Block(), "");
+  }
   plugin.End();
 }
 

@@ -65,6 +65,7 @@ ChildOptions ChildOptionsOf(const ProcessOptions& options) {
   ChildOptions child;
   child.workingDirectory = options.workingDirectory;
   child.addressSpaceLimit = options.addressSpaceLimit;
+  child.fileSizeLimit = options.fileSizeLimit;
   child.withoutRoot = options.withoutRoot;
   child.emptyEnvironment = true;
   return child;

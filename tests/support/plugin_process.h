@@ -42,6 +42,7 @@ std::string CopyPlugin(std::string_view deliverable, const std::string& director
 struct ProcessOptions {
   std::string workingDirectory = "/";
   std::uint64_t addressSpaceLimit = 0;  // bytes; 0 for none
+  std::uint64_t fileSizeLimit = 0;      // bytes a file written may hold; 0 for no limit
   // When the tests run as root: run the program as the user nobody, so that file permissions
   // hold for it (a read-only directory is read-only). Has no effect for other users.
   bool withoutRoot = false;

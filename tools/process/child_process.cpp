@@ -47,7 +47,7 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
   char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
   char* const noEnvironment[] = {nullptr};
   char* const* envp = options.emptyEnvironment ? noEnvironment : environ;
-  if (options.addressSpaceLimit == 0 && !options.withoutRoot) {
+  if (options.addressSpaceLimit == 0 && options.fileSizeLimit == 0 && !options.withoutRoot) {
     // The cheap way, without copying this process: what the benchmark measures starts with.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -73,6 +73,10 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
       if (options.addressSpaceLimit != 0) {
         const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
         setrlimit(RLIMIT_AS, &limit);
+      }
+      if (options.fileSizeLimit != 0) {
+        const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
       }
       if (options.withoutRoot && geteuid() == 0) {
         constexpr uid_t kNobody = 65534;

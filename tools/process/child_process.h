@@ -14,6 +14,7 @@ namespace tvx {
 struct ChildOptions {
   std::string workingDirectory;         // empty: this process's
   std::uint64_t addressSpaceLimit = 0;  // bytes; 0 for none
+  std::uint64_t fileSizeLimit = 0;      // bytes a file written may hold; 0 for no limit
   // When this process runs as root: run the child as the user nobody, so that file permissions
   // hold for it. No effect for other users.
   bool withoutRoot = false;

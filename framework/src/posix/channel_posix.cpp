@@ -60,6 +60,9 @@ class PipeTextBox final : public TextBox {
 
 int RunPlugin(Decoder& decoder) {
   signal(SIGPIPE, SIG_IGN);
+  // A file-size limit set by the host ends a write that passes it with an error, which the
+  // output handles (the file is left empty), rather than ending the program without a reply.
+  signal(SIGXFSZ, SIG_IGN);
   // Started by hand: say what the program waits for, on standard error, which the host never
   // reads; standard output stays the host's alone.
   if (isatty(STDIN_FILENO) == 1) {
