@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +22,7 @@ const std::vector<std::string>& Arguments::Values(std::string_view name) const {
 }
 
 Arguments ParseArguments(const std::vector<std::string>& args,
-                         const std::vector<OptionSpec>& specs) {
+                         const std::vector<AcceptedOption>& accepted) {
   Arguments parsed;
   const auto fail = [&parsed](std::string message) {
     if (parsed.error.empty()) parsed.error = std::move(message);
@@ -41,13 +42,11 @@ Arguments ParseArguments(const std::vector<std::string>& args,
     } else {
       const std::size_t equals = arg.find('=');
       const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-      const OptionSpec* spec = nullptr;
-      for (const OptionSpec& s : specs) {
-        if (s.name == name) spec = &s;
-      }
-      if (spec == nullptr) {
+      const auto option = std::find_if(accepted.begin(), accepted.end(),
+                                       [&name](const AcceptedOption& o) { return o.name == name; });
+      if (option == accepted.end()) {
         fail("unknown option --" + name);
-      } else if (!spec->takesValue) {
+      } else if (!option->takesValue) {
         if (equals != std::string::npos) fail("--" + name + " takes no value");
         parsed.options[name].emplace_back();
       } else if (equals != std::string::npos) {

@@ -18,7 +18,7 @@ inline constexpr int kUsage = 2;       // the arguments are wrong
 inline constexpr int kEndedEarly = 3;  // a decode ended before the end code (said on stderr)
 
 // One option a command accepts: "--name" alone, or "--name VALUE" / "--name=VALUE".
-struct OptionSpec {
+struct AcceptedOption {
   std::string_view name;  // without the dashes
   bool takesValue = false;
 };
@@ -38,7 +38,7 @@ struct Arguments {
 // Splits a command's arguments. "--" ends the options; "-" alone and words that start with a
 // dash and a digit ("-5") are positional; "-h" and "--help" ask for the command's help.
 Arguments ParseArguments(const std::vector<std::string>& args,
-                         const std::vector<OptionSpec>& specs);
+                         const std::vector<AcceptedOption>& accepted);
 
 // Standard output or standard error, written byte for byte; remembers the first failed write.
 class Output {
