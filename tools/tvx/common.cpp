@@ -236,6 +236,14 @@ std::string PrintableLines(std::string_view text) {
   return out;
 }
 
+void ShowLines(Output& out, std::string_view text) {
+  if (out.terminal()) {
+    out << PrintableLines(text);
+  } else {
+    out << text;
+  }
+}
+
 std::string JsonString(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string json = "\"";
@@ -273,6 +281,14 @@ std::string JsonLines(std::string_view text) {
     first = false;
   }
   return json + "]";
+}
+
+std::string JsonDecodeMembers(const DecodeOutput& decoded, std::string_view indent) {
+  const std::string next = ",\n" + std::string(indent);
+  return next + "\"ended\": " + JsonString(EndedName(decoded.ended)) + ", \"picture\": " +
+         (decoded.picture ? NumberText(static_cast<double>(decoded.picture->size())) : "null") +
+         next + "\"listing\": " + JsonLines(decoded.listing) + next +
+         "\"block\": " + JsonLines(decoded.block);
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string* error) {

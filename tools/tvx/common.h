@@ -66,6 +66,8 @@ std::string Printable(std::string_view bytes);
 std::string PrintablePath(std::string_view path);
 // CR LF text for a terminal: each line Printable, ended by a plain line feed.
 std::string PrintableLines(std::string_view text);
+// Writes CR LF text (a listing, a block) to `out`: as it is when piped, printable on a terminal.
+void ShowLines(Output& out, std::string_view text);
 
 // A JSON string of the bytes: each byte is the Unicode character of the same number (bytes
 // 0xA0 to 0xFF as U+00A0 to U+00FF in UTF-8; the control characters, C1 among them, escaped as
@@ -73,6 +75,9 @@ std::string PrintableLines(std::string_view text);
 std::string JsonString(std::string_view bytes);
 // A JSON array of the CR LF lines of `text`, without their line ends.
 std::string JsonLines(std::string_view text);
+// What a decode gave, as JSON object members that follow others: how it ended, the picture's
+// size (or null), the listing and block lines; each member line starts with `indent`.
+std::string JsonDecodeMembers(const DecodeOutput& decoded, std::string_view indent);
 
 // The lines of a CR LF text, without their line ends.
 std::vector<std::string_view> CrLfLines(std::string_view text);

@@ -86,14 +86,10 @@ int DecodeCommand(const std::vector<std::string>& args, Output& out, Output& err
         << ", \"file\": " << JsonString(job.request.path)
         << ", \"position\": " << NumberText(job.request.start)
         << ", \"offsets\": " << (job.request.offsets ? "true" : "false")
-        << ",\n \"ended\": " << JsonString(EndedName(result.ended)) << ", \"picture\": "
-        << (result.picture ? NumberText(static_cast<double>(result.picture->size())) : "null")
-        << ",\n \"listing\": " << JsonLines(result.listing)
-        << ",\n \"block\": " << JsonLines(result.block) << "}\n";
-  } else if (out.terminal()) {
-    out << PrintableLines(result.listing) << PrintableLines(result.block);
+        << JsonDecodeMembers(result, " ") << "}\n";
   } else {
-    out << result.listing << result.block;
+    ShowLines(out, result.listing);
+    ShowLines(out, result.block);
   }
   return Finish("decode", result.ended, result.listing, out, err);
 }
@@ -115,12 +111,8 @@ int ExplainCommand(const std::vector<std::string>& args, Output& out, Output& er
     }
     options.limit = static_cast<std::uint64_t>(*n);
   }
-  std::string listing;
-  const DecodeEnd ended = Explain(*job.decoder, job.request, job.files, options, out);
-  if (ended != DecodeEnd::kEndCode) {
-    listing = RunDecode(*job.decoder, job.request, job.files).listing;  // for the reason
-  }
-  return Finish("explain", ended, listing, out, err);
+  const DecodeOutput result = Explain(*job.decoder, job.request, job.files, options, out);
+  return Finish("explain", result.ended, result.listing, out, err);
 }
 
 }  // namespace tvx::tool

@@ -564,8 +564,8 @@ void WriteJson(const Model& m, const DecodeOutput& result, const Request& reques
 
 }  // namespace
 
-DecodeEnd Explain(Decoder& decoder, const Request& request, ReadOnlyFiles& files,
-                  const ExplainOptions& options, Output& out) {
+DecodeOutput Explain(Decoder& decoder, const Request& request, ReadOnlyFiles& files,
+                     const ExplainOptions& options, Output& out) {
   Recorder recorder;
   const DecodeOutput result = RunDecode(decoder, request, files, {&recorder, &recorder});
   InputSource* file = files.input();
@@ -583,7 +583,7 @@ DecodeEnd Explain(Decoder& decoder, const Request& request, ReadOnlyFiles& files
         << NumberText(fileEnd - 1) << " bytes\n";
     if (file != nullptr) WriteTable(m, *file, options.colour, options.limit, out);
   }
-  return result.ended;
+  return result;
 }
 
 }  // namespace tvx::tool

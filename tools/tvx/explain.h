@@ -18,8 +18,8 @@ struct ExplainOptions {
 };
 
 // Decodes the request's stream, recording every read, and writes the explanation of it to `out`;
-// returns how the decode ended.
-DecodeEnd Explain(Decoder& decoder, const Request& request, ReadOnlyFiles& files,
-                  const ExplainOptions& options, Output& out);
+// returns what that decode gave.
+DecodeOutput Explain(Decoder& decoder, const Request& request, ReadOnlyFiles& files,
+                     const ExplainOptions& options, Output& out);
 
 }  // namespace tvx::tool

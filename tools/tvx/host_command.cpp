@@ -63,15 +63,6 @@ std::unique_ptr<Decoder> DecoderOfProgram(const std::string& program) {
   return FindDecoder(name);
 }
 
-// Shows bytes of a plug-in's file: as they are when piped, printable on a terminal.
-void ShowText(Output& out, std::string_view bytes) {
-  if (out.terminal()) {
-    out << PrintableLines(bytes);
-  } else {
-    out << bytes;
-  }
-}
-
 }  // namespace
 
 int HostCommand(const std::vector<std::string>& args, Output& out, Output& err) {
@@ -166,7 +157,7 @@ int HostCommand(const std::vector<std::string>& args, Output& out, Output& err) 
       continue;
     }
     out << " ==\n";
-    ShowText(out, bytes);
+    ShowLines(out, bytes);
   }
 
   const std::string end = Message("^END");

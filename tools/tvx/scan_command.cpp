@@ -79,13 +79,7 @@ void WriteJson(const std::vector<Found>& found, bool decoded, Output& out) {
         << ", \"name\": " << JsonString(f.record.name)
         << ", \"class\": " << JsonString(f.record.className)
         << ", \"control\": " << JsonString(f.info->name);
-    if (decoded && f.decoded) {
-      const DecodeOutput& d = *f.decoded;
-      out << ",\n  \"ended\": " << JsonString(EndedName(d.ended)) << ", \"picture\": "
-          << (d.picture ? NumberText(static_cast<double>(d.picture->size())) : "null")
-          << ",\n  \"listing\": " << JsonLines(d.listing)
-          << ",\n  \"block\": " << JsonLines(d.block);
-    }
+    if (decoded && f.decoded) out << JsonDecodeMembers(*f.decoded, "  ");
     out << "}";
   }
   out << (found.empty() ? "]\n" : "\n]\n");
@@ -145,8 +139,10 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
   const bool decode = parsed.Has("decode") || outDir;
   bool early = false;
   if (decode) {
+    std::map<std::string_view, std::unique_ptr<Decoder>> decoders;  // by deliverable name
     for (Found& f : found) {
-      const auto decoder = FindDecoder(f.info->name);
+      std::unique_ptr<Decoder>& decoder = decoders[f.info->name];
+      if (!decoder) decoder = FindDecoder(f.info->name);
       Request request;
       request.valid = true;
       request.path = path;
@@ -171,11 +167,8 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
       }
       const DecodeOutput& d = *f.decoded;
       out << "== " << Printable(line) << ": " << EndedName(d.ended) << " ==\n";
-      const auto show = [&out](std::string_view bytes) {
-        out << (out.terminal() ? std::string_view(PrintableLines(bytes)) : bytes);
-      };
-      if (parsed.Has("listing")) show(d.listing);
-      show(d.block);
+      if (parsed.Has("listing")) ShowLines(out, d.listing);
+      ShowLines(out, d.block);
     }
   }
   if (outDir) {
