@@ -44,11 +44,21 @@ bool SameWord(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::unique_ptr<Decoder> FindDecoder(std::string_view nameOrClassWord) {
+bool HasClassName(std::string_view classNames, std::string_view className) {
+  while (!classNames.empty()) {
+    const std::size_t blank = classNames.find(' ');
+    if (SameWord(classNames.substr(0, blank), className)) return true;
+    classNames.remove_prefix(blank == std::string_view::npos ? classNames.size() : blank + 1);
+  }
+  return false;
+}
+
+std::unique_ptr<Decoder> FindDecoder(std::string_view control) {
   for (const Factory make : kFactories) {
     auto decoder = make();
     const DeliverableInfo& info = decoder->Info();
-    if (SameWord(nameOrClassWord, info.name) || SameWord(nameOrClassWord, info.classWord)) {
+    if (SameWord(control, info.name) || SameWord(control, info.classWord) ||
+        HasClassName(info.classNames, control)) {
       return decoder;
     }
   }

@@ -13,9 +13,13 @@ namespace tvx {
 // The deliverables of the tree, in the order they are declared.
 const std::vector<const DeliverableInfo*>& AllDeliverables();
 
-// A fresh decoder for a deliverable name ("NAME.Program") or its control class word, compared
-// without regard to case; nothing when none matches.
-std::unique_ptr<Decoder> FindDecoder(std::string_view nameOrClassWord);
+// A fresh decoder for a deliverable name ("NAME.Program"), its control class word or one of the
+// class names it declares ("Lib.Class"), compared without regard to case; nothing when none
+// matches.
+std::unique_ptr<Decoder> FindDecoder(std::string_view control);
+
+// True when `className` is one of the blank-separated `classNames` (without regard to case).
+bool HasClassName(std::string_view classNames, std::string_view className);
 
 // The same comparison: ASCII letters without regard to case.
 bool SameWord(std::string_view a, std::string_view b);

@@ -55,10 +55,8 @@ Run Decode(Decoder& decoder, MemoryFileSystem& files, double start, bool offsets
   request.start = start;
   request.offsets = offsets;
   LineRecorder lines;
-  DecodeHooks hooks;
-  hooks.lines = &lines;
   files.ClearRecords();
-  Run run{RunDecode(decoder, request, files, hooks), std::move(lines.lengths)};
+  Run run{RunDecode(decoder, request, files, &lines), std::move(lines.lengths)};
   Check(files.opened.size() == 1 && files.opened[0] == kPath,
         "a decode run opens its input other than once");
   Check(files.readOffsets.empty() || static_cast<double>(files.readOffsets[0]) == start - 1,

@@ -25,7 +25,7 @@ using testing::MemoryFileSystem;
 
 // Records the length of every listing line as it is ended: the lines themselves are then read
 // from the finished listing, without a copy of each.
-class LineRecorder final : public ListingObserver {
+class LineRecorder final : public DecodeObserver {
  public:
   void OnListingLine(std::string_view line) override { lengths.push_back(line.size()); }
   std::vector<std::size_t> lengths;

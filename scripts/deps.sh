@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, where it is missing (Debian packages).
-#   scripts/deps.sh build    compiler, CMake, Ninja, GoogleTest, Python 3
+#   scripts/deps.sh build    compiler, CMake, Ninja, GoogleTest, nlohmann/json (tvx), Python 3
 #   scripts/deps.sh test     the above, plus clang's fuzzer and sanitizer runtimes, Google
 #                            Benchmark, and mingw-w64, Wine and Xvfb for the Windows tests
 #   scripts/deps.sh coverage the build's, plus clang, its profile runtime and the LLVM tools
@@ -8,7 +8,7 @@
 set -euo pipefail
 need=()
 want() { dpkg -s "$1" >/dev/null 2>&1 || need+=("$1"); }
-for p in g++ cmake ninja-build libgtest-dev python3; do want "$p"; done
+for p in g++ cmake ninja-build libgtest-dev nlohmann-json3-dev python3; do want "$p"; done
 if [[ "${1:-build}" == test ]]; then
   for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb; do want "$p"; done
 fi

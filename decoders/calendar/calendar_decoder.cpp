@@ -187,7 +187,7 @@ void ReadControlBlock(DecodeContext& ctx, State& p) {
   } else {
     ctx.Line("Value: ", NumberChars(p.Month), "\\", NumberChars(p.Day), "\\", NumberChars(p.Year));
   }
-  ctx.Skip(gap, "control block gap");
+  ctx.Skip(gap, ReadKind::kControlBlockGap);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@ namespace tvx {
 namespace {
 
 // The listing of a run that read nothing: one line.
-std::string OneLine(const DecodeHooks& hooks, std::string_view first, std::string_view second) {
+std::string OneLine(DecodeObserver* observer, std::string_view first, std::string_view second) {
   Listing listing;
-  listing.SetObserver(hooks.lines);
+  listing.SetObserver(observer);
   listing.Line(first, second);
   return listing.TakeText();
 }
@@ -15,24 +15,25 @@ std::string OneLine(const DecodeHooks& hooks, std::string_view first, std::strin
 }  // namespace
 
 DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& files,
-                       const DecodeHooks& hooks) {
+                       DecodeObserver* observer) {
   // Every run starts from the values of a fresh process.
   decoder.Reset();
   DecodeOutput out;
   InputSource* input = nullptr;
   if (request.valid && !request.path.empty()) input = files.OpenInput(request.path);
   if (!request.valid) {
-    out.listing = OneLine(hooks, "Invalid request", "");
+    out.listing = OneLine(observer, "Invalid request", "");
     out.ended = DecodeEnd::kInvalidRequest;
   } else if (input == nullptr) {
-    out.listing = OneLine(hooks, "Cannot open input file: ", request.path);
+    out.listing = OneLine(observer, "Cannot open input file: ", request.path);
     out.ended = DecodeEnd::kNoInput;
   } else {
     StreamReader reader(*input, request.start);
-    reader.SetObserver(hooks.reads);
+    reader.SetObserver(observer);
     DecodeContext ctx(reader, request.offsets);
-    ctx.Out().SetObserver(hooks.lines);
+    ctx.Out().SetObserver(observer);
     out.ended = decoder.ReadStream(ctx);
+    out.stop = ctx.Stop();
     out.listing = ctx.Out().TakeText();
     out.picture = ctx.TakePicture();
   }

@@ -10,13 +10,20 @@ namespace {
 
 // The next code byte of a section, or -1 after writing "Unexpected end of file" when the
 // position is past the last byte of the file.
-int NextCode(DecodeContext& ctx) {
+int NextCode(DecodeContext& ctx, FramePart section) {
   if (ctx.In().AtEnd()) {
+    const double at = ctx.Position();
+    if (DecodeObserver* observer = ctx.Observer()) observer->OnInputEnded(at, section);
+    ctx.SetStop({at, -1});
     ctx.Line(kUnexpectedEnd);
     return -1;
   }
-  ctx.In().Mark("code");
   return ctx.ReadByte();
+}
+
+// Tells the observer, if any, what the code byte just read at `at` does.
+void NoteCode(DecodeContext& ctx, double at, int code, FramePart section, CodeOutcome outcome) {
+  if (DecodeObserver* observer = ctx.Observer()) observer->OnCode({at, code, section, outcome});
 }
 
 // The mark around a text in the listing: a double quote, or nothing.
@@ -163,18 +170,29 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
 // and ends the decode, or, where the deliverable has none, is passed over like in section A.
 DecodeEnd ReadSection(DecodeContext& ctx, bool sectionB, const ExtenderProfile& profile,
                       ExtenderProperties& props, const std::function<void()>& dataFormat) {
-  ctx.In().Mark(sectionB ? "section B" : "section A");
+  const FramePart section = sectionB ? FramePart::kSectionB : FramePart::kSectionA;
+  if (DecodeObserver* observer = ctx.Observer()) observer->OnFramePart(ctx.Position(), section);
   const CodeSet& known = sectionB ? profile.sectionB : profile.sectionA;
   const int endCode = sectionB ? kEndOfSectionB : kEndOfSectionA;
   for (;;) {
-    const int code = NextCode(ctx);
+    const double at = ctx.Position();
+    const int code = NextCode(ctx, section);
     if (code < 0) return DecodeEnd::kEndOfInput;
-    if (code == endCode) return DecodeEnd::kEndCode;
+    if (code == endCode) {
+      NoteCode(ctx, at, code, section, CodeOutcome::kEndOfSection);
+      if (sectionB) ctx.SetStop({at, code});
+      return DecodeEnd::kEndCode;
+    }
     if (known.Has(code) || (!sectionB && dataFormat && code == 41)) {
+      NoteCode(ctx, at, code, section, CodeOutcome::kProperty);
       ReadExtenderCode(ctx, static_cast<ExtenderCode>(code), profile, props, dataFormat);
     } else if (sectionB && !profile.stopLine.empty()) {
+      NoteCode(ctx, at, code, section, CodeOutcome::kStopped);
+      ctx.SetStop({at, code});
       ctx.Line(profile.stopLine);
       return DecodeEnd::kStopLine;
+    } else {
+      NoteCode(ctx, at, code, section, CodeOutcome::kPassedOver);
     }
   }
 }
@@ -295,6 +313,9 @@ DecodeEnd ReadFrame(DecodeContext& ctx, const ExtenderProfile& profile, Extender
                     const std::function<void()>& dataFormat) {
   const DecodeEnd a = ReadSectionA(ctx, profile, props, dataFormat);
   if (a != DecodeEnd::kEndCode) return a;
+  if (DecodeObserver* observer = ctx.Observer()) {
+    observer->OnFramePart(ctx.Position(), FramePart::kControlBlock);
+  }
   controlBlock();
   return ReadSectionB(ctx, profile, props);
 }

@@ -58,7 +58,7 @@ void DecodeContext::OffsetLine(double at) {
 
 std::string DecodeContext::ReadPicture() {
   const std::uint32_t length = reader_.ReadLong();
-  reader_.Skip(8, "picture header");
+  reader_.Skip(8, ReadKind::kPictureHeader);
   // A length below 9 copies nothing; a length past the end copies what the file holds.
   picture_ = reader_.CopyBytes(length > 8 ? length - 8 : 0);
   return std::string(kPictureFileName);

@@ -72,9 +72,9 @@ std::uint32_t StreamReader::LittleEndian(std::uint64_t index, int size, std::uin
   return value;
 }
 
-void StreamReader::Note(double position, std::uint64_t count, std::string_view reader,
-                        std::string_view value) {
-  if (observer_ != nullptr) observer_->OnRead(position, count, reader, value);
+void StreamReader::Note(ReadKind kind, double position, std::uint64_t size, std::uint64_t count,
+                        std::uint32_t number, std::string_view text) {
+  if (observer_ != nullptr) observer_->OnRead({kind, position, size, count, number, text});
 }
 
 std::uint8_t StreamReader::ReadByte() {
@@ -82,7 +82,7 @@ std::uint8_t StreamReader::ReadByte() {
   const int b = ByteAt(index_);
   index_ = std::min(index_ + 1, kMaxCount);
   const auto value = static_cast<std::uint8_t>(b < 0 ? 0 : b);
-  if (observer_ != nullptr) Note(at, b < 0 ? 0 : 1, "byte", NumberText(value));
+  Note(ReadKind::kByte, at, 1, b < 0 ? 0 : 1, value);
   return value;
 }
 
@@ -91,7 +91,7 @@ std::uint16_t StreamReader::ReadWord() {
   std::uint64_t got = 0;
   const auto value = static_cast<std::uint16_t>(LittleEndian(index_, 2, &got));
   index_ = std::min(index_ + 2, kMaxCount);
-  if (observer_ != nullptr) Note(at, got, "word", NumberText(value));
+  Note(ReadKind::kWord, at, 2, got, value);
   return value;
 }
 
@@ -100,7 +100,7 @@ std::uint32_t StreamReader::ReadLong() {
   std::uint64_t got = 0;
   const std::uint32_t value = LittleEndian(index_, 4, &got);
   index_ = std::min(index_ + 4, kMaxCount);
-  if (observer_ != nullptr) Note(at, got, "long", NumberText(value));
+  Note(ReadKind::kLong, at, 4, got, value);
   return value;
 }
 
@@ -115,15 +115,16 @@ std::string StreamReader::ReadZeroTerminated() {
     text.push_back(static_cast<char>(b));
   }
   if (got == 0) index_ = std::min(index_ + 1, kMaxCount);  // the terminating zero past the end
-  if (observer_ != nullptr) Note(at, got, "zero-terminated text", text);
+  Note(ReadKind::kZeroTerminatedText, at, std::max<std::uint64_t>(got, 1), got, 0, text);
   return text;
 }
 
 std::string StreamReader::ReadText(std::uint64_t n) {
   const double at = Position();
   std::string text;
-  const std::uint64_t got = Append(std::min(n, kMaxCount), &text, 1);
-  if (observer_ != nullptr) Note(at, got, "text", text);
+  const std::uint64_t size = std::min(n, kMaxCount);
+  const std::uint64_t got = Append(size, &text, 1);
+  Note(ReadKind::kText, at, size, got, 0, text);
   return text;
 }
 
@@ -133,11 +134,11 @@ std::string StreamReader::ReadUtf16LowBytes(std::uint64_t n) {
   // A unit whose low byte is in the file gives its character; nothing past the end does.
   std::string text;
   const std::uint64_t got = Append(units * 2, &text, 2);
-  if (observer_ != nullptr) Note(at, got, "UTF-16 text", text);
+  Note(ReadKind::kUtf16LowBytes, at, units * 2, got, 0, text);
   return text;
 }
 
-void StreamReader::Skip(std::uint64_t n, std::string_view why) {
+void StreamReader::Skip(std::uint64_t n, ReadKind kind) {
   const double at = Position();
   const std::uint64_t count = std::min(n, kMaxCount);
   const std::uint64_t from = index_;
@@ -146,14 +147,15 @@ void StreamReader::Skip(std::uint64_t n, std::string_view why) {
   // How many of the skipped bytes the file holds, without reading them.
   const std::uint64_t size = input_.Size();
   const std::uint64_t start = reachable_ ? origin_ + from : size;
-  Note(at, start >= size ? 0 : std::min(count, size - start), why, "");
+  Note(kind, at, count, start >= size ? 0 : std::min(count, size - start), 0);
 }
 
 std::string StreamReader::CopyBytes(std::uint64_t n) {
   const double at = Position();
   std::string data;
-  const std::uint64_t got = Append(std::min(n, kMaxCount), &data, 1);
-  if (observer_ != nullptr) Note(at, got, "picture bytes", NumberText(static_cast<double>(got)));
+  const std::uint64_t size = std::min(n, kMaxCount);
+  const std::uint64_t got = Append(size, &data, 1);
+  Note(ReadKind::kPictureBytes, at, size, got, 0);
   return data;
 }
 

@@ -146,13 +146,13 @@ TEST(StreamReader, PeeksMoveNothingAndReadZeroPastTheEnd) {
 }
 
 // The observer is told of every read: its position, how many of the file's bytes it consumed
-// (none past the end, none from a start beyond any file) and its value. A mark reads nothing.
+// (none past the end, none from a start beyond any file), how many it covers, and its value.
 TEST(StreamReader, ObserverSeesEachReadAndTheFileBytesItConsumed) {
-  struct Recorder final : ReadObserver {
-    void OnRead(double position, std::uint64_t count, std::string_view reader,
-                std::string_view value) override {
-      reads.push_back(NumberText(position) + " " + std::to_string(count) + " " +
-                      std::string(reader) + " " + std::string(value));
+  struct Recorder final : DecodeObserver {
+    void OnRead(const ReadEvent& e) override {
+      reads.push_back(NumberText(e.position) + " " + std::to_string(static_cast<int>(e.kind)) +
+                      " " + std::to_string(e.size) + " " + std::to_string(e.count) + " " +
+                      std::to_string(e.number) + " " + std::string(e.text));
     }
     std::vector<std::string> reads;
   };
@@ -160,17 +160,18 @@ TEST(StreamReader, ObserverSeesEachReadAndTheFileBytesItConsumed) {
   Stream s({0x05, 0x41, 0x42, 0x00, 0x07}, 3);  // a file of 7 bytes, the stream at 3
   s.r.SetObserver(&seen);
   s.r.ReadByte();
-  s.r.Mark("code");
   s.r.ReadZeroTerminated();
-  s.r.Skip(3, "gap");  // the file's last byte and two past it
+  s.r.Skip(3, ReadKind::kControlBlockGap);  // the file's last byte and two past it
   s.r.ReadWord();
+  s.r.ReadUtf16LowBytes(2);
   s.r.Skip(2);
   StreamReader far(s.input, 1e300);
   far.SetObserver(&seen);
   far.Skip(4);
+  // kind: 0 byte, 1 word, 3 zero-terminated text, 5 UTF-16 low bytes, 6 skipped, 7 gap
   EXPECT_EQ(seen.reads,
-            (std::vector<std::string>{"3 1 byte 5", "4 3 zero-terminated text AB", "7 1 gap ",
-                                      "10 0 word 0", "12 0 skipped ", "1E+300 0 skipped "}));
+            (std::vector<std::string>{"3 0 1 1 5 ", "4 3 3 3 0 AB", "7 7 3 1 0 ", "10 1 2 0 0 ",
+                                      "12 5 4 0 0 ", "16 6 2 0 0 ", "1E+300 6 4 0 0 "}));
 }
 
 // A decode fetches only what it consumes plus one chunk, wherever the stream lies in a big file.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,10 +18,12 @@ inline constexpr int kIoError = 1;     // a file could not be read or written, a
 inline constexpr int kUsage = 2;       // the arguments are wrong
 inline constexpr int kEndedEarly = 3;  // a decode ended before the end code (said on stderr)
 
-// One option a command accepts: "--name" alone, or "--name VALUE" / "--name=VALUE".
+// One option a command accepts: "--name" alone, or "--name VALUE" / "--name=VALUE"; with a short
+// name also "-n", "-n VALUE" or "-nVALUE".
 struct AcceptedOption {
   std::string_view name;  // without the dashes
   bool takesValue = false;
+  char shortName = 0;  // 0 for none
 };
 
 struct Arguments {
@@ -36,9 +39,14 @@ struct Arguments {
 };
 
 // Splits a command's arguments. "--" ends the options; "-" alone and words that start with a
-// dash and a digit ("-5") are positional; "-h" and "--help" ask for the command's help.
+// dash and a digit ("-5") are positional; "-h" and "--help" ask for the command's help. An
+// unknown option's error names the closest accepted one.
 Arguments ParseArguments(const std::vector<std::string>& args,
-                         const std::vector<AcceptedOption>& accepted);
+                         std::span<const AcceptedOption> accepted);
+
+// The candidate closest to `word` (a typing slip away: at most a third of its letters changed,
+// or `word` is the start of exactly one candidate); "" when none is close.
+std::string_view Closest(std::string_view word, std::span<const std::string_view> candidates);
 
 // Standard output or standard error, written byte for byte; remembers the first failed write.
 class Output {
@@ -58,10 +66,19 @@ class Output {
   std::string error_;
 };
 
+// A command's standard output and error, and the options every command takes.
+struct Streams {
+  Output& out;
+  Output& err;
+  bool quiet = false;   // -q: no summary or note on standard error, only errors and warnings
+  bool colour = false;  // --color, NO_COLOR and whether `out` is a terminal, decided
+};
+
 // "tvx CMD: message" and the hint to the command's help, on standard error; returns kUsage.
 int UsageError(Output& err, std::string_view command, std::string_view message);
 
-// True when text with colours may go to `out`: a terminal, and NO_COLOR is not set.
-bool ColourWanted(const Output& out);
+// Whether colours go to `out` for --color=WHEN ("auto", "always", "never"; "" is auto): always,
+// never, or on a terminal when NO_COLOR is not set. Nothing for another WHEN.
+std::optional<bool> ColourWanted(const Output& out, std::string_view when);
 
 }  // namespace tvx::tool

@@ -5,9 +5,12 @@
 #include <map>
 
 #include "commands.h"
-#include "common.h"
+#include "inputs.h"
+#include "json_output.h"
+#include "positions.h"
 #include "registry.h"
 #include "scan.h"
+#include "text_output.h"
 #include "tvx/text.h"
 
 namespace tvx::tool {
@@ -62,36 +65,27 @@ struct Found {
   std::optional<DecodeOutput> decoded;
 };
 
-std::string OffsetText(double position) {
-  return "0x" + HexText(position - 1);
-}
-
 std::string Pad(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
-void WriteJson(const std::vector<Found>& found, bool decoded, Output& out) {
-  out << "[";
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    const Found& f = found[i];
-    out << (i ? ",\n " : "\n ") << "{\"position\": " << NumberText(f.record.position)
-        << ", \"offset\": " << NumberText(f.record.position - 1)
-        << ", \"name\": " << JsonString(f.record.name)
-        << ", \"class\": " << JsonString(f.record.className)
-        << ", \"control\": " << JsonString(f.info->name);
-    if (decoded && f.decoded) out << JsonDecodeMembers(*f.decoded, "  ");
-    out << "}";
-  }
-  out << (found.empty() ? "]\n" : "\n]\n");
+// One JSON object per record (JSON Lines).
+void WriteJsonRecord(const Found& f, const std::string& path, bool decoded, Output& out) {
+  Json record = JsonDocument("scan_record");
+  AddJsonFile(record, path);
+  AddJsonPlace(record, f.record.position);
+  record["name"] = JsonBytes(f.record.name);
+  record["class"] = JsonBytes(f.record.className);
+  record["control"] = f.info->name;
+  if (decoded && f.decoded) AddJsonDecode(record, *f.decoded);
+  WriteJson(out, record, true);
 }
 
 }  // namespace
 
-int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) {
-  const Arguments parsed = ParseArguments(
-      args, {{"class", true}, {"decode"}, {"listing"}, {"out", true}, {"json"}, {"offsets"}});
-  if (parsed.help) return Help("scan", out, err);
-  if (!parsed.error.empty()) return UsageError(err, "scan", parsed.error);
+int ScanCommand(const Arguments& parsed, Streams& io) {
+  Output& out = io.out;
+  Output& err = io.err;
   if (parsed.positional.size() != 1) {
     return UsageError(
         err, "scan",
@@ -109,7 +103,7 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
   ReadOnlyFiles files;
   InputSource* file = files.OpenInput(path);
   if (file == nullptr) {
-    err << "tvx scan: cannot read \"" << Printable(path) << "\": " << files.error() << "\n";
+    err << "tvx scan: cannot read \"" << PrintablePath(path) << "\": " << files.error() << "\n";
     return kIoError;
   }
   std::optional<std::filesystem::path> outDir;
@@ -117,8 +111,8 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
     std::error_code error;
     std::filesystem::create_directories(*dir, error);
     if (error) {
-      err << "tvx scan: cannot make the folder \"" << Printable(*dir) << "\": " << error.message()
-          << "\n";
+      err << "tvx scan: cannot make the folder \"" << PrintablePath(*dir)
+          << "\": " << error.message() << "\n";
       return kIoError;
     }
     outDir = *dir;
@@ -143,33 +137,39 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
     for (Found& f : found) {
       std::unique_ptr<Decoder>& decoder = decoders[f.info->name];
       if (!decoder) decoder = FindDecoder(f.info->name);
-      Request request;
-      request.valid = true;
-      request.path = path;
-      request.start = f.record.position;
-      request.offsets = parsed.Has("offsets");
-      f.decoded = RunDecode(*decoder, request, files);
+      f.decoded =
+          RunDecode(*decoder, MakeRequest(path, f.record.position, parsed.Has("offsets")), files);
       early = early || f.decoded->ended != DecodeEnd::kEndCode;
     }
   }
 
-  if (parsed.Has("json")) {
-    WriteJson(found, decode, out);
-  } else {
-    for (const Found& f : found) {
-      const std::string line = Pad(NumberText(f.record.position), 10) + "  " +
-                               Pad(OffsetText(f.record.position), 10) + "  " +
-                               Pad(f.record.name, 16) + "  " + Pad(f.record.className, 24) + "  " +
-                               std::string(f.info->name);
-      if (!parsed.Has("decode")) {
-        out << Printable(line) << "\n";
-        continue;
-      }
-      const DecodeOutput& d = *f.decoded;
-      out << "== " << Printable(line) << ": " << EndedName(d.ended) << " ==\n";
-      if (parsed.Has("listing")) ShowLines(out, d.listing);
-      ShowLines(out, d.block);
+  // Lines end as the blocks' own lines do when piped (see text_output.h).
+  const std::string_view eol = parsed.Has("decode") ? FileLineEnd(out) : "\n";
+  const auto line = [](const std::string& position, const std::string& offset,
+                       const std::string& name, const std::string& className,
+                       std::string_view control) {
+    return Pad(position, 10) + "  " + Pad(offset, 10) + "  " + Pad(name, 16) + "  " +
+           Pad(className, 24) + "  " + std::string(control);
+  };
+  if (!parsed.Has("json") && out.terminal() && !found.empty()) {
+    out << line("position", "offset", "name", "class", "control") << eol;
+  }
+  for (const Found& f : found) {
+    if (parsed.Has("json")) {
+      WriteJsonRecord(f, path, decode, out);
+      continue;
     }
+    const std::string text =
+        Printable(line(NumberText(f.record.position), OffsetText(f.record.position), f.record.name,
+                       f.record.className, f.info->name));
+    if (!parsed.Has("decode")) {
+      out << text << eol;
+      continue;
+    }
+    const DecodeOutput& d = *f.decoded;
+    out << "== " << text << ": " << StopCode(d.ended) << " ==" << eol;
+    if (parsed.Has("listing")) ShowLines(out, d.listing);
+    ShowLines(out, d.block);
   }
   if (outDir) {
     for (const Found& f : found) {
@@ -182,7 +182,7 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
           {stem + ".picture", d.picture ? &*d.picture : nullptr}};
       for (const auto& [name, bytes] : files) {
         if (bytes != nullptr && !WriteWholeFile((*outDir / name).string(), *bytes, &error)) {
-          err << "tvx scan: cannot write \"" << Printable((*outDir / name).string())
+          err << "tvx scan: cannot write \"" << PrintablePath((*outDir / name).string())
               << "\": " << error << "\n";
           return kIoError;
         }
@@ -201,13 +201,20 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
   }
   summary += each;
   if (others > 0) summary += "; " + std::to_string(others) + " of other classes, not listed";
-  err << "tvx scan: " << Printable(path) << ": " << summary << "\n";
+  if (parsed.Has("json")) {
+    Json total = JsonDocument("scan_summary");
+    total["files"] = 1;
+    total["records"] = found.size();
+    total["other_classes"] = others;
+    WriteJson(out, total, true);
+  }
+  if (!io.quiet) err << "tvx scan: " << PrintablePath(path) << ": " << summary << "\n";
   if (!out.Finish()) {
     err << "tvx scan: cannot write to standard output: " << out.error() << "\n";
     return kIoError;
   }
   if (early) {
-    err << "tvx scan: the decode of a record ended early (see \"ended\")\n";
+    err << "tvx scan: the decode of a record ended early\n";
     return kEndedEarly;
   }
   return kOk;

@@ -11,4 +11,8 @@ bool IsTerminal(std::FILE* file);
 // Sets standard input and output to pass bytes unchanged (no line-end translation).
 void UseBinaryStandardStreams();
 
+// True when the terminals this program writes to show UTF-8: the locale's character set off
+// Windows, the console's code page on Windows.
+bool TerminalIsUtf8();
+
 }  // namespace tvx::tool

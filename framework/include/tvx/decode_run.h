@@ -30,19 +30,13 @@ struct DecodeOutput {
   std::string block;
   std::optional<std::string> picture;
   DecodeEnd ended = DecodeEnd::kEndCode;
+  StopPlace stop;
 };
 
-class ReadObserver;
-class ListingObserver;
-
-struct DecodeHooks {
-  ReadObserver* reads = nullptr;
-  ListingObserver* lines = nullptr;
-};
-
-// One request decoded in memory: the decoder reset, the stream read, the block written.
+// One request decoded in memory: the decoder reset, the stream read, the block written. The
+// observer, where given, is told of every read, frame part, code and listing line.
 DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& files,
-                       const DecodeHooks& hooks = {});
+                       DecodeObserver* observer = nullptr);
 
 // One request served: RunDecode, then the picture, listing and block files.
 void ServeRequest(Decoder& decoder, const Request& request, FileSystem& files);

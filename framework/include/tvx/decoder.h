@@ -34,6 +34,14 @@ enum class DecodeEnd {
   kInvalidRequest,  // the request was malformed ("Invalid request")
 };
 
+// Where a decode stopped, as the stream's frame saw it.
+struct StopPlace {
+  // The position of the code byte that ended or stopped the decode; when the file ended, the
+  // position where the next code byte would have been. 0 when no code was reached.
+  double position = 0;
+  int code = -1;  // the code byte read there; -1 when the file ended or no code was reached
+};
+
 // Everything a decoder reads and writes during one decode: the input positioned at the stream's
 // start, the listing, and the picture file's contents.
 class DecodeContext {
@@ -51,7 +59,13 @@ class DecodeContext {
   std::string ReadZeroTerminated() { return reader_.ReadZeroTerminated(); }
   std::string ReadText(std::uint64_t n) { return reader_.ReadText(n); }
   std::string ReadUtf16LowBytes(std::uint64_t n) { return reader_.ReadUtf16LowBytes(n); }
-  void Skip(std::uint64_t n, std::string_view why = "skipped") { reader_.Skip(n, why); }
+  void Skip(std::uint64_t n, ReadKind kind = ReadKind::kSkipped) { reader_.Skip(n, kind); }
+
+  // The decode's observer, or nothing: the frame tells it of its parts and codes.
+  DecodeObserver* Observer() const { return reader_.Observer(); }
+  // Where the frame ended the decode.
+  void SetStop(StopPlace stop) { stop_ = stop; }
+  StopPlace Stop() const { return stop_; }
 
   Listing& Out() { return listing_; }
   // A listing line, given as pieces (texts, and numbers as ShortText).
@@ -102,6 +116,7 @@ class DecodeContext {
   bool showOffsets_;
   Listing listing_;
   std::optional<std::string> picture_;
+  StopPlace stop_;
 };
 
 class Decoder {

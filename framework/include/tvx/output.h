@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "tvx/decode_events.h"
+
 namespace tvx {
 
 inline constexpr std::string_view kLineEnd = "\r\n";
@@ -16,12 +18,6 @@ inline constexpr std::string_view kPictureFileName = "TEVOGRAPHICFILE1.TMP";
 inline constexpr std::string_view kLibraryVersionLine = "LibraryVersion3.0";
 // Room for a typical listing or block, so that building one rarely reallocates.
 inline constexpr std::size_t kInitialCapacity = 2048;
-
-class ListingObserver {
- public:
-  virtual ~ListingObserver() = default;
-  virtual void OnListingLine(std::string_view line) = 0;
-};
 
 // A line is given as pieces (texts, numbers as ShortText), appended in place one after the other.
 class Listing {
@@ -35,13 +31,13 @@ class Listing {
   }
   const std::string& Text() const { return text_; }
   std::string TakeText() { return std::move(text_); }
-  void SetObserver(ListingObserver* observer) { observer_ = observer; }
+  void SetObserver(DecodeObserver* observer) { observer_ = observer; }
 
  private:
   void EndLine(std::size_t start);
 
   std::string text_;
-  ListingObserver* observer_ = nullptr;
+  DecodeObserver* observer_ = nullptr;
 };
 
 // Writes form-source property lines: the label padded with blanks to the deliverable's width,

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "tvx/decode_events.h"
+
 namespace tvx {
 
 // A file read at 0-based byte offsets.
@@ -43,18 +45,6 @@ class BytesInput final : public InputSource {
   std::string_view bytes_;
 };
 
-// Told of every primitive read, for the annotated stream view. `count` is the number of file
-// bytes the read consumed (0 when it ran wholly past the end).
-class ReadObserver {
- public:
-  virtual ~ReadObserver() = default;
-  virtual void OnRead(double position, std::uint64_t count, std::string_view reader,
-                      std::string_view value) = 0;
-  // A note on the stream's frame at `position`, consuming nothing: "section A", "section B",
-  // or "code" just before a section's code byte is read.
-  virtual void OnMark(double /*position*/, std::string_view /*mark*/) {}
-};
-
 class StreamReader {
  public:
   // The first fetch is small (a stream is usually a few hundred bytes); each further one doubles
@@ -79,8 +69,8 @@ class StreamReader {
   std::string ReadText(std::uint64_t n);
   // n 16-bit units, of each only the low byte as a character.
   std::string ReadUtf16LowBytes(std::uint64_t n);
-  // Moves the position forward without interpreting the bytes.
-  void Skip(std::uint64_t n, std::string_view why = "skipped");
+  // Moves the position forward without interpreting the bytes; `kind` says why, to an observer.
+  void Skip(std::uint64_t n, ReadKind kind = ReadKind::kSkipped);
   // Copies up to n bytes as they are (the picture record's image); stops at the end of the file.
   std::string CopyBytes(std::uint64_t n);
 
@@ -88,11 +78,9 @@ class StreamReader {
   unsigned PeekByte(std::uint64_t ahead);
   std::uint32_t PeekLong(std::uint64_t ahead);
 
-  void SetObserver(ReadObserver* observer) { observer_ = observer; }
-  // Tells the observer, if any, where the stream's frame stands; reads nothing.
-  void Mark(std::string_view mark) {
-    if (observer_ != nullptr) observer_->OnMark(Position(), mark);
-  }
+  // Told of every read; nothing when the decode has no observer.
+  void SetObserver(DecodeObserver* observer) { observer_ = observer; }
+  DecodeObserver* Observer() const { return observer_; }
 
  private:
   // The byte at `index` (counted from the start position), or -1 past the end of the file.
@@ -108,7 +96,8 @@ class StreamReader {
   // moves past all n; returns how many of the n bytes were in the file.
   std::uint64_t Append(std::uint64_t n, std::string* out, std::uint64_t stride);
   std::uint32_t LittleEndian(std::uint64_t index, int size, std::uint64_t* got);
-  void Note(double position, std::uint64_t count, std::string_view reader, std::string_view value);
+  void Note(ReadKind kind, double position, std::uint64_t size, std::uint64_t count,
+            std::uint32_t number, std::string_view text = {});
 
   InputSource& input_;
   double base_;
@@ -121,7 +110,7 @@ class StreamReader {
   std::uint64_t chunkIndex_ = 0;
   std::size_t nextChunk_ = kFirstChunk;
   std::uint64_t end_ = UINT64_MAX;  // index of the end of the file, once a fetch came up short
-  ReadObserver* observer_ = nullptr;
+  DecodeObserver* observer_ = nullptr;
 };
 
 }  // namespace tvx

@@ -18,7 +18,8 @@
 #include <thread>
 
 #include "cases.h"
-#include "common.h"
+#include "inputs.h"
+#include "text_output.h"
 #include "hexstream.h"
 #include "plugin_process.h"
 #include "scan.h"
