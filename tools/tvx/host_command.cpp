@@ -167,7 +167,7 @@ int HostCommand(const Arguments& args, Streams& io) {
   if (reply != expected) {
     // Gone or silent: say which, with its status or signal if it ended. A plug-in that stayed
     // silent for the whole time is stopped at once (the session ends it).
-    const bool silent = waited.count() >= timeout;
+    const bool silent = waited.count() + 0.05 >= timeout;  // the wait ends to the millisecond
     const std::optional<int> status = session->Ended(silent ? 0 : kExitTimeoutMs);
     err << "tvx host: the plug-in did not answer " << Printable(expected);
     if (status) {

@@ -18,11 +18,11 @@
 #include <thread>
 
 #include "cases.h"
-#include "inputs.h"
-#include "text_output.h"
 #include "hexstream.h"
+#include "inputs.h"
 #include "plugin_process.h"
 #include "scan.h"
+#include "text_output.h"
 #include "tvx/decode_run.h"
 #include "tvx/dispatcher.h"
 #include "tvx/text.h"
@@ -232,13 +232,16 @@ void ExpectDecodeEqualsPlugin(Plugin& plugin, const std::string& deliverable,
   std::vector<std::string> args = {"decode", deliverable, path, position, "--picture", picture};
   if (flag == 'Y') args.push_back("--offsets");
   const Outcome decoded = Tvx(args);
-  // The listing's last line tells how the decode ended: early, or at the end code.
+  // The listing's last line tells how the decode ended: cut, stopped, or at the end code.
   const std::string last = LastLine(files.listing);
-  const bool early = last == "Unexpected end of file" || last.ends_with(" Parse Error") ||
-                     last.rfind("Cannot open input file: ", 0) == 0;
-  EXPECT_EQ(decoded.status, early ? 3 : 0) << decoded.err;
-  if (early) {
-    EXPECT_NE(decoded.err.find("\"" + last + "\")\n"), std::string::npos) << decoded.err;
+  const bool cut = last == "Unexpected end of file";
+  const bool stopped = last.ends_with(" Parse Error");
+  EXPECT_EQ(decoded.status, cut || stopped ? 3 : 0) << decoded.err;
+  if (cut || stopped) {
+    EXPECT_NE(decoded.err.find(cut ? "ended early: the file ends before the stream's end code"
+                                   : "section B: its stop line ends the decode\n"),
+              std::string::npos)
+        << decoded.err;
   }
   EXPECT_EQ(decoded.out, files.listing + files.block);
   EXPECT_EQ(ReadOrMissing(picture), files.picture);
@@ -312,19 +315,22 @@ bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
-// A row with bytes: "<decimal>/<hex> | <hex pairs> ...". Nothing for any other line.
+// A row with bytes: "<position> | 0x<offset> | <hex pairs> ...". Nothing for any other line.
 std::optional<Row> ParseRow(const std::string& line) {
   std::size_t i = line.find_first_not_of(' ');
   const std::size_t digits = i;
   while (i < line.size() && line[i] >= '0' && line[i] <= '9')
     ++i;
-  if (i == digits || i >= line.size() || line[i] != '/') return std::nullopt;
+  if (i == digits || line.compare(i, 3, " | ") != 0) return std::nullopt;
   const double position = std::stod(line.substr(digits, i - digits));
-  const std::size_t hexStart = ++i;
+  i = line.find_first_not_of(' ', i + 3);
+  if (i == std::string::npos || line.compare(i, 2, "0x") != 0) return std::nullopt;
+  const std::size_t hexStart = i += 2;
   while (i < line.size() && IsHexDigit(line[i]))
     ++i;
+  // The offset is the position less one, in hexadecimal.
   EXPECT_EQ(std::stoull(line.substr(hexStart, i - hexStart), nullptr, 16),
-            static_cast<std::uint64_t>(position))
+            static_cast<std::uint64_t>(position) - 1)
       << line;
   if (line.compare(i, 3, " | ") != 0) return std::nullopt;
   i += 3;
@@ -383,7 +389,7 @@ TEST(TvxExplain, AccountsForEveryByteOfEverySample) {
                        l.find("code 255: end of section B") != std::string::npos;
               }));
     const std::string last = std::to_string(static_cast<long long>(end - 1));
-    EXPECT_EQ(e.stopped.rfind("== stopped after position " + last + "/", 0), 0u) << e.stopped;
+    EXPECT_EQ(e.stopped.rfind("== stopped after position " + last + " (", 0), 0u) << e.stopped;
     EXPECT_NE(e.stopped.find(": end code 255 =="), std::string::npos) << e.stopped;
     ++explained;
   }
@@ -399,19 +405,19 @@ TEST(TvxExplain, ShowsTheAgentSamplesFrameAndValues) {
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   const std::string& out = outcome.out;
   for (const char* expected : {
-           "-- section A from 1025/401",
-           "      1028/404 | 0B                      | code 11: Tag\n",
-           "      1031/407 | 4D 00 65 00 72 00 6C 00 | UTF-16 text \"Merlin\"\n"
-           "      1039/40F | 69 00 6E 00\n"
-           "               |                         | => Tag: Merlin\n",
-           "      1043/413 | 2D                      | code 45: end of section A\n"
-           "-- control block from 1044/414",
-           "      1056/420 | 4F 03 00 00             | long 847\n",
-           "-- section B from 1064/428",
-           "      1065/429 | 78 00 00 00             | long 120\n"
-           "               |                         | => Left: 120\n",
-           "== stopped after position 1074/432: end code 255 ==\n"
-           "== 50 bytes accounted for, 1025/401 to 1074/432 ==\n",
+           "-- section A from position 1025 (0x400)",
+           "      1028 |      0x403 | 0B                      | code 11: Tag\n",
+           "      1031 |      0x406 | 4D 00 65 00 72 00 6C 00 | UTF-16 text \"Merlin\"\n"
+           "      1039 |      0x40E | 69 00 6E 00\n"
+           "           |            |                         | => Tag: Merlin\n",
+           "      1043 |      0x412 | 2D                      | code 45: end of section A\n"
+           "-- control block from position 1044 (0x413)",
+           "      1056 |      0x41F | 4F 03 00 00             | long 847\n",
+           "-- section B from position 1064 (0x427)",
+           "      1065 |      0x428 | 78 00 00 00             | long 120\n"
+           "           |            |                         | => Left: 120\n",
+           "== stopped after position 1074 (0x431): end code 255 ==\n"
+           "== 50 bytes accounted for, positions 1025 to 1074 (0x400 to 0x431) ==\n",
        }) {
     EXPECT_NE(out.find(expected), std::string::npos) << "missing: " << expected << "\n" << out;
   }
@@ -429,19 +435,19 @@ TEST(TvxExplain, AccountsForEveryByteOfStreamsThatStopEarly) {
   const Stream streams[] = {
       // Section A 1-8, control block 9-28, Left at 29-33, code 50 unknown in section B at 34.
       {"parse error", "0B w:2 u\"Hi\" 2D z:12 l:1 l:2 39 l:5 32 l:7 FF", "1", 35,
-       "== stopped after position 34/22: stop line \"AGENTOBJECT Parse Error\" for code 50, "
+       "== stopped after position 34 (0x21): stop line \"AGENTOBJECT Parse Error\" for code 50, "
        "which this control does not know in section B =="},
       // The Tag's text wants 10 bytes, the file holds 4 of them (4-7); no code byte follows.
       {"cut in a text", "0B w:5 u\"ab\"", "1", 8,
-       "== stopped after position 7/7: Unexpected end of file: the next code byte would lie past "
-       "the end of the file =="},
+       "== stopped after position 7 (0x6): Unexpected end of file: the next code byte would lie "
+       "past the end of the file =="},
       // Starting at 4: 2D, then the control block is cut after 3 of its 20 bytes.
       {"cut in the control block", "AA BB CC 2D 01 02 03", "4", 8,
-       "== stopped after position 7/7: Unexpected end of file: the next code byte would lie past "
-       "the end of the file =="},
+       "== stopped after position 7 (0x6): Unexpected end of file: the next code byte would lie "
+       "past the end of the file =="},
       // Unknown section A codes are passed over one byte at a time.
       {"unknown codes", "05 06 2D z:20 FF", "1", 25,
-       "== stopped after position 24/18: end code 255 =="},
+       "== stopped after position 24 (0x17): end code 255 =="},
       {"past the end", "01 02", "10", 10,
        "== stopped before reading anything: Unexpected end of file: the next code byte would lie "
        "past the end of the file =="},
@@ -466,13 +472,14 @@ TEST(TvxExplain, MarksCodesTheControlDoesNotKnow) {
   const std::string path = dir / "stream.exe";
   hexstream::WriteFile(path, hexstream::Parse("05 2D z:20 32 l:7"));
   const Outcome outcome = Tvx({"explain", "Agent", path, "1"});
-  EXPECT_NE(outcome.out.find("         1/1 | 05                      | code 5: not known to this "
-                             "control, passed over\n"),
-            std::string::npos)
+  EXPECT_NE(
+      outcome.out.find("         1 |        0x0 | 05                      | code 5: not known "
+                       "to this control, passed over\n"),
+      std::string::npos)
       << outcome.out;
-  EXPECT_NE(outcome.out.find("        23/17 | 32                      | code 50: not known to this "
-                             "control\n               |                         | => AGENTOBJECT "
-                             "Parse Error\n"),
+  EXPECT_NE(outcome.out.find("        23 |       0x16 | 32                      | code 50: not "
+                             "known to this control\n           |            |                   "
+                             "      | => AGENTOBJECT Parse Error\n"),
             std::string::npos)
       << outcome.out;
 }
@@ -490,19 +497,20 @@ TEST(TvxHost, DrivesAPluginThroughItsChannel) {
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     const std::string listing = hexstream::ReadFile(home / "TEVOLIBFILE.TMP");
     const std::string block = hexstream::ReadFile(home / "TEVOLIBFILE2.TMP");
+    // Piped, every line ends with CR LF, as the files' own lines do.
     const std::string expected =
-        "plug-in: " + program + "\nrequest: %" + s.path + "#" + s.start +
-        "@Y\\xFF\nreply:   ^DONE\\xFF\n== TEVOLIBFILE.TMP, " + std::to_string(listing.size()) +
-        " bytes, in " + home.path() + " ==\n" + listing + "== TEVOLIBFILE2.TMP, " +
-        std::to_string(block.size()) + " bytes, in " + home.path() + " ==\n" + block;
+        "plug-in: " + program + "\r\nrequest: %" + s.path + "#" + s.start +
+        "@Y\\xFF\r\nreply:   ^DONE\\xFF\r\n== TEVOLIBFILE.TMP, " + std::to_string(listing.size()) +
+        " bytes, in " + home.path() + " ==\r\n" + listing + "== TEVOLIBFILE2.TMP, " +
+        std::to_string(block.size()) + " bytes, in " + home.path() + " ==\r\n" + block;
     EXPECT_EQ(outcome.out.substr(0, expected.size()), expected);
     const Outcome decoded = Tvx({"decode", s.deliverable, s.path, s.start, "--offsets"});
     EXPECT_EQ(decoded.out, listing + block);
-    std::string tail = "end:     ^END\\xFF -> exit status 0\n";
+    std::string tail = "end:     ^END\\xFF -> exit status 0\r\n";
     if (fs::exists(home / "TEVOGRAPHICFILE1.TMP")) {
       tail = "== TEVOGRAPHICFILE1.TMP, " +
              std::to_string(fs::file_size(home / "TEVOGRAPHICFILE1.TMP")) + " bytes, in " +
-             home.path() + " (a picture, not shown) ==\n" + tail;
+             home.path() + " (a picture, not shown) ==\r\n" + tail;
     }
     EXPECT_EQ(outcome.out.substr(expected.size()), tail);
     ++driven;
@@ -556,6 +564,14 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
   hexstream::WriteFile(hashed, "");
   const std::string agent = PluginPath(ProgramFor("Agent"));
   const std::string usage = "\ntry 'tvx decode --help'\n";
+  // A plug-in whose folder it cannot write its listing in (a folder stands in its way).
+  TempDir home;
+  const std::string blocked = CopyPlugin(ProgramFor("Agent"), home.path());
+  fs::create_directory(home / "TEVOLIBFILE.TMP");
+  // A plug-in that never answers.
+  const std::string silent = dir / "silent.tvx";
+  hexstream::WriteFile(silent, "#!/bin/sh\nexec sleep 30\n");
+  fs::permissions(silent, fs::perms::owner_all);
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -565,25 +581,31 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
   const Case cases[] = {
       {{"decode", "agent", file, "1"}, 0, ""},
       {{"decode", "agent", file, "--file-offset=0"}, 0, ""},
+      {{"decode", "AgentObjectsCtl.AGENT", file, "1"}, 0, ""},  // the class name scan prints
       // From position 2 every byte is a code the agent does not know in section A.
       {{"decode", "agent", file, "1.5"},
        3,
        "tvx decode: warning: position 1.5 rounded to 2, as the plug-ins round it (half to "
-       "even)\ntvx decode: the decode ended early: the file ended before the stream's end code "
-       "(\"Unexpected end of file\")\n"},
+       "even)\ntvx decode: the decode ended early: the file ends before the stream's end code: "
+       "the next code byte would lie at position 23 (0x16), past its end\n"},
       {{"decode", "agent", cut, "1"},
        3,
-       "tvx decode: the decode ended early: the file ended before the stream's end code "
-       "(\"Unexpected end of file\")\n"},
+       "tvx decode: the decode ended early: the file ends before the stream's end code: the "
+       "next code byte would lie at position 22 (0x15), past its end\n"},
+      // A file that cannot be read: status 1, the reason, nothing on standard output.
       {{"decode", "agent", missing, "1"},
-       3,
+       1,
        "tvx decode: cannot read \"" + missing + "\": No such file or directory\n"},
       {{"decode", "agent", dir.path(), "1"},
-       3,
+       1,
        "tvx decode: cannot read \"" + dir.path() + "\": not a regular file\n"},
-      {{"explain", "agent", missing, "1"}, 3, "tvx explain: cannot read \"" + missing + "\"", true},
+      {{"explain", "agent", missing, "1"},
+       1,
+       "tvx explain: cannot read \"" + missing + "\": No such file or directory\n"},
+      {{"scan", missing}, 1, "tvx scan: cannot read \"" + missing + "\"", true},
       {{}, 2, "tvx: a command is missing (decode, explain, scan, host, help)\ntry 'tvx --help'\n"},
       {{"frobnicate"}, 2, "tvx: unknown command \"frobnicate\"\ntry 'tvx --help'\n"},
+      {{"decod"}, 2, "tvx: unknown command \"decod\"; did you mean 'decode'?\ntry 'tvx --help'\n"},
       {{"help", "frobnicate"}, 2, "tvx help: no command \"frobnicate\"\n", true},
       {{"decode", "agent", file},
        2,
@@ -593,7 +615,8 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
        "tvx decode: expected CONTROL FILE POSITION, got 1 argument" + usage},
       {{"decode", "grid", file, "1"},
        2,
-       "tvx decode: unknown control \"grid\"; the controls are:\n",
+       "tvx decode: unknown control \"grid\"; the controls (deliverable, class word; class "
+       "names) are:\n",
        true},
       {{"decode", "agent", file, "0"}, 2, "tvx decode: \"0\" is not a start position", true},
       {{"decode", "agent", file, "-5"}, 2, "tvx decode: \"-5\" is not a start position", true},
@@ -605,12 +628,21 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
        2,
        "tvx decode: \"0x1G\" is not a file offset (0-based, decimal or 0x hex)" + usage},
       {{"decode", "agent", file, "1", "--bold"}, 2, "tvx decode: unknown option --bold" + usage},
+      {{"decode", "agent", file, "1", "--ofsets"},
+       2,
+       "tvx decode: unknown option --ofsets; did you mean --offsets?" + usage},
       {{"decode", "agent", file, "1", "--offsets=yes"},
        2,
        "tvx decode: --offsets takes no value" + usage},
       {{"decode", "agent", file, "1", "--picture"},
        2,
        "tvx decode: --picture needs a value" + usage},
+      {{"decode", "agent", file, "1", "--json", "--block"},
+       2,
+       "tvx decode: --json goes with neither --block, --listing nor --picture -" + usage},
+      {{"decode", "agent", file, "1", "--color=sometimes"},
+       2,
+       "tvx decode: --color takes auto, always or never" + usage},
       {{"explain", "agent", file, "1", "--limit=x"},
        2,
        "tvx explain: --limit takes a whole number",
@@ -620,6 +652,14 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
        "tvx host: the stream's POSITION (or --file-offset OFFSET) is missing",
        true},
       {{"host", agent, hashed, "1"}, 2, "tvx host: a request cannot carry the path", true},
+      {{"host", agent, "-", "1"},
+       2,
+       "tvx host: a plug-in reads files only: FILE cannot be - (standard input)\ntry 'tvx host "
+       "--help'\n"},
+      {{"host", agent, file, "1", "--timeout", "0"},
+       2,
+       "tvx host: --timeout takes a number of seconds above 0",
+       true},
       {{"host", "NoSuchPlugin", file, "1"},
        2,
        "tvx host: no plug-in program \"NoSuchPlugin\"",
@@ -628,10 +668,18 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"host", "/bin/false", file, "1"},
        1,
        "tvx host: the plug-in did not answer ^DONE\\xFF: it ended (exit status 1)\n"},
+      // The time said is the time waited.
+      {{"host", silent, file, "1", "--timeout=0.3"},
+       1,
+       "tvx host: the plug-in did not answer ^DONE\\xFF in 0.3 s (--timeout 0.3); it was "
+       "stopped\n"},
+      {{"host", blocked, file, "1"},
+       1,
+       "tvx host: the plug-in answered but did not write TEVOLIBFILE.TMP in " + home.path() +
+           ": it writes its files in its own folder, which must be writable\n"},
       {{"host", agent, missing, "1", "y"},
        3,
-       "tvx host: the decode ended early: the input cannot be read (\"Cannot open input file: " +
-           missing + "\")\n"},
+       "tvx host: the decode ended early: the input file cannot be opened\n"},
   };
   for (const Case& c : cases) {
     std::string joined;
@@ -645,7 +693,8 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
     } else {
       EXPECT_EQ(outcome.err, c.err);
     }
-    if (c.status == 2) {
+    // An error leaves standard output empty; host shows what the plug-in did, which is its job.
+    if (c.status == 2 || (c.status == 1 && c.args[0] != "host")) {
       EXPECT_EQ(outcome.out, "");
     }
   }
@@ -690,7 +739,7 @@ TEST(TvxDecode, JsonCarriesTheFilesLineForLine) {
       "d=json.load(sys.stdin)\n"
       "out=lambda lines: ''.join(l+'\\r\\n' for l in lines).encode('latin-1')\n"
       "sys.stdout.buffer.write(out(d['listing'])+b'|'+out(d['block'])+b'|'+"
-      "(d['ended']+' '+str(d['picture'])).encode())\n";
+      "(d['stop']['code']+' '+str(d['stop']['byte'])+' '+str(d['picture'])).encode())\n";
   const Outcome json = Tvx({"decode", "Agent", file, "1", "--json"});
   ASSERT_EQ(json.status, 0) << json.err;
   const std::string jsonFile = dir / "decode.json";
@@ -699,7 +748,7 @@ TEST(TvxDecode, JsonCarriesTheFilesLineForLine) {
   ASSERT_EQ(parsed.status, 0) << parsed.err;
   Plugin plugin(ProgramFor("Agent"));
   const Plugin::Files files = plugin.Request(file, "1", 'N');
-  EXPECT_EQ(parsed.out, files.listing + "|" + files.block + "|end code None");
+  EXPECT_EQ(parsed.out, files.listing + "|" + files.block + "|end_code 255 None");
 }
 
 // On a terminal, bytes that are not printable are escaped and colours mark explain's table;
@@ -739,14 +788,14 @@ TEST(TvxExplain, LinksEveryBlockLineToItsBytes) {
   const std::string sample = std::string(TVX_SAMPLES_DIR) + "/agent.exe";
   const Outcome text = Tvx({"explain", "agent", sample, "1025"});
   ASSERT_EQ(text.status, 0) << text.err;
-  EXPECT_NE(text.out.find("-- the property block, each line with the bytes it came from --\n"
+  EXPECT_NE(text.out.find("-- the property block, each line with the positions it came from --\n"
                           "LibraryVersion3.0  (not from the stream)\n"
-                          "Index             = 0  <- 1026/402\n"
-                          "Left              = 120  <- 1065/429\n"
-                          "Tag               = \"Merlin\"  <- 1031/407\n"
-                          "Top               = 240  <- 1070/42E\n"
-                          "_cx               = 847  <- 1056/420\n"
-                          "_cy               = 847  <- 1060/424\n"),
+                          "Index             = 0  <- 1026\n"
+                          "Left              = 120  <- 1065\n"
+                          "Tag               = \"Merlin\"  <- 1031\n"
+                          "Top               = 240  <- 1070\n"
+                          "_cx               = 847  <- 1056\n"
+                          "_cy               = 847  <- 1060\n"),
             std::string::npos)
       << text.out;
   const Outcome json = Tvx({"explain", "agent", sample, "1025", "--json", "--limit=3"});
@@ -754,21 +803,25 @@ TEST(TvxExplain, LinksEveryBlockLineToItsBytes) {
   const std::string script =
       "import json,sys\n"
       "d=json.load(sys.stdin)\n"
-      "print([(b['line'], b['from']) for b in d['block']][1:3])\n"
-      "print([(v['position'], v['size'], v['reader'], v['value'], v['block']) for v in "
-      "d['values']], d['cut'], d['ended'])\n";
+      "print([(b['line'], b['source'], b['from']) for b in d['block']][0:3])\n"
+      "print([(v['position'], v['offset'], v['size'], v['read'], v['value'], v['code'], "
+      "[d['block'][l]['line'] for l in v['block_lines']]) for v in d['values']], d['cut'], "
+      "d['stop']['code'])\n";
   TempDir dir;
   hexstream::WriteFile(dir / "explain.json", json.out);
   const Outcome parsed = RunProgram("/usr/bin/python3", {"-c", script}, dir / "explain.json");
   EXPECT_EQ(parsed.out,
-            "[('Index             = 0', [1026]), ('Left              = 120', [1065])]\n"
-            "[(1025, 1, 'byte', '1', []), (1026, 2, 'word', '0', ['Index             = 0']), "
-            "(1028, 1, 'byte', '11', [])] True end code\n")
+            "[('LibraryVersion3.0', 'start_value', []), ('Index             = 0', 'reads', "
+            "[1026]), ('Left              = 120', 'reads', [1065])]\n"
+            "[(1025, 1024, 1, 'byte', 1, {'code': 1, 'section': 'section_a', 'outcome': "
+            "'property'}, []), (1026, 1025, 2, 'word', 0, None, ['Index             = 0']), "
+            "(1028, 1027, 1, 'byte', 11, {'code': 11, 'section': 'section_a', 'outcome': "
+            "'property'}, [])] True end_code\n")
       << parsed.err;
   const Outcome limited = Tvx({"explain", "agent", sample, "1025", "--limit", "4"});
-  EXPECT_NE(limited.out.find("      1029/405 | 06 00                   | word 6\n"
+  EXPECT_NE(limited.out.find("      1029 |      0x404 | 06 00                   | word 6\n"
                              "== cut after 4 rows (--limit) ==\n== stopped after position "
-                             "1074/432: end code 255 ==\n"),
+                             "1074 (0x431): end code 255 ==\n"),
             std::string::npos)
       << limited.out;
 }
@@ -943,8 +996,9 @@ TEST(TvxScan, DecodesEachRecordAsItsPlugInDoes) {
   const Outcome blocks = RunProgram("/usr/bin/python3",
                                     {"-c",
                                      "import json,sys\n"
-                                     "for r in json.load(sys.stdin):\n"
-                                     "  sys.stdout.buffer.write(''.join(l+'\\r\\n' for l in "
+                                     "for r in map(json.loads, sys.stdin):\n"
+                                     "  if r['kind'] == 'scan_record':\n"
+                                     "    sys.stdout.buffer.write(''.join(l+'\\r\\n' for l in "
                                      "r['block']).encode('latin-1')+b'|')\n"},
                                     dir / "scan.json");
   std::string expected;
