@@ -17,6 +17,8 @@
 #include <sstream>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "cases.h"
 #include "hexstream.h"
 #include "inputs.h"
@@ -769,6 +771,14 @@ TEST(TvxDecode, TerminalOutputIsEscaped) {
   EXPECT_NE(coloured.out.find("\x1B[32m=> Tag: \\x1BA\x1B[0m"), std::string::npos) << coloured.out;
   const Outcome plain = RunOnTerminal({"explain", "Agent", file, "1"}, {"NO_COLOR=1"});
   EXPECT_EQ(plain.out.find('\x1B'), std::string::npos) << plain.out;
+  EXPECT_EQ(RunOnTerminal({"explain", "Agent", file, "1", "--color=never"}, {}).out, plain.out);
+  std::string onTerminal = coloured.out;  // the terminal turns each LF into CR LF
+  std::erase(onTerminal, '\r');
+  EXPECT_EQ(Tvx({"explain", "Agent", file, "1", "--color=always"}).out, onTerminal);
+  // A picture's bytes never go to a terminal.
+  const Outcome picture = RunOnTerminal({"decode", "Agent", file, "1", "--picture", "-"}, {});
+  EXPECT_EQ(picture.status, 2);
+  EXPECT_EQ(picture.out, "");
 }
 
 // A plug-in started by hand on a terminal says what it is on standard error, and nothing else.
@@ -853,6 +863,17 @@ TEST(TvxDecode, WritesThePictureOnlyWhereAsked) {
   EXPECT_EQ(with.status, 0);
   EXPECT_EQ(with.out, without.out);
   EXPECT_EQ(hexstream::ReadFile(picture), "\xAA\xBB\xCC");
+  // "-" is standard output: the picture alone; never a file named "-".
+  const Outcome piped = Tvx({"decode", "ActiveXPlugin", file, "1", "--picture", "-"});
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.out, "\xAA\xBB\xCC");
+  EXPECT_FALSE(fs::exists("-"));
+  // --block and --listing: that part alone.
+  const std::size_t blockStart = without.out.find("LibraryVersion3.0");
+  EXPECT_EQ(Tvx({"decode", "ActiveXPlugin", file, "1", "--block"}).out,
+            without.out.substr(blockStart));
+  EXPECT_EQ(Tvx({"decode", "ActiveXPlugin", file, "1", "--listing"}).out,
+            without.out.substr(0, blockStart));
   EXPECT_EQ(snapshot(), before);
 }
 
@@ -949,9 +970,18 @@ TEST(TvxScan, FindsEveryRecordOfAKnownClass) {
         << outcome.err;
   }
   EXPECT_TRUE(outcome.err.ends_with("; 1 of other classes, not listed\n")) << outcome.err;
-  // Without --class the plug-in host's record is of another class.
-  const Outcome plain = Tvx({"scan", path});
+  // Without --class the plug-in host's record is of another class; -q drops the summary.
+  const Outcome plain = Tvx({"scan", path, "-q"});
   EXPECT_EQ(Fields(plain.out).size(), expected.size() - 1);
+  EXPECT_EQ(plain.err, "");
+  // With the blocks, piped, every line ends with CR LF, the records' lines as the blocks' own.
+  const Outcome decoded = Tvx({"scan", path, "--decode"});
+  EXPECT_EQ(decoded.out.find("== " + std::to_string(static_cast<long long>(expected[0].position))),
+            0u);
+  for (std::size_t at = decoded.out.find('\n'); at != std::string::npos;
+       at = decoded.out.find('\n', at + 1)) {
+    ASSERT_EQ(decoded.out[at - 1], '\r') << decoded.out.substr(0, at);
+  }
 }
 
 // Records straddling the scan's window of the file are found whole.
@@ -1021,6 +1051,179 @@ TEST(TvxScan, DecodesEachRecordAsItsPlugInDoes) {
   const std::string stem = dir / ("out/Control0-" + NumberText(position));
   EXPECT_EQ(hexstream::ReadFile(stem + ".listing.txt"), files.listing);
   EXPECT_EQ(hexstream::ReadFile(stem + ".block.txt"), files.block);
+}
+
+}  // namespace
+}  // namespace tvx::testing
+
+namespace tvx::testing {
+namespace {
+
+using Json = nlohmann::json;
+
+// The parts of JSON Schema the repository's schema uses: $ref to its $defs, type, const, enum,
+// minimum, maximum, properties, required, additionalProperties: false and items.
+void Validate(const Json& root, const Json& schema, const Json& value, const std::string& at,
+              std::vector<std::string>& errors) {
+  if (schema.contains("$ref")) {
+    const std::string ref = schema["$ref"];
+    Validate(root, root["$defs"][ref.substr(std::string("#/$defs/").size())], value, at, errors);
+    return;
+  }
+  if (schema.contains("type")) {
+    const Json types = schema["type"].is_array() ? schema["type"] : Json::array({schema["type"]});
+    const std::map<std::string, bool> is = {
+        {"object", value.is_object()}, {"array", value.is_array()},
+        {"string", value.is_string()}, {"integer", value.is_number_integer()},
+        {"number", value.is_number()}, {"boolean", value.is_boolean()},
+        {"null", value.is_null()}};
+    if (std::none_of(types.begin(), types.end(), [&](const Json& t) { return is.at(t); })) {
+      errors.push_back(at + ": " + value.dump() + " is not " + types.dump());
+      return;
+    }
+  }
+  if (schema.contains("const") && value != schema["const"]) errors.push_back(at + ": not const");
+  if (schema.contains("enum") &&
+      std::find(schema["enum"].begin(), schema["enum"].end(), value) == schema["enum"].end()) {
+    errors.push_back(at + ": " + value.dump() + " not in the enum");
+  }
+  if (value.is_number() && ((schema.contains("minimum") && value < schema["minimum"]) ||
+                            (schema.contains("maximum") && value > schema["maximum"]))) {
+    errors.push_back(at + ": " + value.dump() + " out of range");
+  }
+  if (value.is_object()) {
+    for (const Json& name : schema.value("required", Json::array())) {
+      if (!value.contains(name)) errors.push_back(at + ": no member " + name.dump());
+    }
+    const Json properties = schema.value("properties", Json::object());
+    for (const auto& [name, member] : value.items()) {
+      if (properties.contains(name)) {
+        Validate(root, properties[name], member, at + "." + name, errors);
+      } else if (schema.value("additionalProperties", true) == false) {
+        errors.push_back(at + ": unknown member " + name);
+      }
+    }
+  }
+  if (value.is_array() && schema.contains("items")) {
+    for (std::size_t i = 0; i < value.size(); ++i)
+      Validate(root, schema["items"], value[i], at + "[" + std::to_string(i) + "]", errors);
+  }
+}
+
+// Every command's JSON (decode, explain, scan's JSON Lines) follows the schema kept in the
+// repository, for streams that end at the end code, are cut, are stopped or hold a picture.
+TEST(TvxJson, EveryDocumentFollowsTheSchema) {
+  const Json schema = Json::parse(hexstream::ReadFile(TVX_SCHEMA));
+  TempDir dir;
+  std::vector<std::pair<std::string, std::string>> streams;  // control, path at position 1
+  for (const auto& [control, hex] :
+       {std::pair{"Agent", "0B w:2 u\"\xE9\" 2D z:12 l:1 l:2 32 FF"},  // a stop line
+        {"Agent", "0B w:5 u\"ab\""},                                   // cut in a text
+        {"ActiveXPlugin", "0A l:11 z:8 AA BB CC 2D z:24 FF"}}) {       // a picture
+    streams.emplace_back(control, dir / ("stream" + std::to_string(streams.size()) + ".exe"));
+    hexstream::WriteFile(streams.back().second, hexstream::Parse(hex));
+  }
+  std::vector<std::vector<std::string>> runs;
+  std::string program;
+  for (const Sample& s : Samples()) {
+    runs.push_back({"decode", s.deliverable, s.path, s.start, "--json", "--offsets"});
+    runs.push_back({"explain", s.deliverable, s.path, s.start, "--json"});
+    const std::string bytes = hexstream::ReadFile(s.path);
+    program += Record("Control" + std::to_string(runs.size()), "Class" + s.deliverable,
+                      bytes.substr(static_cast<std::size_t>(std::stod(s.start) - 1)));
+  }
+  for (const auto& [control, path] : streams) {
+    runs.push_back({"decode", control, path, "1", "--json"});
+    runs.push_back({"explain", control, path, "1", "--json"});
+  }
+  hexstream::WriteFile(dir / "program.exe", program);
+  std::vector<std::string> scan = {"scan", dir / "program.exe", "--json", "--decode"};
+  for (const Sample& s : Samples())
+    scan.push_back("--class=Class" + s.deliverable + "=" + s.deliverable);
+  runs.push_back(scan);
+  std::map<std::string, int> kinds;
+  for (const std::vector<std::string>& args : runs) {
+    SCOPED_TRACE(args[0] + " " + args[1] + " " + args[2]);
+    const Outcome outcome = Tvx(args);
+    std::vector<Json> documents;
+    if (args[0] == "scan") {
+      std::istringstream lines(outcome.out);
+      for (std::string line; std::getline(lines, line);)
+        documents.push_back(Json::parse(line));
+    } else {
+      documents.push_back(Json::parse(outcome.out));
+    }
+    for (const Json& document : documents) {
+      std::vector<std::string> errors;
+      Validate(schema, schema, document, "", errors);
+      const std::string kind = document.value("kind", "");
+      if (schema["$defs"].contains(kind))
+        Validate(schema, schema["$defs"][kind], document, kind, errors);
+      EXPECT_EQ(errors, std::vector<std::string>{}) << document.dump();
+      ++kinds[kind];
+    }
+  }
+  for (const char* kind : {"decode", "explain", "scan_record", "scan_summary"})
+    EXPECT_GT(kinds[kind], 0) << kind;
+}
+
+// A path comes back as it was given: in JSON the same string when it is UTF-8, and its bytes
+// otherwise; in a message as it is on a UTF-8 terminal, escaped where it is not, and a control
+// character escaped everywhere.
+TEST(TvxJson, PathsComeBackAsTheyWereGiven) {
+  TempDir dir;
+  const std::string stream = hexstream::Parse("2D z:20 FF");
+  const std::string utf8 = dir / "\xC3\xBCn\xC3\xAF.exe";  // "ünï.exe"
+  const std::string latin1 = dir / "\xFCn.exe";            // not UTF-8
+  hexstream::WriteFile(utf8, stream);
+  hexstream::WriteFile(latin1, stream);
+  const Json fromUtf8 = Json::parse(Tvx({"decode", "agent", utf8, "1", "--json"}).out);
+  EXPECT_EQ(fromUtf8["file"], utf8);
+  EXPECT_FALSE(fromUtf8.contains("file_bytes"));
+  const Json fromLatin1 = Json::parse(Tvx({"decode", "agent", latin1, "1", "--json"}).out);
+  EXPECT_EQ(fromLatin1["file"], dir / "\xEF\xBF\xBDn.exe");  // U+FFFD for the byte
+  // Each character of a stream text is a byte: U+0080 to U+00FF come as two UTF-8 bytes.
+  const std::string text = fromLatin1["file_bytes"];
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    bytes.push_back(static_cast<char>(b < 0x80 ? b : ((b & 0x03) << 6) | (text[++i] & 0x3F)));
+  }
+  EXPECT_EQ(bytes, latin1);
+  const std::string missing = dir / "\xC3\xBCn\xC3\xAF\x01.exe";
+  const char* saved = std::getenv("LC_ALL");
+  const std::string before = saved != nullptr ? saved : "";
+  setenv("LC_ALL", "C.UTF-8", 1);
+  EXPECT_EQ(Tvx({"decode", "agent", missing, "1"}).err,
+            "tvx decode: cannot read \"" + dir.path() +
+                "/\xC3\xBCn\xC3\xAF\\x01.exe\": No such file or directory\n");
+  setenv("LC_ALL", "C", 1);
+  EXPECT_EQ(Tvx({"decode", "agent", missing, "1"}).err,
+            "tvx decode: cannot read \"" + dir.path() +
+                "/\\xC3\\xBCn\\xC3\\xAF\\x01.exe\": No such file or directory\n");
+  if (saved != nullptr) {
+    setenv("LC_ALL", before.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
+}
+
+// Each command's usage line in tvx help is the heading of its section in docs/tools.md.
+TEST(TvxArguments, EachSynopsisIsTheDocumentsHeading) {
+  const std::string docs = hexstream::ReadFile(TVX_DOCS);
+  std::istringstream overview(Tvx({"help"}).out);
+  int commands = 0;
+  for (std::string line; std::getline(overview, line);) {
+    if (line.rfind("  tvx ", 0) != 0 || line.rfind("  tvx -", 0) == 0) continue;
+    const std::string synopsis = line.substr(2);
+    const std::string name = synopsis.substr(4, synopsis.find(' ', 4) - 4);
+    SCOPED_TRACE(name);
+    const std::string help = Tvx({"help", name}).out;
+    EXPECT_EQ(help.substr(0, help.find('\n')), "usage: " + synopsis);
+    EXPECT_NE(docs.find("\n### " + synopsis + "\n"), std::string::npos) << synopsis;
+    ++commands;
+  }
+  EXPECT_GE(commands, 5);
 }
 
 }  // namespace
