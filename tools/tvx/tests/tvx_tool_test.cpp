@@ -533,6 +533,17 @@ TEST(TvxHost, FindsAPluginBesideTheTool) {
             std::string::npos);
   EXPECT_EQ(hexstream::ReadFile(bin / "TEVOLIBFILE.TMP"),
             "Tag: Merlin\r\nLeft: 120\r\nTop: 240\r\n");
+  // Installed: tvx in PREFIX/bin, the plug-ins in PREFIX/libexec/tvx.
+  TempDir prefix;
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(prefix / "libexec/tvx");
+  fs::copy_file(TVX_TOOL, prefix / "bin/tvx");
+  CopyPlugin(ProgramFor("Agent"), prefix / "libexec/tvx");
+  const Outcome installed = RunProgram(
+      prefix / "bin/tvx", {"host", "agent", std::string(TVX_SAMPLES_DIR) + "/agent.exe", "1025"});
+  ASSERT_EQ(installed.status, 0) << installed.err;
+  EXPECT_EQ(hexstream::ReadFile(prefix / "libexec/tvx/TEVOLIBFILE.TMP"),
+            "Tag: Merlin\r\nLeft: 120\r\nTop: 240\r\n");
 }
 
 TEST(TvxArguments, HelpAndVersion) {
