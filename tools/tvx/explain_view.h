@@ -18,6 +18,10 @@ struct ExplainOptions {
 void WriteExplanation(const Explanation& e, const DeliverableInfo& info, const Request& request,
                       InputSource& file, const ExplainOptions& options, Output& out);
 
+// The JSON document of an explanation; at most `limit` values (0 for all).
+void WriteJsonExplanation(const Explanation& e, const DeliverableInfo& info, const Request& request,
+                          std::uint64_t limit, Output& out);
+
 // What tvx calls the parts of the frame and the codes' outcomes in its JSON.
 std::string_view FramePartCode(FramePart part);
 std::string_view CodeOutcomeCode(CodeOutcome outcome);
