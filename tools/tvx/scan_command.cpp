@@ -1,24 +1,25 @@
-// tvx scan: every control of a known class in a compiled program, and what each decodes to.
-#include <cstdio>
-#include <cstring>
+// tvx scan: every control record in compiled programs, folders of them or any bytes, and what each
+// decodes to.
+#include <algorithm>
 #include <filesystem>
-#include <map>
 
+#include "collection.h"
 #include "commands.h"
 #include "common.h"
+#include "progress.h"
 #include "registry.h"
-#include "scan.h"
+#include "runner.h"
+#include "scan_job.h"
+#include "terminal.h"
 #include "tvx/text.h"
 
 namespace tvx::tool {
 
 namespace {
 
-// A class name (compared without regard to case) and the deliverable that decodes it.
-struct KnownClass {
-  std::string name;
-  const DeliverableInfo* info;
-};
+// The most -j takes, and the default's ceiling: each job holds a window of the input.
+constexpr unsigned kMaxJobs = 256;
+constexpr unsigned kDefaultJobsAtMost = 16;
 
 // The class names the deliverables declare, then those of --class NAME=DELIVERABLE, which win.
 std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, Output& err) {
@@ -49,53 +50,46 @@ std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, Outpu
   return known;
 }
 
-const DeliverableInfo* Lookup(const std::vector<KnownClass>& known, std::string_view className) {
-  for (const KnownClass& k : known) {
-    if (SameWord(k.name, className)) return k.info;
+// The short options as their long names: -j N, -jN, -q.
+std::vector<std::string> LongOptions(const std::vector<std::string>& args) {
+  std::vector<std::string> long_;
+  bool ended = false;
+  for (const std::string& arg : args) {
+    ended = ended || arg == "--";
+    if (!ended && arg == "-q") {
+      long_.push_back("--quiet");
+    } else if (!ended && arg.starts_with("-j")) {
+      long_.push_back(arg == "-j" ? "--jobs" : "--jobs=" + arg.substr(2));
+    } else {
+      long_.push_back(arg);
+    }
   }
-  return nullptr;
+  return long_;
 }
 
-struct Found {
-  ControlRecord record;
-  const DeliverableInfo* info;
-  std::optional<DecodeOutput> decoded;
-};
-
-std::string OffsetText(double position) {
-  return "0x" + HexText(position - 1);
-}
-
-std::string Pad(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-void WriteJson(const std::vector<Found>& found, bool decoded, Output& out) {
-  out << "[";
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    const Found& f = found[i];
-    out << (i ? ",\n " : "\n ") << "{\"position\": " << NumberText(f.record.position)
-        << ", \"offset\": " << NumberText(f.record.position - 1)
-        << ", \"name\": " << JsonString(f.record.name)
-        << ", \"class\": " << JsonString(f.record.className)
-        << ", \"control\": " << JsonString(f.info->name);
-    if (decoded && f.decoded) out << JsonDecodeMembers(*f.decoded, "  ");
-    out << "}";
-  }
-  out << (found.empty() ? "]\n" : "\n]\n");
+std::string Plural(std::uint64_t n, const std::string& word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
 }  // namespace
 
 int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) {
-  const Arguments parsed = ParseArguments(
-      args, {{"class", true}, {"decode"}, {"listing"}, {"out", true}, {"json"}, {"offsets"}});
+  const Arguments parsed = ParseArguments(LongOptions(args), {{"class", true},
+                                                              {"decode"},
+                                                              {"listing"},
+                                                              {"out", true},
+                                                              {"json"},
+                                                              {"offsets"},
+                                                              {"all"},
+                                                              {"name", true},
+                                                              {"position", true},
+                                                              {"follow"},
+                                                              {"jobs", true},
+                                                              {"quiet"}});
   if (parsed.help) return Help("scan", out, err);
   if (!parsed.error.empty()) return UsageError(err, "scan", parsed.error);
-  if (parsed.positional.size() != 1) {
-    return UsageError(
-        err, "scan",
-        "expected FILE, got " + std::to_string(parsed.positional.size()) + " arguments");
+  if (parsed.positional.empty()) {
+    return UsageError(err, "scan", "a PATH is missing (a file, a folder, or - for standard input)");
   }
   if (parsed.Has("listing") && !parsed.Has("decode")) {
     return UsageError(err, "scan", "--listing goes with --decode");
@@ -103,110 +97,97 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
   if (parsed.Has("out") && (parsed.Has("decode") || parsed.Has("json"))) {
     return UsageError(err, "scan", "--out writes files; it goes with neither --decode nor --json");
   }
+  ScanSettings settings;
   const std::optional<std::vector<KnownClass>> known = KnownClasses(parsed, err);
   if (!known) return kUsage;
-  const std::string& path = parsed.positional.front();
-  ReadOnlyFiles files;
-  InputSource* file = files.OpenInput(path);
-  if (file == nullptr) {
-    err << "tvx scan: cannot read \"" << Printable(path) << "\": " << files.error() << "\n";
-    return kIoError;
-  }
-  std::optional<std::filesystem::path> outDir;
-  if (const std::optional<std::string> dir = parsed.Value("out")) {
-    std::error_code error;
-    std::filesystem::create_directories(*dir, error);
-    if (error) {
-      err << "tvx scan: cannot make the folder \"" << Printable(*dir) << "\": " << error.message()
-          << "\n";
-      return kIoError;
+  settings.known = *known;
+  for (const std::string& text : parsed.Values("position")) {
+    const std::optional<double> position = ParsePosition(text);
+    if (!position) {
+      return UsageError(err, "scan", "--position " + Printable(text) + ": not a position");
     }
-    outDir = *dir;
+    settings.positions.push_back(*position);
   }
+  unsigned jobs = std::clamp(OrderedRunner::Processors(), 1u, kDefaultJobsAtMost);
+  if (const std::optional<std::string> text = parsed.Value("jobs")) {
+    const bool digits =
+        !text->empty() && text->size() <= 3 &&
+        std::all_of(text->begin(), text->end(), [](char c) { return c >= '0' && c <= '9'; });
+    jobs = digits ? static_cast<unsigned>(std::stoul(*text)) : 0;
+    if (jobs < 1 || jobs > kMaxJobs) {
+      return UsageError(err, "scan", "-j takes a number of jobs from 1 to 256");
+    }
+  }
+  settings.names = parsed.Values("name");
+  settings.all = parsed.Has("all");
+  settings.decode = parsed.Has("decode");
+  settings.listing = parsed.Has("listing");
+  settings.offsets = parsed.Has("offsets");
+  settings.json = parsed.Has("json");
+  settings.quiet = parsed.Has("quiet");
+  if (const std::optional<std::string> dir = parsed.Value("out")) settings.out = *dir;
+  // Lines start with the input's path when more than one input may come.
+  std::error_code error;
+  settings.several = parsed.positional.size() > 1 ||
+                     std::filesystem::is_directory(parsed.positional.front(), error);
 
-  std::vector<Found> found;
-  std::size_t others = 0;
-  ScanRecords(*file, [&](const ControlRecord& record) {
-    if (const DeliverableInfo* info = Lookup(*known, record.className)) {
-      found.push_back({record, info, std::nullopt});
-    } else {
-      ++others;
+  ProgressLine progress(err, !settings.quiet && IsTerminal(stderr));
+  ScanTotals totals(AllDeliverables().size());
+  Collection collection(parsed.positional, parsed.Has("follow"));
+  {
+    OrderedRunner runner(jobs, out, err, progress);
+    const auto problem = [&](const std::string& path, const std::string& why) {
+      ++totals.unreadable;
+      runner.Add([message = "tvx scan: cannot read \"" + PrintablePath(path) + "\": " + why +
+                            "\n"](TaskOutput& output) { output.Err(message); });
+    };
+    while (std::optional<std::string> path = collection.Next(problem)) {
+      runner.Add([&settings, &totals, path = *path](TaskOutput& output) {
+        ScanInput(path, settings, totals, output);
+      });
+      if (!out.error().empty()) break;  // standard output is gone: no point going on
     }
-  });
-
-  // Decoded in this process, from the same file, as the plug-in decodes a request for the
-  // record's position.
-  const bool decode = parsed.Has("decode") || outDir;
-  bool early = false;
-  if (decode) {
-    std::map<std::string_view, std::unique_ptr<Decoder>> decoders;  // by deliverable name
-    for (Found& f : found) {
-      std::unique_ptr<Decoder>& decoder = decoders[f.info->name];
-      if (!decoder) decoder = FindDecoder(f.info->name);
-      Request request;
-      request.valid = true;
-      request.path = path;
-      request.start = f.record.position;
-      request.offsets = parsed.Has("offsets");
-      f.decoded = RunDecode(*decoder, request, files);
-      early = early || f.decoded->ended != DecodeEnd::kEndCode;
-    }
+    runner.Finish();
   }
-
-  if (parsed.Has("json")) {
-    WriteJson(found, decode, out);
-  } else {
-    for (const Found& f : found) {
-      const std::string line = Pad(NumberText(f.record.position), 10) + "  " +
-                               Pad(OffsetText(f.record.position), 10) + "  " +
-                               Pad(f.record.name, 16) + "  " + Pad(f.record.className, 24) + "  " +
-                               std::string(f.info->name);
-      if (!parsed.Has("decode")) {
-        out << Printable(line) << "\n";
-        continue;
-      }
-      const DecodeOutput& d = *f.decoded;
-      out << "== " << Printable(line) << ": " << EndedName(d.ended) << " ==\n";
-      if (parsed.Has("listing")) ShowLines(out, d.listing);
-      ShowLines(out, d.block);
-    }
-  }
-  if (outDir) {
-    for (const Found& f : found) {
-      const std::string stem = f.record.name + "-" + NumberText(f.record.position);
-      std::string error;
-      const DecodeOutput& d = *f.decoded;
-      const std::pair<std::string, const std::string*> files[] = {
-          {stem + ".listing.txt", &d.listing},
-          {stem + ".block.txt", &d.block},
-          {stem + ".picture", d.picture ? &*d.picture : nullptr}};
-      for (const auto& [name, bytes] : files) {
-        if (bytes != nullptr && !WriteWholeFile((*outDir / name).string(), *bytes, &error)) {
-          err << "tvx scan: cannot write \"" << Printable((*outDir / name).string())
-              << "\": " << error << "\n";
-          return kIoError;
-        }
-      }
-    }
-  }
+  progress.Erase();
 
   // The summary: records per deliverable, in the deliverables' order.
-  std::string summary = std::to_string(found.size()) + " record" + (found.size() == 1 ? "" : "s");
   std::string each;
-  for (const DeliverableInfo* info : AllDeliverables()) {
-    const auto n = std::count_if(found.begin(), found.end(),
-                                 [info](const Found& f) { return f.info->name == info->name; });
-    if (n > 0)
-      each += (each.empty() ? ": " : ", ") + std::to_string(n) + " " + std::string(info->name);
+  std::string json;
+  for (std::size_t i = 0; i < AllDeliverables().size(); ++i) {
+    const std::uint64_t n = totals.perDeliverable[i];
+    if (n == 0) continue;
+    const std::string name(AllDeliverables()[i]->name);
+    each += (each.empty() ? ": " : ", ") + std::to_string(n) + " " + name;
+    json += (json.empty() ? "" : ", ") + JsonString(name) + ": " + std::to_string(n);
   }
-  summary += each;
-  if (others > 0) summary += "; " + std::to_string(others) + " of other classes, not listed";
-  err << "tvx scan: " << Printable(path) << ": " << summary << "\n";
+  if (settings.json) {
+    out << "{\"files\": " << std::to_string(totals.files)
+        << ", \"unreadable\": " << std::to_string(totals.unreadable)
+        << ", \"bytes\": " << std::to_string(totals.bytes)
+        << ", \"records\": " << std::to_string(totals.records) << ", \"controls\": {" << json
+        << "}, \"others\": " << std::to_string(totals.others) << "}\n";
+  }
+  const bool read = totals.files > 0 || settings.several;
+  if (!settings.quiet && read) {
+    std::string summary =
+        (settings.several ? Plural(totals.files, "file") + ", " +
+                                ProgressLine::Amount(static_cast<double>(totals.bytes))
+                          : PrintablePath(parsed.positional.front())) +
+        ": " + Plural(totals.records, "record") + each;
+    if (totals.others > 0) {
+      summary += "; " + std::to_string(totals.others) + " of other classes" +
+                 (settings.all ? "" : ", not listed");
+    }
+    if (totals.unreadable > 0) summary += "; " + std::to_string(totals.unreadable) + " not read";
+    err << "tvx scan: " << summary << "\n";
+  }
   if (!out.Finish()) {
     err << "tvx scan: cannot write to standard output: " << out.error() << "\n";
     return kIoError;
   }
-  if (early) {
+  if (totals.unreadable > 0 || totals.notWritten > 0) return kIoError;
+  if (totals.endedEarly) {
     err << "tvx scan: the decode of a record ended early (see \"ended\")\n";
     return kEndedEarly;
   }
