@@ -75,7 +75,8 @@ std::optional<std::string> Collection::Next(const Problem& problem) {
     } else if (error) {
       problem(text, error.message());
     } else if (fs::is_directory(status)) {
-      if (follow_ && IsBeingWalked(entry.path())) {
+      // Not only a followed link: a junction on Windows, a bind mount elsewhere.
+      if (IsBeingWalked(entry.path())) {
         problem(text, "a symbolic link loop");
       } else {
         const fs::path path = entry.path();  // Enter may move the folder the entry lies in

@@ -12,9 +12,9 @@ namespace tvx::tool {
 // The files named by PATH... in order, one at a time: a file as it is; a folder's files and
 // subfolders in the byte order of their names (UTF-16 units on Windows), each subfolder walked
 // where it comes; "-" (standard input) as it is. Symbolic links inside a folder are passed over
-// unless followed; a link named as a PATH is always followed. A followed link to a folder that is
-// being walked already (a loop) is not walked again. Devices, pipes and sockets inside a folder
-// are passed over.
+// unless followed (where the system tells them: the Windows build walks them); a link named as a
+// PATH is always followed. A folder that is being walked already (reached again through a link:
+// a loop) is not walked again. Devices, pipes and sockets inside a folder are passed over.
 class Collection {
  public:
   // An entry that cannot be read, and why: "No such file or directory", "Permission denied",
