@@ -178,7 +178,10 @@ def main():
                     "%.2f" % (scan / cat) if scan else "-",
                     "%.2f" % (size / scan / 1e9) if scan else "-", rss / 1024,
                     target if label == "tvx" else ""))
-        # Standard input, streamed.
+        # Standard input, streamed; against the pipe itself, `cat FILE | cat > /dev/null`.
+        seconds, _, _ = run(["cat"], stdin_from=paths["random"])
+        print("%-8s %-14s %9.3f %9s %8s %10.2f" % ("cat", "stdin (random)", seconds, "", "",
+                                                  args.size / seconds / 1e9))
         for label, program, quiet in programs:
             seconds, peak, _ = run([program, "scan"] + quiet + ["-"], stdin_from=paths["random"])
             if label == "tvx":

@@ -42,6 +42,8 @@ class OrderedRunner {
   void Add(Task task);
   // Waits for every task, and writes all they wrote.
   void Finish();
+  // True once a write to standard output failed (a closed pipe, a full disk): no use going on.
+  bool OutputFailed();
 
   // The processors of this machine (1 where the tasks run one at a time).
   static unsigned Processors();

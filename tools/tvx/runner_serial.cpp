@@ -45,6 +45,10 @@ void OrderedRunner::Add(Task task) {
 
 void OrderedRunner::Finish() {}
 
+bool OrderedRunner::OutputFailed() {
+  return !state_->out.error().empty();
+}
+
 unsigned OrderedRunner::Processors() {
   return 1;
 }

@@ -161,6 +161,11 @@ void OrderedRunner::Finish() {
   state_->workers.clear();
 }
 
+bool OrderedRunner::OutputFailed() {
+  const std::lock_guard lock(state_->mutex);
+  return !state_->out.error().empty();
+}
+
 unsigned OrderedRunner::Processors() {
   return std::max(std::thread::hardware_concurrency(), 1u);
 }

@@ -145,7 +145,7 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
       runner.Add([&settings, &totals, path = *path](TaskOutput& output) {
         ScanInput(path, settings, totals, output);
       });
-      if (!out.error().empty()) break;  // standard output is gone: no point going on
+      if (runner.OutputFailed()) break;
     }
     runner.Finish();
   }
