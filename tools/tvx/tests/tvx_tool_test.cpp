@@ -20,6 +20,7 @@
 #include "cases.h"
 #include "common.h"
 #include "hexstream.h"
+#include "picture_format.h"
 #include "plugin_process.h"
 #include "scan.h"
 #include "tvx/decode_run.h"
@@ -1051,6 +1052,28 @@ TEST(TvxScan, DecodesEachRecordAsItsPlugInDoes) {
                                             : std::string("<missing>"));
     }
   }
+}
+
+// A picture's format from its first bytes, as each format's header lays them down.
+TEST(TvxScan, PictureExtension) {
+  using namespace std::string_literals;
+  const std::pair<std::string, std::string> cases[] = {
+      {"\0\0\1\0\1\0\x10\x10"s, "ico"},  // reserved, type 1, one image
+      {"\0\0\2\0\1\0\x20\x20"s, "cur"},
+      {"\0\0\1\0\0\0\x10\x10"s, "bin"},  // no image
+      {"BM\x36\0\0\0\0\0\0\0\x36\0\0\0"s, "bmp"},
+      {"GIF89a\1\0\1\0"s, "gif"},
+      {"GIF87a"s, "gif"},
+      {"\xFF\xD8\xFF\xE0\0\x10JFIF"s, "jpg"},
+      {"\xD7\xCD\xC6\x9A\0\0"s, "wmf"},                                  // placeable
+      {"\1\0\x09\0\0\x03\x20\0\0\0\1\0\x10\0\0\0\0\0"s, "wmf"},          // in memory, 3.0
+      {"\1\0\0\0\x6C\0\0\0"s + std::string(32, '\0') + " EMF"s, "emf"},  // header record
+      {"\1\0\0\0\x6C\0\0\0"s + std::string(32, '\0') + " WMF"s, "bin"},
+      {"BM"s, "bin"},  // too short for a file header
+      {""s, "bin"},
+  };
+  for (const auto& [bytes, extension] : cases)
+    EXPECT_EQ(tool::PictureExtension(bytes), extension) << tool::Printable(bytes);
 }
 
 // tvx scan on collections, each run with -j 1 and with -j 3 (the same output, in the same
