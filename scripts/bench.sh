@@ -4,13 +4,19 @@
 #  (b) requests per second through one long-lived plug-in against the I/O floor, in throughput
 #      mode (a window of requests in flight; the ratio compared with the target) and in lock-step
 #      mode (one request at a time; shown for reference);
-#  (c) the start of a plug-in to its first reply against a trivial program's start and end.
+#  (c) the start of a plug-in to its first reply against a trivial program's start and end;
+#  (d) in the exchange benchmark: the same stream in a small and in a big file;
+#  (e) tvx scan against cat on 1 GiB of each kind of content, an 8 GiB sparse file, standard input
+#      and a collection of 10,000 small files, with tvx's peak memory (bench/scan_bench.py).
 # Each ratio is marked met or MISSED against its target; the exit status tells only whether the
-# benchmarks ran.
+# benchmarks ran. `scripts/bench.sh scan` runs (e) alone.
 #
 # Environment: TVX_BENCH_BUILD (build directory, default build-bench), TVX_BENCH_REQUESTS
 # (default 10000), TVX_BENCH_STARTS (default 101), TVX_BENCH_ROUNDS (default 5), TVX_BENCH_WINDOW
-# (requests in flight in throughput mode, default 32).
+# (requests in flight in throughput mode, default 32); for (e): TVX_BENCH_SCAN_DIR (where its
+# files go, about 4.5 GiB, removed afterwards; default the build directory), TVX_BENCH_SCAN_SIZE
+# (bytes of each content, default 1 GiB), TVX_BENCH_SCAN_FILES (default 10000),
+# TVX_BENCH_SCAN_BASELINE (an earlier tvx to measure beside, optional).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TVX_BENCH_BUILD:-$root/build-bench}
@@ -36,8 +42,15 @@ if [[ ! -x $build/bench/tvx_bench_decode ]]; then
   echo "bench.sh: the benchmarks were not built (is Google Benchmark installed?)" >&2
   exit 1
 fi
-"$build/bench/tvx_bench_decode" "$build/samples" --benchmark_min_time=0.2 \
-  --benchmark_out="$out/decode.json" --benchmark_out_format=json
-"$build/bench/tvx_bench_exchange" "$build/bin" "$build/samples" "$build/bench" \
-  "$requests" "$starts" "$rounds" "$window" >"$out/exchange.json"
-python3 "$root/bench/report.py" "$out/decode.json" "$out/exchange.json"
+if [[ ${1:-} != scan ]]; then
+  "$build/bench/tvx_bench_decode" "$build/samples" --benchmark_min_time=0.2 \
+    --benchmark_out="$out/decode.json" --benchmark_out_format=json
+  "$build/bench/tvx_bench_exchange" "$build/bin" "$build/samples" "$build/bench" \
+    "$requests" "$starts" "$rounds" "$window" >"$out/exchange.json"
+  python3 "$root/bench/report.py" "$out/decode.json" "$out/exchange.json"
+  echo
+fi
+python3 "$root/bench/scan_bench.py" "$build/bin/tvx" "$build/bench/tvx_peak_rss" \
+  "${TVX_BENCH_SCAN_DIR:-$build}" --size "${TVX_BENCH_SCAN_SIZE:-1073741824}" \
+  --files "${TVX_BENCH_SCAN_FILES:-10000}" \
+  ${TVX_BENCH_SCAN_BASELINE:+--baseline "$TVX_BENCH_SCAN_BASELINE"}

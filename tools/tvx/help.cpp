@@ -33,7 +33,8 @@ constexpr std::string_view kCommonHelp =
     "  --color WHEN\n"
     "             colours: auto (on a terminal, unless NO_COLOR is set), always or never\n"
     "  -q, --quiet\n"
-    "             no summary or note on standard error; errors and warnings still show\n";
+    "             no summary, note or progress line on standard error; errors and warnings\n"
+    "             still show\n";
 
 }  // namespace
 
@@ -109,34 +110,57 @@ std::string ExplainDetails() {
 
 std::string ScanDetails() {
   return std::string(
-             "Finds every control of a known class in the compiled program FILE, in one pass:\n"
-             "each control on a compiled form is stored as a record (a word n, the control's name\n"
-             "of n bytes, 00, FF, a word m, its class name of m bytes, 00, then its property\n"
-             "stream), recognised where the name is an identifier preceded by its length and the\n"
-             "class name is followed by its 00. One line per record of a known class, in file\n"
+             "Finds every control of a known class in the files PATH, in one pass over each: each\n"
+             "control on a compiled form is stored as a record (a word n, the control's name of n\n"
+             "bytes, 00, FF, a word m, its class name of m bytes, 00, then its property stream),\n"
+             "recognised where the name is an identifier preceded by its length and the class "
+             "name\n"
+             "is followed by its 00. A PATH is a file, a folder (its files and subfolders are\n"
+             "scanned, in the byte order of their names) or - for standard input. Any file is\n"
+             "scanned: one that is not a Windows program (no MZ and PE header) is scanned as raw\n"
+             "bytes, with a note on standard error. One line per record of a known class, in file\n"
              "order: the stream's position (what the host sends) and offset, the control's name,\n"
              "its class name and the control (deliverable) that decodes it; on a terminal a\n"
-             "header line names the columns. A summary goes to standard error: records per\n"
-             "control, and how many of other classes were passed over. Class names compare\n"
+             "header line names the columns. With a folder or more than one PATH, each line\n"
+             "starts with the file's path and a colon. A summary goes to standard error: records\n"
+             "per control, and how many of other classes were passed over. Class names compare\n"
              "without regard to case.\n"
              "\n"
              "  --class NAME=CONTROL\n"
              "             decode the class NAME with CONTROL (a deliverable name or class word);\n"
              "             repeatable. For the plug-in host control, whose class name depends on\n"
              "             the plug-in it hosts, or a newer version of a class.\n"
+             "  --all      list the records of every class; \"-\" for the control of those no\n"
+             "             plug-in decodes\n"
+             "  --name NAME, --position POSITION\n"
+             "             only the records of this control name (any case) or whose stream "
+             "starts\n"
+             "             at this position (1-based, decimal or 0x hexadecimal); repeatable\n"
+             "  --follow   follow symbolic links inside folders (a loop is reported, not walked)\n"
+             "  -j N, --jobs N\n"
+             "             scan N files at a time (default: the number of processors, at most "
+             "16);\n"
+             "             the output is the same, in the same order, whatever N\n"
              "  --decode   after each record's line, its property block as the plug-in writes it\n"
              "             for a request at that position (decoded in this process)\n"
              "  --listing  with --decode: the listing too, before the block\n"
              "  --offsets  with --decode, --out or --json: listings with offset lines\n"
              "  --out DIR  write each record's listing, block and picture to DIR as\n"
              "             NAME-POSITION.listing.txt, NAME-POSITION.block.txt and\n"
-             "             NAME-POSITION.picture, byte for byte as the plug-in writes them\n"
-             "  --json     JSON: one object per record, then a summary (see the documentation)\n") +
+             "             NAME-POSITION.EXT, byte for byte as the plug-in writes them (EXT: ico,\n"
+             "             cur, bmp, gif, jpg, wmf or emf as the picture's first bytes say, else\n"
+             "             bin); with a folder or more than one PATH, in a folder for each file:\n"
+             "             its path under DIR\n"
+             "  --json     JSON Lines: one object per record, then one summary object (see the\n"
+             "             documentation)\n") +
          std::string(kCommonHelp) +
          "\n"
-         "Exit status: 0 the file was read (even with no records); 3 a decoded record's\n"
-         "decode ended early; 1 the file cannot be read or a file cannot be written; 2 the\n"
-         "arguments are wrong.\n";
+         "On a terminal, a scan that runs longer than a second shows its progress on one line\n"
+         "of standard error (not with -q). Memory stays at a few MiB whatever the input.\n"
+         "\n"
+         "Exit status: 0 every file was read (even with no records); 3 a decoded record's\n"
+         "decode ended early; 1 a PATH or a file in a folder cannot be read, or a file cannot\n"
+         "be written; 2 the arguments are wrong.\n";
 }
 
 std::string HostDetails() {

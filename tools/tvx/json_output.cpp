@@ -84,8 +84,12 @@ void AddJsonDecode(Json& object, const DecodeOutput& decoded) {
   object["block"] = JsonLines(decoded.block);
 }
 
+std::string JsonText(const Json& document, bool oneLine) {
+  return document.dump(oneLine ? -1 : 1, ' ', true) + "\n";
+}
+
 void WriteJson(Output& out, const Json& document, bool oneLine) {
-  out << document.dump(oneLine ? -1 : 1, ' ', true) << "\n";
+  out << JsonText(document, oneLine);
 }
 
 }  // namespace tvx::tool

@@ -37,6 +37,8 @@ Json JsonLines(std::string_view text);
 // The members of a decode: "stop" (code, text, position, offset, byte), "picture" (its size, or
 // null), "listing" and "block".
 void AddJsonDecode(Json& object, const DecodeOutput& decoded);
+// The document as text: indented, or on one line (JSON Lines), ended by a line feed.
+std::string JsonText(const Json& document, bool oneLine = false);
 // The document on `out`: indented, or on one line (JSON Lines), ended by a line feed.
 void WriteJson(Output& out, const Json& document, bool oneLine = false);
 

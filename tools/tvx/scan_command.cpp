@@ -1,15 +1,17 @@
-// tvx scan: every control of a known class in a compiled program, and what each decodes to.
-#include <cstdio>
-#include <cstring>
+// tvx scan: every control record in compiled programs, folders of them or any bytes, and what each
+// decodes to.
+#include <algorithm>
 #include <filesystem>
-#include <map>
 
+#include "collection.h"
 #include "commands.h"
-#include "inputs.h"
 #include "json_output.h"
 #include "positions.h"
+#include "progress.h"
 #include "registry.h"
-#include "scan.h"
+#include "runner.h"
+#include "scan_job.h"
+#include "terminal.h"
 #include "text_output.h"
 #include "tvx/text.h"
 
@@ -17,11 +19,9 @@ namespace tvx::tool {
 
 namespace {
 
-// A class name (compared without regard to case) and the deliverable that decodes it.
-struct KnownClass {
-  std::string name;
-  const DeliverableInfo* info;
-};
+// The most -j takes, and the default's ceiling: each job holds a window of the input.
+constexpr unsigned kMaxJobs = 256;
+constexpr unsigned kDefaultJobsAtMost = 16;
 
 // The class names the deliverables declare, then those of --class NAME=DELIVERABLE, which win.
 std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, Output& err) {
@@ -52,33 +52,8 @@ std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, Outpu
   return known;
 }
 
-const DeliverableInfo* Lookup(const std::vector<KnownClass>& known, std::string_view className) {
-  for (const KnownClass& k : known) {
-    if (SameWord(k.name, className)) return k.info;
-  }
-  return nullptr;
-}
-
-struct Found {
-  ControlRecord record;
-  const DeliverableInfo* info;
-  std::optional<DecodeOutput> decoded;
-};
-
-std::string Pad(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-// One JSON object per record (JSON Lines).
-void WriteJsonRecord(const Found& f, const std::string& path, bool decoded, Output& out) {
-  Json record = JsonDocument("scan_record");
-  AddJsonFile(record, path);
-  AddJsonPlace(record, f.record.position);
-  record["name"] = JsonBytes(f.record.name);
-  record["class"] = JsonBytes(f.record.className);
-  record["control"] = f.info->name;
-  if (decoded && f.decoded) AddJsonDecode(record, *f.decoded);
-  WriteJson(out, record, true);
+std::string Plural(std::uint64_t n, const std::string& word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
 }  // namespace
@@ -86,10 +61,8 @@ void WriteJsonRecord(const Found& f, const std::string& path, bool decoded, Outp
 int ScanCommand(const Arguments& parsed, Streams& io) {
   Output& out = io.out;
   Output& err = io.err;
-  if (parsed.positional.size() != 1) {
-    return UsageError(
-        err, "scan",
-        "expected FILE, got " + std::to_string(parsed.positional.size()) + " arguments");
+  if (parsed.positional.empty()) {
+    return UsageError(err, "scan", "a PATH is missing (a file, a folder, or - for standard input)");
   }
   if (parsed.Has("listing") && !parsed.Has("decode")) {
     return UsageError(err, "scan", "--listing goes with --decode");
@@ -97,124 +70,106 @@ int ScanCommand(const Arguments& parsed, Streams& io) {
   if (parsed.Has("out") && (parsed.Has("decode") || parsed.Has("json"))) {
     return UsageError(err, "scan", "--out writes files; it goes with neither --decode nor --json");
   }
+  ScanSettings settings;
   const std::optional<std::vector<KnownClass>> known = KnownClasses(parsed, err);
   if (!known) return kUsage;
-  const std::string& path = parsed.positional.front();
-  ReadOnlyFiles files;
-  InputSource* file = files.OpenInput(path);
-  if (file == nullptr) {
-    err << "tvx scan: cannot read \"" << PrintablePath(path) << "\": " << files.error() << "\n";
-    return kIoError;
-  }
-  std::optional<std::filesystem::path> outDir;
-  if (const std::optional<std::string> dir = parsed.Value("out")) {
-    std::error_code error;
-    std::filesystem::create_directories(*dir, error);
-    if (error) {
-      err << "tvx scan: cannot make the folder \"" << PrintablePath(*dir)
-          << "\": " << error.message() << "\n";
-      return kIoError;
+  settings.known = *known;
+  for (const std::string& text : parsed.Values("position")) {
+    const std::optional<double> position = ParsePosition(text);
+    if (!position) {
+      return UsageError(err, "scan", "--position " + Printable(text) + ": not a position");
     }
-    outDir = *dir;
+    settings.positions.push_back(*position);
   }
+  unsigned jobs = std::clamp(OrderedRunner::Processors(), 1u, kDefaultJobsAtMost);
+  if (const std::optional<std::string> text = parsed.Value("jobs")) {
+    const bool digits =
+        !text->empty() && text->size() <= 3 &&
+        std::all_of(text->begin(), text->end(), [](char c) { return c >= '0' && c <= '9'; });
+    jobs = digits ? static_cast<unsigned>(std::stoul(*text)) : 0;
+    if (jobs < 1 || jobs > kMaxJobs) {
+      return UsageError(err, "scan", "-j takes a number of jobs from 1 to 256");
+    }
+  }
+  settings.names = parsed.Values("name");
+  settings.all = parsed.Has("all");
+  settings.decode = parsed.Has("decode");
+  settings.listing = parsed.Has("listing");
+  settings.offsets = parsed.Has("offsets");
+  settings.json = parsed.Has("json");
+  settings.quiet = io.quiet;
+  if (const std::optional<std::string> dir = parsed.Value("out")) settings.out = *dir;
+  // Lines start with the input's path when more than one input may come.
+  std::error_code error;
+  settings.several = parsed.positional.size() > 1 ||
+                     std::filesystem::is_directory(parsed.positional.front(), error);
 
-  std::vector<Found> found;
-  std::size_t others = 0;
-  ScanRecords(*file, [&](const ControlRecord& record) {
-    if (const DeliverableInfo* info = Lookup(*known, record.className)) {
-      found.push_back({record, info, std::nullopt});
-    } else {
-      ++others;
-    }
-  });
-
-  // Decoded in this process, from the same file, as the plug-in decodes a request for the
-  // record's position.
-  const bool decode = parsed.Has("decode") || outDir;
-  bool early = false;
-  if (decode) {
-    std::map<std::string_view, std::unique_ptr<Decoder>> decoders;  // by deliverable name
-    for (Found& f : found) {
-      std::unique_ptr<Decoder>& decoder = decoders[f.info->name];
-      if (!decoder) decoder = FindDecoder(f.info->name);
-      f.decoded =
-          RunDecode(*decoder, MakeRequest(path, f.record.position, parsed.Has("offsets")), files);
-      early = early || f.decoded->ended != DecodeEnd::kEndCode;
-    }
+  // On a terminal, a header line names the columns.
+  if (!settings.json && out.terminal()) {
+    out << (settings.several ? "file:" : "")
+        << Columns("position", "offset", "name", "class", "control") << "\n";
   }
-
-  // Lines end as the blocks' own lines do when piped (see text_output.h).
-  const std::string_view eol = parsed.Has("decode") ? FileLineEnd(out) : "\n";
-  const auto line = [](const std::string& position, const std::string& offset,
-                       const std::string& name, const std::string& className,
-                       std::string_view control) {
-    return Pad(position, 10) + "  " + Pad(offset, 10) + "  " + Pad(name, 16) + "  " +
-           Pad(className, 24) + "  " + std::string(control);
-  };
-  if (!parsed.Has("json") && out.terminal() && !found.empty()) {
-    out << line("position", "offset", "name", "class", "control") << eol;
-  }
-  for (const Found& f : found) {
-    if (parsed.Has("json")) {
-      WriteJsonRecord(f, path, decode, out);
-      continue;
+  ProgressLine progress(err, !settings.quiet && IsTerminal(stderr));
+  ScanTotals totals(AllDeliverables().size());
+  Collection collection(parsed.positional, parsed.Has("follow"));
+  {
+    OrderedRunner runner(jobs, out, err, progress);
+    const auto problem = [&](const std::string& path, const std::string& why) {
+      ++totals.unreadable;
+      runner.Add([message = "tvx scan: cannot read \"" + PrintablePath(path) + "\": " + why +
+                            "\n"](TaskOutput& output) { output.Err(message); });
+    };
+    while (std::optional<std::string> path = collection.Next(problem)) {
+      runner.Add([&settings, &totals, path = *path](TaskOutput& output) {
+        ScanInput(path, settings, totals, output);
+      });
+      if (runner.OutputFailed()) break;
     }
-    const std::string text =
-        Printable(line(NumberText(f.record.position), OffsetText(f.record.position), f.record.name,
-                       f.record.className, f.info->name));
-    if (!parsed.Has("decode")) {
-      out << text << eol;
-      continue;
-    }
-    const DecodeOutput& d = *f.decoded;
-    out << "== " << text << ": " << StopCode(d.ended) << " ==" << eol;
-    if (parsed.Has("listing")) ShowLines(out, d.listing);
-    ShowLines(out, d.block);
+    runner.Finish();
   }
-  if (outDir) {
-    for (const Found& f : found) {
-      const std::string stem = f.record.name + "-" + NumberText(f.record.position);
-      std::string error;
-      const DecodeOutput& d = *f.decoded;
-      const std::pair<std::string, const std::string*> files[] = {
-          {stem + ".listing.txt", &d.listing},
-          {stem + ".block.txt", &d.block},
-          {stem + ".picture", d.picture ? &*d.picture : nullptr}};
-      for (const auto& [name, bytes] : files) {
-        if (bytes != nullptr && !WriteWholeFile((*outDir / name).string(), *bytes, &error)) {
-          err << "tvx scan: cannot write \"" << PrintablePath((*outDir / name).string())
-              << "\": " << error << "\n";
-          return kIoError;
-        }
-      }
-    }
-  }
+  progress.Erase();
 
   // The summary: records per deliverable, in the deliverables' order.
-  std::string summary = std::to_string(found.size()) + " record" + (found.size() == 1 ? "" : "s");
   std::string each;
-  for (const DeliverableInfo* info : AllDeliverables()) {
-    const auto n = std::count_if(found.begin(), found.end(),
-                                 [info](const Found& f) { return f.info->name == info->name; });
-    if (n > 0)
-      each += (each.empty() ? ": " : ", ") + std::to_string(n) + " " + std::string(info->name);
+  Json controls = Json::object();
+  for (std::size_t i = 0; i < AllDeliverables().size(); ++i) {
+    const std::uint64_t n = totals.perDeliverable[i];
+    if (n == 0) continue;
+    const std::string name(AllDeliverables()[i]->name);
+    each += (each.empty() ? ": " : ", ") + std::to_string(n) + " " + name;
+    controls[name] = n;
   }
-  summary += each;
-  if (others > 0) summary += "; " + std::to_string(others) + " of other classes, not listed";
-  if (parsed.Has("json")) {
-    Json total = JsonDocument("scan_summary");
-    total["files"] = 1;
-    total["records"] = found.size();
-    total["other_classes"] = others;
-    WriteJson(out, total, true);
+  if (settings.json) {
+    Json summary = JsonDocument("scan_summary");
+    summary["files"] = totals.files.load();
+    summary["unreadable"] = totals.unreadable.load();
+    summary["bytes"] = totals.bytes.load();
+    summary["records"] = totals.records.load();
+    summary["controls"] = std::move(controls);
+    summary["other_classes"] = totals.others.load();
+    WriteJson(out, summary, true);
   }
-  if (!io.quiet) err << "tvx scan: " << PrintablePath(path) << ": " << summary << "\n";
+  const bool read = totals.files > 0 || settings.several;
+  if (!settings.quiet && read) {
+    std::string summary =
+        (settings.several ? Plural(totals.files, "file") + ", " +
+                                ProgressLine::Amount(static_cast<double>(totals.bytes))
+                          : PrintablePath(parsed.positional.front())) +
+        ": " + Plural(totals.records, "record") + each;
+    if (totals.others > 0) {
+      summary += "; " + std::to_string(totals.others) + " of other classes" +
+                 (settings.all ? "" : ", not listed");
+    }
+    if (totals.unreadable > 0) summary += "; " + std::to_string(totals.unreadable) + " not read";
+    err << "tvx scan: " << summary << "\n";
+  }
   if (!out.Finish()) {
     err << "tvx scan: cannot write to standard output: " << out.error() << "\n";
     return kIoError;
   }
-  if (early) {
-    err << "tvx scan: the decode of a record ended early\n";
+  if (totals.unreadable > 0 || totals.notWritten > 0) return kIoError;
+  if (totals.endedEarly) {
+    err << "tvx scan: the decode of a record ended early (see its stop)\n";
     return kEndedEarly;
   }
   return kOk;

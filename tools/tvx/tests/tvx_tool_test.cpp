@@ -22,6 +22,7 @@
 #include "cases.h"
 #include "hexstream.h"
 #include "inputs.h"
+#include "picture_format.h"
 #include "plugin_process.h"
 #include "scan.h"
 #include "text_output.h"
@@ -905,6 +906,12 @@ std::string Record(const std::string& name, const std::string& className, const 
          std::string(1, '\0') + stream;
 }
 
+// The first bytes of a Windows program: an MZ header whose PE header follows it.
+std::string PeHead() {
+  std::string head = "MZ" + std::string(58, '\0') + std::string("\x40\0\0\0", 4);
+  return head + std::string("PE\0\0", 4);
+}
+
 struct Expected {
   double position;
   std::string name;
@@ -930,7 +937,7 @@ std::vector<std::vector<std::string>> Fields(const std::string& out) {
 // in the summary), and a record cut by the end of the file.
 TEST(TvxScan, FindsEveryRecordOfAKnownClass) {
   const std::string agent = hexstream::Parse("2D z:12 l:1 l:2 FF");
-  std::string file = "MZ header \x00\xFF text";  // a pair not preceded by a name and its length
+  std::string file = PeHead() + "header \x00\xFF text";  // a pair after no name and length
   std::vector<Expected> expected;
   const auto add = [&](const std::string& name, const std::string& className,
                        const std::string& control, const std::string& stream) {
@@ -995,21 +1002,82 @@ TEST(TvxScan, FindsEveryRecordOfAKnownClass) {
   }
 }
 
-// Records straddling the scan's window of the file are found whole.
-TEST(TvxScan, RecordsAcrossTheWindowBoundary) {
+// The finder's window and holes: records that straddle two pieces of the input, one whose class
+// name's 00 is the first byte of a hole, one right after a hole, one at the end; each input fed
+// whole, in pieces of a few bytes, and with its runs of zeros as holes. The pair search itself,
+// at every alignment, equals the byte-at-a-time search.
+TEST(TvxScan, FinderWindowAndHoles) {
+  constexpr std::size_t kPiece = tool::RecordFinder::kPiece;
   const std::string record = Record("Agent1", "AgentObjectsCtl.Agent", "\x2D");
-  std::vector<double> expected;
-  std::string file;
-  for (const std::size_t at : {std::size_t{1} << 20, (std::size_t{2} << 20) - 3,
-                               (std::size_t{3} << 20) - 40, (std::size_t{4} << 20) - 280}) {
-    file.resize(at - 10, 'x');
-    file += record;
-    expected.push_back(static_cast<double>(file.size()));  // the stream's one byte, 1-based
+  struct Layout {
+    std::string bytes;
+    std::vector<double> positions;  // worked out as the bytes are laid down
+  };
+  const auto put = [&](Layout& layout, std::size_t at, const std::string& bytes) {
+    layout.bytes.resize(at, 'x');
+    layout.bytes += bytes;
+  };
+  std::vector<Layout> layouts(3);
+  for (const std::size_t edge : {kPiece, 2 * kPiece - 3, 3 * kPiece - 40, 4 * kPiece - 280,
+                                 std::size_t{1} << 20, (std::size_t{2} << 20) - 3}) {
+    put(layouts[0], edge - 10, record);
+    layouts[0].positions.push_back(static_cast<double>(layouts[0].bytes.size()));
   }
-  BytesInput input(file);
-  std::vector<double> found;
-  tool::ScanRecords(input, [&](const tool::ControlRecord& r) { found.push_back(r.position); });
-  EXPECT_EQ(found, expected);
+  // The record's last byte, the class name's 00, starts a run of 5 MiB of zeros; then a record
+  // right after the run, and one that ends the input.
+  put(layouts[1], 1000, record.substr(0, record.size() - 2));
+  layouts[1].positions.push_back(static_cast<double>(layouts[1].bytes.size()) + 2);
+  layouts[1].bytes.append(5 << 20, '\0');
+  for (int i = 0; i < 2; ++i) {
+    layouts[1].bytes += record;
+    layouts[1].positions.push_back(static_cast<double>(layouts[1].bytes.size()));
+  }
+  layouts[2].bytes = record.substr(0, record.size() - 1);  // the stream is cut: still a record
+  layouts[2].positions.push_back(static_cast<double>(layouts[2].bytes.size()) + 1);
+  for (std::size_t i = 0; i < layouts.size(); ++i) {
+    const std::string& bytes = layouts[i].bytes;
+    for (const int way : {0, 1, 2}) {
+      SCOPED_TRACE("layout " + std::to_string(i) + ", way " + std::to_string(way));
+      std::vector<double> found;
+      const auto add = [&](const tool::ControlRecord& r) { found.push_back(r.position); };
+      if (way == 0) {
+        BytesInput input(bytes);
+        tool::ScanRecords(input, add);
+      } else {
+        tool::RecordFinder finder(add);
+        for (std::size_t at = 0, n = 1; at < bytes.size(); n = n % 7 + 1) {
+          std::size_t zeros = 0;
+          while (way == 2 && at + zeros < bytes.size() && bytes[at + zeros] == '\0')
+            ++zeros;
+          if (zeros > 0) {
+            finder.Zeros(zeros);
+            at += zeros;
+            continue;
+          }
+          const std::size_t count = std::min({n, bytes.size() - at, finder.Space().size()});
+          std::copy_n(bytes.data() + at, count, finder.Space().data());
+          finder.Commit(count);
+          at += count;
+        }
+        finder.Finish();
+        EXPECT_EQ(finder.size(), bytes.size());
+      }
+      EXPECT_EQ(found, layouts[i].positions);
+    }
+  }
+  // Pairs here and there among runs of 00, of FF and FF 00 that are none.
+  std::string pairs = std::string(20, '\0') + std::string(20, '\xFF') + "x\xFF\x00x";
+  pairs.resize(260, 'x');
+  for (const std::size_t at : {3, 40, 97, 130, 132, 190, 250})
+    pairs.replace(at, 2, "\x00\xFF", 2);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(pairs.data());
+  for (std::size_t from = 0; from < 160; ++from) {
+    for (const std::size_t last : {from, from + 1, from + 17, from + 64, from + 99}) {
+      const std::size_t want = tool::FindPairBytewise(data, from, last);
+      EXPECT_EQ(tool::FindPair(data, from, last), want) << from << " " << last;
+      EXPECT_EQ(tool::FindPairWordwise(data, from, last), want) << from << " " << last;
+    }
+  }
 }
 
 // Each record's block decoded by tvx scan is the plug-in's own for a request at its position,
@@ -1052,16 +1120,197 @@ TEST(TvxScan, DecodesEachRecordAsItsPlugInDoes) {
       agent.Request(path, NumberText(static_cast<double>(file.size()) + 15), 'N').block + "|";
   EXPECT_EQ(blocks.out, expected) << blocks.err;
 
+  // --out: each record's files, the picture named by its format; with several inputs, a folder
+  // for each (the input's path under DIR).
   args[2] = "--out=" + (dir / "out");
   args.pop_back();
   args.erase(args.begin() + 3);
   EXPECT_EQ(Tvx(args).status, 0);
-  const auto [position, deliverable] = records.front();
-  Plugin plugin(deliverable);
-  const Plugin::Files files = plugin.Request(path, NumberText(position), 'N');
-  const std::string stem = dir / ("out/Control0-" + NumberText(position));
-  EXPECT_EQ(hexstream::ReadFile(stem + ".listing.txt"), files.listing);
-  EXPECT_EQ(hexstream::ReadFile(stem + ".block.txt"), files.block);
+  const std::string copy = dir / "copy.exe";
+  fs::copy_file(path, copy);
+  args.insert(args.begin() + 3, copy);
+  args[2] = "--out=" + (dir / "several");
+  EXPECT_EQ(Tvx(args).status, 0);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const auto& [position, deliverable] = records[i];
+    Plugin plugin(deliverable);
+    const Plugin::Files files = plugin.Request(path, NumberText(position), 'N');
+    const std::string name = "Control" + std::to_string(i) + "-" + NumberText(position);
+    for (const std::string& folder :
+         {dir / "out", dir / ("several" + path), dir / ("several" + copy)}) {
+      SCOPED_TRACE(folder + "/" + name);
+      EXPECT_EQ(ReadOrMissing(folder + "/" + name + ".listing.txt"), files.listing);
+      EXPECT_EQ(ReadOrMissing(folder + "/" + name + ".block.txt"), files.block);
+      // The plug-in host's sample holds an icon (00 00 01 00); no other sample holds a picture.
+      const std::string picture = folder + "/" + name + ".ico";
+      EXPECT_EQ(ReadOrMissing(picture), deliverable == ProgramFor("ActiveXPlugin")
+                                            ? files.picture
+                                            : std::string("<missing>"));
+    }
+  }
+}
+
+// A picture's format from its first bytes, as each format's header lays them down.
+TEST(TvxScan, PictureExtension) {
+  using namespace std::string_literals;
+  const std::pair<std::string, std::string> cases[] = {
+      {"\0\0\1\0\1\0\x10\x10"s, "ico"},  // reserved, type 1, one image
+      {"\0\0\2\0\1\0\x20\x20"s, "cur"},
+      {"\0\0\1\0\0\0\x10\x10"s, "bin"},  // no image
+      {"BM\x36\0\0\0\0\0\0\0\x36\0\0\0"s, "bmp"},
+      {"GIF89a\1\0\1\0"s, "gif"},
+      {"GIF87a"s, "gif"},
+      {"\xFF\xD8\xFF\xE0\0\x10JFIF"s, "jpg"},
+      {"\xD7\xCD\xC6\x9A\0\0"s, "wmf"},                                  // placeable
+      {"\1\0\x09\0\0\x03\x20\0\0\0\1\0\x10\0\0\0\0\0"s, "wmf"},          // in memory, 3.0
+      {"\1\0\0\0\x6C\0\0\0"s + std::string(32, '\0') + " EMF"s, "emf"},  // header record
+      {"\1\0\0\0\x6C\0\0\0"s + std::string(32, '\0') + " WMF"s, "bin"},
+      {"BM"s, "bin"},  // too short for a file header
+      {""s, "bin"},
+  };
+  for (const auto& [bytes, extension] : cases)
+    EXPECT_EQ(tool::PictureExtension(bytes), extension) << tool::Printable(bytes);
+}
+
+// tvx scan on collections, each run with -j 1 and with -j 3 (the same output, in the same
+// order): nested folders walked in byte order of names, a file that cannot be read, a symbolic
+// link loop, a sparse file with a record at its end and one whose last byte starts the hole,
+// records across the edges of the scan's pieces, standard input, and records picked by name and
+// position. Each line's fields are checked against the records as laid down.
+TEST(TvxScan, Collections) {
+  TempDir dir;
+  const std::string agent = Record("Agent1", "AgentObjectsCtl.Agent", "\x2D");
+  const std::string calendar = Record("Cal_1", "MSACAL.Calendar", "\x2D");
+  const std::string grid = Record("Grid1", "MSFlexGridLib.MSFlexGrid", "\x2D");
+  std::map<std::string, std::vector<std::string>> lines;  // each file's lines, their fields
+  // Writes `bytes` at `at` in the file (a hole before it where nothing was written); each record
+  // given is listed as of the file's control `control`, "-" for none.
+  const auto put = [&](const std::string& path, std::uint64_t at, const std::string& bytes,
+                       const std::string& record = "", const std::string& control = "") {
+    fs::create_directories(fs::path(path).parent_path());
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)),
+              static_cast<ssize_t>(bytes.size()));
+    close(fd);
+    if (record.empty()) return;
+    const double position = static_cast<double>(at + bytes.find(record) + record.size());
+    char offset[32];
+    std::snprintf(offset, sizeof offset, "0x%llX", static_cast<unsigned long long>(position - 1));
+    const std::size_t n = static_cast<unsigned char>(record[0]);
+    const std::string name = record.substr(2, n);
+    const std::string className = record.substr(n + 6, record.size() - n - 8);
+    lines[path].push_back(NumberText(position) + " " + offset + " " + name + " " + className + " " +
+                          (control == "-" ? control : ProgramFor(control)));
+  };
+  const std::string d = dir / "d";
+  put(d + "/B.exe", 0, PeHead() + "xx" + agent, agent, "Agent");
+  put(d + "/a/p1.exe", 0, PeHead() + agent + grid, agent, "Agent");
+  put(d + "/a/b/p2.exe", 0, PeHead() + std::string(1000, '\0') + calendar, calendar, "Calendar");
+  put(d + "/a/notes.txt", 0, "no program here");
+  fs::create_symlink("..", d + "/a/b/up");  // a loop, when followed
+  fs::create_symlink("p1.exe", d + "/a/link.exe");
+  // The class name's 00 is the first byte of the hole that runs to 16 GiB, then a record.
+  const std::string sparse = dir / "sparse.exe";
+  put(sparse, 0,
+      PeHead() + std::string(4096 - PeHead().size() - agent.size() + 2, 'x') +
+          agent.substr(0, agent.size() - 2));
+  lines[sparse].push_back("4098 0x1001 Agent1 AgentObjectsCtl.Agent " + ProgramFor("Agent"));
+  put(sparse, std::uint64_t{16} << 30, calendar, calendar, "Calendar");
+  // Records across the edges of the scan's 256 KiB pieces.
+  const std::string edges = dir / "edges.exe";
+  for (const std::uint64_t edge : {1 << 18, (2 << 18) - 3, (3 << 18) - 40, (4 << 18) - 280})
+    put(edges, edge - 10, agent, agent, "Agent");
+  put(edges, 0, PeHead());
+  const auto prefixed = [&](const std::string& file, const std::string& as) {
+    std::vector<std::string> with;
+    for (const std::string& line : lines[file])
+      with.push_back(as + ":" + line);
+    return with;
+  };
+  const auto join = [](std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& part : parts)
+      all.insert(all.end(), part.begin(), part.end());
+    return all;
+  };
+  const auto walked =
+      join({prefixed(d + "/B.exe", d + "/B.exe"), prefixed(d + "/a/b/p2.exe", d + "/a/b/p2.exe"),
+            prefixed(d + "/a/p1.exe", d + "/a/p1.exe")});
+  const std::string note = d + "/a/notes.txt: not a Windows program";
+  // Picked by name: the grid that follows the agent, of no control.
+  const double gridAt = static_cast<double>(PeHead().size() + agent.size() + grid.size());
+  char gridOffset[32];
+  std::snprintf(gridOffset, sizeof gridOffset, "0x%llX",
+                static_cast<unsigned long long>(gridAt - 1));
+  const std::string gridLine =
+      NumberText(gridAt) + " " + gridOffset + " Grid1 MSFlexGridLib.MSFlexGrid -";
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;  // standard input: a file, or "" for none
+    std::vector<std::string> lines;
+    int status;
+    std::vector<std::string> errs;  // each on standard error
+  };
+  const Case cases[] = {
+      {{d}, "", walked, 0, {note, "tvx scan: 4 files, "}},
+      {{d, "--follow"},
+       "",
+       join({prefixed(d + "/B.exe", d + "/B.exe"), prefixed(d + "/a/b/p2.exe", d + "/a/b/p2.exe"),
+             prefixed(d + "/a/p1.exe", d + "/a/link.exe"),
+             prefixed(d + "/a/p1.exe", d + "/a/p1.exe")}),
+       1,
+       {"tvx scan: cannot read \"" + d + "/a/b/up\": a symbolic link loop\n"}},
+      {{d + "/a/b/p2.exe", "/proc/self/mem", d + "/B.exe"},
+       "",
+       join({prefixed(d + "/a/b/p2.exe", d + "/a/b/p2.exe"), prefixed(d + "/B.exe", d + "/B.exe")}),
+       1,
+       {"tvx scan: cannot read \"/proc/self/mem\": Input/output error\n"}},
+      {{sparse}, "", lines[sparse], 0, {sparse + ": 2 records: "}},
+      {{edges}, "", lines[edges], 0, {}},
+      {{"-"}, edges, lines[edges], 0, {"tvx scan: -: 4 records: "}},
+      {{"-", d + "/B.exe"},
+       edges,
+       join({prefixed(edges, "-"), prefixed(d + "/B.exe", d + "/B.exe")}),
+       0,
+       {}},
+      {{"--all", "--name=GRID1", d + "/a/p1.exe"},
+       "",
+       {gridLine},
+       0,
+       {"tvx scan: " + d + "/a/p1.exe: 1 record; 1 of other classes\n"}},
+  };
+  for (const Case& c : cases) {
+    std::string joined;
+    for (const std::string& a : c.args)
+      joined += a + " ";
+    std::optional<Outcome> first;
+    for (const char* jobs : {"-j1", "-j3"}) {
+      SCOPED_TRACE(joined + jobs);
+      std::vector<std::string> args = {"scan", jobs};
+      args.insert(args.end(), c.args.begin(), c.args.end());
+      const Outcome outcome = RunProgram(TVX_TOOL, args, c.input);
+      EXPECT_EQ(outcome.status, c.status) << outcome.err;
+      std::vector<std::string> got;
+      for (const std::vector<std::string>& fields : Fields(outcome.out)) {
+        std::string line;
+        for (const std::string& field : fields)
+          line += (line.empty() ? "" : " ") + field;
+        got.push_back(line);
+      }
+      EXPECT_EQ(got, c.lines);
+      for (const std::string& err : c.errs)
+        EXPECT_NE(outcome.err.find(err), std::string::npos) << outcome.err;
+      if (first) {
+        EXPECT_EQ(outcome.out, first->out);
+        EXPECT_EQ(outcome.err, first->err);
+      }
+      first = outcome;
+    }
+  }
+  // Picked by position: the second of the four records across the edges.
+  const std::string second = lines[edges][1];
+  const Outcome picked = Tvx({"scan", edges, "--position", second.substr(0, second.find(' '))});
+  EXPECT_EQ(Fields(picked.out), Fields(second + "\n"));
 }
 
 }  // namespace
@@ -1073,7 +1322,7 @@ namespace {
 using Json = nlohmann::json;
 
 // The parts of JSON Schema the repository's schema uses: $ref to its $defs, type, const, enum,
-// minimum, maximum, properties, required, additionalProperties: false and items.
+// minimum, maximum, properties, required, additionalProperties (false or a schema) and items.
 void Validate(const Json& root, const Json& schema, const Json& value, const std::string& at,
               std::vector<std::string>& errors) {
   if (schema.contains("$ref")) {
@@ -1110,6 +1359,8 @@ void Validate(const Json& root, const Json& schema, const Json& value, const std
     for (const auto& [name, member] : value.items()) {
       if (properties.contains(name)) {
         Validate(root, properties[name], member, at + "." + name, errors);
+      } else if (schema.value("additionalProperties", Json(true)).is_object()) {
+        Validate(root, schema["additionalProperties"], member, at + "." + name, errors);
       } else if (schema.value("additionalProperties", true) == false) {
         errors.push_back(at + ": unknown member " + name);
       }
