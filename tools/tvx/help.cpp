@@ -31,6 +31,8 @@ constexpr std::string_view kOverview =
     "      property-block line with the bytes it came from\n"
     "  tvx scan FILE [--class NAME=CONTROL] [--decode [--listing] | --out DIR] [--json]\n"
     "      every control of a known class in a compiled program, and what each decodes to\n"
+    "  tvx report PATH... -o FILE.html [--class NAME=CONTROL] [--stream CONTROL:POSITION:FILE]\n"
+    "      one HTML page with every control of the programs: blocks, listings, bytes, pictures\n"
     "  tvx host PLUGIN FILE POSITION [--offsets]\n"
     "      one request to a built plug-in program through its exchange channel\n"
     "  tvx help [COMMAND]   this text, or a command's\n"
@@ -170,6 +172,8 @@ int Help(std::string_view command, Output& out, Output& err) {
     out << HostHelp();
   } else if (command == "scan") {
     out << ScanHelp();
+  } else if (command == "report") {
+    out << ReportHelp();
   } else {
     return UsageError(err, "help", "no command \"" + Printable(command) + "\"");
   }

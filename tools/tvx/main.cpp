@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(all.begin() + (all.empty() ? 0 : 1), all.end());
   int status = kOk;
   if (command.empty()) {
-    status = UsageError(err, "", "a command is missing (decode, explain, scan, host, help)");
+    status =
+        UsageError(err, "", "a command is missing (decode, explain, scan, report, host, help)");
   } else if (command == "--help" || command == "-h") {
     status = Help("", out, err);
   } else if (command == "help") {
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
     status = HostCommand(args, out, err);
   } else if (command == "scan") {
     status = ScanCommand(args, out, err);
+  } else if (command == "report") {
+    status = ReportCommand(args, out, err);
   } else {
     status = UsageError(err, "", "unknown command \"" + Printable(command) + "\"");
   }

@@ -12,8 +12,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "cli.h"
+#include "tvx/decoder.h"
 #include "tvx/reader.h"
 
 namespace tvx::tool {
@@ -27,5 +32,19 @@ struct ControlRecord {
 // Every record of `file`, in file order, handed to `found`. One pass, reading the file in chunks:
 // memory does not grow with the file.
 void ScanRecords(InputSource& file, const std::function<void(const ControlRecord&)>& found);
+
+// A class name (compared without regard to case) and the deliverable that decodes it.
+struct KnownClass {
+  std::string name;
+  const DeliverableInfo* info;
+};
+
+// The class names given with --class NAME=CONTROL, which win, then those the deliverables
+// declare; a usage error of `command` for a wrong --class.
+std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, std::string_view command,
+                                                    Output& err);
+// The deliverable that decodes the class, or nothing.
+const DeliverableInfo* LookupClass(const std::vector<KnownClass>& known,
+                                   std::string_view className);
 
 }  // namespace tvx::tool

@@ -12,26 +12,18 @@
 
 namespace tvx::tool {
 
-namespace {
-
-// A class name (compared without regard to case) and the deliverable that decodes it.
-struct KnownClass {
-  std::string name;
-  const DeliverableInfo* info;
-};
-
-// The class names the deliverables declare, then those of --class NAME=DELIVERABLE, which win.
-std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, Output& err) {
+std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, std::string_view command,
+                                                    Output& err) {
   std::vector<KnownClass> known;
   for (const std::string& option : args.Values("class")) {
     const std::size_t equals = option.find('=');
     if (equals == std::string::npos || equals == 0) {
-      UsageError(err, "scan", "--class takes NAME=CONTROL, not \"" + Printable(option) + "\"");
+      UsageError(err, command, "--class takes NAME=CONTROL, not \"" + Printable(option) + "\"");
       return std::nullopt;
     }
     const auto decoder = FindDecoder(option.substr(equals + 1));
     if (!decoder) {
-      UsageError(err, "scan",
+      UsageError(err, command,
                  "--class " + Printable(option) + ": no control \"" +
                      Printable(option.substr(equals + 1)) + "\"");
       return std::nullopt;
@@ -49,12 +41,15 @@ std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, Outpu
   return known;
 }
 
-const DeliverableInfo* Lookup(const std::vector<KnownClass>& known, std::string_view className) {
+const DeliverableInfo* LookupClass(const std::vector<KnownClass>& known,
+                                   std::string_view className) {
   for (const KnownClass& k : known) {
     if (SameWord(k.name, className)) return k.info;
   }
   return nullptr;
 }
+
+namespace {
 
 struct Found {
   ControlRecord record;
@@ -103,7 +98,7 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
   if (parsed.Has("out") && (parsed.Has("decode") || parsed.Has("json"))) {
     return UsageError(err, "scan", "--out writes files; it goes with neither --decode nor --json");
   }
-  const std::optional<std::vector<KnownClass>> known = KnownClasses(parsed, err);
+  const std::optional<std::vector<KnownClass>> known = KnownClasses(parsed, "scan", err);
   if (!known) return kUsage;
   const std::string& path = parsed.positional.front();
   ReadOnlyFiles files;
@@ -127,7 +122,7 @@ int ScanCommand(const std::vector<std::string>& args, Output& out, Output& err) 
   std::vector<Found> found;
   std::size_t others = 0;
   ScanRecords(*file, [&](const ControlRecord& record) {
-    if (const DeliverableInfo* info = Lookup(*known, record.className)) {
+    if (const DeliverableInfo* info = LookupClass(*known, record.className)) {
       found.push_back({record, info, std::nullopt});
     } else {
       ++others;
