@@ -7,7 +7,10 @@
 #  (c) the start of a plug-in to its first reply against a trivial program's start and end;
 #  (d) in the exchange benchmark: the same stream in a small and in a big file;
 #  (e) tvx scan against cat on 1 GiB of each kind of content, an 8 GiB sparse file, standard input
-#      and a collection of 10,000 small files, with tvx's peak memory (bench/scan_bench.py).
+#      and a collection of 10,000 small files, with tvx's peak memory (bench/scan_bench.py);
+#  (f) tvx report: a 2 MB program of 75 records (the report's size and build time) and a report of
+#      100 such programs opened in headless chromium (the report's browser test, from the test
+#      build in build/, with TVX_REPORT_BENCH set; `scripts/bench.sh report` runs (f) alone).
 # Each ratio is marked met or MISSED against its target; the exit status tells only whether the
 # benchmarks ran. `scripts/bench.sh scan` runs (e) alone.
 #
@@ -42,7 +45,8 @@ if [[ ! -x $build/bench/tvx_bench_decode ]]; then
   echo "bench.sh: the benchmarks were not built (is Google Benchmark installed?)" >&2
   exit 1
 fi
-if [[ ${1:-} != scan ]]; then
+if [[ ${1:-} == report ]]; then set -- report-only; fi
+if [[ ${1:-} != scan && ${1:-} != report-only ]]; then
   "$build/bench/tvx_bench_decode" "$build/samples" --benchmark_min_time=0.2 \
     --benchmark_out="$out/decode.json" --benchmark_out_format=json
   "$build/bench/tvx_bench_exchange" "$build/bin" "$build/samples" "$build/bench" \
@@ -50,7 +54,19 @@ if [[ ${1:-} != scan ]]; then
   python3 "$root/bench/report.py" "$out/decode.json" "$out/exchange.json"
   echo
 fi
-python3 "$root/bench/scan_bench.py" "$build/bin/tvx" "$build/bench/tvx_peak_rss" \
-  "${TVX_BENCH_SCAN_DIR:-$build}" --size "${TVX_BENCH_SCAN_SIZE:-1073741824}" \
-  --files "${TVX_BENCH_SCAN_FILES:-10000}" \
-  ${TVX_BENCH_SCAN_BASELINE:+--baseline "$TVX_BENCH_SCAN_BASELINE"}
+if [[ ${1:-} != report-only ]]; then
+  python3 "$root/bench/scan_bench.py" "$build/bin/tvx" "$build/bench/tvx_peak_rss" \
+    "${TVX_BENCH_SCAN_DIR:-$build}" --size "${TVX_BENCH_SCAN_SIZE:-1073741824}" \
+    --files "${TVX_BENCH_SCAN_FILES:-10000}" \
+    ${TVX_BENCH_SCAN_BASELINE:+--baseline "$TVX_BENCH_SCAN_BASELINE"}
+fi
+[[ ${1:-} == scan ]] && exit 0
+echo
+echo "(f) tvx report (target: a report under 2 MB built in under 1 s; 100 programs open in under 2 s)"
+tests=$root/build/tools/tvx/tvx_tool_tests
+if [[ -x $tests ]] && command -v chromium >/dev/null; then
+  TVX_REPORT_BENCH=1 "$tests" --gtest_filter='ReportInBrowser.LargeReportsOpenQuickly' \
+    | grep -E '^(one program|100 such)|OK|FAILED' || true
+else
+  echo "    not run: it needs the test build (scripts/test.sh) and chromium (scripts/deps.sh test)"
+fi

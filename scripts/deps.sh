@@ -10,7 +10,7 @@ need=()
 want() { dpkg -s "$1" >/dev/null 2>&1 || need+=("$1"); }
 for p in g++ cmake ninja-build libgtest-dev nlohmann-json3-dev python3; do want "$p"; done
 if [[ "${1:-build}" == test ]]; then
-  for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb; do want "$p"; done
+  for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb chromium; do want "$p"; done
 fi
 if [[ "${1:-build}" == coverage ]]; then
   for p in clang-14 libclang-rt-14-dev llvm-14; do want "$p"; done

@@ -49,6 +49,14 @@ const std::vector<Command>& Table() {
        {{"offsets"}, kFileOffset, {"timeout", true}},
        HostDetails,
        HostCommand},
+      {"report",
+       "tvx report PATH... -o FILE.html [--class NAME=CONTROL]... [--stream "
+       "CONTROL:POSITION:FILE]... [--offsets]",
+       "one self-contained HTML page of the programs' controls: blocks, listings, pictures and\n"
+       "the stream bytes each line came from",
+       {{"output", true, 'o'}, {"class", true}, {"stream", true}, {"offsets"}},
+       ReportDetails,
+       ReportCommand},
       {"help",
        "tvx help [COMMAND]",
        "this overview, or a command's help",
@@ -86,7 +94,7 @@ std::span<const AcceptedOption> CommonOptions() {
 
 int RunTvx(const std::vector<std::string>& args, Output& out, Output& err) {
   if (args.empty()) {
-    return UsageError(err, "", "a command is missing (decode, explain, scan, host, help)");
+    return UsageError(err, "", "a command is missing (decode, explain, scan, report, host, help)");
   }
   const std::string& name = args.front();
   if (name == "--help" || name == "-h") {

@@ -36,6 +36,7 @@ int DecodeCommand(const Arguments& args, Streams& io);
 int ExplainCommand(const Arguments& args, Streams& io);
 int HostCommand(const Arguments& args, Streams& io);
 int ScanCommand(const Arguments& args, Streams& io);
+int ReportCommand(const Arguments& args, Streams& io);
 int HelpCommand(const Arguments& args, Streams& io);
 
 // The help texts after each command's usage line, and the overview.
@@ -43,6 +44,7 @@ std::string DecodeDetails();
 std::string ExplainDetails();
 std::string HostDetails();
 std::string ScanDetails();
+std::string ReportDetails();
 std::string HelpDetails();
 std::string Overview();
 

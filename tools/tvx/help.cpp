@@ -192,6 +192,33 @@ std::string HostDetails() {
          "listing or block, ended wrongly, or standard output could not be written.\n";
 }
 
+std::string ReportDetails() {
+  return std::string(
+             "Writes one HTML page that shows every control of a known class in the compiled\n"
+             "programs PATH (files, or folders walked as tvx scan walks them; the records found\n"
+             "as tvx scan finds them): per program its records (name, class,\n"
+             "control, position and offset), a filter box, and for each record its property\n"
+             "block, its listing and the stream's bytes, each value's bytes linked both ways to\n"
+             "the lines they feed (the links tvx explain works out); pictures are shown where the\n"
+             "browser can show them, and can be saved. The page holds everything (styles,\n"
+             "script, pictures, data), fetches nothing and needs no server: it can be passed on\n"
+             "as it is.\n"
+             "\n"
+             "  -o, --output FILE.html\n"
+             "             where the page is written (- for standard output)\n"
+             "  --class NAME=CONTROL\n"
+             "             decode the class NAME with CONTROL, as for tvx scan; repeatable\n"
+             "  --stream CONTROL:POSITION:FILE\n"
+             "             also show the stream at POSITION (1-based, or 0x hexadecimal) of FILE,\n"
+             "             decoded by CONTROL, as a record without a name; repeatable\n"
+             "  --offsets  listings with offset lines\n") +
+         std::string(kCommonHelp) +
+         "\n"
+         "Exit status: 0 the page was written; 3 it was written and a record's decode ended\n"
+         "early (shown in the page); 1 a program cannot be read (shown in the page) or the\n"
+         "page cannot be written; 2 the arguments are wrong.\n";
+}
+
 std::string HelpDetails() {
   return "The overview of the commands, or with COMMAND that command's help (the same as\n"
          "'tvx COMMAND --help').\n";

@@ -33,16 +33,17 @@ Json JsonBytes(std::string_view bytes) {
   return Latin1ToUtf8(bytes);
 }
 
-void AddJsonFile(Json& object, std::string_view path) {
-  if (IsValidUtf8(path)) {
-    object["file"] = std::string(path);
-    return;
-  }
-  // Each byte that is not part of valid UTF-8 becomes U+FFFD; the bytes themselves follow.
+std::string Utf8Path(std::string_view path) {
+  if (IsValidUtf8(path)) return std::string(path);
+  // The library's own replacement of invalid bytes, taken back out of its JSON text.
   const std::string replaced =
       Json(std::string(path)).dump(-1, ' ', false, Json::error_handler_t::replace);
-  object["file"] = Json::parse(replaced);
-  object["file_bytes"] = JsonBytes(path);
+  return Json::parse(replaced).get<std::string>();
+}
+
+void AddJsonFile(Json& object, std::string_view path) {
+  object["file"] = Utf8Path(path);
+  if (!IsValidUtf8(path)) object["file_bytes"] = JsonBytes(path);  // the bytes themselves
 }
 
 Json JsonNumber(double value) {

@@ -26,6 +26,9 @@ inline constexpr std::string_view kJsonSchema = "tvx/1";
 Json JsonDocument(std::string_view kind);
 // A stream text: each byte the character of the same number.
 Json JsonBytes(std::string_view bytes);
+// The path as UTF-8 text: as it is when it is valid UTF-8, otherwise with each byte that is not
+// part of valid UTF-8 as U+FFFD.
+std::string Utf8Path(std::string_view path);
 // The members "file" (and "file_bytes" for a path that is not valid UTF-8).
 void AddJsonFile(Json& object, std::string_view path);
 // A whole number as a JSON integer (a position, a count); anything else as it is.

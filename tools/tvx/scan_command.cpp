@@ -23,35 +23,6 @@ namespace {
 constexpr unsigned kMaxJobs = 256;
 constexpr unsigned kDefaultJobsAtMost = 16;
 
-// The class names the deliverables declare, then those of --class NAME=DELIVERABLE, which win.
-std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, Output& err) {
-  std::vector<KnownClass> known;
-  for (const std::string& option : args.Values("class")) {
-    const std::size_t equals = option.find('=');
-    if (equals == std::string::npos || equals == 0) {
-      UsageError(err, "scan", "--class takes NAME=CONTROL, not \"" + Printable(option) + "\"");
-      return std::nullopt;
-    }
-    const auto decoder = FindDecoder(option.substr(equals + 1));
-    if (!decoder) {
-      UsageError(err, "scan",
-                 "--class " + Printable(option) + ": no control \"" +
-                     Printable(option.substr(equals + 1)) + "\"");
-      return std::nullopt;
-    }
-    known.push_back({option.substr(0, equals), &decoder->Info()});
-  }
-  for (const DeliverableInfo* info : AllDeliverables()) {
-    std::string_view names = info->classNames;
-    while (!names.empty()) {
-      const std::size_t blank = names.find(' ');
-      known.push_back({std::string(names.substr(0, blank)), info});
-      names.remove_prefix(blank == std::string_view::npos ? names.size() : blank + 1);
-    }
-  }
-  return known;
-}
-
 std::string Plural(std::uint64_t n, const std::string& word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
@@ -71,7 +42,7 @@ int ScanCommand(const Arguments& parsed, Streams& io) {
     return UsageError(err, "scan", "--out writes files; it goes with neither --decode nor --json");
   }
   ScanSettings settings;
-  const std::optional<std::vector<KnownClass>> known = KnownClasses(parsed, err);
+  const std::optional<std::vector<KnownClass>> known = KnownClasses(parsed, "scan", err);
   if (!known) return kUsage;
   settings.known = *known;
   for (const std::string& text : parsed.Values("position")) {

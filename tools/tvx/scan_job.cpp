@@ -119,10 +119,7 @@ class Job {
             settings_.positions.end()) {
       return;
     }
-    const auto known =
-        std::find_if(settings_.known.begin(), settings_.known.end(),
-                     [&](const KnownClass& k) { return SameWord(k.name, record.className); });
-    const DeliverableInfo* info = known == settings_.known.end() ? nullptr : known->info;
+    const DeliverableInfo* info = LookupClass(settings_.known, record.className);
     if (info == nullptr) ++totals_.others;
     if (info == nullptr && !settings_.all) return;
     ++totals_.records;
@@ -244,6 +241,43 @@ std::string Columns(const std::string& position, const std::string& offset, cons
   };
   return pad(position, 10) + "  " + pad(offset, 10) + "  " + pad(name, 16) + "  " +
          pad(className, 24) + "  " + control;
+}
+
+// The class names the deliverables declare, then those of --class NAME=DELIVERABLE, which win.
+std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, std::string_view command,
+                                                    Output& err) {
+  std::vector<KnownClass> known;
+  for (const std::string& option : args.Values("class")) {
+    const std::size_t equals = option.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      UsageError(err, command, "--class takes NAME=CONTROL, not \"" + Printable(option) + "\"");
+      return std::nullopt;
+    }
+    const auto decoder = FindDecoder(option.substr(equals + 1));
+    if (!decoder) {
+      UsageError(err, command,
+                 "--class " + Printable(option) + ": no control \"" +
+                     Printable(option.substr(equals + 1)) + "\"");
+      return std::nullopt;
+    }
+    known.push_back({option.substr(0, equals), &decoder->Info()});
+  }
+  for (const DeliverableInfo* info : AllDeliverables()) {
+    std::string_view names = info->classNames;
+    while (!names.empty()) {
+      const std::size_t blank = names.find(' ');
+      known.push_back({std::string(names.substr(0, blank)), info});
+      names.remove_prefix(blank == std::string_view::npos ? names.size() : blank + 1);
+    }
+  }
+  return known;
+}
+
+const DeliverableInfo* LookupClass(const std::vector<KnownClass>& known,
+                                   std::string_view className) {
+  const auto it = std::find_if(known.begin(), known.end(),
+                               [&](const KnownClass& k) { return SameWord(k.name, className); });
+  return it == known.end() ? nullptr : it->info;
 }
 
 fs::path OutputFolder(const fs::path& dir, const std::string& path) {

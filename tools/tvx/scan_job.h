@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli.h"
 #include "runner.h"
 #include "tvx/decoder.h"
 
@@ -19,6 +20,14 @@ struct KnownClass {
   std::string name;
   const DeliverableInfo* info;
 };
+
+// The class names given with --class NAME=CONTROL, which win, then those the deliverables
+// declare; a usage error of `command` for a wrong --class.
+std::optional<std::vector<KnownClass>> KnownClasses(const Arguments& args, std::string_view command,
+                                                    Output& err);
+// The deliverable that decodes the class, or nothing.
+const DeliverableInfo* LookupClass(const std::vector<KnownClass>& known,
+                                   std::string_view className);
 
 struct ScanSettings {
   std::vector<KnownClass> known;
