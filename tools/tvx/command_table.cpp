@@ -94,7 +94,10 @@ std::span<const AcceptedOption> CommonOptions() {
 
 int RunTvx(const std::vector<std::string>& args, Output& out, Output& err) {
   if (args.empty()) {
-    return UsageError(err, "", "a command is missing (decode, explain, scan, report, host, help)");
+    std::string names;
+    for (const std::string_view name : CommandNames())
+      names += (names.empty() ? "" : ", ") + std::string(name);
+    return UsageError(err, "", "a command is missing (" + names + ")");
   }
   const std::string& name = args.front();
   if (name == "--help" || name == "-h") {
