@@ -1,13 +1,67 @@
 // The native file system off Windows: descriptors kept between requests must always stand for
-// what the paths name now.
+// what the paths name now, only regular files are read or written, and a write that fails or
+// accepts nothing fails the output at once.
+//
+// The program is linked with --wrap=open,--wrap=pwrite, so that a test can change a path just
+// before the layer opens it, or have a write accept nothing, as a racing host or an odd file
+// system would.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdarg>
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 #include "hexstream.h"
 #include "tvx/platform.h"
+
+namespace {
+
+std::function<void(const char*)> g_beforeOpen;  // runs once, just before the next open
+std::optional<ssize_t> g_pwriteResult;          // what every pwrite returns instead, if set
+int g_pwriteCalls = 0;
+
+}  // namespace
+
+extern "C" {
+
+int __real_open(const char* path, int flags, ...);
+int __wrap_open(const char* path, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0) {
+    va_list args;
+    va_start(args, flags);
+    mode = va_arg(args, mode_t);
+    va_end(args);
+  }
+  if (g_beforeOpen) {
+    const auto hook = std::move(g_beforeOpen);
+    g_beforeOpen = nullptr;
+    hook(path);
+  }
+  return __real_open(path, flags, mode);
+}
+
+ssize_t __real_pwrite(int fd, const void* bytes, size_t size, off_t at);
+ssize_t __wrap_pwrite(int fd, const void* bytes, size_t size, off_t at) {
+  ++g_pwriteCalls;
+  if (!g_pwriteResult) return __real_pwrite(fd, bytes, size, at);
+  // A caller that takes 0 for progress would ask for ever: after 1000 calls it gets an error.
+  if (*g_pwriteResult < 0 || g_pwriteCalls > 1000) {
+    errno = EIO;
+    return -1;
+  }
+  return *g_pwriteResult;
+}
+
+}  // extern "C"
 
 namespace tvx {
 namespace {
@@ -29,7 +83,11 @@ class NativeFiles : public ::testing::Test {
     dir_ = mkdtemp(pattern.data());
     files_ = MakeNativeFileSystem(dir_.string());
   }
-  ~NativeFiles() override { fs::remove_all(dir_); }
+  ~NativeFiles() override {
+    g_beforeOpen = nullptr;
+    g_pwriteResult.reset();
+    fs::remove_all(dir_);
+  }
 
   std::string Read(const fs::path& path, double start) {
     InputSource* input = files_->OpenInput(path.string());
@@ -116,13 +174,116 @@ TEST_F(NativeFiles, InputIsReadAfreshEveryRun) {
   EXPECT_EQ(Read(in, 1e15), "");
 }
 
+// Every kind of thing a path may name, as it is when first asked for, and as it is after the
+// path named a regular file that was read (the held descriptor must not be used for it), and
+// as it is when it takes the place of the regular file between the look-up and the open. Only
+// a regular file, or a link to one, is read; nothing else is opened for reading, waited on or
+// read through an earlier descriptor.
 TEST_F(NativeFiles, OnlyRegularFilesAreInputs) {
-  EXPECT_EQ(Read(dir_, 1), "<cannot open>");
-  const fs::path fifo = dir_ / "pipe";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(Read(fifo, 1), "<cannot open>");  // and does not wait for a writer
+  Put(dir_ / "program.exe", "0123456789");
+  const auto make = [&](const fs::path& path, const std::string& kind) {
+    if (kind == "regular file") {
+      Put(path, "abcdefghij");
+    } else if (kind == "link to a regular file") {
+      Put(dir_ / "target.exe", "abcdefghij");
+      fs::create_symlink(dir_ / "target.exe", path);
+    } else if (kind == "directory") {
+      fs::create_directory(path);
+    } else if (kind == "link to a directory") {
+      fs::create_directory_symlink(dir_, path);
+    } else if (kind == "FIFO") {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);  // a read would wait for a writer
+    } else if (kind == "socket") {
+      const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      ASSERT_LT(path.string().size(), sizeof address.sun_path);
+      path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+      ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+      close(fd);
+    } else if (kind == "dangling link") {
+      fs::create_symlink(dir_ / "nowhere", path);
+    } else {
+      ASSERT_EQ(kind, "nothing");
+    }
+  };
+  struct Kind {
+    std::string name;
+    std::string read;  // from position 4
+  };
+  const Kind kinds[] = {
+      {"regular file", "defghij"},        {"link to a regular file", "defghij"},
+      {"directory", "<cannot open>"},     {"link to a directory", "<cannot open>"},
+      {"FIFO", "<cannot open>"},          {"socket", "<cannot open>"},
+      {"dangling link", "<cannot open>"}, {"nothing", "<cannot open>"}};
+  int n = 0;
+  for (const Kind& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    const fs::path fresh = dir_ / ("fresh" + std::to_string(++n));
+    make(fresh, kind.name);
+    EXPECT_EQ(Read(fresh, 4), kind.read);
+
+    // The same path named a regular file that was read, then this.
+    const fs::path replaced = dir_ / ("replaced" + std::to_string(n));
+    Put(replaced, "0123456789");
+    EXPECT_EQ(Read(replaced, 4), "3456789");
+    fs::remove(replaced);
+    make(replaced, kind.name);
+    EXPECT_EQ(Read(replaced, 4), kind.read);
+
+    // A regular file when looked up, this when opened.
+    const fs::path raced = dir_ / ("raced" + std::to_string(n));
+    Put(raced, "0123456789");
+    g_beforeOpen = [&](const char* path) {
+      if (path == raced.string()) {
+        fs::remove(raced);
+        make(raced, kind.name);
+      }
+    };
+    EXPECT_EQ(Read(raced, 4), kind.name == "nothing" ? "<cannot open>" : kind.read);
+  }
   EXPECT_EQ(Read("/dev/zero", 1), "<cannot open>");
+  EXPECT_EQ(Read("/dev/null", 1), "<cannot open>");
+  EXPECT_EQ(Read(dir_ / "program.exe/x", 1), "<cannot open>");  // through a file
+  EXPECT_EQ(Read("", 1), "<cannot open>");
   EXPECT_EQ(Read(std::string("a\0b", 3), 1), "<cannot open>");
+}
+
+// An output name that something other than a regular file holds, and that opens for writing (a
+// FIFO with a reader at its other end; as root, a device node that takes every write), is
+// neither written nor removed: the write fails, and the thing stays as it was.
+TEST_F(NativeFiles, OutputThatIsNotARegularFileIsNeverWritten) {
+  const fs::path fifo = dir_ / "TEVOLIBFILE.TMP";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  EXPECT_FALSE(files_->WriteOutput("TEVOLIBFILE.TMP", "listing\r\n"));
+  char byte = 0;
+  EXPECT_LE(read(reader, &byte, 1), 0) << "the FIFO was written";
+  close(reader);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  const fs::path device = dir_ / "TEVOLIBFILE2.TMP";  // what /dev/null is
+  if (geteuid() == 0 && mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    EXPECT_FALSE(files_->WriteOutput("TEVOLIBFILE2.TMP", "block\r\n"));
+    EXPECT_TRUE(fs::is_character_file(device));
+  }
+}
+
+// A write that the file system refuses, or that accepts nothing (which POSIX allows), fails the
+// output at once, without asking again and again, and leaves no bytes of this run or the last.
+TEST_F(NativeFiles, WriteThatFailsOrAcceptsNothingFailsTheOutput) {
+  const fs::path out = dir_ / "TEVOLIBFILE2.TMP";
+  for (const ssize_t result : {ssize_t{-1}, ssize_t{0}}) {
+    SCOPED_TRACE(result);
+    ASSERT_TRUE(files_->WriteOutput("TEVOLIBFILE2.TMP", "the last run's block\r\n"));
+    g_pwriteResult = result;
+    g_pwriteCalls = 0;
+    EXPECT_FALSE(files_->WriteOutput("TEVOLIBFILE2.TMP", "this run's block\r\n"));
+    EXPECT_EQ(g_pwriteCalls, 1);
+    g_pwriteResult.reset();
+    EXPECT_EQ(fs::exists(out) ? Slurp(out) : "", "");
+  }
 }
 
 }  // namespace

@@ -97,8 +97,10 @@ std::uint64_t PeakResidentKiB(pid_t pid) {
 // A copy of a deliverable in a directory of its own, running under the limits.
 class Plugin {
  public:
+  // `defaultSigpipe`: started with SIGPIPE at its default action, as most hosts start a child
+  // (this test program ignores it, and an ignored signal stays ignored in a child).
   explicit Plugin(std::string_view deliverable, bool withoutRoot = false,
-                  std::uint64_t fileSizeLimit = 0) {
+                  std::uint64_t fileSizeLimit = 0, bool defaultSigpipe = false) {
     // Accessible to the unprivileged user as well; mkdtemp makes it private.
     fs::permissions(home_.path(), fs::perms::owner_all | fs::perms::group_read |
                                       fs::perms::group_exec | fs::perms::others_read |
@@ -109,7 +111,14 @@ class Plugin {
     options.addressSpaceLimit = kAddressSpace;
     options.withoutRoot = withoutRoot;
     options.fileSizeLimit = fileSizeLimit;
-    process_ = std::make_unique<PluginProcess>(program_, options);
+    std::string start = program_;
+    if (defaultSigpipe) {
+      start = home_ / kStarter;
+      hexstream::WriteFile(
+          start, "#!/bin/sh\nexec /usr/bin/env --default-signal=PIPE \"" + program_ + "\"\n");
+      fs::permissions(start, fs::perms::owner_all);
+    }
+    process_ = std::make_unique<PluginProcess>(start, options);
   }
 
   PluginProcess& process() { return *process_; }
@@ -142,12 +151,13 @@ class Plugin {
     for (const auto& entry : fs::directory_iterator(home_.path())) {
       const std::string name = entry.path().filename().string();
       EXPECT_TRUE(name == fs::path(program_).filename().string() || name == kListingName ||
-                  name == kBlockName || name == kPictureName)
+                  name == kBlockName || name == kPictureName || name == kStarter)
           << "unexpected file " << name;
     }
   }
 
  private:
+  static constexpr char kStarter[] = "start.sh";
   TempDir home_;
   std::string program_;
   std::unique_ptr<PluginProcess> process_;
@@ -526,6 +536,51 @@ TEST(HostileChannel, FilesOverTheHostsSizeLimitAreLeftEmpty) {
     EXPECT_EQ(plugin.Block(), "");
   }
   plugin.End();
+}
+
+// Hosts that talk to the plug-in other than by writing each request whole and reading each
+// reply, each with a plug-in started with SIGPIPE at its default action: every request is
+// answered in its files all the same, and the plug-in ends with status 0 at the end of its input.
+TEST(HostileChannel, HostsThatWriteInPiecesOrStopReading) {
+  REQUIRE_BUILT(kAgent);
+  Inputs inputs;
+  const std::string path = inputs.Write("two.exe", kTwoAgentStreams);
+  const std::string first = Request(path, "1", 'N') + kEndMark;
+  const std::string second = Request(path, "28", 'N') + kEndMark;
+  struct ChannelCase {
+    std::string name;
+    bool piecewise;       // each byte in a write of its own, read by the plug-in on its own
+    int readBeforeClose;  // replies read before the host closes its end, or -1 for never
+  };
+  const ChannelCase cases[] = {{"each byte a write of its own", true, -1},
+                               {"the host stops reading before the first reply", false, 0},
+                               {"the host stops reading after the first reply", false, 1}};
+  for (const ChannelCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Plugin plugin(kAgent, false, 0, /*defaultSigpipe=*/true);
+    PluginProcess& process = plugin.process();
+    int read = 0;
+    if (c.readBeforeClose == 0) process.CloseOutput();
+    for (const std::string& request : {first, second}) {
+      if (c.piecewise) {
+        for (const char byte : request) {
+          ASSERT_TRUE(process.Send(std::string(1, byte)));
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+      } else {
+        ASSERT_TRUE(process.Send(request));
+      }
+      if (read != c.readBeforeClose) {
+        ASSERT_TRUE(plugin.Replied());
+        if (++read == c.readBeforeClose) process.CloseOutput();
+      }
+    }
+    // Only the plug-in's end of the way back: the second request's files mean it went on.
+    process.CloseInput();
+    EXPECT_EQ(process.WaitExit(kReplyMs), 0);
+    EXPECT_EQ(plugin.Listing(), "Tag: B\r\n");
+    EXPECT_EQ(plugin.Block(), kAgentBlockB);
+  }
 }
 
 TEST(HostileChannel, EndOfInputEndsTheProgram) {

@@ -1,5 +1,6 @@
 #include "plugin_process.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -77,6 +78,13 @@ PluginProcess::PluginProcess(const std::string& program, const ProcessOptions& o
     : child_(program, ChildOptionsOf(options)) {
   if (!child_.started())
     throw std::runtime_error("cannot start " + program + ": " + child_.error());
+}
+
+void PluginProcess::CloseOutput() {
+  // The pipe's only reading end becomes /dev/null (the number stays this object's to close).
+  const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (null < 0 || dup2(null, child_.output()) < 0) throw std::runtime_error("cannot close");
+  close(null);
 }
 
 std::optional<std::string> PluginProcess::Read(std::size_t n, int timeoutMs) {

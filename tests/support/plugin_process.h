@@ -64,6 +64,9 @@ class PluginProcess {
   // Whatever arrives on standard output until it closes or the time is up.
   std::string ReadRest(int timeoutMs) { return child_.Read(0, timeoutMs); }
   void CloseInput() { child_.CloseInput(); }
+  // Closes this end of the plug-in's standard output, as a host that stops reading does: the
+  // plug-in's next write there fails (or, where it does not ignore SIGPIPE, ends it).
+  void CloseOutput();
   // The exit status, or -signal; nothing when the process is still running after the time.
   std::optional<int> WaitExit(int timeoutMs) { return child_.Wait(timeoutMs); }
   pid_t pid() const { return child_.pid(); }
