@@ -1,18 +1,20 @@
-// The native file system off Windows: descriptors kept between requests must always stand for
-// what the paths name now, only regular files are read or written, and a write that fails or
-// accepts nothing fails the output at once.
+// The native file system and channel off Windows: descriptors kept between requests must always
+// stand for what the paths name now, only regular files are read or written, and a write that
+// fails or accepts nothing fails the output (or gives up the reply) at once.
 //
-// The program is linked with --wrap=open,--wrap=pwrite, so that a test can change a path just
-// before the layer opens it, or have a write accept nothing, as a racing host or an odd file
-// system would.
+// The program is linked with --wrap=open,--wrap=pwrite,--wrap=write, so that a test can change a
+// path just before the layer opens it, or have a write accept nothing, as a racing host or an odd
+// file system or pipe would.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <filesystem>
@@ -20,6 +22,7 @@
 #include <optional>
 
 #include "hexstream.h"
+#include "tvx/decoder.h"
 #include "tvx/platform.h"
 
 namespace {
@@ -27,6 +30,8 @@ namespace {
 std::function<void(const char*)> g_beforeOpen;  // runs once, just before the next open
 std::optional<ssize_t> g_pwriteResult;          // what every pwrite returns instead, if set
 int g_pwriteCalls = 0;
+int g_writeNothingTo = -1;  // a descriptor whose every write accepts nothing, if set
+int g_writeCalls = 0;       // the writes to it
 
 }  // namespace
 
@@ -59,6 +64,17 @@ ssize_t __wrap_pwrite(int fd, const void* bytes, size_t size, off_t at) {
     return -1;
   }
   return *g_pwriteResult;
+}
+
+ssize_t __real_write(int fd, const void* bytes, size_t size);
+ssize_t __wrap_write(int fd, const void* bytes, size_t size) {
+  if (fd != g_writeNothingTo) return __real_write(fd, bytes, size);
+  // As for pwrite: a caller that takes 0 for progress gets an error after 1000 calls.
+  if (++g_writeCalls > 1000) {
+    errno = EIO;
+    return -1;
+  }
+  return 0;
 }
 
 }  // extern "C"
@@ -284,6 +300,46 @@ TEST_F(NativeFiles, WriteThatFailsOrAcceptsNothingFailsTheOutput) {
     g_pwriteResult.reset();
     EXPECT_EQ(fs::exists(out) ? Slurp(out) : "", "");
   }
+}
+
+
+// A decoder that reads nothing: the channel's test needs a request answered, not decoded.
+class NothingDecoder final : public Decoder {
+ public:
+  const DeliverableInfo& Info() const override { return kInfo; }
+  void Reset() override {}
+  DecodeEnd ReadStream(DecodeContext&) override { return DecodeEnd::kEndCode; }
+  void WriteBlock(BlockWriter&) const override {}
+
+ private:
+  static constexpr DeliverableInfo kInfo = {"NOTHING.Test", "Nothing", "Nothing", 18, ""};
+};
+
+// A reply that standard output accepts none of (POSIX lets a write return 0) is given up, as
+// when the host has gone, not written again and again: the plug-in reads on and ends at ^END.
+TEST(NativeChannel, AReplyWriteThatAcceptsNothingIsNotWrittenAgain) {
+  int request[2];
+  ASSERT_EQ(pipe(request), 0);
+  const std::string messages = "%missing.exe#1@N\xFF^END\xFF";
+  ASSERT_EQ(__real_write(request[1], messages.data(), messages.size()),
+            static_cast<ssize_t>(messages.size()));
+  close(request[1]);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {  // the plug-in's side: its status is the count of reply writes
+    dup2(request[0], STDIN_FILENO);
+    g_writeNothingTo = STDOUT_FILENO;
+    NothingDecoder decoder;
+    const int status = RunPlugin(decoder);
+    _exit(status == 0 ? std::min(g_writeCalls, 100) : 101);
+  }
+  close(request[0]);
+  int raw = 0;
+  ASSERT_EQ(waitpid(child, &raw, 0), child);
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 1);  // one write of the one reply
+  for (const char* name : {"TEVOLIBFILE.TMP", "TEVOLIBFILE2.TMP"})
+    fs::remove(fs::path(ProgramDirectory()) / name);
 }
 
 }  // namespace
