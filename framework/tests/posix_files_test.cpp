@@ -302,7 +302,6 @@ TEST_F(NativeFiles, WriteThatFailsOrAcceptsNothingFailsTheOutput) {
   }
 }
 
-
 // A decoder that reads nothing: the channel's test needs a request answered, not decoded.
 class NothingDecoder final : public Decoder {
  public:
