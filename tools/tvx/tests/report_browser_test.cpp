@@ -487,9 +487,9 @@ std::string LargeProgram() {
 
 // The sizes and times the report is held to, with a 2 MB program of 75 records: its report
 // under 2 MB, built in under a second (in a build as shipped: an instrumented one is slower), and
-// shown without errors. With TVX_REPORT_BENCH set (as
-// scripts/bench.sh does), also a report of 100 such programs, which must open in the browser in
-// under 2 s: a time, measured on a quiet machine, not in the suite that runs beside other tests.
+// shown without errors. With TVX_REPORT_BENCH set (as scripts/bench.sh does), also a report of
+// 100 such programs, which must open in the browser in under 2 s: a time, measured on a quiet
+// machine, not in the suite that runs beside other tests.
 // With TVX_REPORT_KEEP set, the program and the reports are kept (for a look, or a profile).
 TEST(ReportInBrowser, LargeReportsOpenQuickly) {
   const fs::path dir = Scratch("large");
