@@ -205,8 +205,12 @@ std::string ReportPage(const std::vector<ReportProgram>& programs, std::string_v
 ReportDecode DecodeForReport(Decoder& decoder, const Request& request, ReadOnlyFiles& files) {
   const Explanation e = Explain(decoder, request, files);
   ReportDecode d;
-  for (const ExplainedRead& r : e.reads)
+  for (const ExplainedRead& r : e.reads) {
     d.values.push_back({r.read.position, r.read.count, r.what});
+    if (r.read.kind == ReadKind::kPictureBytes) {
+      d.pictureAt = static_cast<std::size_t>(r.read.position - e.start);
+    }
+  }
   for (const std::string& line : e.listing)
     d.listing.push_back({line, {}, true, ""});
   for (std::size_t i = 0; i < e.reads.size(); ++i) {
@@ -226,11 +230,6 @@ ReportDecode DecodeForReport(Decoder& decoder, const Request& request, ReadOnlyF
   d.ended = StopCode(e.output.ended);
   d.stopped = e.stopped;
   d.picture = e.output.picture;
-  for (const ExplainedRead& r : e.reads) {
-    if (r.read.kind == ReadKind::kPictureBytes) {
-      d.pictureAt = static_cast<std::size_t>(r.read.position - e.start);
-    }
-  }
   if (InputSource* file = files.input()) {
     d.bytes.resize(static_cast<std::size_t>(e.next - e.start));
     d.bytes.resize(file->ReadAt(static_cast<std::uint64_t>(e.start - 1),

@@ -92,20 +92,22 @@ int ReportCommand(const Arguments& parsed, Streams& io) {
   bool unreadable = false;
   bool early = false;
   std::size_t records = 0;
-  for (const std::string& path : paths) {
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
     ReportProgram& program = programs.emplace_back();
     program.path = path;
     ReadOnlyFiles files;
-    InputSource* file = problems.count(path) != 0 ? nullptr : files.OpenInput(path);
+    const auto problem = problems.find(path);
+    InputSource* file = problem != problems.end() ? nullptr : files.OpenInput(path);
     if (file == nullptr) {
-      program.error = problems.count(path) != 0 ? problems[path] : files.error();
+      program.error = problem != problems.end() ? problem->second : files.error();
       err << "tvx report: cannot read \"" << PrintablePath(path) << "\": " << program.error << "\n";
       unreadable = true;
       continue;
     }
     program.size = file->Size();
     std::vector<std::pair<ControlRecord, const DeliverableInfo*>> found;
-    if (std::find(scanned.begin(), scanned.end(), path) != scanned.end()) {
+    if (i < scanned.size()) {  // a file of the PATHs, not only of --stream
       ScanRecords(*file, [&](const ControlRecord& record) {
         if (const DeliverableInfo* info = LookupClass(*known, record.className)) {
           found.emplace_back(record, info);
