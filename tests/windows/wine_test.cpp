@@ -33,6 +33,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -538,7 +539,15 @@ TEST_P(WineTvx, SameOutputAsTheNativeTool) {
   for (const auto& args : commands) {
     SCOPED_TRACE(args[0] + " " + args[1]);
     const ToolRun here = RunTool(arch, native, args, work, false);
-    const ToolRun there = RunTool(arch, windows, args, work, true);
+    ToolRun there = RunTool(arch, windows, args, work, true);
+    // Once in a while (seen once in some dozens of runs, never on its own) one of Wine's own
+    // processes faults while the session ends, and Wine reports it on the standard error the
+    // tool shares. tvx.exe runs one thread on fixed input: a fault of its own comes back, so
+    // the command is run once more and only that run is compared.
+    if (there.err.find("wine: Unhandled") != std::string::npos) {
+      std::printf("Wine reported a fault; running again: %s", there.err.c_str());
+      there = RunTool(arch, windows, args, work, true);
+    }
     EXPECT_EQ(there.status, here.status) << Tail(work / "log.txt");
     EXPECT_EQ(there.out, here.out);
     // Standard error is a text stream on Windows: its lines end with CR LF there.
