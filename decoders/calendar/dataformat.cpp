@@ -19,7 +19,9 @@ std::uint16_t Slot(DecodeContext& ctx) {
 
 // A slot stored in a 16-bit signed field (a word above 32767 as word - 65536).
 std::int32_t Field16(DecodeContext& ctx) {
-  return Signed16(Slot(ctx));
+  const std::int32_t value = ctx.ReadSignedWord();
+  ctx.ReadWord();
+  return value;
 }
 
 // The 16 bytes before each Boolean text, consumed as eight words.

@@ -5,9 +5,10 @@ namespace tvx {
 namespace {
 
 // The listing of a run that read nothing: one line.
-std::string OneLine(DecodeObserver* observer, std::string_view first, std::string_view second) {
+std::string OneLine(const DecodeOptions& options, std::string_view first,
+                    std::string_view second) {
   Listing listing;
-  listing.SetObserver(observer);
+  listing.SetObserver(options.observer, options.keepListing);
   listing.Line(first, second);
   return listing.TakeText();
 }
@@ -16,28 +17,37 @@ std::string OneLine(DecodeObserver* observer, std::string_view first, std::strin
 
 DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& files,
                        DecodeObserver* observer) {
+  DecodeOptions options;
+  options.observer = observer;
+  return RunDecode(decoder, request, files, options);
+}
+
+DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& files,
+                       const DecodeOptions& options) {
   // Every run starts from the values of a fresh process.
   decoder.Reset();
   DecodeOutput out;
   InputSource* input = nullptr;
   if (request.valid && !request.path.empty()) input = files.OpenInput(request.path);
   if (!request.valid) {
-    out.listing = OneLine(observer, "Invalid request", "");
+    out.listing = OneLine(options, "Invalid request", "");
     out.ended = DecodeEnd::kInvalidRequest;
   } else if (input == nullptr) {
-    out.listing = OneLine(observer, "Cannot open input file: ", request.path);
+    out.listing = OneLine(options, "Cannot open input file: ", request.path);
     out.ended = DecodeEnd::kNoInput;
   } else {
     StreamReader reader(*input, request.start);
-    reader.SetObserver(observer);
+    reader.SetObserver(options.observer);
+    reader.SetLongTexts(options.longTexts);
     DecodeContext ctx(reader, request.offsets);
-    ctx.Out().SetObserver(observer);
+    ctx.Out().SetObserver(options.observer, options.keepListing);
     out.ended = decoder.ReadStream(ctx);
     out.stop = ctx.Stop();
     out.listing = ctx.Out().TakeText();
     out.picture = ctx.TakePicture();
   }
   BlockWriter block(decoder.Info().labelWidth);
+  block.SetLongTexts(options.longTexts);
   decoder.WriteBlock(block);
   out.block = block.TakeText();
   return out;

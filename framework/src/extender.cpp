@@ -42,17 +42,17 @@ void ReadPositionAndSize(DecodeContext& ctx, ExtenderProperties& props) {
   static constexpr std::string_view kLabels[] = {"Left: ", "Top: ", "Width: ", "Height: "};
   double* fields[] = {&props.Left, &props.Top, &props.Width, &props.Height};
   double at = ctx.Position();
-  const std::uint16_t first = ctx.ReadWord();
-  const bool longForm = first == 0x8000;
+  const std::int32_t first = ctx.ReadSignedWord();
+  const bool longForm = first == -0x8000;  // the marker word 0x8000
   for (int i = 0; i < 4; ++i) {
     if (longForm) {
       at = ctx.Position();
-      *fields[i] = static_cast<double>(Signed32(ctx.ReadLong()));
+      *fields[i] = static_cast<double>(ctx.ReadSignedLong());
     } else if (i == 0) {
-      *fields[i] = Signed16(first);
+      *fields[i] = first;
     } else {
       at = ctx.Position();
-      *fields[i] = Signed16(ctx.ReadWord());
+      *fields[i] = ctx.ReadSignedWord();
     }
     ctx.LineAt(at, kLabels[i], NumberChars(*fields[i]));
   }
@@ -112,11 +112,11 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
       ctx.LineAt(at, "HelpContextID: ", NumberChars(props.HelpContextID));
       return;
     case ExtenderCode::kLeft:  // signed long
-      props.Left = static_cast<double>(Signed32(ctx.ReadLong()));
+      props.Left = static_cast<double>(ctx.ReadSignedLong());
       ctx.LineAt(at, "Left: ", NumberChars(props.Left));
       return;
     case ExtenderCode::kTop:  // signed long
-      props.Top = static_cast<double>(Signed32(ctx.ReadLong()));
+      props.Top = static_cast<double>(ctx.ReadSignedLong());
       ctx.LineAt(at, "Top: ", NumberChars(props.Top));
       return;
     case ExtenderCode::kAlign: {  // byte, 1 to 4, anything else None

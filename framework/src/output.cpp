@@ -5,12 +5,19 @@
 #include <cmath>
 
 #include "tvx/decoder.h"
+#include "tvx/long_texts.h"
 #include "tvx/text.h"
 
 namespace tvx {
 
 void Listing::EndLine(std::size_t start) {
-  if (observer_ != nullptr) observer_->OnListingLine(std::string_view(text_).substr(start));
+  if (observer_ != nullptr) {
+    observer_->OnListingLine(std::string_view(text_).substr(start));
+    if (!keep_) {
+      text_.clear();
+      return;
+    }
+  }
   text_.append(kLineEnd);
 }
 
@@ -36,7 +43,13 @@ void BlockWriter::Text(std::string_view name, std::string_view value) {
 
 void BlockWriter::Quoted(std::string_view name, std::string_view value) {
   AppendLabel(name);
-  AppendQuoted(text_, value);
+  if (longTexts_ != nullptr && longTexts_->Find(value) != nullptr) {
+    text_.push_back('"');
+    text_.append(longTexts_->QuotedStandIn(value));
+    text_.push_back('"');
+  } else {
+    AppendQuoted(text_, value);
+  }
   text_.append(kLineEnd);
 }
 

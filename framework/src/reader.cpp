@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tvx/long_texts.h"
 #include "tvx/text.h"
 
 namespace tvx {
@@ -73,8 +74,25 @@ std::uint32_t StreamReader::LittleEndian(std::uint64_t index, int size, std::uin
 }
 
 void StreamReader::Note(ReadKind kind, double position, std::uint64_t size, std::uint64_t count,
-                        std::uint32_t number, std::string_view text) {
-  if (observer_ != nullptr) observer_->OnRead({kind, position, size, count, number, text});
+                        std::uint32_t number, std::string_view text, bool isSigned) {
+  if (observer_ != nullptr) {
+    observer_->OnRead({kind, position, size, count, number, text, isSigned});
+  }
+}
+
+std::uint64_t StreamReader::Held(std::uint64_t n) {
+  const std::uint64_t size = input_.Size();
+  const std::uint64_t start = reachable_ ? origin_ + index_ : size;
+  return start >= size ? 0 : std::min(n, size - start);
+}
+
+std::string StreamReader::LeaveInFile(std::uint64_t n, std::uint64_t got, std::uint8_t stride) {
+  LongTexts::Entry entry;
+  entry.offset = origin_ + index_;
+  entry.length = (got + stride - 1) / stride;
+  entry.stride = stride;
+  index_ = std::min(index_ + n, kMaxCount);
+  return longTexts_->Add(entry);
 }
 
 std::uint8_t StreamReader::ReadByte() {
@@ -104,11 +122,50 @@ std::uint32_t StreamReader::ReadLong() {
   return value;
 }
 
+std::int32_t StreamReader::ReadSignedWord() {
+  const double at = Position();
+  std::uint64_t got = 0;
+  const auto value = static_cast<std::uint16_t>(LittleEndian(index_, 2, &got));
+  index_ = std::min(index_ + 2, kMaxCount);
+  Note(ReadKind::kWord, at, 2, got, value, {}, true);
+  return Signed16(value);
+}
+
+std::int64_t StreamReader::ReadSignedLong() {
+  const double at = Position();
+  std::uint64_t got = 0;
+  const std::uint32_t value = LittleEndian(index_, 4, &got);
+  index_ = std::min(index_ + 4, kMaxCount);
+  Note(ReadKind::kLong, at, 4, got, value, {}, true);
+  return Signed32(value);
+}
+
 std::string StreamReader::ReadZeroTerminated() {
   const double at = Position();
   std::string text;
   std::uint64_t got = 0;
+  const std::uint64_t from = index_;
   for (int b = ByteAt(index_); b >= 0; b = ByteAt(index_)) {
+    if (longTexts_ != nullptr && text.size() >= longTexts_->threshold()) {
+      // A long text: find its zero a chunk at a time, and leave its bytes in the file.
+      std::uint64_t length = index_ - from;
+      bool ended = false;
+      while (!ended && ByteAt(from + length) >= 0) {
+        const std::size_t here = static_cast<std::size_t>(from + length - chunkIndex_);
+        const void* zero = std::memchr(buffer_.get() + here, 0, chunkSize_ - here);
+        length = zero == nullptr ? chunkIndex_ + chunkSize_ - from
+                                 : static_cast<std::uint64_t>(
+                                       static_cast<const std::uint8_t*>(zero) - buffer_.get()) +
+                                       chunkIndex_ - from;
+        ended = zero != nullptr;
+      }
+      index_ = from;
+      text = LeaveInFile(length, length, 1);
+      got = length + (ended ? 1 : 0);
+      if (ended) index_ = std::min(index_ + 1, kMaxCount);
+      Note(ReadKind::kZeroTerminatedText, at, std::max<std::uint64_t>(got, 1), got, 0, text);
+      return text;
+    }
     index_ = std::min(index_ + 1, kMaxCount);
     ++got;
     if (b == 0) break;
@@ -123,7 +180,13 @@ std::string StreamReader::ReadText(std::uint64_t n) {
   const double at = Position();
   std::string text;
   const std::uint64_t size = std::min(n, kMaxCount);
-  const std::uint64_t got = Append(size, &text, 1);
+  std::uint64_t got = 0;
+  if (longTexts_ != nullptr && size > longTexts_->threshold()) {
+    got = Held(size);
+    text = LeaveInFile(size, got, 1);
+  } else {
+    got = Append(size, &text, 1);
+  }
   Note(ReadKind::kText, at, size, got, 0, text);
   return text;
 }
@@ -133,7 +196,13 @@ std::string StreamReader::ReadUtf16LowBytes(std::uint64_t n) {
   const std::uint64_t units = std::min(n, kMaxCount / 2);
   // A unit whose low byte is in the file gives its character; nothing past the end does.
   std::string text;
-  const std::uint64_t got = Append(units * 2, &text, 2);
+  std::uint64_t got = 0;
+  if (longTexts_ != nullptr && units > longTexts_->threshold()) {
+    got = Held(units * 2);
+    text = LeaveInFile(units * 2, got, 2);
+  } else {
+    got = Append(units * 2, &text, 2);
+  }
   Note(ReadKind::kUtf16LowBytes, at, units * 2, got, 0, text);
   return text;
 }
@@ -154,7 +223,13 @@ std::string StreamReader::CopyBytes(std::uint64_t n) {
   const double at = Position();
   std::string data;
   const std::uint64_t size = std::min(n, kMaxCount);
-  const std::uint64_t got = Append(size, &data, 1);
+  std::uint64_t got = 0;
+  if (longTexts_ != nullptr && size > longTexts_->threshold()) {
+    got = Held(size);
+    data = LeaveInFile(size, got, 1);
+  } else {
+    got = Append(size, &data, 1);
+  }
   Note(ReadKind::kPictureBytes, at, size, got, 0);
   return data;
 }

@@ -29,6 +29,7 @@ struct ReadEvent {
   std::uint64_t count = 0;   // of them, the bytes the file holds: fewer only at the file's end
   std::uint32_t number = 0;  // a number's value (past the end of the file its bytes count as 0)
   std::string_view text;     // a text's characters
+  bool isSigned = false;     // the number is read as two's complement (kWord, kLong)
 };
 
 // The parts of every stream's frame, in stream order.

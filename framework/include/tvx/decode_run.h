@@ -33,10 +33,21 @@ struct DecodeOutput {
   StopPlace stop;
 };
 
+class LongTexts;
+
+// What a tool asks of a decode beyond the plug-ins' own.
+struct DecodeOptions {
+  DecodeObserver* observer = nullptr;  // told of every read, frame part, code and listing line
+  bool keepListing = true;             // false: the listing's lines go to the observer only
+  LongTexts* longTexts = nullptr;      // long texts and pictures left in the file
+};
+
 // One request decoded in memory: the decoder reset, the stream read, the block written. The
 // observer, where given, is told of every read, frame part, code and listing line.
 DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& files,
                        DecodeObserver* observer = nullptr);
+DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& files,
+                       const DecodeOptions& options);
 
 // One request served: RunDecode, then the picture, listing and block files.
 void ServeRequest(Decoder& decoder, const Request& request, FileSystem& files);

@@ -56,6 +56,8 @@ class DecodeContext {
   std::uint8_t ReadByte() { return reader_.ReadByte(); }
   std::uint16_t ReadWord() { return reader_.ReadWord(); }
   std::uint32_t ReadLong() { return reader_.ReadLong(); }
+  std::int32_t ReadSignedWord() { return reader_.ReadSignedWord(); }
+  std::int64_t ReadSignedLong() { return reader_.ReadSignedLong(); }
   std::string ReadZeroTerminated() { return reader_.ReadZeroTerminated(); }
   std::string ReadText(std::uint64_t n) { return reader_.ReadText(n); }
   std::string ReadUtf16LowBytes(std::uint64_t n) { return reader_.ReadUtf16LowBytes(n); }

@@ -11,6 +11,8 @@
 
 namespace tvx {
 
+class LongTexts;
+
 inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr std::string_view kListingFileName = "TEVOLIBFILE.TMP";
 inline constexpr std::string_view kBlockFileName = "TEVOLIBFILE2.TMP";
@@ -31,13 +33,19 @@ class Listing {
   }
   const std::string& Text() const { return text_; }
   std::string TakeText() { return std::move(text_); }
-  void SetObserver(DecodeObserver* observer) { observer_ = observer; }
+  // Told of every line. Unless `keep`, a line is forgotten once told: a listing shown as it is
+  // made holds no more than its last line.
+  void SetObserver(DecodeObserver* observer, bool keep = true) {
+    observer_ = observer;
+    keep_ = keep;
+  }
 
  private:
   void EndLine(std::size_t start);
 
   std::string text_;
   DecodeObserver* observer_ = nullptr;
+  bool keep_ = true;
 };
 
 // Writes form-source property lines: the label padded with blanks to the deliverable's width,
@@ -65,12 +73,16 @@ class BlockWriter {
 
   const std::string& Text() const { return text_; }
   std::string TakeText() { return std::move(text_); }
+  // The long texts the decode left in the file: a quoted value that is one of their stand-ins
+  // stays a stand-in, marked to have its quotes doubled when expanded.
+  void SetLongTexts(const LongTexts* texts) { longTexts_ = texts; }
 
  private:
   void AppendLabel(std::string_view name);
 
   std::size_t width_;
   std::string text_;
+  const LongTexts* longTexts_ = nullptr;
 };
 
 }  // namespace tvx

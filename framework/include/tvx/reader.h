@@ -20,6 +20,8 @@
 
 namespace tvx {
 
+class LongTexts;
+
 // A file read at 0-based byte offsets.
 class InputSource {
  public:
@@ -63,6 +65,9 @@ class StreamReader {
   std::uint8_t ReadByte();
   std::uint16_t ReadWord();  // little-endian
   std::uint32_t ReadLong();  // little-endian
+  // The same as two's-complement numbers: the observer is told the value as signed.
+  std::int32_t ReadSignedWord();
+  std::int64_t ReadSignedLong();
   // The bytes up to the first zero byte, which is consumed too; stops at the end of the file.
   std::string ReadZeroTerminated();
   // n bytes, one character each.
@@ -81,6 +86,9 @@ class StreamReader {
   // Told of every read; nothing when the decode has no observer.
   void SetObserver(DecodeObserver* observer) { observer_ = observer; }
   DecodeObserver* Observer() const { return observer_; }
+  // Texts and pictures longer than its threshold are left in the file (long_texts.h); the
+  // plug-ins attach none.
+  void SetLongTexts(LongTexts* texts) { longTexts_ = texts; }
 
  private:
   // The byte at `index` (counted from the start position), or -1 past the end of the file.
@@ -97,7 +105,12 @@ class StreamReader {
   std::uint64_t Append(std::uint64_t n, std::string* out, std::uint64_t stride);
   std::uint32_t LittleEndian(std::uint64_t index, int size, std::uint64_t* got);
   void Note(ReadKind kind, double position, std::uint64_t size, std::uint64_t count,
-            std::uint32_t number, std::string_view text = {});
+            std::uint32_t number, std::string_view text = {}, bool isSigned = false);
+  // How many of the n bytes from the position on the file holds, without reading them.
+  std::uint64_t Held(std::uint64_t n);
+  // Leaves the n bytes from the position on in the file (every `stride`-th, `got` of them in the
+  // file) and moves past them: the stand-in.
+  std::string LeaveInFile(std::uint64_t n, std::uint64_t got, std::uint8_t stride);
 
   InputSource& input_;
   double base_;
@@ -111,6 +124,7 @@ class StreamReader {
   std::size_t nextChunk_ = kFirstChunk;
   std::uint64_t end_ = UINT64_MAX;  // index of the end of the file, once a fetch came up short
   DecodeObserver* observer_ = nullptr;
+  LongTexts* longTexts_ = nullptr;
 };
 
 }  // namespace tvx

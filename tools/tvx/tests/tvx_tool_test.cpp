@@ -21,11 +21,10 @@
 
 #include "cases.h"
 #include "hexstream.h"
-#include "inputs.h"
 #include "picture_format.h"
 #include "plugin_process.h"
-#include "scan.h"
-#include "text_output.h"
+#include "record_finder.h"
+#include "text.h"
 #include "tvx/decode_run.h"
 #include "tvx/dispatcher.h"
 #include "tvx/text.h"
@@ -221,7 +220,7 @@ class Plugin {
 
 // The last CR LF line of a text, without its line end.
 std::string LastLine(const std::string& text) {
-  const auto lines = tool::CrLfLines(text);
+  const auto lines = render::CrLfLines(text);
   return lines.empty() ? std::string() : std::string(lines.back());
 }
 
@@ -1009,7 +1008,7 @@ TEST(TvxScan, FindsEveryRecordOfAKnownClass) {
 // whole, in pieces of a few bytes, and with its runs of zeros as holes. The pair search itself,
 // at every alignment, equals the byte-at-a-time search.
 TEST(TvxScan, FinderWindowAndHoles) {
-  constexpr std::size_t kPiece = tool::RecordFinder::kPiece;
+  constexpr std::size_t kPiece = core::RecordFinder::kPiece;
   const std::string record = Record("Agent1", "AgentObjectsCtl.Agent", "\x2D");
   struct Layout {
     std::string bytes;
@@ -1041,12 +1040,12 @@ TEST(TvxScan, FinderWindowAndHoles) {
     for (const int way : {0, 1, 2}) {
       SCOPED_TRACE("layout " + std::to_string(i) + ", way " + std::to_string(way));
       std::vector<double> found;
-      const auto add = [&](const tool::ControlRecord& r) { found.push_back(r.position); };
+      const auto add = [&](const core::ControlRecord& r) { found.push_back(r.position); };
       if (way == 0) {
         BytesInput input(bytes);
-        tool::ScanRecords(input, add);
+        core::ScanRecords(input, add);
       } else {
-        tool::RecordFinder finder(add);
+        core::RecordFinder finder(add);
         for (std::size_t at = 0, n = 1; at < bytes.size(); n = n % 7 + 1) {
           std::size_t zeros = 0;
           while (way == 2 && at + zeros < bytes.size() && bytes[at + zeros] == '\0')
@@ -1075,9 +1074,9 @@ TEST(TvxScan, FinderWindowAndHoles) {
   const auto* data = reinterpret_cast<const std::uint8_t*>(pairs.data());
   for (std::size_t from = 0; from < 160; ++from) {
     for (const std::size_t last : {from, from + 1, from + 17, from + 64, from + 99}) {
-      const std::size_t want = tool::FindPairBytewise(data, from, last);
-      EXPECT_EQ(tool::FindPair(data, from, last), want) << from << " " << last;
-      EXPECT_EQ(tool::FindPairWordwise(data, from, last), want) << from << " " << last;
+      const std::size_t want = core::FindPairBytewise(data, from, last);
+      EXPECT_EQ(core::FindPair(data, from, last), want) << from << " " << last;
+      EXPECT_EQ(core::FindPairWordwise(data, from, last), want) << from << " " << last;
     }
   }
 }
@@ -1171,7 +1170,7 @@ TEST(TvxScan, PictureExtension) {
       {""s, "bin"},
   };
   for (const auto& [bytes, extension] : cases)
-    EXPECT_EQ(tool::PictureExtension(bytes), extension) << tool::Printable(bytes);
+    EXPECT_EQ(core::PictureExtension(bytes), extension) << render::Printable(bytes);
 }
 
 // tvx scan on collections, each run with -j 1 and with -j 3 (the same output, in the same

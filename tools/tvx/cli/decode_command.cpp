@@ -1,0 +1,96 @@
+// tvx decode and tvx explain: a decoder run in this process on the program file.
+#include "commands.h"
+#include "controls.h"
+#include "decode_text.h"
+#include "explain_table.h"
+#include "json.h"
+#include "support.h"
+
+namespace tvx::cli {
+
+using O = Option;
+
+int DecodeCommand(const Parsed& args, Io& io) {
+  const std::optional<std::string> picture = args.Value(O::kPicture);
+  const bool pictureOut = picture == "-";
+  const bool json = args.Has(O::kJson);
+  if (json && (args.Has(O::kBlock) || args.Has(O::kListing) || pictureOut)) {
+    return UsageError(io.err, "decode", "--json goes with neither --block, --listing nor --picture -");
+  }
+  if (pictureOut && (args.Has(O::kBlock) || args.Has(O::kListing))) {
+    return UsageError(io.err, "decode",
+                      "--picture - writes only the picture to standard output: it goes with "
+                      "neither --block nor --listing");
+  }
+  if (pictureOut && io.out.Terminal()) {
+    return UsageError(io.err, "decode",
+                      "--picture - writes the picture's bytes to standard output, which is a "
+                      "terminal: redirect it to a file or a pipe");
+  }
+  const std::optional<Target> target = TargetOf("decode", args, io);
+  if (!target) return kUsage;
+  const std::shared_ptr<InputSource> input = OpenInput("decode", target->file, io);
+  if (!input) return kIoError;
+  const std::unique_ptr<Decoder> decoder = core::NewDecoder(*target->control);
+  core::StreamDecode decode(*decoder, *input, target->position, args.Has(O::kOffsets));
+
+  core::DecodeResult result;
+  if (json) {
+    render::WriteDecodeJson(io.out, *target->control, target->file, target->position,
+                            args.Has(O::kOffsets), [&](core::DecodeSink& sink) {
+                              result = decode.Run(sink);
+                              return result;
+                            });
+  } else if (pictureOut) {
+    render::DecodeText text(io.out, false, false, &io.out);
+    result = decode.Run(text);
+  } else {
+    const bool both = args.Has(O::kBlock) == args.Has(O::kListing);
+    render::DecodeText text(io.out, both || args.Has(O::kListing), both || args.Has(O::kBlock));
+    result = decode.Run(text);
+  }
+  if (picture && !pictureOut && result.pictureSize) {
+    // The picture, read again from the file, into its own file.
+    const bool written = WriteFile("decode", *picture, [&](render::Writer& file) {
+      render::DecodeText pictureOnly(file, false, false, &file);
+      decode.Run(pictureOnly);
+    }, io);
+    if (!written) return kIoError;
+  }
+  if (picture && !result.pictureSize) {
+    io.err << "tvx decode: the stream holds no picture; "
+           << (pictureOut ? "nothing was written"
+                          : "\"" + render::PrintablePath(*picture, io.utf8) + "\" was not written")
+           << "\n";
+  } else if (!picture && result.pictureSize && !json && !io.quiet) {
+    io.err << "tvx decode: the stream holds a picture of " << std::to_string(*result.pictureSize)
+           << " bytes; --picture PATH writes it\n";
+  }
+  return Finish("decode", result.stop, io);
+}
+
+int ExplainCommand(const Parsed& args, Io& io) {
+  std::uint64_t limit = 0;
+  if (const std::optional<std::string> text = args.Value(O::kLimit)) {
+    limit = core::ParseCount(*text, core::kMaxPosition).value_or(0);  // checked by the parser
+  }
+  const std::optional<Target> target = TargetOf("explain", args, io);
+  if (!target) return kUsage;
+  const std::shared_ptr<InputSource> input = OpenInput("explain", target->file, io);
+  if (!input) return kIoError;
+  const std::unique_ptr<Decoder> decoder = core::NewDecoder(*target->control);
+  const bool offsets = args.Has(O::kOffsets);
+  std::optional<core::StopInfo> stop;
+  if (args.Has(O::kJson)) {
+    stop = render::WriteExplainJson(io.out, *target->control, target->file, *decoder, *input,
+                                    target->position, offsets, limit);
+  } else {
+    stop = render::WriteExplainTable(io.out, *target->control, target->file, *decoder, *input,
+                                     target->position, offsets,
+                                     {io.colour, io.utf8, limit});
+  }
+  // Cut by --limit, the decode did not end: nothing to say of how.
+  return Finish("explain", stop, io);
+}
+
+}  // namespace tvx::cli

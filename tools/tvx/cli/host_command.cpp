@@ -1,0 +1,183 @@
+// tvx host: drives a built plug-in program through its exchange channel as the host does, in the
+// plug-in's own directory, and shows what it answered and wrote.
+#include <cstdio>
+
+#include "commands.h"
+#include "controls.h"
+#include "host_text.h"
+#include "json.h"
+#include "plugin_host.h"
+#include "suggest.h"
+#include "support.h"
+#include "text.h"
+#include "tvx/protocol.h"
+#include "tvx/text.h"
+#include "words.h"
+
+namespace tvx::cli {
+
+using O = Option;
+using render::Printable;
+
+namespace {
+
+constexpr double kDefaultTimeoutSeconds = 10;
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", seconds);
+  return text;
+}
+
+// The plug-in program, or nothing after saying why on standard error (the status in `status`).
+std::optional<std::string> Plugin(const std::string& name, Io& io, int* status) {
+  const core::PluginSearch search = core::FindPlugin(name);
+  using Outcome = core::PluginSearch::Outcome;
+  const std::string path = render::PrintablePath(search.path, io.utf8);
+  switch (search.outcome) {
+    case Outcome::kFound:
+      return search.path;
+    case Outcome::kUnknownName: {
+      std::string message = "no plug-in program \"" + Printable(name) + "\"";
+      if (const std::string_view close = core::SuggestControl(name); !close.empty()) {
+        message += "; did you mean '" + std::string(close) + "'?";
+      }
+      io.err << "tvx host: " << message
+             << " (PLUGIN is a path, or one of these controls, whose program NAME.tvx is looked "
+                "for beside tvx and in ../libexec/tvx):\n"
+             << render::KnownControls() << "try 'tvx host --help'\n";
+      *status = kUsage;
+      return std::nullopt;
+    }
+    case Outcome::kMissing:
+      if (search.folders.empty()) {
+        io.err << "tvx host: cannot start \"" << path << "\": No such file or directory\n";
+      } else {
+        io.err << "tvx host: the plug-in program " << search.fileName << " is in neither "
+               << render::PrintablePath(search.folders[0], io.utf8) << " nor "
+               << render::PrintablePath(search.folders[1], io.utf8) << "\n";
+      }
+      break;
+    case Outcome::kNotExecutable:
+      io.err << "tvx host: cannot start \"" << path
+             << "\": it is not executable (Permission denied)\n";
+      break;
+    case Outcome::kNotAFile:
+      io.err << "tvx host: cannot start \"" << path << "\": not a regular file\n";
+      break;
+  }
+  *status = kIoError;
+  return std::nullopt;
+}
+
+}  // namespace
+
+int HostCommand(const Parsed& args, Io& io) {
+  std::vector<std::string> a = args.operands;
+  // A last argument Y or N, in any case, is the offsets flag, as the request carries it.
+  bool offsets = args.Has(O::kOffsets);
+  if (a.size() >= 3 && (a.back() == "Y" || a.back() == "y" || a.back() == "N" || a.back() == "n")) {
+    offsets = offsets || a.back() == "Y" || a.back() == "y";
+    a.pop_back();
+  }
+  if (a.size() < 2 || a.size() > 3) {
+    return UsageError(io.err, "host",
+                      "expected PLUGIN FILE POSITION, got " + render::Plural(a.size(), "argument"));
+  }
+  const std::string& file = a[1];
+  if (file == "-") {
+    return UsageError(io.err, "host", "a plug-in reads files only: FILE cannot be - (standard input)");
+  }
+  double timeout = kDefaultTimeoutSeconds;
+  if (const std::optional<std::string> value = args.Value(O::kTimeout)) {
+    timeout = std::strtod(value->c_str(), nullptr);  // checked by the parser
+  }
+  const std::optional<core::Position> start =
+      StartOf("host", args, a.size() == 3 ? &a[2] : nullptr, io);
+  if (!start) return kUsage;
+  if (file.find_first_of(std::string_view("#@\xFF", 3)) != std::string::npos) {
+    return UsageError(io.err, "host",
+                      "a request cannot carry the path \"" +
+                          render::PrintablePath(file, io.utf8) +
+                          "\": it holds \"#\", \"@\" or the end mark");
+  }
+  // A position given in decimal goes as it was given; a hexadecimal one or an offset in decimal.
+  const bool asGiven = a.size() == 3 && a[2].find_first_of("xX") == std::string::npos;
+  const std::string request =
+      core::RequestMessage(file, asGiven ? a[2] : std::to_string(*start), offsets);
+  if (request.size() > kMaxMessageLength) {
+    return UsageError(io.err, "host",
+                      "the request would be longer than " + std::to_string(kMaxMessageLength) +
+                          " characters");
+  }
+  int status = kOk;
+  const std::optional<std::string> program = Plugin(a[0], io, &status);
+  if (!program) return status;
+  // The program file must be readable: the plug-in would only say it cannot open it.
+  if (!OpenInput("host", file, io)) return kIoError;
+
+  const core::HostOutcome host = core::Host(*program, request, timeout);
+  if (host.startError) {
+    io.err << "tvx host: cannot start \"" << render::PrintablePath(*program, io.utf8)
+           << "\": " << host.startError.reason << "\n";
+    return kIoError;
+  }
+  // How the decode ended, from the same decode in this process where the plug-in is known.
+  std::optional<core::StopInfo> stop;
+  if (const DeliverableInfo* control = core::ControlOfProgram(*program)) {
+    if (const core::OpenedInput opened = core::OpenProgram(file); opened.input) {
+      const std::unique_ptr<Decoder> decoder = core::NewDecoder(*control);
+      core::DecodeSink none;
+      stop = core::StreamDecode(*decoder, *opened.input, *start, offsets).Run(none).stop;
+    }
+  }
+  if (args.Has(O::kJson)) {
+    render::WriteHostJson(io.out, host, file, *start, offsets, stop ? &*stop : nullptr);
+  } else {
+    render::WriteHostText(io.out, host, io.utf8);
+  }
+  if (!host.answered) {
+    io.err << "tvx host: the plug-in did not answer " << Printable(kReply);
+    if (host.endedBeforeReply) {
+      io.err << ": it ended (" << render::EndWords(*host.endedBeforeReply) << ")";
+    } else if (host.silent) {
+      io.err << " in " << Seconds(host.waited) << " s (--timeout " << NumberText(timeout)
+             << "); it was stopped";
+    }
+    io.err << "\n";
+    return kIoError;
+  }
+  if (!host.exitStatus) {
+    io.err << "tvx host: the plug-in did not end within 5 s of " << Printable(host.end)
+           << "; it was killed\n";
+    return kIoError;
+  }
+  if (*host.exitStatus != 0 || !host.rest.empty()) {
+    io.err << "tvx host: the plug-in ended wrongly (" << render::EndWords(*host.exitStatus)
+           << (host.rest.empty() ? "" : ", and wrote after its reply") << ")\n";
+    return kIoError;
+  }
+  if (!io.out.Finish()) {
+    io.err << "tvx host: cannot write to standard output: " << io.out.error() << "\n";
+    return kIoError;
+  }
+  std::string missing;  // the files the plug-in should have written and did not
+  for (std::size_t i = 0; i < 2 && i < host.files.size(); ++i) {
+    if (!host.files[i].written) {
+      missing += (missing.empty() ? "" : " and ") + std::string(host.files[i].name);
+    }
+  }
+  if (!missing.empty()) {
+    io.err << "tvx host: the plug-in answered but did not write " << missing << " in "
+           << render::PrintablePath(host.directory, io.utf8)
+           << ": it writes its files in its own folder, which must be writable\n";
+    return kIoError;
+  }
+  if (stop && stop->ended != DecodeEnd::kEndCode) {
+    io.err << "tvx host: the decode ended early: " << render::StopText(*stop) << "\n";
+    return kEndedEarly;
+  }
+  return kOk;
+}
+
+}  // namespace tvx::cli

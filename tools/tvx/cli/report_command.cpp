@@ -1,0 +1,199 @@
+// tvx report: one HTML page showing every control of the programs, each decoded and linked to
+// its bytes.
+#include <algorithm>
+
+#include "commands.h"
+#include "controls.h"
+#include "report/report.h"
+#include "scan.h"
+#include "support.h"
+#include "text.h"
+#include "words.h"
+
+namespace tvx::cli {
+
+using O = Option;
+
+namespace {
+
+// A stream named on the command line: CONTROL:POSITION:FILE (checked by the parser).
+struct GivenStream {
+  const DeliverableInfo* control = nullptr;
+  core::ParsedPlace position;
+  std::string path;
+};
+
+GivenStream ParseStream(const std::string& text) {
+  const std::size_t first = text.find(':');
+  const std::size_t second = text.find(':', first + 1);
+  return {core::FindControl(std::string_view(text).substr(0, first)),
+          core::ParsePosition(std::string_view(text).substr(first + 1, second - first - 1)),
+          text.substr(second + 1)};
+}
+
+// The programs as the scan finds them, each record decoded for the page.
+class Programs final : public core::ScanSink {
+ public:
+  explicit Programs(bool offsets) : offsets_(offsets) {}
+
+  void Record(const core::FoundRecord& record) override {
+    render::ReportRecord& shown = Program(record.file).records.emplace_back();
+    shown.position = record.position;
+    shown.name = record.name;
+    shown.className = record.className;
+    if (record.control == nullptr || record.input == nullptr) {
+      shown.control = "-";
+      shown.decode.stopped = "no plug-in decodes this class";
+      shown.decode.stop.ended = DecodeEnd::kNoInput;
+      return;
+    }
+    shown.control = record.control->name;
+    shown.decode = render::DecodeForReport(decoders_.For(*record.control), *record.input,
+                                           record.position, offsets_);
+  }
+  void FileDone(const std::string& file, std::uint64_t bytes) override {
+    Program(file).size = bytes;
+    last_ = nullptr;  // the next event starts another program, even for the same path
+  }
+  void Unreadable(const std::string& file, const core::IoError& error) override {
+    Program(file).error = error.reason;
+    last_ = nullptr;
+  }
+
+  render::ReportProgram& Program(const std::string& file) {
+    if (last_ == nullptr || last_->path != file) {
+      last_ = &programs.emplace_back();
+      last_->path = file;
+    }
+    return *last_;
+  }
+
+  void AddStream(const GivenStream& stream, Io& io) {
+    auto program = std::find_if(programs.begin(), programs.end(),
+                                [&](const render::ReportProgram& p) { return p.path == stream.path; });
+    std::shared_ptr<InputSource> input;
+    if (program == programs.end() || !program->error.empty()) {
+      last_ = nullptr;
+      render::ReportProgram& added = Program(stream.path);
+      const core::OpenedInput opened = core::OpenProgram(stream.path);
+      if (!opened.input) {
+        added.error = opened.error.reason;
+        io.err << "tvx report: cannot read " << FileWords(stream.path, io) << ": "
+               << added.error << "\n";
+        return;
+      }
+      input = opened.input;
+      added.size = input->Size();
+      program = programs.end() - 1;
+    } else {
+      input = core::OpenProgram(stream.path).input;
+      if (!input) return;
+    }
+    render::ReportRecord& shown = program->records.emplace_back();
+    shown.position = stream.position.position;
+    shown.className = std::string(core::ClassTable::FirstClassName(*stream.control));
+    shown.control = stream.control->name;
+    shown.decode = render::DecodeForReport(decoders_.For(*stream.control), *input,
+                                           shown.position, offsets_);
+  }
+
+  std::vector<render::ReportProgram> programs;
+
+ private:
+  bool offsets_;
+  core::Decoders decoders_;
+  render::ReportProgram* last_ = nullptr;  // the program added last (set anew after each add)
+};
+
+}  // namespace
+
+int ReportCommand(const Parsed& args, Io& io) {
+  const std::optional<std::string> output = args.Value(O::kOutput);
+  if (!output) return UsageError(io.err, "report", "the page's file is missing: -o FILE.html");
+  if (args.operands.empty() && !args.Has(O::kStream)) {
+    return UsageError(io.err, "report", "expected PATH..., the programs to show");
+  }
+  core::ScanOptions options;
+  for (const std::string& text : args.Values(O::kClass))
+    options.classes.Add(text);
+  for (const std::string& text : args.Values(O::kPosition))
+    options.positions.push_back(core::ParsePosition(text).position);
+  for (const std::string& text : args.Values(O::kFileOffset))
+    options.positions.push_back(core::ParseOffset(text).position);
+  options.names = args.Values(O::kName);
+  options.all = args.Has(O::kAll);
+  options.follow = args.Has(O::kFollow);
+  options.jobs = std::clamp(core::Processors(), 1u, 16u);
+  if (const std::optional<std::string> jobs = args.Value(O::kJobs)) {
+    options.jobs = static_cast<unsigned>(core::ParseCount(*jobs, 256).value_or(1));
+  }
+  options.keepInputs = true;
+  std::vector<GivenStream> streams;
+  for (const std::string& text : args.Values(O::kStream)) {
+    streams.push_back(ParseStream(text));
+    if (streams.back().position.rounded) {
+      io.err << "tvx report: warning: --stream " << render::Printable(text) << ": position rounded to "
+             << std::to_string(streams.back().position.position)
+             << ", as the plug-ins round it (half to even)\n";
+    }
+  }
+
+  Programs programs(args.Has(O::kOffsets));
+  std::vector<std::string> unread;
+  struct Sink final : core::ScanSink {
+    Sink(Programs& p, Io& io) : programs(p), io(io) {}
+    void Record(const core::FoundRecord& r) override { programs.Record(r); }
+    void FileDone(const std::string& f, std::uint64_t b) override { programs.FileDone(f, b); }
+    void Unreadable(const std::string& f, const core::IoError& e) override {
+      io.err << "tvx report: cannot read " << FileWords(f, io) << ": " << e.reason << "\n";
+      programs.Unreadable(f, e);
+    }
+    Programs& programs;
+    Io& io;
+  } sink(programs, io);
+  const core::ScanTotals totals =
+      args.operands.empty() ? core::ScanTotals{} : core::Scan(args.operands, options, sink);
+  for (const GivenStream& stream : streams)
+    programs.AddStream(stream, io);
+
+  std::size_t records = 0;
+  bool early = false;
+  bool unreadable = totals.unreadable > 0;
+  for (render::ReportProgram& program : programs.programs) {
+    unreadable = unreadable || !program.error.empty();
+    std::stable_sort(program.records.begin(), program.records.end(),
+                     [](const auto& a, const auto& b) { return a.position < b.position; });
+    records += program.records.size();
+    for (const render::ReportRecord& record : program.records) {
+      if (record.control == "-" || record.decode.stop.ended == DecodeEnd::kEndCode) continue;
+      early = true;
+      io.err << "tvx report: " << render::PrintablePath(program.path, io.utf8) << ": "
+             << (record.name.empty() ? "the stream" : render::Printable(record.name))
+             << " at position " << render::PlaceText(record.position)
+             << ": the decode ended early: " << render::StopText(record.decode.stop) << "\n";
+    }
+  }
+
+  const std::string page = render::ReportPage(programs.programs, "tvx " TVX_VERSION);
+  if (*output == "-") {
+    io.out << page;
+    if (!io.out.Finish()) {
+      io.err << "tvx report: cannot write to standard output: " << io.out.error() << "\n";
+      return kIoError;
+    }
+  } else if (!WriteFile("report", *output, [&](render::Writer& file) { file << page; }, io)) {
+    return kIoError;
+  }
+  if (!io.quiet) {
+    io.err << "tvx report: "
+           << (*output == "-" ? std::string("standard output")
+                              : render::PrintablePath(*output, io.utf8))
+           << ": " << render::Plural(programs.programs.size(), "program") << ", "
+           << render::Plural(records, "record") << ", " << std::to_string(page.size())
+           << " bytes\n";
+  }
+  if (unreadable) return kIoError;
+  return early ? kEndedEarly : kOk;
+}
+
+}  // namespace tvx::cli

@@ -1,0 +1,34 @@
+// The terminal off Windows.
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstring>
+#include <string>
+
+#include "terminal.h"
+
+namespace tvx::cli {
+
+bool IsTerminal(std::FILE* file) {
+  return isatty(fileno(file)) == 1;
+}
+
+void UseBinaryStandardStreams() {}  // bytes pass unchanged already
+
+bool TerminalIsUtf8() {
+  static const bool utf8 = [] {
+    // The character set of the user's locale; the program's own locale stays "C".
+    const char* before = std::setlocale(LC_CTYPE, nullptr);
+    const std::string saved = before != nullptr ? before : "C";
+    std::setlocale(LC_CTYPE, "");
+    const char* codeset = nl_langinfo(CODESET);
+    const bool yes = codeset != nullptr &&
+                     (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+    std::setlocale(LC_CTYPE, saved.c_str());
+    return yes;
+  }();
+  return utf8;
+}
+
+}  // namespace tvx::cli

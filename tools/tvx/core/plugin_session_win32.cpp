@@ -1,0 +1,170 @@
+// tvx host on Windows: the plug-in is a program with a window whose edit control is its exchange
+// channel, found as a host finds it: the window of the started process whose class is the
+// plug-in's and whose caption is set (the plug-in sets it last, once everything is in place).
+#include <windows.h>
+
+#include <string>
+
+#include "plugin_session.h"
+#include "tvx/protocol.h"
+
+namespace tvx::core {
+
+ProgramState ProgramStateOf(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ProgramState::kMissing;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ProgramState::kNotAFile;
+  return ProgramState::kProgram;
+}
+
+std::string DirectoryOf(const std::string& program) {
+  char full[MAX_PATH];
+  char* name = nullptr;
+  const DWORD n = GetFullPathNameA(program.c_str(), sizeof full, full, &name);
+  const std::string path = n > 0 && n < sizeof full ? std::string(full, n) : program;
+  const std::size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return ".";
+  return path.substr(0, slash);
+}
+
+std::string PathIn(const std::string& directory, const std::string& name) {
+  return directory + "\\" + name;
+}
+
+bool HasDirectory(const std::string& path) {
+  return path.find_first_of("\\/:") != std::string::npos;
+}
+
+std::string FileNameOf(const std::string& path) {
+  return path.substr(path.find_last_of("\\/:") + 1);
+}
+
+FileStamp StampOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  FileStamp stamp;
+  stamp.exists = GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != 0;
+  if (!stamp.exists) return stamp;
+  stamp.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  stamp.changed = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                  data.ftLastWriteTime.dwLowDateTime;
+  stamp.id =
+      (std::uint64_t{data.ftCreationTime.dwHighDateTime} << 32) | data.ftCreationTime.dwLowDateTime;
+  return stamp;
+}
+
+namespace {
+
+struct WindowSearch {
+  DWORD pid;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindPluginWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  char className[64] = {};
+  GetClassNameA(hwnd, className, sizeof className);
+  if (pid == search->pid && lstrcmpA(className, kWindowClass) == 0 &&
+      GetWindowTextLengthA(hwnd) > 0) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+class WindowSession final : public PluginSession {
+ public:
+  ~WindowSession() override {
+    if (process_.hProcess != nullptr) {
+      if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.hProcess, 1);
+      }
+      CloseHandle(process_.hThread);
+      CloseHandle(process_.hProcess);
+    }
+  }
+
+  bool Start(const std::string& program, std::string* error) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + program + "\"";
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process_)) {
+      *error = "error " + std::to_string(GetLastError());
+      process_ = {};
+      return false;
+    }
+    return true;
+  }
+
+  std::string Ask(const std::string& message, std::size_t replySize, int timeoutMs) override {
+    const DWORD start = GetTickCount();
+    const auto left = [&] {
+      const DWORD spent = GetTickCount() - start;
+      return spent < static_cast<DWORD>(timeoutMs) ? static_cast<DWORD>(timeoutMs) - spent : 0;
+    };
+    WindowSearch search{process_.dwProcessId};
+    while (search.found == nullptr && left() > 0 && !HasEnded()) {
+      EnumWindows(&FindPluginWindow, reinterpret_cast<LPARAM>(&search));
+      if (search.found == nullptr) Sleep(10);
+    }
+    if (search.found == nullptr) return {};
+    textBox_ = FindWindowExA(search.found, nullptr, "Edit", nullptr);
+    if (textBox_ == nullptr) return {};
+    // Answered inside the plug-in's handling of the text: the reply stands once this returns.
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(textBox_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(message.c_str()),
+                             SMTO_NORMAL, left(), &result)) {
+      return {};
+    }
+    std::string text(replySize + 1, '\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutA(textBox_, WM_GETTEXT, text.size(),
+                             reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, left(), &got)) {
+      return {};
+    }
+    text.resize(got);
+    return text;
+  }
+
+  std::optional<int> End(const std::string& message, int timeoutMs) override {
+    if (textBox_ != nullptr) {
+      DWORD_PTR result = 0;
+      SendMessageTimeoutA(textBox_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(message.c_str()),
+                          SMTO_NORMAL, static_cast<UINT>(timeoutMs), &result);
+    }
+    return Ended(timeoutMs);
+  }
+
+  std::optional<int> Ended(int timeoutMs) override {
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+      return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<int>(code);
+  }
+
+  std::string Rest() override { return {}; }  // a window has nothing after its reply
+
+ private:
+  bool HasEnded() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
+
+  PROCESS_INFORMATION process_{};
+  HWND textBox_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<PluginSession> StartPlugin(const std::string& program, std::string* error) {
+  auto session = std::make_unique<WindowSession>();
+  if (!session->Start(program, error)) return nullptr;
+  return session;
+}
+
+std::string EndText(int status) {
+  return "exit status " + std::to_string(static_cast<unsigned>(status));
+}
+
+}  // namespace tvx::core

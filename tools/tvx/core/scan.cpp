@@ -1,0 +1,419 @@
+#include "scan.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <optional>
+
+#include "collection.h"
+#include "registry.h"
+
+#if TVX_THREADS
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#endif
+
+namespace tvx::core {
+
+namespace {
+
+// The first bytes, in which a program's MZ and PE headers are looked for.
+constexpr std::size_t kHead = 64 << 10;
+
+// What a file's scan hands on, kept until its turn.
+struct Event {
+  enum class Kind { kNotAProgram, kRecord, kDone, kUnreadable };
+  Kind kind = Kind::kRecord;
+  FoundRecord record;     // kRecord
+  std::string file;       // the others
+  bool named = false;     // kNotAProgram
+  std::uint64_t bytes = 0;   // kDone, kUnreadable: the bytes read
+  std::uint64_t others = 0;  // kDone, kUnreadable: records of other classes passed over
+  IoError error;          // kUnreadable
+};
+
+using Emit = std::function<void(Event&&)>;
+
+// An input read at offsets, read once from start to end.
+class InOrder final : public SequentialInput {
+ public:
+  explicit InOrder(InputSource& input) : input_(input) {}
+  bool Next(std::span<std::uint8_t> into, Part* part, IoError*) override {
+    *part = {};
+    part->read = input_.ReadAt(offset_, into.data(), into.size());
+    offset_ += part->read;
+    return true;
+  }
+
+ private:
+  InputSource& input_;
+  std::uint64_t offset_ = 0;
+};
+
+// One file's scan: every record the finder hands over, picked, and handed on.
+class FileScan {
+ public:
+  FileScan(const ScanOptions& options, const Emit& emit, std::atomic<std::uint64_t>& bytesRead,
+           const std::function<void()>& tick = {})
+      : options_(options), emit_(emit), bytesRead_(bytesRead), tick_(tick) {}
+
+  void Run(const Collection::File& file) {
+    file_ = file.path;
+    IoError error;
+    std::unique_ptr<SequentialInput> sequential;
+    if (file.path == "-" && options_.keepInputs) {
+      // Standard input is copied, so that its records can be decoded at their positions.
+      input_ = CopyStandardInput(&error);
+      if (input_) sequential = std::make_unique<InOrder>(*input_);
+    } else {
+      sequential = file.path == "-" ? StandardInputStream() : OpenSequential(file.path, &error);
+    }
+    if (!sequential || !Read(*sequential, file.named, &error)) {
+      Event unreadable;
+      unreadable.kind = Event::Kind::kUnreadable;
+      unreadable.file = file_;
+      unreadable.bytes = bytes_;
+      unreadable.others = others_;
+      unreadable.error = std::move(error);
+      emit_(std::move(unreadable));
+      return;
+    }
+    Event done;
+    done.kind = Event::Kind::kDone;
+    done.file = file_;
+    done.bytes = bytes_;
+    done.others = others_;
+    emit_(std::move(done));
+  }
+
+  void Run(const std::string& name, std::shared_ptr<InputSource> input) {
+    file_ = name;
+    input_ = std::move(input);
+    InOrder sequential(*input_);
+    IoError error;
+    Read(sequential, true, &error);
+    Event done;
+    done.kind = Event::Kind::kDone;
+    done.file = file_;
+    done.bytes = bytes_;
+    done.others = others_;
+    emit_(std::move(done));
+  }
+
+ private:
+  bool Read(SequentialInput& input, bool named, IoError* error) {
+    RecordFinder finder([this](const ControlRecord& record) { Found(record); });
+    std::size_t filled = 0;
+    bool headSeen = false;
+    for (SequentialInput::Part part;;) {
+      const std::span<std::uint8_t> space = finder.Space().first(RecordFinder::kPiece);
+      if (!input.Next(space.subspan(filled), &part, error)) return false;
+      filled += part.read;
+      if (part.read > 0 && !headSeen && filled < kHead) continue;  // the head comes whole
+      if (!headSeen) {
+        headSeen = true;
+        if (!IsWindowsProgram({space.data(), filled})) {
+          Event note;
+          note.kind = Event::Kind::kNotAProgram;
+          note.file = file_;
+          note.named = named;
+          emit_(std::move(note));
+        }
+      }
+      finder.Commit(filled);
+      finder.Zeros(part.zeros);
+      bytes_ += filled + part.zeros;
+      bytesRead_ += filled + part.zeros;
+      if (tick_) tick_();
+      filled = 0;
+      if (part.read == 0 && part.zeros == 0) break;
+    }
+    finder.Finish();
+    return true;
+  }
+
+  void Found(const ControlRecord& record) {
+    if (!options_.names.empty() &&
+        std::none_of(options_.names.begin(), options_.names.end(),
+                     [&](const std::string& name) { return SameWord(name, record.name); })) {
+      return;
+    }
+    if (!options_.positions.empty() &&
+        std::find(options_.positions.begin(), options_.positions.end(), record.position) ==
+            options_.positions.end()) {
+      return;
+    }
+    const DeliverableInfo* control = options_.classes.Find(record.className);
+    if (control == nullptr && !options_.all) {
+      ++others_;
+      return;
+    }
+    Event found;
+    found.kind = Event::Kind::kRecord;
+    found.record.file = file_;
+    found.record.position = record.position;
+    found.record.name = record.name;
+    found.record.className = record.className;
+    found.record.control = control;
+    if (options_.keepInputs) {
+      if (!input_ && !inputTried_) {
+        inputTried_ = true;
+        input_ = OpenProgram(file_).input;
+      }
+      found.record.input = input_;
+    }
+    emit_(std::move(found));
+  }
+
+  const ScanOptions& options_;
+  const Emit& emit_;
+  std::atomic<std::uint64_t>& bytesRead_;
+  std::function<void()> tick_;
+  std::string file_;
+  std::shared_ptr<InputSource> input_;
+  bool inputTried_ = false;
+  std::uint64_t bytes_ = 0;
+  std::uint64_t others_ = 0;
+};
+
+// Hands the events to the sink, on the calling thread, and counts them.
+class Delivery {
+ public:
+  explicit Delivery(ScanSink& sink) : sink_(sink) {}
+
+  void operator()(Event&& e) {
+    switch (e.kind) {
+      case Event::Kind::kNotAProgram:
+        ++totals.notPrograms;
+        sink_.NotAProgram(e.file, e.named);
+        break;
+      case Event::Kind::kRecord: {
+        ++totals.records;
+        const auto& all = Controls();
+        if (e.record.control == nullptr) {
+          ++totals.others;
+        } else if (const auto at = std::find(all.begin(), all.end(), e.record.control);
+                   at != all.end()) {
+          ++totals.perControl[static_cast<std::size_t>(at - all.begin())];
+        }
+        sink_.Record(e.record);
+        break;
+      }
+      case Event::Kind::kDone:
+        ++totals.files;
+        totals.bytes += e.bytes;
+        totals.others += e.others;
+        sink_.FileDone(e.file, e.bytes);
+        break;
+      case Event::Kind::kUnreadable:
+        ++totals.unreadable;
+        totals.bytes += e.bytes;
+        totals.others += e.others;
+        sink_.Unreadable(e.file, e.error);
+        break;
+    }
+  }
+
+  void Progress(std::uint64_t bytes) {
+    sink_.Progress(bytes, totals.files + totals.unreadable, totals.records);
+  }
+
+  ScanTotals totals;
+
+ private:
+  ScanSink& sink_;
+};
+
+Event Problem(const std::string& path, const IoError& why) {
+  Event e;
+  e.kind = Event::Kind::kUnreadable;
+  e.file = path;
+  e.error = why;
+  return e;
+}
+
+ScanTotals ScanOneAtATime(const std::vector<std::string>& paths, const ScanOptions& options,
+                          ScanSink& sink) {
+  Delivery deliver(sink);
+  std::atomic<std::uint64_t> bytes{0};
+  const Emit emit = [&](Event&& e) { deliver(std::move(e)); };
+  const std::function<void()> tick = [&] { deliver.Progress(bytes); };
+  Collection collection(paths, options.follow);
+  const auto problem = [&](const std::string& path, const IoError& why) {
+    deliver(Problem(path, why));
+  };
+  while (const std::optional<Collection::File> file = collection.Next(problem)) {
+    FileScan(options, emit, bytes, tick).Run(*file);
+    if (sink.Stopped()) break;
+  }
+  return deliver.totals;
+}
+
+#if TVX_THREADS
+
+// Files read on several threads; their events delivered in order on the calling thread.
+class Parallel {
+ public:
+  Parallel(const ScanOptions& options, ScanSink& sink)
+      : options_(options), sink_(sink), deliver_(sink), window_(4 * std::size_t{options.jobs}) {}
+
+  ScanTotals Run(const std::vector<std::string>& paths) {
+    for (unsigned i = 0; i < options_.jobs; ++i)
+      workers_.emplace_back([this] { Work(); });
+    Collection collection(paths, options_.follow);
+    const auto problem = [&](const std::string& path, const IoError& why) {
+      std::unique_lock lock(mutex_);
+      Slot& slot = NewSlot(lock);
+      slot.events.push_back(Problem(path, why));
+      slot.done = true;
+    };
+    while (true) {
+      std::optional<Collection::File> file = collection.Next(problem);
+      if (!file) break;
+      {
+        std::unique_lock lock(mutex_);
+        NewSlot(lock);
+        queue_.emplace_back(added_ - 1, std::move(*file));
+        changed_.notify_all();
+      }
+      if (stop_) break;
+    }
+    {
+      std::unique_lock lock(mutex_);
+      DeliverWhile(lock, [&] { return head_ < added_; });
+      closing_ = true;
+      changed_.notify_all();
+    }
+    for (std::thread& worker : workers_)
+      worker.join();
+    return deliver_.totals;
+  }
+
+ private:
+  struct Slot {
+    std::deque<Event> events;
+    bool done = false;
+  };
+
+  // A slot for the next file, once there is room in the window.
+  Slot& NewSlot(std::unique_lock<std::mutex>& lock) {
+    DeliverWhile(lock, [&] { return added_ - head_ >= window_; });
+    slots_.emplace_back();
+    ++added_;
+    return slots_.back();
+  }
+
+  // Delivers the head's events while `busy` holds (and then what is ready).
+  template <typename Busy>
+  void DeliverWhile(std::unique_lock<std::mutex>& lock, Busy busy) {
+    for (;;) {
+      while (!slots_.empty() && (!slots_.front().events.empty() || slots_.front().done)) {
+        Slot& head = slots_.front();
+        if (head.events.empty()) {
+          slots_.pop_front();
+          ++head_;
+          changed_.notify_all();
+          if (!stop_) {
+            lock.unlock();
+            if (sink_.Stopped()) stop_ = true;
+            lock.lock();
+          }
+          continue;
+        }
+        Event e = std::move(head.events.front());
+        head.events.pop_front();
+        changed_.notify_all();
+        lock.unlock();
+        deliver_(std::move(e));
+        lock.lock();
+      }
+      lock.unlock();
+      deliver_.Progress(bytes_);
+      lock.lock();
+      if (!busy()) return;
+      changed_.wait_for(lock, std::chrono::milliseconds(100));
+    }
+  }
+
+  void Work() {
+    for (;;) {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+      if (queue_.empty()) return;
+      auto [index, file] = std::move(queue_.front());
+      queue_.pop_front();
+      lock.unlock();
+      const Emit emit = [this, index = index](Event&& e) {
+        std::unique_lock held(mutex_);
+        Slot& slot = slots_[index - head_];
+        slot.events.push_back(std::move(e));
+        changed_.notify_all();
+        // A file ahead of its turn waits once it holds its share.
+        changed_.wait(held, [&] { return index == head_ || slot.events.size() < kHeldPerFile; });
+      };
+      if (stop_) {
+        emit(Problem(file.path, {0, "not read: the scan stopped"}));
+      } else {
+        FileScan(options_, emit, bytes_).Run(file);
+      }
+      lock.lock();
+      slots_[index - head_].done = true;
+      changed_.notify_all();
+    }
+  }
+
+  static constexpr std::size_t kHeldPerFile = 1024;
+
+  const ScanOptions& options_;
+  ScanSink& sink_;
+  Delivery deliver_;
+  const std::size_t window_;
+  std::atomic<std::uint64_t> bytes_{0};
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Slot> slots_;  // of the files from head_ on
+  std::uint64_t head_ = 0;
+  std::uint64_t added_ = 0;
+  std::deque<std::pair<std::uint64_t, Collection::File>> queue_;
+  bool closing_ = false;
+  std::vector<std::thread> workers_;
+};
+
+#endif
+
+}  // namespace
+
+ScanTotals Scan(const std::vector<std::string>& paths, const ScanOptions& options,
+                ScanSink& sink) {
+#if TVX_THREADS
+  if (options.jobs > 1) {
+    Parallel parallel(options, sink);
+    return parallel.Run(paths);
+  }
+#endif
+  return ScanOneAtATime(paths, options, sink);
+}
+
+ScanTotals ScanInput(const std::string& file, std::shared_ptr<InputSource> input,
+                     const ScanOptions& options, ScanSink& sink) {
+  Delivery deliver(sink);
+  std::atomic<std::uint64_t> bytes{0};
+  const Emit emit = [&](Event&& e) { deliver(std::move(e)); };
+  const std::function<void()> tick = [&] { deliver.Progress(bytes); };
+  FileScan(options, emit, bytes, tick).Run(file, std::move(input));
+  return deliver.totals;
+}
+
+unsigned Processors() {
+#if TVX_THREADS
+  return std::max(std::thread::hardware_concurrency(), 1u);
+#else
+  return 1;
+#endif
+}
+
+}  // namespace tvx::core

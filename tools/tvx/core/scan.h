@@ -1,0 +1,79 @@
+// The scan of many inputs: each file of the paths given (folders walked, standard input
+// streamed) read once from start to end, its control records found and picked, and handed to a
+// sink in the order of the files, whatever number of them is read at a time. Everything a scan
+// finds reaches the sink on the calling thread; what a later file finds while an earlier one is
+// still read is held back, up to a bound, so memory stays a few MiB whatever the inputs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "controls.h"
+#include "files.h"
+#include "places.h"
+#include "record_finder.h"
+
+namespace tvx::core {
+
+struct ScanOptions {
+  ClassTable classes;
+  bool all = false;                    // records of every class, not only the known ones
+  std::vector<std::string> names;      // only the records of these control names (any case)
+  std::vector<Position> positions;     // only the records whose stream starts at one of these
+  bool follow = false;                 // symbolic links inside folders are followed
+  unsigned jobs = 1;                   // files read at a time
+  bool keepInputs = false;             // each record carries its file, to decode it from
+};
+
+struct FoundRecord {
+  std::string file;  // the path as given or walked ("-" for standard input)
+  Position position = 0;
+  std::string name;
+  std::string className;
+  const DeliverableInfo* control = nullptr;  // nothing for a class no plug-in decodes
+  std::shared_ptr<InputSource> input;        // with keepInputs: the file, read at offsets
+};
+
+// What a scan hands on, in order. Progress may be called on any thread, at any time.
+class ScanSink {
+ public:
+  virtual ~ScanSink() = default;
+  // A file that is not a Windows program (no MZ and PE header): it is scanned as raw bytes.
+  // `named`: given as a path, not found in a folder.
+  virtual void NotAProgram(const std::string& /*file*/, bool /*named*/) {}
+  virtual void Record(const FoundRecord& record) = 0;
+  // The file was read to its end.
+  virtual void FileDone(const std::string& /*file*/, std::uint64_t /*bytes*/) {}
+  // An entry that could not be read (wholly): a path, a file of a folder, a read error.
+  virtual void Unreadable(const std::string& /*file*/, const IoError& /*error*/) {}
+  // Asked between files: true to stop the scan (no use going on).
+  virtual bool Stopped() { return false; }
+  virtual void Progress(std::uint64_t /*bytes*/, std::uint64_t /*files*/,
+                        std::uint64_t /*records*/) {}
+};
+
+struct ScanTotals {
+  std::uint64_t files = 0;        // read to their end
+  std::uint64_t unreadable = 0;   // entries that could not be read
+  std::uint64_t notPrograms = 0;  // files scanned as raw bytes
+  std::uint64_t bytes = 0;
+  std::uint64_t records = 0;      // records handed on
+  std::uint64_t others = 0;       // records of classes no plug-in decodes (handed on with `all`)
+  std::vector<std::uint64_t> perControl = std::vector<std::uint64_t>(Controls().size());
+};
+
+// Scans the files of `paths` ("-" for standard input, folders walked in the byte order of their
+// names), handing what it finds to `sink` in order.
+ScanTotals Scan(const std::vector<std::string>& paths, const ScanOptions& options, ScanSink& sink);
+
+// Scans one input that is already open (bytes in memory, a file read at offsets), named `file`.
+ScanTotals ScanInput(const std::string& file, std::shared_ptr<InputSource> input,
+                     const ScanOptions& options, ScanSink& sink);
+
+// The processors of this machine (1 where files are scanned one at a time).
+unsigned Processors();
+
+}  // namespace tvx::core

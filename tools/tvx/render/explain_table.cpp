@@ -1,0 +1,254 @@
+#include "explain_table.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "explanation.h"
+#include "provenance.h"
+#include "text.h"
+#include "words.h"
+
+namespace tvx::render {
+
+namespace {
+
+constexpr std::size_t kBytesPerRow = 8;
+constexpr int kPositionWidth = 10;
+constexpr int kOffsetWidth = 10;
+constexpr int kBytesWidth = static_cast<int>(kBytesPerRow * 3 - 1);
+
+constexpr std::string_view kBold = "\x1b[1m";
+constexpr std::string_view kCode = "\x1b[36m";
+constexpr std::string_view kListing = "\x1b[32m";
+constexpr std::string_view kBlock = "\x1b[33m";
+constexpr std::string_view kAlarm = "\x1b[31m";
+constexpr std::string_view kReset = "\x1b[0m";
+
+std::string Pad(std::string text, int width, bool right) {
+  if (static_cast<int>(text.size()) >= width) return text;
+  const std::string blanks(static_cast<std::size_t>(width) - text.size(), ' ');
+  return right ? blanks + text : text + blanks;
+}
+
+// The table, a row at a time, as the decode hands its values on.
+class Table final : public core::ExplainSink {
+ public:
+  Table(Writer& out, const TableOptions& options, core::Position start)
+      : out_(out), options_(options), next_(start) {}
+
+  void Header() { Write("position", "offset", "bytes", "read as / => listing line"); }
+
+  bool Part(FramePart part, core::Position at) override {
+    out_ << Paint("-- " + PartHeading(part, at) + " --", kBold) << "\n";
+    return true;
+  }
+
+  bool Value(const core::ExplainedValue& v) override {
+    if (v.consumed > 0 && v.position != next_) {
+      // Cannot happen with the framework's reader, which only moves forward; shown so that a
+      // broken view never passes for a complete one.
+      if (!Row(0, "",
+               v.position > next_ ? "!! bytes " + PlaceText(next_) + " to " +
+                                        PlaceText(v.position - 1) + " were not read"
+                                  : "!! bytes read twice from " + PlaceText(v.position),
+               kAlarm)) {
+        return false;
+      }
+    }
+    if (v.consumed > 0) next_ = v.End();
+    return Rows(v);
+  }
+
+  bool ListingLine(const core::TextRef& line) override {
+    lastLine_ = line.HoldsLongText() ? std::string() : line.Bytes();
+    if (!Room()) return false;
+    ++rows_;
+    Cells("", "", "");
+    out_ << " | ";
+    if (options_.colour) {
+      out_ << kListing << "=> ";
+      line.Write([&](std::string_view bytes) { out_ << Printable(bytes); });
+      out_ << kReset << "\n";
+      return true;
+    }
+    // As every row, without the blanks at its end.
+    out_ << "=>";
+    std::size_t blanks = 1;
+    line.Write([&](std::string_view bytes) {
+      const std::string shown = Printable(bytes);
+      const std::size_t last = shown.find_last_not_of(' ');
+      if (last == std::string::npos) {
+        blanks += shown.size();
+        return;
+      }
+      out_ << std::string(blanks, ' ') << std::string_view(shown).substr(0, last + 1);
+      blanks = shown.size() - last - 1;
+    });
+    out_ << "\n";
+    return true;
+  }
+
+  void Block(const core::TextRef& block) override { block_ = std::string(block.raw()); }
+
+  std::string Paint(const std::string& text, std::string_view style) const {
+    if (!options_.colour || style.empty() || text.empty()) return text;
+    return std::string(style) + text + std::string(kReset);
+  }
+
+  const std::string& block() const { return block_; }
+  const std::string& lastLine() const { return lastLine_; }
+  bool cut() const { return cut_; }
+
+ private:
+  // True while the limit leaves room for a row; says so once when it does not.
+  bool Room() {
+    if (options_.limit == 0 || rows_ < options_.limit) return true;
+    if (!cut_) {
+      out_ << Paint("== cut after " + std::to_string(options_.limit) +
+                        " rows (--limit): the rest of the stream was not decoded ==",
+                    kBold)
+           << "\n";
+    }
+    cut_ = true;
+    return false;
+  }
+
+  bool Row(core::Position position, const std::string& bytes, const std::string& what,
+           std::string_view style = {}) {
+    if (!Room()) return false;
+    ++rows_;
+    Write(position > 0 ? std::to_string(position) : "", position > 0 ? OffsetText(position) : "",
+          bytes, Paint(what, style));
+    return true;
+  }
+
+  void Cells(const std::string& position, const std::string& offset, const std::string& bytes) {
+    out_ << Pad(position, kPositionWidth, true) << " | " << Pad(offset, kOffsetWidth, true)
+         << " | " << Pad(bytes, kBytesWidth, false);
+  }
+
+  void Write(const std::string& position, const std::string& offset, const std::string& bytes,
+             const std::string& what) {
+    std::string line = Pad(position, kPositionWidth, true) + " | " +
+                       Pad(offset, kOffsetWidth, true) + " | " + Pad(bytes, kBytesWidth, false);
+    if (!what.empty()) line += " | " + what;
+    while (!line.empty() && line.back() == ' ')
+      line.pop_back();
+    out_ << line << "\n";
+  }
+
+  // The rows of one value: its bytes, kBytesPerRow to a row, each row with its own position.
+  // The file is read again here, a block of rows at a time.
+  bool Rows(const core::ExplainedValue& v) {
+    const std::string_view style = v.code ? kCode : std::string_view();
+    const std::string what = Printable(ValueWords(v));
+    if (v.consumed == 0) return Row(v.position, "(past the end)", what, style);
+    constexpr std::size_t kBlockSize = kBytesPerRow * 512;
+    std::uint8_t block[kBlockSize];
+    const std::uint64_t first = v.position - 1;
+    for (std::uint64_t from = 0; from < v.consumed; from += kBlockSize) {
+      const std::size_t got = v.decode->input().ReadAt(
+          first + from, block,
+          static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, v.consumed - from)));
+      if (got == 0) {
+        return Row(0, "",
+                   "!! the file changed while it was shown: it ends before position " +
+                       PlaceText(v.position + from),
+                   kAlarm);
+      }
+      for (std::size_t row = 0; row < got; row += kBytesPerRow) {
+        std::string hex;
+        for (std::size_t i = row; i < std::min(got, row + kBytesPerRow); ++i) {
+          char byte[4];
+          std::snprintf(byte, sizeof byte, "%02X", unsigned{block[i]});
+          if (i > row) hex += ' ';
+          hex += byte;
+        }
+        const std::uint64_t done = from + row;
+        if (!Row(v.position + done, hex, done == 0 ? what : "", style)) return false;
+      }
+    }
+    return true;
+  }
+
+  Writer& out_;
+  TableOptions options_;
+  std::uint64_t rows_ = 0;
+  bool cut_ = false;
+  core::Position next_ = 0;
+  std::string block_;
+  std::string lastLine_;
+};
+
+std::string SourcesText(const core::BlockLinks& links, std::size_t line) {
+  if (!links.linked || line >= links.sources.size()) return "";
+  switch (links.sources[line]) {
+    case core::LineSource::kNotLinked:
+      return "";
+    case core::LineSource::kStartValue:
+      return "(not from the stream)";
+    case core::LineSource::kNotTraced:
+      return "(not traced to a value read)";
+    case core::LineSource::kValues:
+      break;
+  }
+  std::string text = "<-";
+  for (const std::size_t i : links.values[line])
+    text += " " + std::to_string(links.positions[i]);
+  return text;
+}
+
+}  // namespace
+
+std::optional<core::StopInfo> WriteExplainTable(Writer& out, const DeliverableInfo& control,
+                                                const std::string& file, Decoder& decoder,
+                                                InputSource& input, core::Position position,
+                                                bool offsets, const TableOptions& options) {
+  out << control.name << " (" << control.classWord << "): " << PrintablePath(file, options.utf8)
+      << ", property stream from position " << PlaceText(position) << "; the file holds "
+      << std::to_string(input.Size()) << " bytes\n";
+  Table table(out, options, position);
+  table.Header();
+  core::StreamDecode decode(decoder, input, position, offsets);
+  const core::Explained e = core::Explain(decode, table);
+  const std::string stopped =
+      e.cut ? "after " + Plural(e.values, "value") + " (--limit)" : StoppedWords(e, table.lastLine());
+  if (!e.cut) out << table.Paint("== stopped " + Printable(stopped) + " ==", kBold) << "\n";
+  const std::uint64_t accounted = e.next - e.start;
+  const std::uint64_t fileEnd = e.fileSize + 1;
+  out << "== " << std::to_string(accounted) << " bytes accounted for";
+  if (accounted > 0) {
+    out << ", positions " << std::to_string(e.start) << " to " << std::to_string(e.next - 1)
+        << " (" << OffsetText(e.start) << " to " << OffsetText(e.next - 1) << ")";
+  }
+  if (e.next >= fileEnd || e.start >= fileEnd) {
+    out << "; the file ends after position " << PlaceText(fileEnd - 1);
+  }
+  out << " ==\n";
+  if (e.cut) return std::nullopt;
+  out << table.Paint("-- the property block, each line with the positions it came from --",
+                     kBold)
+      << "\n";
+  const core::BlockLinks links = core::LinkBlock(decoder, input, position, offsets);
+  if (!links.linked) out << "(the stream is too long to link its block lines to their bytes)\n";
+  std::size_t line = 0;
+  bool painted = false;
+  LineSplitter lines({nullptr,
+                      [&](std::string_view bytes) {
+                        if (options.colour && !painted) out << kBlock;
+                        painted = true;
+                        out << Printable(bytes);
+                      },
+                      [&] {
+                        if (options.colour && painted) out << kReset;
+                        painted = false;
+                        const std::string sources = SourcesText(links, line++);
+                        if (!sources.empty()) out << "  " << sources;
+                        out << "\n";
+                      }});
+  decode.Text(table.block()).Write([&](std::string_view bytes) { lines.Feed(bytes); });
+  lines.Finish();
+  return e.decode.stop;
+}
+
+}  // namespace tvx::render

@@ -1,0 +1,71 @@
+// The HTML report of programs and their controls: one page that holds everything (styles,
+// script, pictures and data), opens from disk and fetches nothing. The page itself lives beside
+// this file (report.html, report.css, report.js) and is built into tvx.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "decode.h"
+#include "writer.h"
+
+namespace tvx::render {
+
+// One value read from a stream: the bytes a block or listing line links to.
+struct ReportValue {
+  core::Position position = 0;  // its first byte
+  std::uint64_t size = 0;       // the file bytes it consumed
+  std::string what;             // what it was read as, with the value ("word 6", ...)
+};
+
+// A line of the listing or of the block, with the values it came from.
+struct ReportLine {
+  std::string text;
+  std::vector<std::size_t> from;  // indexes into ReportDecode::values
+  bool linked = true;             // false: where the line came from was not worked out
+  std::string note;               // why `from` is empty ("not from the stream"), or ""
+};
+
+// What the page shows of one decode.
+struct ReportDecode {
+  std::string bytes;  // the stream's bytes, from its start to the last byte read
+  std::vector<ReportValue> values;
+  std::vector<ReportLine> listing;
+  std::vector<ReportLine> block;
+  core::StopInfo stop;
+  std::string stopped;  // where and why the decode stopped, as a phrase
+  std::optional<std::string> picture;
+  std::size_t pictureAt = 0;  // where the picture's bytes lie in `bytes`
+  bool tooLong = false;       // the stream was too long to show: what is here is its start
+};
+
+struct ReportRecord {
+  core::Position position = 0;  // of the property stream
+  std::string name;             // the control's name ("" for a stream named on the command line)
+  std::string className;
+  std::string control;  // the deliverable that decodes it
+  ReportDecode decode;
+};
+
+struct ReportProgram {
+  std::string path;
+  std::uint64_t size = 0;
+  std::string error;  // why the file could not be read, or ""
+  std::vector<ReportRecord> records;
+};
+
+// The most of a stream the page shows: its values, lines and bytes stop there.
+inline constexpr std::uint64_t kMaxReportedBytes = std::uint64_t{16} << 20;
+
+// What the page shows of the decode of the stream at `position` of `input`: the lines linked to
+// the values they came from, as tvx explain links them.
+ReportDecode DecodeForReport(Decoder& decoder, InputSource& input, core::Position position,
+                             bool offsets);
+
+// The page for the programs; `generator` names the tool and its version.
+std::string ReportPage(const std::vector<ReportProgram>& programs, std::string_view generator);
+
+}  // namespace tvx::render

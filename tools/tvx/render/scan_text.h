@@ -1,0 +1,26 @@
+// tvx scan's lines. Piped, each record is one line of fixed columns (position, offset, name,
+// class, control), after its file's path and a colon when there are several files, as grep
+// prints it. On a terminal the records sit under one header line, each file's after a line with
+// its path, and the name comes last, so that a long one pushes no other column.
+#pragma once
+
+#include <string>
+
+#include "scan.h"
+
+namespace tvx::render {
+
+// The record's line as piped (without its line end); `several`: with its file's path.
+std::string ScanLine(const core::FoundRecord& record, bool several, bool utf8);
+
+// The terminal's header line, a file's line and a record's line (without their line ends).
+std::string ScanHeader();
+std::string ScanFileLine(const std::string& file, bool utf8);
+std::string ScanTerminalLine(const core::FoundRecord& record);
+
+// The summary: "3 records: 1 PERSONA.Persona, 1 DTGRID.Almanac"; for several files
+// "2 files, 1.2 MB: ..."; for one, after its path.
+std::string ScanSummary(const core::ScanTotals& totals, bool several, const std::string& path,
+                        bool all, bool utf8);
+
+}  // namespace tvx::render
