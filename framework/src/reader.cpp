@@ -181,7 +181,8 @@ std::string StreamReader::ReadText(std::uint64_t n) {
   std::string text;
   const std::uint64_t size = std::min(n, kMaxCount);
   std::uint64_t got = 0;
-  if (longTexts_ != nullptr && size > longTexts_->threshold()) {
+  if (longTexts_ != nullptr && size > longTexts_->threshold() &&
+      Held(size) > longTexts_->threshold()) {
     got = Held(size);
     text = LeaveInFile(size, got, 1);
   } else {
@@ -197,7 +198,8 @@ std::string StreamReader::ReadUtf16LowBytes(std::uint64_t n) {
   // A unit whose low byte is in the file gives its character; nothing past the end does.
   std::string text;
   std::uint64_t got = 0;
-  if (longTexts_ != nullptr && units > longTexts_->threshold()) {
+  if (longTexts_ != nullptr && units > longTexts_->threshold() &&
+      Held(units * 2) / 2 > longTexts_->threshold()) {
     got = Held(units * 2);
     text = LeaveInFile(units * 2, got, 2);
   } else {
@@ -224,7 +226,8 @@ std::string StreamReader::CopyBytes(std::uint64_t n) {
   std::string data;
   const std::uint64_t size = std::min(n, kMaxCount);
   std::uint64_t got = 0;
-  if (longTexts_ != nullptr && size > longTexts_->threshold()) {
+  if (longTexts_ != nullptr && size > longTexts_->threshold() &&
+      Held(size) > longTexts_->threshold()) {
     got = Held(size);
     data = LeaveInFile(size, got, 1);
   } else {

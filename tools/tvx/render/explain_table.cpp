@@ -38,12 +38,17 @@ class Table final : public core::ExplainSink {
 
   void Header() { Write("position", "offset", "bytes", "read as / => listing line"); }
 
+  // A part's heading is shown before its first value (a part that ends the decode before any
+  // value of it has none).
   bool Part(FramePart part, core::Position at) override {
-    out_ << Paint("-- " + PartHeading(part, at) + " --", kBold) << "\n";
+    headings_.push_back("-- " + PartHeading(part, at) + " --");
     return true;
   }
 
   bool Value(const core::ExplainedValue& v) override {
+    for (const std::string& heading : headings_)
+      out_ << Paint(heading, kBold) << "\n";
+    headings_.clear();
     if (v.consumed > 0 && v.position != next_) {
       // Cannot happen with the framework's reader, which only moves forward; shown so that a
       // broken view never passes for a complete one.
@@ -178,6 +183,7 @@ class Table final : public core::ExplainSink {
   core::Position next_ = 0;
   std::string block_;
   std::string lastLine_;
+  std::vector<std::string> headings_;
 };
 
 std::string SourcesText(const core::BlockLinks& links, std::size_t line) {
