@@ -1,5 +1,7 @@
 #include "tvx/decode_run.h"
 
+#include "tvx/long_texts.h"
+
 namespace tvx {
 
 namespace {
@@ -26,6 +28,7 @@ DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& fil
                        const DecodeOptions& options) {
   // Every run starts from the values of a fresh process.
   decoder.Reset();
+  const LongTexts::Scope scope(options.longTexts);
   DecodeOutput out;
   InputSource* input = nullptr;
   if (request.valid && !request.path.empty()) input = files.OpenInput(request.path);
@@ -47,7 +50,6 @@ DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& fil
     out.picture = ctx.TakePicture();
   }
   BlockWriter block(decoder.Info().labelWidth);
-  block.SetLongTexts(options.longTexts);
   decoder.WriteBlock(block);
   out.block = block.TakeText();
   return out;

@@ -16,6 +16,8 @@ constexpr char kHex[] = "0123456789abcdef";
 // The bytes read from the file at a time when a stand-in is expanded.
 constexpr std::size_t kPiece = 65536;
 
+thread_local const LongTexts* tActive = nullptr;
+
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -25,11 +27,24 @@ int HexValue(char c) {
 }  // namespace
 
 LongTexts::LongTexts(std::size_t threshold) : threshold_(threshold) {
+  // Letters and digits: nothing a quote doubles or a view escapes, never the mark itself.
+  static constexpr char kKeyChars[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device random;
-  for (char& c : key_) {
-    // Never the mark itself, so that a stand-in's start is found at its mark.
-    c = static_cast<char>(0x20 + random() % 0x5F);
-  }
+  for (char& c : key_)
+    c = kKeyChars[random() % (sizeof kKeyChars - 1)];
+}
+
+LongTexts::Scope::Scope(const LongTexts* texts) : before_(tActive) {
+  tActive = texts;
+}
+
+LongTexts::Scope::~Scope() {
+  tActive = before_;
+}
+
+const LongTexts* LongTexts::Active() {
+  return tActive;
 }
 
 std::string LongTexts::Add(const Entry& entry) {

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "tvx/decoder.h"
-#include "tvx/long_texts.h"
 #include "tvx/text.h"
 
 namespace tvx {
@@ -43,13 +42,7 @@ void BlockWriter::Text(std::string_view name, std::string_view value) {
 
 void BlockWriter::Quoted(std::string_view name, std::string_view value) {
   AppendLabel(name);
-  if (longTexts_ != nullptr && longTexts_->Find(value) != nullptr) {
-    text_.push_back('"');
-    text_.append(longTexts_->QuotedStandIn(value));
-    text_.push_back('"');
-  } else {
-    AppendQuoted(text_, value);
-  }
+  AppendQuoted(text_, value);
   text_.append(kLineEnd);
 }
 

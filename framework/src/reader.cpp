@@ -146,7 +146,7 @@ std::string StreamReader::ReadZeroTerminated() {
   std::uint64_t got = 0;
   const std::uint64_t from = index_;
   for (int b = ByteAt(index_); b >= 0; b = ByteAt(index_)) {
-    if (longTexts_ != nullptr && text.size() >= longTexts_->threshold()) {
+    if (longTexts_ != nullptr && text.size() > longTexts_->threshold()) {
       // A long text: find its zero a chunk at a time, and leave its bytes in the file.
       std::uint64_t length = index_ - from;
       bool ended = false;

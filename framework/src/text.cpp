@@ -1,5 +1,7 @@
 #include "tvx/text.h"
 
+#include "tvx/long_texts.h"
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -95,6 +97,13 @@ std::int64_t Signed32(std::uint32_t value) {
 
 void AppendQuoted(std::string& out, std::string_view text) {
   out.push_back('"');
+  // A long text left in the file by a tool's decode: marked to have its quotes doubled when it
+  // is expanded.
+  if (const LongTexts* texts = LongTexts::Active(); texts != nullptr && texts->Find(text)) {
+    out.append(texts->QuotedStandIn(text));
+    out.push_back('"');
+    return;
+  }
   // Up to and including each inner quote, then that quote once more.
   for (std::size_t quote; (quote = text.find('"')) != std::string_view::npos;
        text.remove_prefix(quote + 1)) {

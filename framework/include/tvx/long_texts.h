@@ -9,8 +9,9 @@
 // time, exactly as the copied text would have been written (in a quoted block value, with its
 // quotes doubled).
 //
-// A stand-in is a control byte, the table's random key and the entry's number: a stream text
-// cannot forge one without guessing the key. The plug-ins never attach a table.
+// A stand-in is a control byte, the table's random key (letters and digits) and the entry's
+// number: a stream text cannot forge one without guessing the key. The plug-ins never attach a
+// table.
 #pragma once
 
 #include <array>
@@ -51,6 +52,22 @@ class LongTexts {
   // text read from `input`.
   void Expand(std::string_view text, InputSource& input,
               const std::function<void(std::string_view)>& write) const;
+  // While a Scope lives, the decodes of its thread leave their long texts in `texts`: a quoted
+  // value (AppendQuoted) that is one of its stand-ins stays a stand-in, marked to have its quotes
+  // doubled when expanded.
+  class Scope {
+   public:
+    explicit Scope(const LongTexts* texts);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    const LongTexts* before_;
+  };
+  // The table of the decode running on this thread, or nothing (always, in the plug-ins).
+  static const LongTexts* Active();
+
   // Forgets every entry: the stand-ins handed out so far no longer expand.
   void Clear() { entries_.clear(); }
   std::size_t size() const { return entries_.size(); }

@@ -11,8 +11,6 @@
 
 namespace tvx {
 
-class LongTexts;
-
 inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr std::string_view kListingFileName = "TEVOLIBFILE.TMP";
 inline constexpr std::string_view kBlockFileName = "TEVOLIBFILE2.TMP";
@@ -73,16 +71,12 @@ class BlockWriter {
 
   const std::string& Text() const { return text_; }
   std::string TakeText() { return std::move(text_); }
-  // The long texts the decode left in the file: a quoted value that is one of their stand-ins
-  // stays a stand-in, marked to have its quotes doubled when expanded.
-  void SetLongTexts(const LongTexts* texts) { longTexts_ = texts; }
 
  private:
   void AppendLabel(std::string_view name);
 
   std::size_t width_;
   std::string text_;
-  const LongTexts* longTexts_ = nullptr;
 };
 
 }  // namespace tvx

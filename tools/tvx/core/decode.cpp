@@ -86,8 +86,9 @@ std::uint64_t TextRef::Size() const {
   return text_.size();
 }
 
-StreamDecode::StreamDecode(Decoder& decoder, InputSource& input, Position start, bool offsets)
-    : decoder_(decoder), input_(input), start_(start), offsets_(offsets) {}
+StreamDecode::StreamDecode(Decoder& decoder, InputSource& input, Position start, bool offsets,
+                           std::size_t longText)
+    : decoder_(decoder), input_(input), start_(start), offsets_(offsets), texts_(longText) {}
 
 DecodeResult StreamDecode::Run(DecodeSink& sink, DecodeObserver* observer, bool* stopped) {
   texts_.Clear();

@@ -75,7 +75,9 @@ class DecodeSink {
 // A decoder run on a program file from a start position.
 class StreamDecode {
  public:
-  StreamDecode(Decoder& decoder, InputSource& input, Position start, bool offsets);
+  // Texts and pictures of more than `longText` bytes are left in the file.
+  StreamDecode(Decoder& decoder, InputSource& input, Position start, bool offsets,
+               std::size_t longText = LongTexts::kDefaultThreshold);
 
   // Decodes, handing what is written to `sink`; the observer, where given, is told of every
   // read, frame part and code (its texts may hold long texts: texts() expands them).

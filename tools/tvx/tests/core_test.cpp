@@ -1,0 +1,501 @@
+// tvx_core in-process: places, suggestions, the decode with long texts left in the file, the
+// provenance of block lines on a toy decoder, the record finder, the collection walk and the
+// scan pipeline.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <cstring>
+#include <random>
+
+#include <unistd.h>
+
+#include "cases.h"
+#include "collection.h"
+#include "controls.h"
+#include "decode.h"
+#include "explanation.h"
+#include "hexstream.h"
+#include "picture_format.h"
+#include "places.h"
+#include "provenance.h"
+#include "record_finder.h"
+#include "registry.h"
+#include "scan.h"
+#include "suggest.h"
+#include "tvx/decode_run.h"
+#include "tvx/long_texts.h"
+
+namespace tvx::core {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Places, PositionsOffsetsAndCounts) {
+  struct Case {
+    std::string text;
+    bool offset;  // parsed as an offset
+    PlaceError error;
+    Position position;
+    bool rounded;
+  };
+  const Case cases[] = {
+      {"1025", false, PlaceError::kNone, 1025, false},
+      {"  0001025 ", false, PlaceError::kNone, 1025, false},  // as a request carries it
+      {"0x401", false, PlaceError::kNone, 0x401, false},      // still 1-based
+      {"2.5", false, PlaceError::kNone, 2, true},              // half to even
+      {"3.5", false, PlaceError::kNone, 4, true},
+      {"7.", false, PlaceError::kNone, 7, true},
+      {"0.5", false, PlaceError::kBelowOne, 0, false},
+      {"0", false, PlaceError::kBelowOne, 0, false},
+      {"0x0", false, PlaceError::kBelowOne, 0, false},
+      {"9007199254740992", false, PlaceError::kNone, kMaxPosition, false},
+      {"9007199254740993", false, PlaceError::kBeyondAnyFile, 0, false},
+      {"0x20000000000001", false, PlaceError::kBeyondAnyFile, 0, false},
+      {"99999999999999999999999", false, PlaceError::kBeyondAnyFile, 0, false},
+      {"1e20", false, PlaceError::kNotANumber, 0, false},
+      {"-5", false, PlaceError::kNotANumber, 0, false},
+      {"0x1G", false, PlaceError::kNotANumber, 0, false},
+      {"", false, PlaceError::kNotANumber, 0, false},
+      {"1.2.3", false, PlaceError::kNotANumber, 0, false},
+      {"0x400", true, PlaceError::kNone, 1025, false},
+      {"1024", true, PlaceError::kNone, 1025, false},
+      {"0", true, PlaceError::kNone, 1, false},
+      {"0x1FFFFFFFFFFFFF", true, PlaceError::kNone, kMaxPosition, false},
+      {"0x20000000000000", true, PlaceError::kBeyondAnyFile, 0, false},
+      {"18446744073709551614", true, PlaceError::kBeyondAnyFile, 0, false},
+      {"1.5", true, PlaceError::kNotANumber, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const ParsedPlace parsed = c.offset ? ParseOffset(c.text) : ParsePosition(c.text);
+    EXPECT_EQ(parsed.error, c.error);
+    if (c.error == PlaceError::kNone) {
+      EXPECT_EQ(parsed.position, c.position);
+      EXPECT_EQ(parsed.rounded, c.rounded);
+    }
+  }
+  EXPECT_EQ(ParseCount("256", 256), 256u);
+  EXPECT_FALSE(ParseCount("257", 256));
+  EXPECT_FALSE(ParseCount("0", 256));
+  EXPECT_FALSE(ParseCount("2x", 256));
+  EXPECT_FALSE(ParseCount("", 256));
+}
+
+TEST(Suggest, SlipsOfTheKeyboard) {
+  const std::vector<std::string_view> commands = {"decode", "explain", "scan", "host", "report",
+                                                  "help"};
+  const std::vector<std::string_view> options = {"name", "json", "quiet", "offsets", "jobs"};
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"scna", "scan"},   {"hlep", "help"},   {"DECODE", "decode"}, {"decod", "decode"},
+      {"reprot", "report"}, {"xyz", ""},      {"nmae", "name"},     {"jsno", "json"},
+      {"quite", "quiet"}, {"JSON", "json"},   {"off", "offsets"},   {"zzzzzz", ""},
+  };
+  for (const auto& [word, expected] : cases) {
+    EXPECT_EQ(Closest(word, commands).empty() ? Closest(word, options) : Closest(word, commands),
+              expected)
+        << word;
+  }
+  EXPECT_EQ(Distance("ab", "ba"), 1u);
+  EXPECT_EQ(Distance("Abc", "aBC"), 0u);
+  EXPECT_EQ(SuggestControl("mscom"), "MSComm");
+  EXPECT_EQ(SuggestControl("calender"), "Calendar");
+  EXPECT_EQ(SuggestControl("SERLINK.SerialLink.tvx"), "SERLINK.SerialLink");
+  EXPECT_EQ(SuggestControl("spreadsheet"), "");
+}
+
+// Every case stream and every sample decoded with texts and pictures left in the file, down to
+// a threshold of none at all, gives the plug-in's own bytes.
+TEST(StreamDecode, LongTextsLeftInTheFileExpandToThePluginsBytes) {
+  struct Input {
+    std::string name;
+    const DeliverableInfo* control;
+    std::string bytes;
+    Position start;
+  };
+  std::vector<Input> inputs;
+  for (const std::string& deliverable : testing::CaseDeliverables()) {
+    for (const testing::Case& c : testing::LoadCases(deliverable)) {
+      // Positions named by the request; the whole file from 1 and a few more besides.
+      for (const Position start : {Position{1}, Position{2}, Position{3}, Position{40}}) {
+        inputs.push_back({deliverable + "/" + c.name, FindControl(deliverable), c.stream, start});
+      }
+    }
+  }
+  std::ifstream list(std::string(TVX_SAMPLES_DIR) + "/samples.txt");
+  for (std::string line; std::getline(list, line);) {
+    std::istringstream words(line);
+    std::string deliverable, file;
+    Position start = 0;
+    if (line.empty() || line[0] == '#' || !(words >> deliverable >> file >> start)) continue;
+    inputs.push_back({file, FindControl(deliverable),
+                      hexstream::ReadFile(std::string(TVX_SAMPLES_DIR) + "/" + file), start});
+  }
+  // Random bytes, with long texts: every control at a few places of each.
+  std::mt19937 random(11);
+  for (int i = 0; i < 40; ++i) {
+    std::string bytes(2000 + random() % 60000, '\0');
+    for (char& b : bytes)
+      b = static_cast<char>(random() % 5 == 0 ? 0 : random());
+    for (const DeliverableInfo* control : Controls())
+      inputs.push_back({"random " + std::to_string(i), control, bytes, 1 + random() % 300});
+  }
+  ASSERT_GT(inputs.size(), 40u);
+  for (const Input& in : inputs) {
+    SCOPED_TRACE(in.name + " at " + std::to_string(in.start));
+    ASSERT_NE(in.control, nullptr);
+    const std::unique_ptr<Decoder> decoder = NewDecoder(*in.control);
+    BytesInput input(in.bytes);
+    struct One final : FileSystem {
+      explicit One(InputSource& i) : input(i) {}
+      InputSource* OpenInput(const std::string&) override { return &input; }
+      bool WriteOutput(std::string_view, std::string_view) override { return false; }
+      InputSource& input;
+    } files(input);
+    for (const bool offsets : {false, true}) {
+      const DecodeOutput plain =
+          RunDecode(*decoder, MakeRequest("x", in.start, offsets), files);
+      for (const std::size_t threshold : {std::size_t{0}, std::size_t{1}, std::size_t{6},
+                                          LongTexts::kDefaultThreshold}) {
+        struct Whole final : DecodeSink {
+          bool ListingLine(const TextRef& line) override {
+            listing += line.Bytes() + "\r\n";
+            return true;
+          }
+          void Block(const TextRef& text) override { block = text.Bytes(); }
+          void Picture(const TextRef& bytes) override {
+            picture = bytes.Bytes();
+            size = bytes.Size();
+          }
+          std::string listing, block;
+          std::optional<std::string> picture;
+          std::uint64_t size = 0;
+        } whole;
+        StreamDecode decode(*decoder, input, in.start, offsets, threshold);
+        const DecodeResult result = decode.Run(whole);
+        EXPECT_EQ(whole.listing, plain.listing) << threshold;
+        EXPECT_EQ(whole.block, plain.block) << threshold;
+        EXPECT_EQ(whole.picture, plain.picture) << threshold;
+        EXPECT_EQ(result.pictureSize, plain.picture ? std::optional<std::uint64_t>(
+                                                          plain.picture->size())
+                                                    : std::nullopt);
+        EXPECT_EQ(result.stop.ended, plain.ended);
+        EXPECT_EQ(result.stop.byte, plain.stop.code);
+      }
+    }
+  }
+}
+
+// A file that claims a picture as long as itself: 256 MiB of zeros made on the fly. The decode
+// reads a few KiB unless the picture is asked for, and then hands it on in pieces.
+TEST(StreamDecode, CostIsBoundedWhateverTheStreamClaims) {
+  constexpr std::uint64_t kSize = std::uint64_t{256} << 20;
+  class Claimed final : public InputSource {
+   public:
+    std::size_t ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) override {
+      if (offset >= kSize) return 0;
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, kSize - offset));
+      std::memset(into, 0, n);
+      // DragIcon (code 10), the picture's length, as long as the file.
+      const std::uint8_t head[] = {0x0A, 0xF0, 0xFF, 0xFF, 0x0F};
+      for (std::size_t i = 0; i < n; ++i) {
+        if (offset + i < sizeof head) into[i] = head[offset + i];
+      }
+      read += n;
+      largest = std::max(largest, size);
+      return n;
+    }
+    std::uint64_t Size() override { return kSize; }
+    std::uint64_t read = 0;
+    std::size_t largest = 0;
+  } input;
+  const std::unique_ptr<Decoder> decoder = NewDecoder(*FindControl("EMBEDHOST.Embedder"));
+  DecodeSink none;
+  const DecodeResult result = StreamDecode(*decoder, input, 1, false).Run(none);
+  ASSERT_TRUE(result.pictureSize);
+  EXPECT_EQ(*result.pictureSize, 0x0FFFFFF0u - 8);
+  EXPECT_LT(input.read, std::uint64_t{1} << 20);
+
+  struct Pieces final : DecodeSink {
+    void Picture(const TextRef& bytes) override {
+      bytes.Write([this](std::string_view piece) {
+        total += piece.size();
+        largest = std::max(largest, piece.size());
+      });
+    }
+    std::uint64_t total = 0;
+    std::size_t largest = 0;
+  } pieces;
+  input.largest = 0;
+  StreamDecode(*decoder, input, 1, false).Run(pieces);
+  EXPECT_EQ(pieces.total, *result.pictureSize);
+  EXPECT_LE(pieces.largest, std::size_t{64} << 10);
+  EXPECT_LE(input.largest, std::size_t{64} << 10);
+}
+
+// A toy control of three fields: a word A, a byte count and that many text bytes T, and a byte
+// F whose value only chooses between two texts; the block adds a fixed line.
+struct ToyState {
+  double a = 0;
+  std::string t;
+  std::string f = "No";
+};
+
+DecodeEnd ToyRead(DecodeContext& ctx, ToyState& s) {
+  s.a = ctx.ReadSignedWord();
+  s.t = ctx.ReadText(ctx.ReadByte());
+  s.f = ctx.ReadByte() > 0x7F ? "Yes" : "No";
+  ctx.SetStop({ctx.Position(), 255});
+  ctx.ReadByte();
+  return DecodeEnd::kEndCode;
+}
+
+void ToyWrite(BlockWriter& out, const ToyState& s) {
+  out.VersionLine();
+  out.Number("A", s.a);
+  out.Quoted("T", s.t);
+  out.Text("F", s.f);
+  out.Text("Fixed", "1");
+}
+
+constexpr DeliverableInfo kToy = {"TOY.Toy", "Toy", "Toy", 8, ""};
+
+TEST(Provenance, EachBlockLineToTheValuesItCameFrom) {
+  const std::unique_ptr<Decoder> toy = MakeStateDecoder<ToyState>(kToy, ToyRead, ToyWrite);
+  // A = -2 (FE FF), T = "ab", F = 0x80, then the end code.
+  const std::string bytes("\xFE\xFF\x02" "ab\x80\xFF", 7);
+  BytesInput input(bytes);
+  const BlockLinks links = LinkBlock(*toy, input, 1, false);
+  ASSERT_TRUE(links.linked);
+  // The values: the word at 1, the count at 3, the text at 4, F at 6, the end code at 7.
+  EXPECT_EQ(links.positions, (std::vector<Position>{1, 3, 4, 6, 7}));
+  ASSERT_EQ(links.sources.size(), 5u);
+  EXPECT_EQ(links.sources[0], LineSource::kStartValue);  // LibraryVersion3.0
+  EXPECT_EQ(links.sources[1], LineSource::kValues);
+  EXPECT_EQ(links.values[1], (std::vector<std::size_t>{0}));  // A from the word
+  EXPECT_EQ(links.values[2], (std::vector<std::size_t>{2}));  // T from the text, not its count
+  EXPECT_EQ(links.values[3], (std::vector<std::size_t>{3}));  // F from its byte
+  EXPECT_EQ(links.sources[4], LineSource::kStartValue);      // Fixed = 1
+  EXPECT_EQ(links.lines[0], (std::vector<std::size_t>{1}));
+  EXPECT_TRUE(links.lines[1].empty());
+
+  // The explanation tells the word as the decoder reads it: signed.
+  struct First final : ExplainSink {
+    bool Value(const ExplainedValue& v) override {
+      if (v.index == 0) number = v.Number();
+      return true;
+    }
+    std::int64_t number = 0;
+  } first;
+  StreamDecode decode(*toy, input, 1, false);
+  const Explained e = Explain(decode, first);
+  EXPECT_EQ(first.number, -2);
+  EXPECT_EQ(e.values, 5u);
+  EXPECT_EQ(e.next, 8u);
+  EXPECT_FALSE(e.cut);
+}
+
+// The finder's window and holes: records that straddle two pieces of the input, one whose class
+// name's 00 is the first byte of a hole, one right after a hole, one at the end; each input fed
+// whole, in pieces of a few bytes, and with its runs of zeros as holes. The pair search itself,
+// at every alignment, equals the byte-at-a-time search.
+std::string Record(const std::string& name, const std::string& className) {
+  std::string r;
+  r.push_back(static_cast<char>(name.size()));
+  r.push_back(0);
+  r += name;
+  r += std::string("\0\xFF", 2);
+  r.push_back(static_cast<char>(className.size()));
+  r.push_back(0);
+  r += className;
+  r.push_back(0);
+  return r;
+}
+
+TEST(RecordFinder, WindowPiecesAndHoles) {
+  constexpr std::size_t kPiece = RecordFinder::kPiece;
+  struct Layout {
+    std::string bytes;
+    std::vector<Position> positions;
+  };
+  const auto at = [](std::string& bytes, std::size_t offset, const std::string& record) {
+    if (bytes.size() < offset) bytes.resize(offset, '\0');
+    bytes.replace(offset, std::min(record.size(), bytes.size() - offset), record);
+    return offset + record.size() + 1;
+  };
+  std::vector<Layout> layouts;
+  {
+    Layout l;
+    const std::string r = Record("Agent1", "AgentObjectsCtl.Agent");
+    l.positions.push_back(at(l.bytes, kPiece - 10, r));          // straddles the first piece
+    l.positions.push_back(at(l.bytes, 2 * kPiece + 3000, r));    // after a long run of zeros
+    l.bytes.resize(5 * kPiece, '\0');
+    l.positions.push_back(at(l.bytes, l.bytes.size(), r));       // at the very end
+    layouts.push_back(l);
+  }
+  for (const Layout& l : layouts) {
+    std::vector<Position> found;
+    const auto add = [&](const ControlRecord& r) { found.push_back(r.position); };
+    // Whole, then in pieces of 7 bytes, then with runs of zeros taken as holes.
+    BytesInput input(l.bytes);
+    ScanRecords(input, add);
+    EXPECT_EQ(found, l.positions);
+    found.clear();
+    {
+      RecordFinder finder(add);
+      for (std::size_t i = 0; i < l.bytes.size(); i += 7) {
+        const std::size_t n = std::min<std::size_t>(7, l.bytes.size() - i);
+        std::memcpy(finder.Space().data(), l.bytes.data() + i, n);
+        finder.Commit(n);
+      }
+      finder.Finish();
+    }
+    EXPECT_EQ(found, l.positions);
+    found.clear();
+    {
+      RecordFinder finder(add);
+      for (std::size_t i = 0; i < l.bytes.size();) {
+        std::size_t j = i;
+        while (j < l.bytes.size() && l.bytes[j] == '\0' && j - i < 3 * kPiece) ++j;
+        if (j - i > 4096) {
+          finder.Zeros(j - i);
+          i = j;
+          continue;
+        }
+        const std::size_t n = std::min<std::size_t>(kPiece, l.bytes.size() - i);
+        std::memcpy(finder.Space().data(), l.bytes.data() + i, n);
+        finder.Commit(n);
+        i += n;
+      }
+      finder.Finish();
+    }
+    EXPECT_EQ(found, l.positions);
+  }
+  std::mt19937 random(5);
+  std::vector<std::uint8_t> data(300);
+  for (int round = 0; round < 200; ++round) {
+    for (std::uint8_t& b : data)
+      b = static_cast<std::uint8_t>(random() % 4 == 0 ? 0 : random() % 3 == 0 ? 0xFF : random());
+    for (std::size_t from = 0; from < 70; ++from) {
+      const std::size_t last = data.size() - 1 - random() % 40;
+      const std::size_t want = FindPairBytewise(data.data(), from, last);
+      EXPECT_EQ(FindPair(data.data(), from, last), want) << from << " " << last;
+      EXPECT_EQ(FindPairWordwise(data.data(), from, last), want) << from << " " << last;
+    }
+  }
+}
+
+// A picture's format from its first bytes, as each format's header lays them down.
+TEST(PictureFormat, FromTheFirstBytes) {
+  using namespace std::string_literals;
+  const std::pair<std::string, std::string_view> cases[] = {
+      {"GIF89a\x01\x00"s, "gif"},
+      {"GIF87a"s, "gif"},
+      {"\xFF\xD8\xFF\xE0"s, "jpg"},
+      {"\xD7\xCD\xC6\x9A\0\0"s, "wmf"},
+      {"BM"s + std::string(12, '\0'), "bmp"},
+      {"BM"s, "bin"},  // too short for a bitmap's header
+      {"\0\0\x01\0\x01\0"s, "ico"},
+      {"\0\0\x02\0\x01\0"s, "cur"},
+      {"\0\0\x01\0\0\0"s, "bin"},  // no image
+      {"\x01\0\x09\0\0\x03"s + std::string(12, '\0'), "wmf"},
+      {"\x01\0\0\0"s + std::string(36, '\0') + " EMF"s, "emf"},
+      {"\x01\0\0\0"s + std::string(36, '\0') + " EM"s, "bin"},
+      {""s, "bin"},
+  };
+  for (const auto& [bytes, extension] : cases)
+    EXPECT_EQ(PictureExtension(bytes), extension) << extension;
+}
+
+// A folder walked in the byte order of its names, each subfolder where it comes; a link to a
+// folder above is a loop, followed or not; a named file is "named", a found one is not.
+TEST(Collection, WalksInOrderAndReportsWhatCannotBeRead) {
+  const fs::path root = fs::temp_directory_path() / ("tvx-walk-" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root / "b" / "inner");
+  for (const char* name : {"a.exe", "b/z.exe", "b/inner/x.exe", "c.exe", "B.exe"})
+    std::ofstream(root / name) << "x";
+  fs::create_directory_symlink(root, root / "b" / "up");
+  const auto walk = [&](const std::vector<std::string>& paths, bool follow) {
+    std::vector<std::string> seen;
+    Collection collection(paths, follow);
+    const auto problem = [&](const std::string& path, const IoError& why) {
+      seen.push_back("! " + fs::path(path).lexically_relative(root).string() + " " + why.reason);
+    };
+    while (const std::optional<Collection::File> file = collection.Next(problem)) {
+      seen.push_back((file->named ? "= " : "  ") +
+                     fs::path(file->path).lexically_relative(root).string());
+    }
+    return seen;
+  };
+  EXPECT_EQ(walk({root.string()}, false),
+            (std::vector<std::string>{"  B.exe", "  a.exe", "  b/inner/x.exe", "  b/z.exe",
+                                      "  c.exe"}));
+  EXPECT_EQ(walk({root.string()}, true),
+            (std::vector<std::string>{"  B.exe", "  a.exe", "  b/inner/x.exe",
+                                      "! b/up a symbolic link loop", "  b/z.exe", "  c.exe"}));
+  EXPECT_EQ(walk({(root / "c.exe").string(), (root / "missing").string()}, false),
+            (std::vector<std::string>{"= c.exe", "! missing No such file or directory"}));
+  EXPECT_TRUE(Collection::Several({root.string()}));
+  EXPECT_FALSE(Collection::Several({(root / "c.exe").string()}));
+  fs::remove_all(root);
+}
+
+// The scan hands records on in the order of the files whatever number are read at a time.
+TEST(Scan, OrderIsTheFilesOrderWhateverTheJobs) {
+  const fs::path root = fs::temp_directory_path() / ("tvx-scan-" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root);
+  std::mt19937 random(3);
+  for (int f = 0; f < 24; ++f) {
+    std::string bytes(1000 + random() % 300000, '\0');
+    for (char& b : bytes)
+      b = static_cast<char>(random());
+    for (int r = 0; r < f % 4; ++r) {
+      const std::string record =
+          Record("Ctl" + std::to_string(f) + "_" + std::to_string(r),
+                 r % 2 == 0 ? "MSCommLib.MSComm" : "Some.Other");
+      bytes.replace(static_cast<std::size_t>(r) * (bytes.size() / 4) + 5, record.size(), record);
+    }
+    char name[16];
+    std::snprintf(name, sizeof name, "f%02d.bin", f);
+    std::ofstream(root / name, std::ios::binary) << bytes;
+  }
+  struct Events final : ScanSink {
+    void NotAProgram(const std::string& file, bool named) override {
+      seen.push_back("raw " + fs::path(file).filename().string() + (named ? " named" : ""));
+    }
+    void Record(const FoundRecord& r) override {
+      seen.push_back(fs::path(r.file).filename().string() + " " + std::to_string(r.position) +
+                     " " + r.name + " " + std::string(r.control != nullptr ? r.control->name : "-"));
+    }
+    void FileDone(const std::string& file, std::uint64_t bytes) override {
+      seen.push_back("done " + fs::path(file).filename().string() + " " + std::to_string(bytes));
+    }
+    std::vector<std::string> seen;
+  };
+  std::optional<std::vector<std::string>> first;
+  for (const unsigned jobs : {1u, 2u, 5u}) {
+    for (const bool all : {false, true}) {
+      ScanOptions options;
+      options.jobs = jobs;
+      options.all = all;
+      Events events;
+      const ScanTotals totals = Scan({root.string()}, options, events);
+      EXPECT_EQ(totals.files, 24u);
+      EXPECT_EQ(totals.notPrograms, 24u);
+      EXPECT_EQ(totals.records, all ? 36u : 24u);
+      EXPECT_EQ(totals.others, 12u);
+      if (all) continue;
+      if (first) {
+        EXPECT_EQ(events.seen, *first) << jobs;
+      } else {
+        first = events.seen;
+      }
+    }
+  }
+  fs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace tvx::core
