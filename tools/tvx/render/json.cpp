@@ -455,13 +455,15 @@ void WriteLinkedBlock(Document& doc, const core::TextRef& block, const core::Blo
 std::optional<core::StopInfo> WriteExplainJson(Writer& out, const DeliverableInfo& control, const std::string& file,
                       Decoder& decoder, InputSource& input, core::Position position, bool offsets,
                       std::uint64_t limit) {
-  const core::BlockLinks links = core::LinkBlock(decoder, input, position, offsets);
   bool cut = false;
   if (limit != 0) {
     core::StreamDecode counting(decoder, input, position, offsets);
     ValueCount count(limit);
     cut = core::Explain(counting, count).cut;
   }
+  // A cut decode has no block to link.
+  const core::BlockLinks links =
+      cut ? core::BlockLinks{} : core::LinkBlock(decoder, input, position, offsets);
   Json head = Head("explain");
   head["control"] = control.name;
   AddFile(head, file);
