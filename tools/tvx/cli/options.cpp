@@ -114,7 +114,7 @@ constexpr OptionSpec kOptions[] = {
      CheckNotEmpty},
     {Option::kJson, "json", 0, "", false, "JSON (see the documentation for its members)",
      nullptr},
-    {Option::kFileOffset, "file-offset", 0, "OFFSET", false,
+    {Option::kFileOffset, "file-offset", 0, "OFFSET", true,
      "instead of POSITION: the 0-based offset of the stream's first byte, as a hex dump shows "
      "it (decimal or 0x hexadecimal); --file-offset 0x400 is position 1025",
      CheckFileOffset},

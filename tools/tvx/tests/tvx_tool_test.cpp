@@ -544,6 +544,13 @@ TEST(TvxHost, FindsAPluginBesideTheTool) {
   ASSERT_EQ(installed.status, 0) << installed.err;
   EXPECT_EQ(hexstream::ReadFile(prefix / "libexec/tvx/TEVOLIBFILE.TMP"),
             "Tag: Merlin\r\nLeft: 120\r\nTop: 240\r\n");
+  // A control whose program is in neither folder: which file, and where it was looked for.
+  const Outcome missing = RunProgram(
+      prefix / "bin/tvx", {"host", "MSComm", std::string(TVX_SAMPLES_DIR) + "/comm.exe", "5121"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "tvx host: the plug-in program SERLINK.SerialLink.tvx is in neither " +
+                             (prefix / "bin") + " nor " + (prefix / "bin/../libexec/tvx") + "\n");
+  EXPECT_EQ(missing.out, "");
 }
 
 TEST(TvxArguments, HelpAndVersion) {
@@ -694,6 +701,18 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"scan", file, "--offsets"},
        2,
        "tvx scan: --offsets goes with --decode or --out (the listings)\ntry 'tvx scan --help'\n"},
+      // The report names each record whose decode ended early, and warns of a rounded stream.
+      {{"report", "-q", "-o", dir / "r.html", "--stream", "Agent:1:" + cut},
+       3,
+       "tvx report: " + cut +
+           ": the stream at position 1 (0x0): the decode ended early: the file ends before the "
+           "stream's end code: the next code byte would lie at position 22 (0x15), past its "
+           "end\n"},
+      {{"report", "-q", "-o", dir / "r.html", "--stream", "Agent:1.5:" + file},
+       3,
+       "tvx report: warning: --stream Agent:1.5:" + file +
+           ": position rounded to 2, as the plug-ins round it (half to even)\n",
+       true},
       {{"report", file, "-0", "x.html"},
        2,
        "tvx report: unknown option -0; did you mean -o?\ntry 'tvx report --help'\n"},
@@ -815,6 +834,15 @@ TEST(TvxDecode, ReadsStandardInput) {
   const Outcome fromInput = RunProgram(TVX_TOOL, {"decode", "agent", "-", "1025"}, sample);
   EXPECT_EQ(fromInput.status, 0) << fromInput.err;
   EXPECT_EQ(fromInput.out, fromFile.out);
+  // Standard input that cannot be read is an I/O error like any file: nothing made up.
+  TempDir dir;
+  for (const char* command : {"decode", "explain"}) {
+    const Outcome unreadable = RunProgram(TVX_TOOL, {command, "agent", "-", "1025"}, dir.path());
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_EQ(unreadable.out, "");
+    EXPECT_EQ(unreadable.err,
+              "tvx " + std::string(command) + ": cannot read standard input: Is a directory\n");
+  }
 }
 
 // The JSON document parses, and its block and listing, taken back to bytes (each character's
@@ -1414,66 +1442,18 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The parts of JSON Schema the repository's schema uses: $ref to its $defs, type, const, enum,
-// minimum, maximum, properties, required, additionalProperties (false or a schema) and items.
-void Validate(const Json& root, const Json& schema, const Json& value, const std::string& at,
-              std::vector<std::string>& errors) {
-  if (schema.contains("$ref")) {
-    const std::string ref = schema["$ref"];
-    Validate(root, root["$defs"][ref.substr(std::string("#/$defs/").size())], value, at, errors);
-    return;
-  }
-  if (schema.contains("type")) {
-    const Json types = schema["type"].is_array() ? schema["type"] : Json::array({schema["type"]});
-    const std::map<std::string, bool> is = {
-        {"object", value.is_object()}, {"array", value.is_array()},
-        {"string", value.is_string()}, {"integer", value.is_number_integer()},
-        {"number", value.is_number()}, {"boolean", value.is_boolean()},
-        {"null", value.is_null()}};
-    if (std::none_of(types.begin(), types.end(), [&](const Json& t) { return is.at(t); })) {
-      errors.push_back(at + ": " + value.dump() + " is not " + types.dump());
-      return;
-    }
-  }
-  if (schema.contains("const") && value != schema["const"]) errors.push_back(at + ": not const");
-  if (schema.contains("enum") &&
-      std::find(schema["enum"].begin(), schema["enum"].end(), value) == schema["enum"].end()) {
-    errors.push_back(at + ": " + value.dump() + " not in the enum");
-  }
-  if (value.is_number() && ((schema.contains("minimum") && value < schema["minimum"]) ||
-                            (schema.contains("maximum") && value > schema["maximum"]))) {
-    errors.push_back(at + ": " + value.dump() + " out of range");
-  }
-  if (value.is_object()) {
-    for (const Json& name : schema.value("required", Json::array())) {
-      if (!value.contains(name)) errors.push_back(at + ": no member " + name.dump());
-    }
-    const Json properties = schema.value("properties", Json::object());
-    for (const auto& [name, member] : value.items()) {
-      if (properties.contains(name)) {
-        Validate(root, properties[name], member, at + "." + name, errors);
-      } else if (schema.value("additionalProperties", Json(true)).is_object()) {
-        Validate(root, schema["additionalProperties"], member, at + "." + name, errors);
-      } else if (schema.value("additionalProperties", true) == false) {
-        errors.push_back(at + ": unknown member " + name);
-      }
-    }
-  }
-  if (value.is_array() && schema.contains("items")) {
-    for (std::size_t i = 0; i < value.size(); ++i)
-      Validate(root, schema["items"], value[i], at + "[" + std::to_string(i) + "]", errors);
-  }
-}
-
-// Every command's JSON (decode, explain, scan's JSON Lines) follows the schema kept in the
-// repository, for streams that end at the end code, are cut, are stopped or hold a picture.
+// A standard JSON Schema validator (Debian's python3-jsonschema), given the schema file alone,
+// over every command's JSON (decode, explain, scan's JSON Lines, host), for streams that end at
+// the end code, are cut, are stopped or hold a picture; and over documents that must fail: no
+// document checks out that lacks a member of its kind, has a place that is not a whole number,
+// or a kind the schema does not know.
 TEST(TvxJson, EveryDocumentFollowsTheSchema) {
-  const Json schema = Json::parse(hexstream::ReadFile(TVX_SCHEMA));
   TempDir dir;
   std::vector<std::pair<std::string, std::string>> streams;  // control, path at position 1
   for (const auto& [control, hex] :
        {std::pair{"Agent", "0B w:2 u\"\xE9\" 2D z:12 l:1 l:2 32 FF"},  // a stop line
         {"Agent", "0B w:5 u\"ab\""},                                   // cut in a text
+        {"Agent", "2D z:12 l:1 l:2 39 l:4294967071 FF"},               // a signed Left
         {"ActiveXPlugin", "0A l:11 z:8 AA BB CC 2D z:24 FF"}}) {       // a picture
     streams.emplace_back(control, dir / ("stream" + std::to_string(streams.size()) + ".exe"));
     hexstream::WriteFile(streams.back().second, hexstream::Parse(hex));
@@ -1483,43 +1463,76 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
   for (const Sample& s : Samples()) {
     runs.push_back({"decode", s.deliverable, s.path, s.start, "--json", "--offsets"});
     runs.push_back({"explain", s.deliverable, s.path, s.start, "--json"});
+    runs.push_back({"explain", s.deliverable, s.path, s.start, "--json", "--limit=2"});
     const std::string bytes = hexstream::ReadFile(s.path);
     program += Record("Control" + std::to_string(runs.size()), "Class" + s.deliverable,
                       bytes.substr(static_cast<std::size_t>(std::stod(s.start) - 1)));
   }
+  program += Record("Other1", "Some.Other", "");
   for (const auto& [control, path] : streams) {
     runs.push_back({"decode", control, path, "1", "--json"});
     runs.push_back({"explain", control, path, "1", "--json"});
   }
   hexstream::WriteFile(dir / "program.exe", program);
-  std::vector<std::string> scan = {"scan", dir / "program.exe", "--json", "--decode"};
+  std::vector<std::string> scan = {"scan", dir / "program.exe", "--json", "--decode", "--all"};
   for (const Sample& s : Samples())
     scan.push_back("--class=Class" + s.deliverable + "=" + s.deliverable);
   runs.push_back(scan);
-  std::map<std::string, int> kinds;
+  runs.push_back({"scan", dir / "program.exe", "--json"});
+  const std::string agent = PluginPath(ProgramFor("Agent"));
+  if (!agent.empty()) {
+    runs.push_back({"host", agent, Samples().front().path, Samples().front().start, "--json"});
+  }
+  std::string documents;
   for (const std::vector<std::string>& args : runs) {
-    SCOPED_TRACE(args[0] + " " + args[1] + " " + args[2]);
     const Outcome outcome = Tvx(args);
-    std::vector<Json> documents;
-    if (args[0] == "scan") {
-      std::istringstream lines(outcome.out);
-      for (std::string line; std::getline(lines, line);)
-        documents.push_back(Json::parse(line));
-    } else {
-      documents.push_back(Json::parse(outcome.out));
-    }
-    for (const Json& document : documents) {
-      std::vector<std::string> errors;
-      Validate(schema, schema, document, "", errors);
-      const std::string kind = document.value("kind", "");
-      if (schema["$defs"].contains(kind))
-        Validate(schema, schema["$defs"][kind], document, kind, errors);
-      EXPECT_EQ(errors, std::vector<std::string>{}) << document.dump();
-      ++kinds[kind];
+    EXPECT_NE(outcome.out, "") << args[0] << " " << args[1] << " " << outcome.err;
+    // One document a line, as the validator below reads them.
+    std::istringstream lines(outcome.out);
+    std::string document;
+    for (std::string line; std::getline(lines, line);) {
+      document += line;
+      if (args[0] == "scan" || line == "}") {
+        documents += document + "\n";
+        document.clear();
+      }
     }
   }
-  for (const char* kind : {"decode", "explain", "scan_record", "scan_summary"})
-    EXPECT_GT(kinds[kind], 0) << kind;
+  hexstream::WriteFile(dir / "good.jsonl", documents);
+  hexstream::WriteFile(
+      dir / "bad.jsonl",
+      "{\"schema\": \"tvx/1\", \"kind\": \"decode\"}\n"
+      "{\"schema\": \"tvx/1\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": "
+      "\"abc\", \"offset\": 0, \"name\": \"A\", \"class\": \"B\", \"control\": null}\n"
+      "{\"schema\": \"tvx/1\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1.5, "
+      "\"offset\": 0.5, \"name\": \"A\", \"class\": \"B\", \"control\": null}\n"
+      "{\"schema\": \"tvx/1\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": "
+      "9007199254740993, \"offset\": 9007199254740992, \"name\": \"A\", \"class\": \"B\", "
+      "\"control\": null}\n"
+      "{\"schema\": \"tvx/1\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1, "
+      "\"offset\": 0, \"name\": \"A\", \"class\": \"B\", \"control\": null, \"extra\": 1}\n"
+      "{\"schema\": \"tvx/1\", \"kind\": \"frobnicate\"}\n"
+      "{\"schema\": \"tvx/2\", \"kind\": \"scan_summary\", \"files\": 0, \"unreadable\": 0, "
+      "\"bytes\": 0, \"records\": 0, \"controls\": {}, \"other_classes\": 0, "
+      "\"not_programs\": 0}\n");
+  const std::string script =
+      "import json, sys, collections, jsonschema\n"
+      "schema = json.load(open(sys.argv[1]))\n"
+      "jsonschema.Draft202012Validator.check_schema(schema)\n"
+      "v = jsonschema.Draft202012Validator(schema)\n"
+      "kinds = collections.Counter()\n"
+      "for line in open(sys.argv[2]):\n"
+      "  d = json.loads(line); kinds[d['kind']] += 1\n"
+      "  for e in v.iter_errors(d): print('good failed:', d['kind'], e.message[:200])\n"
+      "for line in open(sys.argv[3]):\n"
+      "  if v.is_valid(json.loads(line)): print('bad passed:', line.strip())\n"
+      "print(sorted(kinds))\n";
+  const Outcome checked = RunProgram(
+      "/usr/bin/python3", {"-c", script, TVX_SCHEMA, dir / "good.jsonl", dir / "bad.jsonl"}, "");
+  EXPECT_EQ(checked.status, 0) << checked.err;
+  EXPECT_EQ(checked.out, std::string("['decode', 'explain', ") +
+                             (agent.empty() ? "" : "'host', ") +
+                             "'scan_record', 'scan_summary']\n");
 }
 
 // A path comes back as it was given: in JSON the same string when it is UTF-8, and its bytes
