@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Mutation check: does the test suite notice a one-line change to the framework or a decoder?
+"""Mutation check: does the test suite notice a one-line change to the code?
 
-Collects every place in framework/ and decoders/ (the code the native build compiles, tests
-aside) where one of a few small changes applies to a single line: a comparison or a logical,
+Collects every place in the folders given (framework/ and decoders/ by default; tools/tvx for
+the tool), in the code the native build compiles (tests and Windows files aside), where one of a few small changes applies to a single line: a comparison or a logical,
 arithmetic or increment operator turned into its neighbour, a whole number changed by one, true
 and false swapped, a logical "not" dropped, break and continue swapped, or a statement line
 deleted. It samples some of them (the same ones for the same seed and tree), and for each: applies
@@ -11,7 +11,7 @@ line back. A change that does not compile is counted apart; one that the suite f
 makes it run past the time limit) is caught; one it passes is missed. Prints each result and the
 share caught, and writes them to <build>/mutation.tsv.
 
-    scripts/mutation.sh [--count N] [--seed S] [--build DIR] [--list] [--only ID,...]
+    scripts/mutation.sh [--count N] [--seed S] [--build DIR] [--list] [--only ID,...] [FOLDER...]
 
 --list prints the sampled changes without running anything; --only runs the given sample
 numbers alone (to look at one again). The build goes to build-mutation/ (made here when
@@ -45,14 +45,17 @@ DECLARATION = re.compile(r"^(?!return\b|delete\b|throw\b|else\b)(?:[\w:]+(?:<[^;
                          r"[*&]?\w+(?:\[[^]]*\])?\s*(?:=|;|\{|\()")
 
 
-def sources():
+DEFAULT_FOLDERS = ("framework/src", "framework/include", "decoders")
+
+
+def sources(folders=DEFAULT_FOLDERS):
     files = []
-    for folder in ("framework/src", "framework/include", "decoders"):
+    for folder in folders:
         for path in sorted((ROOT / folder).rglob("*")):
             if path.suffix not in (".cpp", ".h"):
                 continue
             parts = path.relative_to(ROOT).parts
-            if "tests" in parts or "win32" in parts:
+            if "tests" in parts or "win32" in parts or path.stem.endswith("_win32"):
                 continue
             files.append(path)
     return files
@@ -127,9 +130,9 @@ def sites(path):
     return found
 
 
-def sample(count, seed):
+def sample(count, seed, folders):
     everything = []
-    for path in sources():
+    for path in sources(folders):
         for site in sites(path):
             everything.append((path,) + site)
     rng = random.Random(seed)
@@ -181,10 +184,12 @@ def main():
     parser.add_argument("--build", default=str(ROOT / "build-mutation"))
     parser.add_argument("--list", action="store_true")
     parser.add_argument("--only", default="")
+    parser.add_argument("folders", nargs="*", default=list(DEFAULT_FOLDERS),
+                        help="the folders to change, from the top of the tree")
     args = parser.parse_args()
 
-    everything, chosen = sample(args.count, args.seed)
-    print(f"{len(everything)} possible one-line changes in {len(sources())} files; "
+    everything, chosen = sample(args.count, args.seed, args.folders)
+    print(f"{len(everything)} possible one-line changes in {len(sources(args.folders))} files; "
           f"{len(chosen)} sampled (seed {args.seed})")
     numbered = list(enumerate(chosen, 1))
     if args.only:

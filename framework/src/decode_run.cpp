@@ -7,8 +7,7 @@ namespace tvx {
 namespace {
 
 // The listing of a run that read nothing: one line.
-std::string OneLine(const DecodeOptions& options, std::string_view first,
-                    std::string_view second) {
+std::string OneLine(const DecodeOptions& options, std::string_view first, std::string_view second) {
   Listing listing;
   listing.SetObserver(options.observer, options.keepListing);
   listing.Line(first, second);

@@ -274,8 +274,8 @@ int RunTvx(const std::vector<std::string>& args, Output& out, Output& err) {
   if (!before.error.empty()) return UsageError(err, "", before.error);
   if (before.Has(O::kVersion)) {
     if (first < args.size()) {
-      return UsageError(err, "", "--version takes no arguments, not \"" +
-                                     render::Printable(args[first]) + "\"");
+      return UsageError(
+          err, "", "--version takes no arguments, not \"" + render::Printable(args[first]) + "\"");
     }
     out << "tvx " << TVX_VERSION << "\n";
     return kOk;
@@ -302,9 +302,8 @@ int RunTvx(const std::vector<std::string>& args, Output& out, Output& err) {
     return UsageError(err, "", message);
   }
   const std::vector<Option> accepted = Accepted(*command);
-  Parsed parsed =
-      Parse(std::vector<std::string>(args.begin() + static_cast<long>(first) + 1, args.end()),
-            accepted);
+  Parsed parsed = Parse(
+      std::vector<std::string>(args.begin() + static_cast<long>(first) + 1, args.end()), accepted);
   // What came before the command counts as given after it.
   for (const auto& [option, values] : before.values) {
     auto& mine = parsed.values[option];

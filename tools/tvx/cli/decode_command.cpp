@@ -15,7 +15,8 @@ int DecodeCommand(const Parsed& args, Io& io) {
   const bool pictureOut = picture == "-";
   const bool json = args.Has(O::kJson);
   if (json && (args.Has(O::kBlock) || args.Has(O::kListing) || pictureOut)) {
-    return UsageError(io.err, "decode", "--json goes with neither --block, --listing nor --picture -");
+    return UsageError(io.err, "decode",
+                      "--json goes with neither --block, --listing nor --picture -");
   }
   if (pictureOut && (args.Has(O::kBlock) || args.Has(O::kListing))) {
     return UsageError(io.err, "decode",
@@ -51,10 +52,13 @@ int DecodeCommand(const Parsed& args, Io& io) {
   }
   if (picture && !pictureOut && result.pictureSize) {
     // The picture, read again from the file, into its own file.
-    const bool written = WriteFile("decode", *picture, [&](render::Writer& file) {
-      render::DecodeText pictureOnly(file, false, false, &file);
-      decode.Run(pictureOnly);
-    }, io);
+    const bool written = WriteFile(
+        "decode", *picture,
+        [&](render::Writer& file) {
+          render::DecodeText pictureOnly(file, false, false, &file);
+          decode.Run(pictureOnly);
+        },
+        io);
     if (!written) return kIoError;
   }
   if (picture && !result.pictureSize) {
@@ -86,8 +90,7 @@ int ExplainCommand(const Parsed& args, Io& io) {
                                     target->position, offsets, limit);
   } else {
     stop = render::WriteExplainTable(io.out, *target->control, target->file, *decoder, *input,
-                                     target->position, offsets,
-                                     {io.colour, io.utf8, limit});
+                                     target->position, offsets, {io.colour, io.utf8, limit});
   }
   // Cut by --limit, the decode did not end: nothing to say of how.
   return Finish("explain", stop, io);

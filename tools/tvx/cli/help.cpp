@@ -117,8 +117,9 @@ constexpr Operand kExitStatuses[] = {
     {"3",
      "a decode ended early: the stream is cut (\"Unexpected end of file\") or a code stopped it; "
      "standard error says which and where"},
-    {"2", "the arguments are wrong; standard error says what, and nothing is written to standard "
-          "output"},
+    {"2",
+     "the arguments are wrong; standard error says what, and nothing is written to standard "
+     "output"},
     {"1",
      "a file cannot be read or written (then nothing is written to standard output), or the "
      "plug-in could not be started, did not answer, wrote no listing or block, or did not end "

@@ -86,7 +86,8 @@ int HostCommand(const Parsed& args, Io& io) {
   }
   const std::string& file = a[1];
   if (file == "-") {
-    return UsageError(io.err, "host", "a plug-in reads files only: FILE cannot be - (standard input)");
+    return UsageError(io.err, "host",
+                      "a plug-in reads files only: FILE cannot be - (standard input)");
   }
   double timeout = kDefaultTimeoutSeconds;
   if (const std::optional<std::string> value = args.Value(O::kTimeout)) {
@@ -97,8 +98,7 @@ int HostCommand(const Parsed& args, Io& io) {
   if (!start) return kUsage;
   if (file.find_first_of(std::string_view("#@\xFF", 3)) != std::string::npos) {
     return UsageError(io.err, "host",
-                      "a request cannot carry the path \"" +
-                          render::PrintablePath(file, io.utf8) +
+                      "a request cannot carry the path \"" + render::PrintablePath(file, io.utf8) +
                           "\": it holds \"#\", \"@\" or the end mark");
   }
   // A position given in decimal goes as it was given; a hexadecimal one or an offset in decimal.
@@ -106,9 +106,9 @@ int HostCommand(const Parsed& args, Io& io) {
   const std::string request =
       core::RequestMessage(file, asGiven ? a[2] : std::to_string(*start), offsets);
   if (request.size() > kMaxMessageLength) {
-    return UsageError(io.err, "host",
-                      "the request would be longer than " + std::to_string(kMaxMessageLength) +
-                          " characters");
+    return UsageError(
+        io.err, "host",
+        "the request would be longer than " + std::to_string(kMaxMessageLength) + " characters");
   }
   int status = kOk;
   const std::optional<std::string> program = Plugin(a[0], io, &status);

@@ -45,21 +45,23 @@ std::string Item(std::string_view label, std::string_view help) {
 
 std::string Page() {
   std::string page = ".TH TVX 1 \"\" \"tvx " TVX_VERSION "\" \"User Commands\"\n";
-  page += ".SH NAME\ntvx \\- look into the property streams of compiled programs' controls "
-          "and drive their plug-ins\n";
+  page +=
+      ".SH NAME\ntvx \\- look into the property streams of compiled programs' controls "
+      "and drive their plug-ins\n";
   page += ".SH SYNOPSIS\n";
   for (const Command& c : Commands())
     page += ".B " + Roff(Synopsis(c)) + "\n.br\n";
   page += ".B tvx \\-\\-version\n";
   page += ".SH DESCRIPTION\n" +
-          Paragraphs("tvx finds the controls of compiled programs, decodes and explains their "
-                     "property streams exactly as the control's plug-in does, writes an HTML "
-                     "report of them, and drives a built plug-in through its exchange channel."
-                     "\n\n"
-                     "Places in a file: a position is 1-based and decimal (the number the host "
-                     "sends); an offset is 0-based and written 0x... (what a hex dump shows). "
-                     "Position 1025 is offset 0x400. FILE is a compiled program file, or - for "
-                     "standard input.");
+          Paragraphs(
+              "tvx finds the controls of compiled programs, decodes and explains their "
+              "property streams exactly as the control's plug-in does, writes an HTML "
+              "report of them, and drives a built plug-in through its exchange channel."
+              "\n\n"
+              "Places in a file: a position is 1-based and decimal (the number the host "
+              "sends); an offset is 0-based and written 0x... (what a hex dump shows). "
+              "Position 1025 is offset 0x400. FILE is a compiled program file, or - for "
+              "standard input.");
   page += ".PP\nThe controls (deliverable name, control class word; class names):\n.nf\n" +
           Roff(tvx::render::KnownControls()) + ".fi\n";
   page += ".SH COMMANDS\n";
@@ -83,15 +85,17 @@ std::string Page() {
   for (const Operand& item : Environment())
     page += Item(item.name, item.help);
   page += ".SH EXAMPLES\n.nf\n" +
-          Roff("tvx scan old-builds/ --decode\n"
-               "tvx decode agent program.exe 1025 --offsets\n"
-               "tvx explain MSComm program.exe 0x14A1 --limit 40\n"
-               "tvx scan program.exe --json | jq -r 'select(.kind == \"scan_record\") | .name'\n"
-               "tvx report old-builds/ -o controls.html\n"
-               "tvx host SERLINK.SerialLink program.exe 5121 --offsets\n") +
+          Roff(
+              "tvx scan old-builds/ --decode\n"
+              "tvx decode agent program.exe 1025 --offsets\n"
+              "tvx explain MSComm program.exe 0x14A1 --limit 40\n"
+              "tvx scan program.exe --json | jq -r 'select(.kind == \"scan_record\") | .name'\n"
+              "tvx report old-builds/ -o controls.html\n"
+              "tvx host SERLINK.SerialLink program.exe 5121 --offsets\n") +
           ".fi\n";
-  page += ".SH SEE ALSO\nThe documents in share/doc/tvx: docs/tools.md tells every command, its "
-          "JSON members and the schema file tools/tvx/tvx.schema.json.\n";
+  page +=
+      ".SH SEE ALSO\nThe documents in share/doc/tvx: docs/tools.md tells every command, its "
+      "JSON members and the schema file tools/tvx/tvx.schema.json.\n";
   return page;
 }
 

@@ -81,7 +81,8 @@ std::string CheckClass(std::string_view value) {
     return "takes NAME=CONTROL, not " + Quoted(value);
   }
   const std::string_view control = value.substr(equals + 1);
-  return core::FindControl(control) != nullptr ? "" : Printable(value) + ": " + UnknownControl(control);
+  return core::FindControl(control) != nullptr ? ""
+                                               : Printable(value) + ": " + UnknownControl(control);
 }
 
 std::string CheckStream(std::string_view value) {
@@ -91,7 +92,8 @@ std::string CheckStream(std::string_view value) {
     return "takes CONTROL:POSITION:FILE, not " + Quoted(value);
   }
   const std::string_view control = value.substr(0, first);
-  if (core::FindControl(control) == nullptr) return Printable(value) + ": " + UnknownControl(control);
+  if (core::FindControl(control) == nullptr)
+    return Printable(value) + ": " + UnknownControl(control);
   const std::string_view position = value.substr(first + 1, second - first - 1);
   const std::string problem = PlaceProblem(core::ParsePosition(position), position, false);
   return problem.empty() ? "" : Printable(value) + ": " + problem;
@@ -112,8 +114,7 @@ constexpr OptionSpec kOptions[] = {
      "write the picture the stream holds, if any, to PATH; - writes it to standard output "
      "instead of the listing and block (never to a terminal)",
      CheckNotEmpty},
-    {Option::kJson, "json", 0, "", false, "JSON (see the documentation for its members)",
-     nullptr},
+    {Option::kJson, "json", 0, "", false, "JSON (see the documentation for its members)", nullptr},
     {Option::kFileOffset, "file-offset", 0, "OFFSET", true,
      "instead of POSITION: the 0-based offset of the stream's first byte, as a hex dump shows "
      "it (decimal or 0x hexadecimal); --file-offset 0x400 is position 1025",

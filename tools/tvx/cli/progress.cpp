@@ -21,9 +21,8 @@ void ProgressLine::Update(std::uint64_t bytes, std::uint64_t files, std::uint64_
   due_ = now + kEvery;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const auto amount = static_cast<double>(bytes);
-  std::string line = "tvx scan: " + render::Amount(amount) + ", " +
-                     render::Plural(files, "file") + " done, " +
-                     render::Plural(records, "record") + ", " +
+  std::string line = "tvx scan: " + render::Amount(amount) + ", " + render::Plural(files, "file") +
+                     " done, " + render::Plural(records, "record") + ", " +
                      render::Amount(seconds > 0 ? amount / seconds : 0) + "/s";
   const std::size_t length = line.size();
   if (length < drawn_) line.append(drawn_ - length, ' ');  // over the longer line before

@@ -69,8 +69,9 @@ class Programs final : public core::ScanSink {
   }
 
   void AddStream(const GivenStream& stream, Io& io) {
-    auto program = std::find_if(programs.begin(), programs.end(),
-                                [&](const render::ReportProgram& p) { return p.path == stream.path; });
+    auto program =
+        std::find_if(programs.begin(), programs.end(),
+                     [&](const render::ReportProgram& p) { return p.path == stream.path; });
     std::shared_ptr<InputSource> input;
     if (program == programs.end() || !program->error.empty()) {
       last_ = nullptr;
@@ -78,8 +79,8 @@ class Programs final : public core::ScanSink {
       const core::OpenedInput opened = core::OpenProgram(stream.path);
       if (!opened.input) {
         added.error = opened.error.reason;
-        io.err << "tvx report: cannot read " << FileWords(stream.path, io) << ": "
-               << added.error << "\n";
+        io.err << "tvx report: cannot read " << FileWords(stream.path, io) << ": " << added.error
+               << "\n";
         return;
       }
       input = opened.input;
@@ -93,8 +94,8 @@ class Programs final : public core::ScanSink {
     shown.position = stream.position.position;
     shown.className = std::string(core::ClassTable::FirstClassName(*stream.control));
     shown.control = stream.control->name;
-    shown.decode = render::DecodeForReport(decoders_.For(*stream.control), *input,
-                                           shown.position, offsets_);
+    shown.decode =
+        render::DecodeForReport(decoders_.For(*stream.control), *input, shown.position, offsets_);
   }
 
   std::vector<render::ReportProgram> programs;
@@ -132,8 +133,8 @@ int ReportCommand(const Parsed& args, Io& io) {
   for (const std::string& text : args.Values(O::kStream)) {
     streams.push_back(ParseStream(text));
     if (streams.back().position.rounded) {
-      io.err << "tvx report: warning: --stream " << render::Printable(text) << ": position rounded to "
-             << std::to_string(streams.back().position.position)
+      io.err << "tvx report: warning: --stream " << render::Printable(text)
+             << ": position rounded to " << std::to_string(streams.back().position.position)
              << ", as the plug-ins round it (half to even)\n";
     }
   }
@@ -181,7 +182,8 @@ int ReportCommand(const Parsed& args, Io& io) {
       io.err << "tvx report: cannot write to standard output: " << io.out.error() << "\n";
       return kIoError;
     }
-  } else if (!WriteFile("report", *output, [&](render::Writer& file) { file << page; }, io)) {
+  } else if (!WriteFile(
+                 "report", *output, [&](render::Writer& file) { file << page; }, io)) {
     return kIoError;
   }
   if (!io.quiet) {

@@ -139,8 +139,8 @@ class ScanOutput final : public core::ScanSink {
         settings_.several ? OutputFolder(*settings_.out, record.file) : *settings_.out;
     std::error_code error;
     fs::create_directories(dir, error);
-    const std::string stem = core::PathText(dir / (record.name + "-" +
-                                                   std::to_string(record.position)));
+    const std::string stem =
+        core::PathText(dir / (record.name + "-" + std::to_string(record.position)));
     bool ok = true;
     const auto save = [&](const std::string& name, const auto& part) {
       if (ok && !WriteFile("scan", stem + name, part, io_)) ok = false;
@@ -187,13 +187,15 @@ class ScanOutput final : public core::ScanSink {
 
 int ScanCommand(const Parsed& args, Io& io) {
   if (args.operands.empty()) {
-    return UsageError(io.err, "scan", "a PATH is missing (a file, a folder, or - for standard input)");
+    return UsageError(io.err, "scan",
+                      "a PATH is missing (a file, a folder, or - for standard input)");
   }
   if (args.Has(O::kListing) && !args.Has(O::kDecode)) {
     return UsageError(io.err, "scan", "--listing goes with --decode");
   }
   if (args.Has(O::kOut) && (args.Has(O::kDecode) || args.Has(O::kJson))) {
-    return UsageError(io.err, "scan", "--out writes files; it goes with neither --decode nor --json");
+    return UsageError(io.err, "scan",
+                      "--out writes files; it goes with neither --decode nor --json");
   }
   if (args.Has(O::kOffsets) && !args.Has(O::kDecode) && !args.Has(O::kOut)) {
     return UsageError(io.err, "scan", "--offsets goes with --decode or --out (the listings)");

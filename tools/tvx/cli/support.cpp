@@ -50,9 +50,8 @@ std::optional<core::Position> StartOf(std::string_view command, const Parsed& ar
       return std::nullopt;
   }
   if (start.rounded) {
-    io.err << "tvx " << command << ": warning: position " << Printable(*position)
-           << " rounded to " << std::to_string(start.position)
-           << ", as the plug-ins round it (half to even)\n";
+    io.err << "tvx " << command << ": warning: position " << Printable(*position) << " rounded to "
+           << std::to_string(start.position) << ", as the plug-ins round it (half to even)\n";
   }
   return start.position;
 }
@@ -79,8 +78,7 @@ std::string FileWords(const std::string& path, const Io& io) {
   return path == "-" ? "standard input" : "\"" + render::PrintablePath(path, io.utf8) + "\"";
 }
 
-std::shared_ptr<InputSource> OpenInput(std::string_view command, const std::string& path,
-                                       Io& io) {
+std::shared_ptr<InputSource> OpenInput(std::string_view command, const std::string& path, Io& io) {
   core::OpenedInput opened = core::OpenProgram(path);
   if (!opened.input) {
     io.err << "tvx " << command << ": cannot read " << FileWords(path, io) << ": "
@@ -91,8 +89,7 @@ std::shared_ptr<InputSource> OpenInput(std::string_view command, const std::stri
 
 int Finish(std::string_view command, const std::optional<core::StopInfo>& stop, Io& io) {
   if (!io.out.Finish()) {
-    io.err << "tvx " << command << ": cannot write to standard output: " << io.out.error()
-           << "\n";
+    io.err << "tvx " << command << ": cannot write to standard output: " << io.out.error() << "\n";
     return kIoError;
   }
   if (!stop || stop->ended == DecodeEnd::kEndCode) return kOk;

@@ -36,8 +36,7 @@ const DeliverableInfo* ControlOf(std::string_view command, std::string_view name
 std::string FileWords(const std::string& path, const Io& io);
 
 // The program file, or nothing after "tvx CMD: cannot read ...: reason" on standard error.
-std::shared_ptr<InputSource> OpenInput(std::string_view command, const std::string& path,
-                                       Io& io);
+std::shared_ptr<InputSource> OpenInput(std::string_view command, const std::string& path, Io& io);
 
 // The exit status once the output is written: 1 when standard output could not be written,
 // 3 when the decode ended early (said on standard error), 0 otherwise.

@@ -56,13 +56,13 @@ class ExplainSink : public DecodeSink {
 
 struct Explained {
   DecodeResult decode;
-  bool cut = false;                // a sink stopped the decode: no stop, block or picture
-  std::size_t values = 0;          // values handed on
-  std::size_t listingLines = 0;    // listing lines handed on
+  bool cut = false;              // a sink stopped the decode: no stop, block or picture
+  std::size_t values = 0;        // values handed on
+  std::size_t listingLines = 0;  // listing lines handed on
   std::vector<std::size_t> listingBeforeReads;  // those written before any read
-  Position start = 1;              // the stream's first position
-  Position next = 1;               // the first position after the bytes read
-  std::uint64_t fileSize = 0;      // the file's size once the decode was done
+  Position start = 1;                           // the stream's first position
+  Position next = 1;                            // the first position after the bytes read
+  std::uint64_t fileSize = 0;                   // the file's size once the decode was done
 };
 
 // Decodes the stream, handing every value, frame part and listing line to `sink` as it goes.

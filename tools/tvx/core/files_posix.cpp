@@ -278,8 +278,7 @@ std::unique_ptr<TemporaryFile> TemporaryFile::Create(IoError* error) {
   const int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) {
     const int code = errno;
-    *error = {code, "cannot make a temporary file in " + dir + " (TMPDIR): " +
-                        std::strerror(code)};
+    *error = {code, "cannot make a temporary file in " + dir + " (TMPDIR): " + std::strerror(code)};
     return nullptr;
   }
   unlink(name.c_str());  // gone once closed, whatever happens to this process

@@ -182,8 +182,7 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& path, IoError*
     return nullptr;
   }
   for (DWORD attempt = 0; attempt < 16; ++attempt) {
-    const std::string temporary =
-        path + ".tvx-" + std::to_string(GetTickCount() + attempt * 7919u);
+    const std::string temporary = path + ".tvx-" + std::to_string(GetTickCount() + attempt * 7919u);
     HANDLE h = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) return std::make_unique<WindowsOutputFile>(h, temporary, path);

@@ -55,11 +55,12 @@ PluginSearch FindPlugin(const std::string& plugin) {
   // Only plug-in programs are looked up by name, never tvx itself.
   std::vector<std::string> names;
   if (plugin.ends_with(kPluginExtension)) names.push_back(plugin);
-  const std::string bare =
-      plugin.ends_with(kPluginExtension) ? plugin.substr(0, plugin.size() - kPluginExtension.size())
-                                         : plugin;
+  const std::string bare = plugin.ends_with(kPluginExtension)
+                               ? plugin.substr(0, plugin.size() - kPluginExtension.size())
+                               : plugin;
   const DeliverableInfo* control = FindControl(bare);
-  if (control != nullptr) names.push_back(std::string(control->name) + std::string(kPluginExtension));
+  if (control != nullptr)
+    names.push_back(std::string(control->name) + std::string(kPluginExtension));
   if (names.empty()) {
     search.outcome = PluginSearch::Outcome::kUnknownName;
     return search;

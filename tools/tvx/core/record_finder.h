@@ -24,7 +24,7 @@ namespace tvx::core {
 
 struct ControlRecord {
   Position position = 0;  // 1-based position of the property stream
-  std::string name;     // the control's name
+  std::string name;       // the control's name
   std::string className;
 };
 

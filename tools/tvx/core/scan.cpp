@@ -27,12 +27,12 @@ constexpr std::size_t kHead = 64 << 10;
 struct Event {
   enum class Kind { kNotAProgram, kRecord, kDone, kUnreadable };
   Kind kind = Kind::kRecord;
-  FoundRecord record;     // kRecord
-  std::string file;       // the others
-  bool named = false;     // kNotAProgram
+  FoundRecord record;        // kRecord
+  std::string file;          // the others
+  bool named = false;        // kNotAProgram
   std::uint64_t bytes = 0;   // kDone, kUnreadable: the bytes read
   std::uint64_t others = 0;  // kDone, kUnreadable: records of other classes passed over
-  IoError error;          // kUnreadable
+  IoError error;             // kUnreadable
 };
 
 using Emit = std::function<void(Event&&)>;
@@ -387,8 +387,7 @@ class Parallel {
 
 }  // namespace
 
-ScanTotals Scan(const std::vector<std::string>& paths, const ScanOptions& options,
-                ScanSink& sink) {
+ScanTotals Scan(const std::vector<std::string>& paths, const ScanOptions& options, ScanSink& sink) {
 #if TVX_THREADS
   if (options.jobs > 1) {
     Parallel parallel(options, sink);

@@ -20,12 +20,12 @@ namespace tvx::core {
 
 struct ScanOptions {
   ClassTable classes;
-  bool all = false;                    // records of every class, not only the known ones
-  std::vector<std::string> names;      // only the records of these control names (any case)
-  std::vector<Position> positions;     // only the records whose stream starts at one of these
-  bool follow = false;                 // symbolic links inside folders are followed
-  unsigned jobs = 1;                   // files read at a time
-  bool keepInputs = false;             // each record carries its file, to decode it from
+  bool all = false;                 // records of every class, not only the known ones
+  std::vector<std::string> names;   // only the records of these control names (any case)
+  std::vector<Position> positions;  // only the records whose stream starts at one of these
+  bool follow = false;              // symbolic links inside folders are followed
+  unsigned jobs = 1;                // files read at a time
+  bool keepInputs = false;          // each record carries its file, to decode it from
 };
 
 struct FoundRecord {
@@ -60,8 +60,8 @@ struct ScanTotals {
   std::uint64_t unreadable = 0;   // entries that could not be read
   std::uint64_t notPrograms = 0;  // files scanned as raw bytes
   std::uint64_t bytes = 0;
-  std::uint64_t records = 0;      // records handed on
-  std::uint64_t others = 0;       // records of classes no plug-in decodes (handed on with `all`)
+  std::uint64_t records = 0;  // records handed on
+  std::uint64_t others = 0;   // records of classes no plug-in decodes (handed on with `all`)
   std::vector<std::uint64_t> perControl = std::vector<std::uint64_t>(Controls().size());
 };
 

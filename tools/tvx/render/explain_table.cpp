@@ -128,8 +128,8 @@ class Table final : public core::ExplainSink {
   }
 
   void Cells(const std::string& position, const std::string& offset, const std::string& bytes) {
-    out_ << Pad(position, kPositionWidth, true) << " | " << Pad(offset, kOffsetWidth, true)
-         << " | " << Pad(bytes, kBytesWidth, false);
+    out_ << Pad(position, kPositionWidth, true) << " | " << Pad(offset, kOffsetWidth, true) << " | "
+         << Pad(bytes, kBytesWidth, false);
   }
 
   void Write(const std::string& position, const std::string& offset, const std::string& bytes,
@@ -217,23 +217,22 @@ std::optional<core::StopInfo> WriteExplainTable(Writer& out, const DeliverableIn
   table.Header();
   core::StreamDecode decode(decoder, input, position, offsets);
   const core::Explained e = core::Explain(decode, table);
-  const std::string stopped =
-      e.cut ? "after " + Plural(e.values, "value") + " (--limit)" : StoppedWords(e, table.lastLine());
+  const std::string stopped = e.cut ? "after " + Plural(e.values, "value") + " (--limit)"
+                                    : StoppedWords(e, table.lastLine());
   if (!e.cut) out << table.Paint("== stopped " + Printable(stopped) + " ==", kBold) << "\n";
   const std::uint64_t accounted = e.next - e.start;
   const std::uint64_t fileEnd = e.fileSize + 1;
   out << "== " << std::to_string(accounted) << " bytes accounted for";
   if (accounted > 0) {
-    out << ", positions " << std::to_string(e.start) << " to " << std::to_string(e.next - 1)
-        << " (" << OffsetText(e.start) << " to " << OffsetText(e.next - 1) << ")";
+    out << ", positions " << std::to_string(e.start) << " to " << std::to_string(e.next - 1) << " ("
+        << OffsetText(e.start) << " to " << OffsetText(e.next - 1) << ")";
   }
   if (e.next >= fileEnd || e.start >= fileEnd) {
     out << "; the file ends after position " << PlaceText(fileEnd - 1);
   }
   out << " ==\n";
   if (e.cut) return std::nullopt;
-  out << table.Paint("-- the property block, each line with the positions it came from --",
-                     kBold)
+  out << table.Paint("-- the property block, each line with the positions it came from --", kBold)
       << "\n";
   const core::BlockLinks links = core::LinkBlock(decoder, input, position, offsets);
   if (!links.linked) out << "(the stream is too long to link its block lines to their bytes)\n";

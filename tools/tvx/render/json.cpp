@@ -302,7 +302,8 @@ void WriteScanSummaryJson(Writer& out, const core::ScanTotals& totals) {
   summary["records"] = totals.records;
   Json controls = Json::object();
   for (std::size_t i = 0; i < core::Controls().size(); ++i) {
-    if (totals.perControl[i] > 0) controls[std::string(core::Controls()[i]->name)] = totals.perControl[i];
+    if (totals.perControl[i] > 0)
+      controls[std::string(core::Controls()[i]->name)] = totals.perControl[i];
   }
   summary["controls"] = std::move(controls);
   summary["other_classes"] = totals.others;
@@ -431,8 +432,8 @@ void WriteLinkedBlock(Document& doc, const core::TextRef& block, const core::Blo
   LineSplitter lines({[&] {
                         Json object = {{"line", std::string(kPlaceholder)}};
                         const bool linked = links.linked && line < links.sources.size();
-                        object["source"] = LineSourceCode(
-                            linked ? links.sources[line] : core::LineSource::kNotLinked);
+                        object["source"] = LineSourceCode(linked ? links.sources[line]
+                                                                 : core::LineSource::kNotLinked);
                         Json from = Json::array();
                         if (linked) {
                           for (const std::size_t i : links.values[line])
@@ -452,9 +453,10 @@ void WriteLinkedBlock(Document& doc, const core::TextRef& block, const core::Blo
 
 }  // namespace
 
-std::optional<core::StopInfo> WriteExplainJson(Writer& out, const DeliverableInfo& control, const std::string& file,
-                      Decoder& decoder, InputSource& input, core::Position position, bool offsets,
-                      std::uint64_t limit) {
+std::optional<core::StopInfo> WriteExplainJson(Writer& out, const DeliverableInfo& control,
+                                               const std::string& file, Decoder& decoder,
+                                               InputSource& input, core::Position position,
+                                               bool offsets, std::uint64_t limit) {
   bool cut = false;
   if (limit != 0) {
     core::StreamDecode counting(decoder, input, position, offsets);
@@ -529,8 +531,8 @@ void WriteHostJson(Writer& out, const core::HostOutcome& host, const std::string
         LinesArray lines(doc);
         std::string piece(65536, '\0');
         for (std::uint64_t at = 0;;) {
-          const std::size_t got = opened.input->ReadAt(
-              at, reinterpret_cast<std::uint8_t*>(piece.data()), piece.size());
+          const std::size_t got =
+              opened.input->ReadAt(at, reinterpret_cast<std::uint8_t*>(piece.data()), piece.size());
           if (got == 0) break;
           lines.Feed(std::string_view(piece).substr(0, got));
           at += got;

@@ -46,9 +46,10 @@ void WriteScanSummaryJson(Writer& out, const core::ScanTotals& totals);
 
 // tvx explain --json: at most `limit` values (0 for all). How the decode ended, unless the
 // limit cut it.
-std::optional<core::StopInfo> WriteExplainJson(Writer& out, const DeliverableInfo& control, const std::string& file,
-                      Decoder& decoder, InputSource& input, core::Position position, bool offsets,
-                      std::uint64_t limit);
+std::optional<core::StopInfo> WriteExplainJson(Writer& out, const DeliverableInfo& control,
+                                               const std::string& file, Decoder& decoder,
+                                               InputSource& input, core::Position position,
+                                               bool offsets, std::uint64_t limit);
 
 // tvx host --json: the exchange; the plug-in's listing and block as it wrote them. `stop` is how
 // the same decode in this process ended, when tvx knows the plug-in's control.

@@ -11,9 +11,8 @@ std::string Padded(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
-std::string Columns(const std::string& position, const std::string& offset,
-                    const std::string& name, const std::string& className,
-                    const std::string& control) {
+std::string Columns(const std::string& position, const std::string& offset, const std::string& name,
+                    const std::string& className, const std::string& control) {
   return Padded(position, 10) + "  " + Padded(offset, 10) + "  " + Padded(name, 16) + "  " +
          Padded(className, 24) + "  " + control;
 }
@@ -21,8 +20,8 @@ std::string Columns(const std::string& position, const std::string& offset,
 std::string TerminalColumns(const std::string& position, const std::string& offset,
                             const std::string& control, const std::string& className,
                             const std::string& name) {
-  std::string line = Padded(position, 10) + "  " + Padded(offset, 10) + "  " +
-                     Padded(control, 18) + "  " + Padded(className, 24) + "  " + name;
+  std::string line = Padded(position, 10) + "  " + Padded(offset, 10) + "  " + Padded(control, 18) +
+                     "  " + Padded(className, 24) + "  " + name;
   while (!line.empty() && line.back() == ' ')
     line.pop_back();
   return line;
@@ -35,9 +34,8 @@ std::string ControlName(const core::FoundRecord& record) {
 }  // namespace
 
 std::string ScanLine(const core::FoundRecord& record, bool several, bool utf8) {
-  const std::string fields =
-      Columns(std::to_string(record.position), OffsetText(record.position), record.name,
-              record.className, ControlName(record));
+  const std::string fields = Columns(std::to_string(record.position), OffsetText(record.position),
+                                     record.name, record.className, ControlName(record));
   return (several ? PrintablePath(record.file, utf8) + ":" : std::string()) + Printable(fields);
 }
 

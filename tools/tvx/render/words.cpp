@@ -154,7 +154,7 @@ std::string StoppedWords(const core::Explained& e, std::string_view stopLine) {
       why = StopText(stop);
       break;
   }
-  const std::string where = e.values == 0        ? "before reading anything"
+  const std::string where = e.values == 0      ? "before reading anything"
                             : e.next > e.start ? "after position " + PlaceText(e.next - 1)
                                                : "without reading a byte of the file";
   return where + ": " + why;

@@ -38,8 +38,11 @@ TEST(Options, ParsedAsTheToolsPeopleKnow) {
       {{"--nmae", "x"}, {"x"}, {}, "unknown option --nmae; did you mean --name?"},
       {{"--frob"}, {}, {}, "unknown option --frob"},
       {{"-x"}, {}, {}, "unknown option -x"},
-      {{"--position", "0x0"}, {}, {}, "--position takes a position: \"0x0\" is not a position: "
-                                      "positions start at 1"},
+      {{"--position", "0x0"},
+       {},
+       {},
+       "--position takes a position: \"0x0\" is not a position: "
+       "positions start at 1"},
       {{"--file-offset", "0x20000000000000"},
        {},
        {},
@@ -62,7 +65,8 @@ TEST(Options, ParsedAsTheToolsPeopleKnow) {
   // The report's -o, and a digit where it was meant.
   const std::vector<Option> report = Accepted(*FindCommand("report"));
   EXPECT_EQ(Parse(std::vector<std::string>{"a", "-ox.html"}, report).Value(O::kOutput), "x.html");
-  EXPECT_EQ(Parse(std::vector<std::string>{"a", "-0", "x.html"}, report).error, "unknown option -0; did you mean -o?");
+  EXPECT_EQ(Parse(std::vector<std::string>{"a", "-0", "x.html"}, report).error,
+            "unknown option -0; did you mean -o?");
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -105,8 +109,9 @@ TEST(Help, FitsEightyColumnsAndMatchesTheDocuments) {
 // The manual page has the sections people look for, made from the same tables.
 TEST(Help, ManualPage) {
   const std::string page = hexstream::ReadFile(TVX_MANPAGE);
-  for (const char* section : {".SH NAME", ".SH SYNOPSIS", ".SH DESCRIPTION", ".SH COMMANDS",
-                              ".SH OPTIONS", ".SH EXIT STATUS", ".SH ENVIRONMENT", ".SH EXAMPLES"}) {
+  for (const char* section :
+       {".SH NAME", ".SH SYNOPSIS", ".SH DESCRIPTION", ".SH COMMANDS", ".SH OPTIONS",
+        ".SH EXIT STATUS", ".SH ENVIRONMENT", ".SH EXAMPLES"}) {
     EXPECT_NE(page.find(std::string("\n") + section + "\n"), std::string::npos) << section;
   }
   for (const Operand& item : Environment())

@@ -3,9 +3,9 @@
 // scan pipeline.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <cstring>
 #include <random>
 
 #include <unistd.h>
@@ -43,7 +43,7 @@ TEST(Places, PositionsOffsetsAndCounts) {
       {"1025", false, PlaceError::kNone, 1025, false},
       {"  0001025 ", false, PlaceError::kNone, 1025, false},  // as a request carries it
       {"0x401", false, PlaceError::kNone, 0x401, false},      // still 1-based
-      {"2.5", false, PlaceError::kNone, 2, true},              // half to even
+      {"2.5", false, PlaceError::kNone, 2, true},             // half to even
       {"3.5", false, PlaceError::kNone, 4, true},
       {"7.", false, PlaceError::kNone, 7, true},
       {"0.5", false, PlaceError::kBelowOne, 0, false},
@@ -83,13 +83,13 @@ TEST(Places, PositionsOffsetsAndCounts) {
 }
 
 TEST(Suggest, SlipsOfTheKeyboard) {
-  const std::vector<std::string_view> commands = {"decode", "explain", "scan", "host", "report",
-                                                  "help"};
+  const std::vector<std::string_view> commands = {"decode", "explain", "scan",
+                                                  "host",   "report",  "help"};
   const std::vector<std::string_view> options = {"name", "json", "quiet", "offsets", "jobs"};
   const std::pair<std::string_view, std::string_view> cases[] = {
-      {"scna", "scan"},   {"hlep", "help"},   {"DECODE", "decode"}, {"decod", "decode"},
+      {"scna", "scan"},     {"hlep", "help"}, {"DECODE", "decode"}, {"decod", "decode"},
       {"reprot", "report"}, {"xyz", ""},      {"nmae", "name"},     {"jsno", "json"},
-      {"quite", "quiet"}, {"JSON", "json"},   {"off", "offsets"},   {"zzzzzz", ""},
+      {"quite", "quiet"},   {"JSON", "json"}, {"off", "offsets"},   {"zzzzzz", ""},
   };
   for (const auto& [word, expected] : cases) {
     EXPECT_EQ(Closest(word, commands).empty() ? Closest(word, options) : Closest(word, commands),
@@ -153,10 +153,9 @@ TEST(StreamDecode, LongTextsLeftInTheFileExpandToThePluginsBytes) {
       InputSource& input;
     } files(input);
     for (const bool offsets : {false, true}) {
-      const DecodeOutput plain =
-          RunDecode(*decoder, MakeRequest("x", in.start, offsets), files);
-      for (const std::size_t threshold : {std::size_t{0}, std::size_t{1}, std::size_t{6},
-                                          LongTexts::kDefaultThreshold}) {
+      const DecodeOutput plain = RunDecode(*decoder, MakeRequest("x", in.start, offsets), files);
+      for (const std::size_t threshold :
+           {std::size_t{0}, std::size_t{1}, std::size_t{6}, LongTexts::kDefaultThreshold}) {
         struct Whole final : DecodeSink {
           bool ListingLine(const TextRef& line) override {
             listing += line.Bytes() + "\r\n";
@@ -176,9 +175,9 @@ TEST(StreamDecode, LongTextsLeftInTheFileExpandToThePluginsBytes) {
         EXPECT_EQ(whole.listing, plain.listing) << threshold;
         EXPECT_EQ(whole.block, plain.block) << threshold;
         EXPECT_EQ(whole.picture, plain.picture) << threshold;
-        EXPECT_EQ(result.pictureSize, plain.picture ? std::optional<std::uint64_t>(
-                                                          plain.picture->size())
-                                                    : std::nullopt);
+        EXPECT_EQ(result.pictureSize, plain.picture
+                                          ? std::optional<std::uint64_t>(plain.picture->size())
+                                          : std::nullopt);
         EXPECT_EQ(result.stop.ended, plain.ended);
         EXPECT_EQ(result.stop.byte, plain.stop.code);
       }
@@ -263,7 +262,10 @@ constexpr DeliverableInfo kToy = {"TOY.Toy", "Toy", "Toy", 8, ""};
 TEST(Provenance, EachBlockLineToTheValuesItCameFrom) {
   const std::unique_ptr<Decoder> toy = MakeStateDecoder<ToyState>(kToy, ToyRead, ToyWrite);
   // A = -2 (FE FF), T = "ab", F = 0x80, then the end code.
-  const std::string bytes("\xFE\xFF\x02" "ab\x80\xFF", 7);
+  const std::string bytes(
+      "\xFE\xFF\x02"
+      "ab\x80\xFF",
+      7);
   BytesInput input(bytes);
   const BlockLinks links = LinkBlock(*toy, input, 1, false);
   ASSERT_TRUE(links.linked);
@@ -275,7 +277,7 @@ TEST(Provenance, EachBlockLineToTheValuesItCameFrom) {
   EXPECT_EQ(links.values[1], (std::vector<std::size_t>{0}));  // A from the word
   EXPECT_EQ(links.values[2], (std::vector<std::size_t>{2}));  // T from the text, not its count
   EXPECT_EQ(links.values[3], (std::vector<std::size_t>{3}));  // F from its byte
-  EXPECT_EQ(links.sources[4], LineSource::kStartValue);      // Fixed = 1
+  EXPECT_EQ(links.sources[4], LineSource::kStartValue);       // Fixed = 1
   EXPECT_EQ(links.lines[0], (std::vector<std::size_t>{1}));
   EXPECT_TRUE(links.lines[1].empty());
 
@@ -327,10 +329,10 @@ TEST(RecordFinder, WindowPiecesAndHoles) {
   {
     Layout l;
     const std::string r = Record("Agent1", "AgentObjectsCtl.Agent");
-    l.positions.push_back(at(l.bytes, kPiece - 10, r));          // straddles the first piece
-    l.positions.push_back(at(l.bytes, 2 * kPiece + 3000, r));    // after a long run of zeros
+    l.positions.push_back(at(l.bytes, kPiece - 10, r));        // straddles the first piece
+    l.positions.push_back(at(l.bytes, 2 * kPiece + 3000, r));  // after a long run of zeros
     l.bytes.resize(5 * kPiece, '\0');
-    l.positions.push_back(at(l.bytes, l.bytes.size(), r));       // at the very end
+    l.positions.push_back(at(l.bytes, l.bytes.size(), r));  // at the very end
     layouts.push_back(l);
   }
   for (const Layout& l : layouts) {
@@ -356,7 +358,8 @@ TEST(RecordFinder, WindowPiecesAndHoles) {
       RecordFinder finder(add);
       for (std::size_t i = 0; i < l.bytes.size();) {
         std::size_t j = i;
-        while (j < l.bytes.size() && l.bytes[j] == '\0' && j - i < 3 * kPiece) ++j;
+        while (j < l.bytes.size() && l.bytes[j] == '\0' && j - i < 3 * kPiece)
+          ++j;
         if (j - i > 4096) {
           finder.Zeros(j - i);
           i = j;
@@ -428,9 +431,9 @@ TEST(Collection, WalksInOrderAndReportsWhatCannotBeRead) {
     }
     return seen;
   };
-  EXPECT_EQ(walk({root.string()}, false),
-            (std::vector<std::string>{"  B.exe", "  a.exe", "  b/inner/x.exe", "  b/z.exe",
-                                      "  c.exe"}));
+  EXPECT_EQ(
+      walk({root.string()}, false),
+      (std::vector<std::string>{"  B.exe", "  a.exe", "  b/inner/x.exe", "  b/z.exe", "  c.exe"}));
   EXPECT_EQ(walk({root.string()}, true),
             (std::vector<std::string>{"  B.exe", "  a.exe", "  b/inner/x.exe",
                                       "! b/up a symbolic link loop", "  b/z.exe", "  c.exe"}));
@@ -452,9 +455,8 @@ TEST(Scan, OrderIsTheFilesOrderWhateverTheJobs) {
     for (char& b : bytes)
       b = static_cast<char>(random());
     for (int r = 0; r < f % 4; ++r) {
-      const std::string record =
-          Record("Ctl" + std::to_string(f) + "_" + std::to_string(r),
-                 r % 2 == 0 ? "MSCommLib.MSComm" : "Some.Other");
+      const std::string record = Record("Ctl" + std::to_string(f) + "_" + std::to_string(r),
+                                        r % 2 == 0 ? "MSCommLib.MSComm" : "Some.Other");
       bytes.replace(static_cast<std::size_t>(r) * (bytes.size() / 4) + 5, record.size(), record);
     }
     char name[16];
@@ -466,8 +468,8 @@ TEST(Scan, OrderIsTheFilesOrderWhateverTheJobs) {
       seen.push_back("raw " + fs::path(file).filename().string() + (named ? " named" : ""));
     }
     void Record(const FoundRecord& r) override {
-      seen.push_back(fs::path(r.file).filename().string() + " " + std::to_string(r.position) +
-                     " " + r.name + " " + std::string(r.control != nullptr ? r.control->name : "-"));
+      seen.push_back(fs::path(r.file).filename().string() + " " + std::to_string(r.position) + " " +
+                     r.name + " " + std::string(r.control != nullptr ? r.control->name : "-"));
     }
     void FileDone(const std::string& file, std::uint64_t bytes) override {
       seen.push_back("done " + fs::path(file).filename().string() + " " + std::to_string(bytes));

@@ -655,12 +655,14 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"decode", "agent", file, "9007199254740993"},
        2,
        "tvx decode: \"9007199254740993\" lies beyond any file (positions go up to 2^53, "
-       "9007199254740992)" + usage},
+       "9007199254740992)" +
+           usage},
       {{"decode", "agent", file, "1e20"}, 2, "tvx decode: \"1e20\" is not a start position", true},
       {{"decode", "agent", file, "--file-offset", "18446744073709551614"},
        2,
        "tvx decode: --file-offset takes an offset: \"18446744073709551614\" lies beyond any file "
-       "(offsets go up to 2^53 - 1)" + usage},
+       "(offsets go up to 2^53 - 1)" +
+           usage},
       {{"decode", "agent", file, "1@Y"}, 2, "tvx decode: \"1@Y\" is not a start position", true},
       {{"decode", "agent", file, "1", "--file-offset", "0"},
        2,
@@ -668,7 +670,8 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"decode", "agent", file, "--file-offset=0x1G"},
        2,
        "tvx decode: --file-offset takes an offset: \"0x1G\" is not a file offset (0-based, "
-       "decimal or 0x hexadecimal)" + usage},
+       "decimal or 0x hexadecimal)" +
+           usage},
       {{"decode", "agent", file, "1", "--bold"}, 2, "tvx decode: unknown option --bold" + usage},
       {{"decode", "agent", file, "1", "--ofsets"},
        2,
@@ -682,7 +685,8 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"decode", "agent", file, "1", "--picture", "-", "--block"},
        2,
        "tvx decode: --picture - writes only the picture to standard output: it goes with neither "
-       "--block nor --listing" + usage},
+       "--block nor --listing" +
+           usage},
       {{"decode", "agent", file, "1", "--json", "--block"},
        2,
        "tvx decode: --json goes with neither --block, --listing nor --picture -" + usage},
@@ -781,8 +785,9 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
        "tvx host: cannot read \"" + missing + "\": No such file or directory\n"},
       {{"host", unexecutable, file, "1"},
        1,
-       "tvx host: cannot start \"" + unexecutable + "\": it is not executable (Permission "
-       "denied)\n"},
+       "tvx host: cannot start \"" + unexecutable +
+           "\": it is not executable (Permission "
+           "denied)\n"},
       {{"host", dir / "nothing.tvx", file, "1"},
        1,
        "tvx host: cannot start \"" + (dir / "nothing.tvx") + "\": No such file or directory\n"},
@@ -1530,8 +1535,7 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
   const Outcome checked = RunProgram(
       "/usr/bin/python3", {"-c", script, TVX_SCHEMA, dir / "good.jsonl", dir / "bad.jsonl"}, "");
   EXPECT_EQ(checked.status, 0) << checked.err;
-  EXPECT_EQ(checked.out, std::string("['decode', 'explain', ") +
-                             (agent.empty() ? "" : "'host', ") +
+  EXPECT_EQ(checked.out, std::string("['decode', 'explain', ") + (agent.empty() ? "" : "'host', ") +
                              "'scan_record', 'scan_summary']\n");
 }
 

@@ -282,13 +282,14 @@ ReportDecode DecodeForReport(Decoder& decoder, InputSource& input, core::Positio
     if (line.linked) {
       line.from = links.values[l];
       if (links.sources[l] == core::LineSource::kStartValue) line.note = "not from the stream";
-      if (links.sources[l] == core::LineSource::kNotTraced) line.note = "not traced to a value read";
+      if (links.sources[l] == core::LineSource::kNotTraced)
+        line.note = "not traced to a value read";
     }
     ++l;
   }
   d.bytes.resize(static_cast<std::size_t>(e.next - e.start));
-  d.bytes.resize(input.ReadAt(e.start - 1, reinterpret_cast<std::uint8_t*>(d.bytes.data()),
-                              d.bytes.size()));
+  d.bytes.resize(
+      input.ReadAt(e.start - 1, reinterpret_cast<std::uint8_t*>(d.bytes.data()), d.bytes.size()));
   return d;
 }
 
