@@ -10,7 +10,9 @@
 #      and a collection of 10,000 small files, with tvx's peak memory (bench/scan_bench.py);
 #  (f) tvx report: a 2 MB program of 75 records (the report's size and build time) and a report of
 #      100 such programs opened in headless chromium (the report's browser test, from the test
-#      build in build/, with TVX_REPORT_BENCH set; `scripts/bench.sh report` runs (f) alone).
+#      build in build/, with TVX_REPORT_BENCH set; `scripts/bench.sh report` runs (f) alone);
+#  (g) tvx decode and explain at a wrong position in 1 GiB of random bytes: time and peak memory
+#      (bench/decode_bound_bench.py; `scripts/bench.sh decode` runs (g) alone).
 # Each ratio is marked met or MISSED against its target; the exit status tells only whether the
 # benchmarks ran. `scripts/bench.sh scan` runs (e) alone.
 #
@@ -46,6 +48,11 @@ if [[ ! -x $build/bench/tvx_bench_decode ]]; then
   exit 1
 fi
 if [[ ${1:-} == report ]]; then set -- report-only; fi
+if [[ ${1:-} == decode ]]; then
+  python3 "$root/bench/decode_bound_bench.py" "$build/bin/tvx" "$build/bench/tvx_peak_rss" \
+    "${TVX_BENCH_SCAN_DIR:-$build}" --size "${TVX_BENCH_SCAN_SIZE:-1073741824}"
+  exit 0
+fi
 if [[ ${1:-} != scan && ${1:-} != report-only ]]; then
   "$build/bench/tvx_bench_decode" "$build/samples" --benchmark_min_time=0.2 \
     --benchmark_out="$out/decode.json" --benchmark_out_format=json
@@ -61,6 +68,11 @@ if [[ ${1:-} != report-only ]]; then
     ${TVX_BENCH_SCAN_BASELINE:+--baseline "$TVX_BENCH_SCAN_BASELINE"}
 fi
 [[ ${1:-} == scan ]] && exit 0
+if [[ ${1:-} != report-only ]]; then
+  echo
+  python3 "$root/bench/decode_bound_bench.py" "$build/bin/tvx" "$build/bench/tvx_peak_rss" \
+    "${TVX_BENCH_SCAN_DIR:-$build}" --size "${TVX_BENCH_SCAN_SIZE:-1073741824}"
+fi
 echo
 echo "(f) tvx report (target: a report under 2 MB built in under 1 s; 100 programs open in under 2 s)"
 tests=$root/build/tools/tvx/tvx_tool_tests

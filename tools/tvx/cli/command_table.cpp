@@ -25,6 +25,30 @@ constexpr Operand kPaths{"PATH",
                          "a file, a folder (its files and subfolders, in the byte order of their "
                          "names) or - for standard input"};
 
+using Groups = std::vector<std::vector<std::vector<Option>>>;
+
+template <typename T>
+std::vector<T> Join(std::vector<T> first, const std::vector<T>& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
+}
+
+// The options that pick the records a scan finds: scan's and the report's.
+const Groups kSelection = {{{O::kClass}},      {{O::kAll}},    {{O::kName}}, {{O::kPosition}},
+                           {{O::kFileOffset}}, {{O::kFollow}}, {{O::kJobs}}};
+
+std::vector<CommandOption> SelectionOptions(std::string_view allHelp) {
+  return {{O::kClass},
+          {O::kAll, allHelp},
+          {O::kName},
+          {O::kPosition},
+          {O::kFileOffset,
+           "only the record whose stream starts at this 0-based offset, as the offset column of "
+           "tvx scan shows it (decimal or 0x hexadecimal)"},
+          {O::kFollow},
+          {O::kJobs}};
+}
+
 const std::vector<Command>& Table() {
   static const std::vector<Command> table = {
       {"decode",
@@ -72,32 +96,16 @@ const std::vector<Command>& Table() {
        ExplainCommand},
       {"scan",
        "PATH...",
-       {{{O::kClass}},
-        {{O::kAll}},
-        {{O::kName}},
-        {{O::kPosition}},
-        {{O::kFileOffset}},
-        {{O::kFollow}},
-        {{O::kJobs}},
-        {{O::kDecode, O::kListing}, {O::kOut}},
-        {{O::kOffsets}},
-        {{O::kJson}}},
-       {{O::kClass},
-        {O::kAll},
-        {O::kName},
-        {O::kPosition},
-        {O::kFileOffset,
-         "only the record whose stream starts at this 0-based offset, as the offset column "
-         "shows it (decimal or 0x hexadecimal)"},
-        {O::kFollow},
-        {O::kJobs},
-        {O::kDecode},
-        {O::kListing, "with --decode: the listing too, before the block"},
-        {O::kOut},
-        {O::kOffsets, "with --decode or --out: listings with offset lines"},
-        {O::kJson,
-         "JSON Lines: one object per record (with --decode also its stop, picture, listing and "
-         "block), then one summary object"}},
+       Join(kSelection, {{{O::kDecode, O::kListing}, {O::kOut}}, {{O::kOffsets}}, {{O::kJson}}}),
+       Join(
+           SelectionOptions({}),
+           {{O::kDecode},
+            {O::kListing, "with --decode: the listing too, before the block"},
+            {O::kOut},
+            {O::kOffsets, "with --decode or --out: listings with offset lines"},
+            {O::kJson,
+             "JSON Lines: one object per record (with --decode also its stop, picture, listing and "
+             "block), then one summary object"}}),
        {kPaths},
        "every control of a known class in compiled programs, folders of them or any bytes, and "
        "what each decodes to",
@@ -145,27 +153,11 @@ const std::vector<Command>& Table() {
        HostCommand},
       {"report",
        "PATH... -o FILE.html",
-       {{{O::kClass}},
-        {{O::kAll}},
-        {{O::kName}},
-        {{O::kPosition}},
-        {{O::kFileOffset}},
-        {{O::kFollow}},
-        {{O::kJobs}},
-        {{O::kStream}},
-        {{O::kOffsets}}},
-       {{O::kOutput},
-        {O::kClass},
-        {O::kAll, "the records of every class; those no plug-in decodes are listed, not decoded"},
-        {O::kName},
-        {O::kPosition},
-        {O::kFileOffset,
-         "only the record whose stream starts at this 0-based offset (decimal or 0x "
-         "hexadecimal)"},
-        {O::kFollow},
-        {O::kJobs},
-        {O::kStream},
-        {O::kOffsets, "listings with offset lines"}},
+       Join(kSelection, {{{O::kStream}}, {{O::kOffsets}}}),
+       Join(Join({{O::kOutput}},
+                 SelectionOptions("the records of every class; those no plug-in decodes are "
+                                  "listed, not decoded")),
+            {{O::kStream}, {O::kOffsets, "listings with offset lines"}}),
        {kPaths},
        "one self-contained HTML page of the programs' controls: blocks, listings, pictures and "
        "the stream bytes each line came from",

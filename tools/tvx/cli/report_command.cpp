@@ -114,20 +114,7 @@ int ReportCommand(const Parsed& args, Io& io) {
   if (args.operands.empty() && !args.Has(O::kStream)) {
     return UsageError(io.err, "report", "expected PATH..., the programs to show");
   }
-  core::ScanOptions options;
-  for (const std::string& text : args.Values(O::kClass))
-    options.classes.Add(text);
-  for (const std::string& text : args.Values(O::kPosition))
-    options.positions.push_back(core::ParsePosition(text).position);
-  for (const std::string& text : args.Values(O::kFileOffset))
-    options.positions.push_back(core::ParseOffset(text).position);
-  options.names = args.Values(O::kName);
-  options.all = args.Has(O::kAll);
-  options.follow = args.Has(O::kFollow);
-  options.jobs = std::clamp(core::Processors(), 1u, 16u);
-  if (const std::optional<std::string> jobs = args.Value(O::kJobs)) {
-    options.jobs = static_cast<unsigned>(core::ParseCount(*jobs, 256).value_or(1));
-  }
+  core::ScanOptions options = SelectionOf(args);
   options.keepInputs = true;
   std::vector<GivenStream> streams;
   for (const std::string& text : args.Values(O::kStream)) {

@@ -23,9 +23,6 @@ using O = Option;
 
 namespace {
 
-// The most files -j reads at a time by default: each holds a window of its input.
-constexpr unsigned kDefaultJobsAtMost = 16;
-
 struct Settings {
   bool decode = false;  // each record's block (and listing) after its line
   bool listing = false;
@@ -200,20 +197,7 @@ int ScanCommand(const Parsed& args, Io& io) {
   if (args.Has(O::kOffsets) && !args.Has(O::kDecode) && !args.Has(O::kOut)) {
     return UsageError(io.err, "scan", "--offsets goes with --decode or --out (the listings)");
   }
-  core::ScanOptions options;
-  for (const std::string& text : args.Values(O::kClass))
-    options.classes.Add(text);  // checked by the parser
-  for (const std::string& text : args.Values(O::kPosition))
-    options.positions.push_back(core::ParsePosition(text).position);
-  for (const std::string& text : args.Values(O::kFileOffset))
-    options.positions.push_back(core::ParseOffset(text).position);
-  options.names = args.Values(O::kName);
-  options.all = args.Has(O::kAll);
-  options.follow = args.Has(O::kFollow);
-  options.jobs = std::clamp(core::Processors(), 1u, kDefaultJobsAtMost);
-  if (const std::optional<std::string> jobs = args.Value(O::kJobs)) {
-    options.jobs = static_cast<unsigned>(core::ParseCount(*jobs, 256).value_or(1));
-  }
+  core::ScanOptions options = SelectionOf(args);
   Settings settings;
   settings.decode = args.Has(O::kDecode);
   settings.listing = args.Has(O::kListing);

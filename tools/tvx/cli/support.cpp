@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include <algorithm>
+
 #include "controls.h"
 #include "suggest.h"
 #include "text.h"
@@ -95,6 +97,26 @@ int Finish(std::string_view command, const std::optional<core::StopInfo>& stop, 
   if (!stop || stop->ended == DecodeEnd::kEndCode) return kOk;
   io.err << "tvx " << command << ": the decode ended early: " << render::StopText(*stop) << "\n";
   return kEndedEarly;
+}
+
+core::ScanOptions SelectionOf(const Parsed& args) {
+  // -j's default: the processors, but no more files at a time than hold a window each cheaply.
+  constexpr unsigned kDefaultJobsAtMost = 16;
+  core::ScanOptions options;
+  for (const std::string& text : args.Values(Option::kClass))
+    options.classes.Add(text);
+  for (const std::string& text : args.Values(Option::kPosition))
+    options.positions.push_back(core::ParsePosition(text).position);
+  for (const std::string& text : args.Values(Option::kFileOffset))
+    options.positions.push_back(core::ParseOffset(text).position);
+  options.names = args.Values(Option::kName);
+  options.all = args.Has(Option::kAll);
+  options.follow = args.Has(Option::kFollow);
+  options.jobs = std::clamp(core::Processors(), 1u, kDefaultJobsAtMost);
+  if (const std::optional<std::string> jobs = args.Value(Option::kJobs)) {
+    options.jobs = static_cast<unsigned>(core::ParseCount(*jobs, 256).value_or(1));
+  }
+  return options;
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include "decode.h"
 #include "files.h"
 #include "places.h"
+#include "scan.h"
 
 namespace tvx::cli {
 
@@ -41,6 +42,10 @@ std::shared_ptr<InputSource> OpenInput(std::string_view command, const std::stri
 // The exit status once the output is written: 1 when standard output could not be written,
 // 3 when the decode ended early (said on standard error), 0 otherwise.
 int Finish(std::string_view command, const std::optional<core::StopInfo>& stop, Io& io);
+
+// The records a scan picks, from the options every command that scans takes (--class, --all,
+// --name, --position, --file-offset, --follow, -j); checked by the parser.
+core::ScanOptions SelectionOf(const Parsed& args);
 
 // Writes `write`'s bytes to the file at `path`, whole or not at all (an earlier file there is
 // left as it was when anything fails); false after "tvx CMD: cannot write ..." on standard

@@ -4,6 +4,19 @@
 
 namespace tvx::core {
 
+bool ReadWhole(const std::string& path, const std::function<void(std::string_view)>& write) {
+  const OpenedInput opened = OpenProgram(path);
+  if (!opened.input) return false;
+  std::string piece(std::size_t{64} << 10, '\0');
+  for (std::uint64_t at = 0;;) {
+    const std::size_t got =
+        opened.input->ReadAt(at, reinterpret_cast<std::uint8_t*>(piece.data()), piece.size());
+    if (got == 0) return true;
+    write(std::string_view(piece).substr(0, got));
+    at += got;
+  }
+}
+
 std::unique_ptr<TemporaryFile> CopyStandardInput(IoError* error) {
   std::unique_ptr<TemporaryFile> copy = TemporaryFile::Create(error);
   if (!copy) return nullptr;

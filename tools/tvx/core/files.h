@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "tvx/reader.h"
 
@@ -69,6 +71,10 @@ class OutputFile {
   virtual bool Write(std::span<const std::uint8_t> bytes, IoError* error) = 0;
   virtual bool Commit(IoError* error) = 0;
 };
+
+// The bytes of the file at `path` as it is now, handed to `write` a piece at a time; false when
+// it cannot be opened.
+bool ReadWhole(const std::string& path, const std::function<void(std::string_view)>& write);
 
 // Standard input copied whole to a temporary file; nothing with the reason.
 std::unique_ptr<TemporaryFile> CopyStandardInput(IoError* error);

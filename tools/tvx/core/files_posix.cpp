@@ -23,6 +23,20 @@ IoError Errno(int code) {
   return {code, std::strerror(code)};
 }
 
+// Writes all of `bytes`; false with the reason.
+bool WriteAll(int fd, std::span<const std::uint8_t> bytes, IoError* error) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      *error = Errno(n < 0 ? errno : ENOSPC);
+      return false;
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
 IoError NotRegular(const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return Errno(EISDIR);
   return {0, "not a regular file"};
@@ -89,16 +103,7 @@ class DescriptorInput : public TemporaryFile {
   }
 
   bool Append(std::span<const std::uint8_t> bytes, IoError* error) override {
-    while (!bytes.empty()) {
-      const ssize_t n = write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        *error = Errno(n < 0 ? errno : ENOSPC);
-        return false;
-      }
-      bytes = bytes.subspan(static_cast<std::size_t>(n));
-    }
-    return true;
+    return WriteAll(fd_, bytes, error);
   }
 
  private:
@@ -192,16 +197,7 @@ class PosixOutputFile final : public OutputFile {
   }
 
   bool Write(std::span<const std::uint8_t> bytes, IoError* error) override {
-    while (!bytes.empty()) {
-      const ssize_t n = write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        *error = Errno(n < 0 ? errno : ENOSPC);
-        return false;
-      }
-      bytes = bytes.subspan(static_cast<std::size_t>(n));
-    }
-    return true;
+    return WriteAll(fd_, bytes, error);
   }
 
   bool Commit(IoError* error) override {

@@ -71,22 +71,8 @@ class FileScan {
     } else {
       sequential = file.path == "-" ? StandardInputStream() : OpenSequential(file.path, &error);
     }
-    if (!sequential || !Read(*sequential, file.named, &error)) {
-      Event unreadable;
-      unreadable.kind = Event::Kind::kUnreadable;
-      unreadable.file = file_;
-      unreadable.bytes = bytes_;
-      unreadable.others = others_;
-      unreadable.error = std::move(error);
-      emit_(std::move(unreadable));
-      return;
-    }
-    Event done;
-    done.kind = Event::Kind::kDone;
-    done.file = file_;
-    done.bytes = bytes_;
-    done.others = others_;
-    emit_(std::move(done));
+    const bool read = sequential && Read(*sequential, file.named, &error);
+    Ended(read ? Event::Kind::kDone : Event::Kind::kUnreadable, std::move(error));
   }
 
   void Run(const std::string& name, std::shared_ptr<InputSource> input) {
@@ -94,16 +80,22 @@ class FileScan {
     input_ = std::move(input);
     InOrder sequential(*input_);
     IoError error;
-    Read(sequential, true, &error);
-    Event done;
-    done.kind = Event::Kind::kDone;
-    done.file = file_;
-    done.bytes = bytes_;
-    done.others = others_;
-    emit_(std::move(done));
+    Read(sequential, true, &error);  // reads of memory or a held file do not fail
+    Ended(Event::Kind::kDone, {});
   }
 
  private:
+  // The file's last event: read to its end, or not.
+  void Ended(Event::Kind kind, IoError error) {
+    Event ended;
+    ended.kind = kind;
+    ended.file = file_;
+    ended.bytes = bytes_;
+    ended.others = others_;
+    ended.error = std::move(error);
+    emit_(std::move(ended));
+  }
+
   bool Read(SequentialInput& input, bool named, IoError* error) {
     RecordFinder finder([this](const ControlRecord& record) { Found(record); });
     std::size_t filled = 0;
@@ -203,16 +195,16 @@ class Delivery {
         break;
       }
       case Event::Kind::kDone:
-        ++totals.files;
-        totals.bytes += e.bytes;
-        totals.others += e.others;
-        sink_.FileDone(e.file, e.bytes);
-        break;
       case Event::Kind::kUnreadable:
-        ++totals.unreadable;
         totals.bytes += e.bytes;
         totals.others += e.others;
-        sink_.Unreadable(e.file, e.error);
+        if (e.kind == Event::Kind::kDone) {
+          ++totals.files;
+          sink_.FileDone(e.file, e.bytes);
+        } else {
+          ++totals.unreadable;
+          sink_.Unreadable(e.file, e.error);
+        }
         break;
     }
   }

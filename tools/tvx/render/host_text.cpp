@@ -29,17 +29,8 @@ void WriteHostText(Writer& out, const core::HostOutcome& host, bool utf8) {
     }
     out << " ==" << eol;
     // The file as it is now, read a piece at a time.
-    const core::OpenedInput opened = core::OpenProgram(file.path);
-    if (!opened.input) continue;
     FileText text(out);
-    std::string piece(65536, '\0');
-    for (std::uint64_t at = 0;;) {
-      const std::size_t got =
-          opened.input->ReadAt(at, reinterpret_cast<std::uint8_t*>(piece.data()), piece.size());
-      if (got == 0) break;
-      text.Feed(std::string_view(piece).substr(0, got));
-      at += got;
-    }
+    core::ReadWhole(file.path, [&text](std::string_view piece) { text.Feed(piece); });
     text.Finish();
   }
   if (!host.rest.empty()) out << "after the reply: " << Printable(host.rest) << eol;

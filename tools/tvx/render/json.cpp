@@ -14,22 +14,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Bytes as UTF-8 text, each byte the character of the same number.
-std::string Latin1ToUtf8(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80) {
-      text.push_back(c);
-    } else {
-      text.push_back(static_cast<char>(0xC0 | (b >> 6)));
-      text.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-    }
-  }
-  return text;
-}
-
 // A stream text's bytes inside a JSON string, escaped as the library escapes them.
 void AppendEscaped(std::string& out, std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -526,19 +510,9 @@ void WriteHostJson(Writer& out, const core::HostOutcome& host, const std::string
   for (std::size_t i = 0; i < 2; ++i) {
     doc.BeginArray(i == 0 ? "listing" : "block");
     if (i < host.files.size() && host.files[i].written) {
-      const core::OpenedInput opened = core::OpenProgram(host.files[i].path);
-      if (opened.input) {
-        LinesArray lines(doc);
-        std::string piece(65536, '\0');
-        for (std::uint64_t at = 0;;) {
-          const std::size_t got =
-              opened.input->ReadAt(at, reinterpret_cast<std::uint8_t*>(piece.data()), piece.size());
-          if (got == 0) break;
-          lines.Feed(std::string_view(piece).substr(0, got));
-          at += got;
-        }
-        lines.Finish();
-      }
+      LinesArray lines(doc);
+      core::ReadWhole(host.files[i].path, [&lines](std::string_view piece) { lines.Feed(piece); });
+      lines.Finish();
     }
     doc.EndArray();
   }

@@ -60,6 +60,21 @@ std::string Printable(std::string_view bytes) {
   return text;
 }
 
+std::string Latin1ToUtf8(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      text.push_back(c);
+    } else {
+      text.push_back(static_cast<char>(0xC0 | (b >> 6)));
+      text.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    }
+  }
+  return text;
+}
+
 bool IsValidUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t n = Utf8Length(text.substr(i));

@@ -25,6 +25,8 @@ std::string Printable(std::string_view bytes);
 std::string PrintablePath(std::string_view path, bool utf8);
 // True when `text` is valid UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);
+// A stream text as UTF-8, each byte the character of the same number (U+0000 to U+00FF).
+std::string Latin1ToUtf8(std::string_view bytes);
 
 // The lines of a CR LF text, without their line ends.
 std::vector<std::string_view> CrLfLines(std::string_view text);

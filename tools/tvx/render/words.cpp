@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "codes.h"
 #include "controls.h"
 #include "plugin_host.h"
 #include "tvx/extender.h"
@@ -68,28 +69,19 @@ std::string StopText(const core::StopInfo& stop) {
 
 std::string_view ReadKindWords(ReadKind kind) {
   switch (kind) {
-    case ReadKind::kByte:
-      return "byte";
-    case ReadKind::kWord:
-      return "word";
-    case ReadKind::kLong:
-      return "long";
     case ReadKind::kZeroTerminatedText:
       return "zero-terminated text";
-    case ReadKind::kText:
-      return "text";
     case ReadKind::kUtf16LowBytes:
       return "UTF-16 text";
-    case ReadKind::kSkipped:
-      return "skipped";
     case ReadKind::kControlBlockGap:
       return "control block gap";
     case ReadKind::kPictureHeader:
       return "picture header";
     case ReadKind::kPictureBytes:
       return "picture bytes";
+    default:
+      return ReadKindCode(kind);  // the same word
   }
-  return "";
 }
 
 std::string ValueWords(const core::ExplainedValue& v) {

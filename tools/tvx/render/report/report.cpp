@@ -21,17 +21,7 @@ using Json = nlohmann::ordered_json;
 
 // A stream text: each byte the character of the same number.
 Json Bytes(std::string_view bytes) {
-  std::string text;
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80) {
-      text.push_back(c);
-    } else {
-      text.push_back(static_cast<char>(0xC0 | (b >> 6)));
-      text.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-    }
-  }
-  return text;
+  return Latin1ToUtf8(bytes);
 }
 
 std::string Base64(std::string_view bytes) {
