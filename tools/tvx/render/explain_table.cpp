@@ -1,7 +1,10 @@
 #include "explain_table.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 
 #include "explanation.h"
 #include "provenance.h"
@@ -16,6 +19,7 @@ constexpr std::size_t kBytesPerRow = 8;
 constexpr int kPositionWidth = 10;
 constexpr int kOffsetWidth = 10;
 constexpr int kBytesWidth = static_cast<int>(kBytesPerRow * 3 - 1);
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 constexpr std::string_view kBold = "\x1b[1m";
 constexpr std::string_view kCode = "\x1b[36m";
@@ -142,6 +146,32 @@ class Table final : public core::ExplainSink {
     out_ << line << "\n";
   }
 
+  // A row of bytes alone: position, offset and the bytes, as Write lays them out.
+  void BytesRow(std::uint32_t position, const std::uint8_t* bytes, std::size_t n) {
+    char line[kPositionWidth + 3 + kOffsetWidth + 3 + kBytesWidth + 1];
+    std::memset(line, ' ', sizeof line);
+    char* end = line + kPositionWidth;
+    char digits[24];
+    const auto [p, _] = std::to_chars(digits, digits + 10, position);
+    std::memcpy(end - (p - digits), digits, static_cast<std::size_t>(p - digits));
+    std::memcpy(end, " | ", 3);
+    end += 3 + kOffsetWidth;
+    const auto [q, __] = std::to_chars(digits, digits + 8, position - 1, 16);
+    for (char* c = digits; c < q; ++c)
+      *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    std::memcpy(end - (q - digits), digits, static_cast<std::size_t>(q - digits));
+    std::memcpy(end - (q - digits) - 2, "0x", 2);
+    std::memcpy(end, " | ", 3);
+    end += 3;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i > 0) *end++ = ' ';
+      *end++ = kHexDigits[bytes[i] >> 4];
+      *end++ = kHexDigits[bytes[i] & 15];
+    }
+    *end++ = '\n';
+    out_ << std::string_view(line, static_cast<std::size_t>(end - line));
+  }
+
   // The rows of one value: its bytes, kBytesPerRow to a row, each row with its own position.
   // The file is read again here, a block of rows at a time.
   bool Rows(const core::ExplainedValue& v) {
@@ -162,14 +192,22 @@ class Table final : public core::ExplainSink {
                    kAlarm);
       }
       for (std::size_t row = 0; row < got; row += kBytesPerRow) {
-        std::string hex;
-        for (std::size_t i = row; i < std::min(got, row + kBytesPerRow); ++i) {
-          char byte[4];
-          std::snprintf(byte, sizeof byte, "%02X", unsigned{block[i]});
-          if (i > row) hex += ' ';
-          hex += byte;
-        }
+        const std::size_t n = std::min(got - row, kBytesPerRow);
         const std::uint64_t done = from + row;
+        // (Positions of up to ten digits and offsets of up to eight fill their columns.)
+        if (done > 0 && v.position + done <= 0xFFFFFFFFu &&
+            (options_.limit == 0 || rows_ < options_.limit)) {
+          ++rows_;
+          BytesRow(static_cast<std::uint32_t>(v.position + done), block + row,
+                   n);  // the most common row, made in place
+          continue;
+        }
+        std::string hex;
+        for (std::size_t i = row; i < row + n; ++i) {
+          if (i > row) hex += ' ';
+          hex += kHexDigits[block[i] >> 4];
+          hex += kHexDigits[block[i] & 15];
+        }
         if (!Row(v.position + done, hex, done == 0 ? what : "", style)) return false;
       }
     }
