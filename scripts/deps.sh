@@ -59,7 +59,19 @@ if [[ $(id -u) -ne 0 ]]; then
   exit 1
 fi
 echo "Making the Wine 10 root $wine_root (Debian 13, once per machine)"
-mirror=http://deb.debian.org/debian
+# The Debian mirror this machine's apt uses: the archive (not its security or updates suites) in
+# /etc/apt/sources.list.d/*.sources (deb822: URIs and Suites), else /etc/apt/sources.list.
+mirror=$(
+  awk '/^URIs:/ { uri = $2 } /^Suites:/ { for (i = 2; i <= NF; i++) if ($i !~ /-/) { print uri; exit } }' \
+    /etc/apt/sources.list.d/*.sources 2>/dev/null
+  awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i !~ /^\[/ && $i !~ /\]$/) break;
+         if ($(i + 1) !~ /-/) { print $i; exit } }' /etc/apt/sources.list 2>/dev/null
+)
+mirror=${mirror%%$'\n'*}
+if [[ -z $mirror ]]; then
+  echo "deps.sh: no Debian archive in this machine's apt sources to make the Wine 10 root from" >&2
+  exit 1
+fi
 new=$wine_root.new
 rm -rf "$new"
 mkdir -p "$new"
