@@ -70,72 +70,72 @@ std::optional<std::string> Plugin(const std::string& name, Io& io, int* status) 
   return std::nullopt;
 }
 
-}  // namespace
+// PLUGIN FILE POSITION [Y|N] and the options, as the request they make.
+struct HostArguments {
+  std::string plugin;
+  std::string file;
+  core::Position start = 0;
+  bool offsets = false;
+  double timeout = kDefaultTimeoutSeconds;
+  std::string request;  // the message, its end mark included
+};
 
-int HostCommand(const Parsed& args, Io& io) {
+// The arguments, or nothing after a usage error.
+std::optional<HostArguments> ArgumentsOf(const Parsed& args, Io& io) {
   std::vector<std::string> a = args.operands;
+  HostArguments host;
   // A last argument Y or N, in any case, is the offsets flag, as the request carries it.
-  bool offsets = args.Has(O::kOffsets);
+  host.offsets = args.Has(O::kOffsets);
   if (a.size() >= 3 && (a.back() == "Y" || a.back() == "y" || a.back() == "N" || a.back() == "n")) {
-    offsets = offsets || a.back() == "Y" || a.back() == "y";
+    host.offsets = host.offsets || a.back() == "Y" || a.back() == "y";
     a.pop_back();
   }
+  const auto usage = [&io](const std::string& message) {
+    UsageError(io.err, "host", message);
+    return std::nullopt;
+  };
   if (a.size() < 2 || a.size() > 3) {
-    return UsageError(io.err, "host",
-                      "expected PLUGIN FILE POSITION, got " + render::Plural(a.size(), "argument"));
+    return usage("expected PLUGIN FILE POSITION, got " + render::Plural(a.size(), "argument"));
   }
-  const std::string& file = a[1];
-  if (file == "-") {
-    return UsageError(io.err, "host",
-                      "a plug-in reads files only: FILE cannot be - (standard input)");
-  }
-  double timeout = kDefaultTimeoutSeconds;
+  host.plugin = a[0];
+  host.file = a[1];
+  if (host.file == "-")
+    return usage("a plug-in reads files only: FILE cannot be - (standard input)");
   if (const std::optional<std::string> value = args.Value(O::kTimeout)) {
-    timeout = std::strtod(value->c_str(), nullptr);  // checked by the parser
+    host.timeout = std::strtod(value->c_str(), nullptr);  // checked by the parser
   }
   const std::optional<core::Position> start =
       StartOf("host", args, a.size() == 3 ? &a[2] : nullptr, io);
-  if (!start) return kUsage;
-  if (file.find_first_of(std::string_view("#@\xFF", 3)) != std::string::npos) {
-    return UsageError(io.err, "host",
-                      "a request cannot carry the path \"" + render::PrintablePath(file, io.utf8) +
-                          "\": it holds \"#\", \"@\" or the end mark");
+  if (!start) return std::nullopt;
+  host.start = *start;
+  if (host.file.find_first_of(std::string_view("#@\xFF", 3)) != std::string::npos) {
+    return usage("a request cannot carry the path \"" + render::PrintablePath(host.file, io.utf8) +
+                 "\": it holds \"#\", \"@\" or the end mark");
   }
   // A position given in decimal goes as it was given; a hexadecimal one or an offset in decimal.
   const bool asGiven = a.size() == 3 && a[2].find_first_of("xX") == std::string::npos;
-  const std::string request =
-      core::RequestMessage(file, asGiven ? a[2] : std::to_string(*start), offsets);
-  if (request.size() > kMaxMessageLength) {
-    return UsageError(
-        io.err, "host",
-        "the request would be longer than " + std::to_string(kMaxMessageLength) + " characters");
+  host.request =
+      core::RequestMessage(host.file, asGiven ? a[2] : std::to_string(host.start), host.offsets);
+  if (host.request.size() > kMaxMessageLength) {
+    return usage("the request would be longer than " + std::to_string(kMaxMessageLength) +
+                 " characters");
   }
-  int status = kOk;
-  const std::optional<std::string> program = Plugin(a[0], io, &status);
-  if (!program) return status;
-  // The program file must be readable: the plug-in would only say it cannot open it.
-  if (!OpenInput("host", file, io)) return kIoError;
+  return host;
+}
 
-  const core::HostOutcome host = core::Host(*program, request, timeout);
-  if (host.startError) {
-    io.err << "tvx host: cannot start \"" << render::PrintablePath(*program, io.utf8)
-           << "\": " << host.startError.reason << "\n";
-    return kIoError;
-  }
-  // How the decode ended, from the same decode in this process where the plug-in is known.
-  std::optional<core::StopInfo> stop;
-  if (const DeliverableInfo* control = core::ControlOfProgram(*program)) {
-    if (const core::OpenedInput opened = core::OpenProgram(file); opened.input) {
-      const std::unique_ptr<Decoder> decoder = core::NewDecoder(*control);
-      core::DecodeSink none;
-      stop = core::StreamDecode(*decoder, *opened.input, *start, offsets).Run(none).stop;
-    }
-  }
-  if (args.Has(O::kJson)) {
-    render::WriteHostJson(io.out, host, file, *start, offsets, stop ? &*stop : nullptr);
-  } else {
-    render::WriteHostText(io.out, host, io.utf8);
-  }
+// How the same decode ends in this process, where the plug-in's control is known.
+std::optional<core::StopInfo> StopOf(const std::string& program, const HostArguments& a) {
+  const DeliverableInfo* control = core::ControlOfProgram(program);
+  const core::OpenedInput opened = core::OpenProgram(a.file);
+  if (control == nullptr || !opened.input) return std::nullopt;
+  const std::unique_ptr<Decoder> decoder = core::NewDecoder(*control);
+  core::DecodeSink none;
+  return core::StreamDecode(*decoder, *opened.input, a.start, a.offsets).Run(none).stop;
+}
+
+// The status of an exchange that took place, with what went wrong on standard error.
+int StatusOf(const core::HostOutcome& host, const std::optional<core::StopInfo>& stop,
+             double timeout, Io& io) {
   if (!host.answered) {
     io.err << "tvx host: the plug-in did not answer " << Printable(kReply);
     if (host.endedBeforeReply) {
@@ -178,6 +178,31 @@ int HostCommand(const Parsed& args, Io& io) {
     return kEndedEarly;
   }
   return kOk;
+}
+
+}  // namespace
+
+int HostCommand(const Parsed& args, Io& io) {
+  const std::optional<HostArguments> a = ArgumentsOf(args, io);
+  if (!a) return kUsage;
+  int status = kOk;
+  const std::optional<std::string> program = Plugin(a->plugin, io, &status);
+  if (!program) return status;
+  // The program file must be readable: the plug-in would only say it cannot open it.
+  if (!OpenInput("host", a->file, io)) return kIoError;
+  const core::HostOutcome host = core::Host(*program, a->request, a->timeout);
+  if (host.startError) {
+    io.err << "tvx host: cannot start \"" << render::PrintablePath(*program, io.utf8)
+           << "\": " << host.startError.reason << "\n";
+    return kIoError;
+  }
+  const std::optional<core::StopInfo> stop = StopOf(*program, *a);
+  if (args.Has(O::kJson)) {
+    render::WriteHostJson(io.out, host, a->file, a->start, a->offsets, stop ? &*stop : nullptr);
+  } else {
+    render::WriteHostText(io.out, host, io.utf8);
+  }
+  return StatusOf(host, stop, a->timeout, io);
 }
 
 }  // namespace tvx::cli

@@ -34,7 +34,7 @@ GivenStream ParseStream(const std::string& text) {
 // The programs as the scan finds them, each record decoded for the page.
 class Programs final : public core::ScanSink {
  public:
-  explicit Programs(bool offsets) : offsets_(offsets) {}
+  Programs(bool offsets, Io& io) : offsets_(offsets), io_(io) {}
 
   void Record(const core::FoundRecord& record) override {
     render::ReportRecord& shown = Program(record.file).records.emplace_back();
@@ -56,6 +56,7 @@ class Programs final : public core::ScanSink {
     last_ = nullptr;  // the next event starts another program, even for the same path
   }
   void Unreadable(const std::string& file, const core::IoError& error) override {
+    io_.err << "tvx report: cannot read " << FileWords(file, io_) << ": " << error.reason << "\n";
     Program(file).error = error.reason;
     last_ = nullptr;
   }
@@ -102,9 +103,41 @@ class Programs final : public core::ScanSink {
 
  private:
   bool offsets_;
+  Io& io_;
   core::Decoders decoders_;
   render::ReportProgram* last_ = nullptr;  // the program added last (set anew after each add)
 };
+
+// Each program's records in the order of their positions; each record whose decode ended early
+// named on standard error. True when one did.
+bool Arrange(std::vector<render::ReportProgram>& programs, Io& io) {
+  bool early = false;
+  for (render::ReportProgram& program : programs) {
+    std::stable_sort(program.records.begin(), program.records.end(),
+                     [](const auto& a, const auto& b) { return a.position < b.position; });
+    for (const render::ReportRecord& record : program.records) {
+      if (record.control == "-" || record.decode.stop.ended == DecodeEnd::kEndCode) continue;
+      early = true;
+      io.err << "tvx report: " << render::PrintablePath(program.path, io.utf8) << ": "
+             << (record.name.empty() ? "the stream" : render::Printable(record.name))
+             << " at position " << render::PlaceText(record.position)
+             << ": the decode ended early: " << render::StopText(record.decode.stop) << "\n";
+    }
+  }
+  return early;
+}
+
+// Writes the page to standard output ("-") or its file; false after saying why.
+bool WritePage(const std::string& output, const std::string& page, Io& io) {
+  if (output != "-") {
+    return WriteFile(
+        "report", output, [&](render::Writer& file) { file << page; }, io);
+  }
+  io.out << page;
+  if (io.out.Finish()) return true;
+  io.err << "tvx report: cannot write to standard output: " << io.out.error() << "\n";
+  return false;
+}
 
 }  // namespace
 
@@ -125,54 +158,19 @@ int ReportCommand(const Parsed& args, Io& io) {
              << ", as the plug-ins round it (half to even)\n";
     }
   }
-
-  Programs programs(args.Has(O::kOffsets));
-  std::vector<std::string> unread;
-  struct Sink final : core::ScanSink {
-    Sink(Programs& p, Io& io) : programs(p), io(io) {}
-    void Record(const core::FoundRecord& r) override { programs.Record(r); }
-    void FileDone(const std::string& f, std::uint64_t b) override { programs.FileDone(f, b); }
-    void Unreadable(const std::string& f, const core::IoError& e) override {
-      io.err << "tvx report: cannot read " << FileWords(f, io) << ": " << e.reason << "\n";
-      programs.Unreadable(f, e);
-    }
-    Programs& programs;
-    Io& io;
-  } sink(programs, io);
-  const core::ScanTotals totals =
-      args.operands.empty() ? core::ScanTotals{} : core::Scan(args.operands, options, sink);
+  Programs programs(args.Has(O::kOffsets), io);
+  if (!args.operands.empty()) core::Scan(args.operands, options, programs);
   for (const GivenStream& stream : streams)
     programs.AddStream(stream, io);
-
+  const bool early = Arrange(programs.programs, io);
   std::size_t records = 0;
-  bool early = false;
-  bool unreadable = totals.unreadable > 0;
-  for (render::ReportProgram& program : programs.programs) {
-    unreadable = unreadable || !program.error.empty();
-    std::stable_sort(program.records.begin(), program.records.end(),
-                     [](const auto& a, const auto& b) { return a.position < b.position; });
+  bool unreadable = false;
+  for (const render::ReportProgram& program : programs.programs) {
     records += program.records.size();
-    for (const render::ReportRecord& record : program.records) {
-      if (record.control == "-" || record.decode.stop.ended == DecodeEnd::kEndCode) continue;
-      early = true;
-      io.err << "tvx report: " << render::PrintablePath(program.path, io.utf8) << ": "
-             << (record.name.empty() ? "the stream" : render::Printable(record.name))
-             << " at position " << render::PlaceText(record.position)
-             << ": the decode ended early: " << render::StopText(record.decode.stop) << "\n";
-    }
+    unreadable = unreadable || !program.error.empty();
   }
-
   const std::string page = render::ReportPage(programs.programs, "tvx " TVX_VERSION);
-  if (*output == "-") {
-    io.out << page;
-    if (!io.out.Finish()) {
-      io.err << "tvx report: cannot write to standard output: " << io.out.error() << "\n";
-      return kIoError;
-    }
-  } else if (!WriteFile(
-                 "report", *output, [&](render::Writer& file) { file << page; }, io)) {
-    return kIoError;
-  }
+  if (!WritePage(*output, page, io)) return kIoError;
   if (!io.quiet) {
     io.err << "tvx report: "
            << (*output == "-" ? std::string("standard output")
