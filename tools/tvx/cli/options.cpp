@@ -222,91 +222,123 @@ const std::vector<std::string>& Parsed::Values(Option option) const {
   return it == values.end() ? kNone : it->second;
 }
 
-Parsed Parse(std::span<const std::string> args, std::span<const Option> accepted) {
-  Parsed parsed;
-  const auto fail = [&parsed](std::string message) {
-    if (parsed.error.empty()) parsed.error = std::move(message);
-  };
+namespace {
+
+// The arguments taken one after the other; each option's value checked as it is taken.
+class Parser {
+ public:
+  Parser(std::span<const std::string> args, std::span<const Option> accepted)
+      : args_(args), accepted_(accepted) {}
+
+  Parsed Run() {
+    bool optionsEnded = false;
+    for (i_ = 0; i_ < args_.size(); ++i_) {
+      const std::string& arg = args_[i_];
+      if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+        parsed_.operands.push_back(arg);
+      } else if (arg == "--") {
+        optionsEnded = true;
+      } else if (arg[1] == '-') {
+        Long(arg);
+      } else {
+        Shorts(arg);
+      }
+    }
+    return std::move(parsed_);
+  }
+
+ private:
+  void Fail(std::string message) {
+    if (parsed_.error.empty()) parsed_.error = std::move(message);
+  }
+
   // `typed`: the option as it was typed, "-j" or "--jobs".
-  const auto record = [&](const OptionSpec& spec, std::string value, const std::string& typed) {
+  void Record(const OptionSpec& spec, std::string value, const std::string& typed) {
     if (spec.check != nullptr) {
       const std::string problem = spec.check(value);
-      if (!problem.empty()) fail(typed + " " + problem);
+      if (!problem.empty()) Fail(typed + " " + problem);
     }
-    parsed.values[spec.id].push_back(std::move(value));
-  };
-  const auto byName = [&](std::string_view name) -> const OptionSpec* {
-    for (const Option o : accepted) {
-      if (Spec(o).name == name) return &Spec(o);
+    parsed_.values[spec.id].push_back(std::move(value));
+  }
+
+  // An option's value after it: the next argument.
+  std::optional<std::string> Next() {
+    if (i_ + 1 >= args_.size()) return std::nullopt;
+    return args_[++i_];
+  }
+
+  const OptionSpec* Find(std::string_view name, char shortName) const {
+    for (const Option o : accepted_) {
+      if (shortName != 0 ? Spec(o).shortName == shortName : Spec(o).name == name) return &Spec(o);
     }
     return nullptr;
-  };
-  const auto byShort = [&](char c) -> const OptionSpec* {
-    for (const Option o : accepted) {
-      if (Spec(o).shortName == c) return &Spec(o);
-    }
-    return nullptr;
-  };
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      parsed.operands.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg[1] == '-') {
-      const std::size_t equals = arg.find('=');
-      const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-      const OptionSpec* spec = byName(name);
-      if (spec == nullptr) {
-        std::vector<std::string_view> names;
-        for (const Option o : accepted)
-          names.push_back(Spec(o).name);
-        std::string message = "unknown option --" + Printable(name);
-        if (const std::string_view close = core::Closest(name, names); !close.empty()) {
-          message += "; did you mean --" + std::string(close) + "?";
-        }
-        fail(message);
-      } else if (spec->value.empty()) {
-        if (equals != std::string::npos) fail("--" + name + " takes no value");
-        record(*spec, "", "--" + name);
-      } else if (equals != std::string::npos) {
-        record(*spec, arg.substr(equals + 1), "--" + name);
-      } else if (i + 1 < args.size()) {
-        record(*spec, args[++i], "--" + name);
-      } else {
-        fail("--" + name + " needs a value (" + std::string(spec->value) + ")");
+  }
+
+  // "--name", "--name=VALUE" or "--name VALUE".
+  void Long(const std::string& arg) {
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
+    const std::string typed = "--" + name;
+    const OptionSpec* spec = Find(name, 0);
+    if (spec == nullptr) {
+      std::vector<std::string_view> names;
+      for (const Option o : accepted_)
+        names.push_back(Spec(o).name);
+      std::string message = "unknown option --" + Printable(name);
+      if (const std::string_view close = core::Closest(name, names); !close.empty()) {
+        message += "; did you mean --" + std::string(close) + "?";
       }
+      Fail(message);
+    } else if (spec->value.empty()) {
+      if (equals != std::string::npos) Fail(typed + " takes no value");
+      Record(*spec, "", typed);
+    } else if (equals != std::string::npos) {
+      Record(*spec, arg.substr(equals + 1), typed);
+    } else if (const std::optional<std::string> value = Next()) {
+      Record(*spec, *value, typed);
     } else {
-      // A cluster of short options: flags, then at most one that takes the rest as its value.
-      for (std::size_t j = 1; j < arg.size(); ++j) {
-        const OptionSpec* spec = byShort(arg[j]);
-        if (spec == nullptr) {
-          std::string message = "unknown option -" + Printable(arg.substr(j, 1));
-          if (const OptionSpec* near = byShort(LookAlike(arg[j]))) {
-            message += "; did you mean -" + std::string(1, near->shortName) + "?";
-          }
-          fail(message);
-          break;
+      Fail(typed + " needs a value (" + std::string(spec->value) + ")");
+    }
+  }
+
+  // A cluster of short options: flags, then at most one that takes the rest as its value.
+  void Shorts(const std::string& arg) {
+    for (std::size_t j = 1; j < arg.size(); ++j) {
+      const OptionSpec* spec = Find({}, arg[j]);
+      if (spec == nullptr) {
+        std::string message = "unknown option -" + Printable(arg.substr(j, 1));
+        if (const OptionSpec* near = Find({}, LookAlike(arg[j]))) {
+          message += "; did you mean -" + std::string(1, near->shortName) + "?";
         }
-        const std::string typed = "-" + std::string(1, spec->shortName);
-        if (spec->value.empty()) {
-          record(*spec, "", typed);
-          continue;
-        }
-        if (j + 1 < arg.size()) {
-          record(*spec, arg.substr(j + 1), typed);
-        } else if (i + 1 < args.size()) {
-          record(*spec, args[++i], typed);
-        } else {
-          fail("-" + std::string(1, spec->shortName) + " needs a value (" +
-               std::string(spec->value) + ")");
-        }
-        break;
+        Fail(message);
+        return;
+      }
+      const std::string typed = "-" + std::string(1, spec->shortName);
+      if (spec->value.empty()) {
+        Record(*spec, "", typed);
+      } else if (j + 1 < arg.size()) {
+        Record(*spec, arg.substr(j + 1), typed);
+        return;
+      } else if (const std::optional<std::string> value = Next()) {
+        Record(*spec, *value, typed);
+        return;
+      } else {
+        Fail(typed + " needs a value (" + std::string(spec->value) + ")");
+        return;
       }
     }
   }
-  return parsed;
+
+  std::span<const std::string> args_;
+  std::span<const Option> accepted_;
+  std::size_t i_ = 0;
+  Parsed parsed_;
+};
+
+}  // namespace
+
+Parsed Parse(std::span<const std::string> args, std::span<const Option> accepted) {
+  return Parser(args, accepted).Run();
 }
 
 }  // namespace tvx::cli

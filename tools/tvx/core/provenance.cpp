@@ -128,6 +128,67 @@ class Measure final : public DecodeObserver {
   Position next_;
 };
 
+// Which block lines change when each read's bytes change: those whose change leaves the decode's
+// path as it was (`value`), and all of them (`all`).
+struct Changes {
+  std::vector<std::set<std::size_t>> value;
+  std::vector<std::set<std::size_t>> all;
+};
+
+Changes Experiment(Decoder& decoder, const Request& request, std::string bytes, std::uint64_t base,
+                   const Measure& measure, const Run& original) {
+  const std::size_t reads = measure.path.size();
+  Changes changes{std::vector<std::set<std::size_t>>(reads),
+                  std::vector<std::set<std::size_t>>(reads)};
+  for (std::size_t i = 0; i < reads; ++i) {
+    const auto& [position, count] = measure.path[i];
+    if (count == 0) continue;
+    const auto from = static_cast<std::size_t>(PositionOf(position) - 1 - base);
+    std::size_t to = std::min<std::size_t>(bytes.size(), from + count);
+    // A zero-terminated text's value is its bytes before the zero, which ends it.
+    if (measure.kinds[i] == ReadKind::kZeroTerminatedText && to > from && bytes[to - 1] == '\0') {
+      --to;
+    }
+    for (const unsigned char mask : {0xFF, 0x01}) {
+      const auto flip = [&] {
+        for (std::size_t b = from; b < to; ++b)
+          bytes[b] = static_cast<char>(bytes[b] ^ mask);
+      };
+      flip();
+      const Run run = DecodeRegion(decoder, request, bytes, base);
+      flip();  // as it was
+      const bool samePath = run.path == original.path;
+      const std::vector<bool> kept = Kept(original.block, run.block);
+      for (std::size_t l = 0; l < kept.size(); ++l) {
+        if (kept[l]) continue;
+        changes.all[i].insert(l);
+        if (samePath) changes.value[i].insert(l);
+      }
+    }
+  }
+  return changes;
+}
+
+// The reads a block line came from: those whose change changes its value alone; failing them,
+// and when no decode of no bytes writes it, those that change it and the fewest lines (at most
+// a few) in all.
+std::vector<std::size_t> Sources(std::size_t line, const Changes& changes, bool startValue) {
+  std::vector<std::size_t> sources;
+  const std::size_t reads = changes.value.size();
+  for (std::size_t i = 0; i < reads; ++i) {
+    if (changes.value[i].count(line) != 0) sources.push_back(i);
+  }
+  if (!sources.empty() || startValue) return sources;
+  std::size_t fewest = kFewLines + 1;
+  for (std::size_t i = 0; i < reads; ++i) {
+    if (changes.all[i].count(line) != 0) fewest = std::min(fewest, changes.all[i].size());
+  }
+  for (std::size_t i = 0; i < reads; ++i) {
+    if (changes.all[i].count(line) != 0 && changes.all[i].size() == fewest) sources.push_back(i);
+  }
+  return sources;
+}
+
 }  // namespace
 
 BlockLinks LinkBlock(Decoder& decoder, InputSource& file, Position start, bool offsets) {
@@ -147,62 +208,22 @@ BlockLinks LinkBlock(Decoder& decoder, InputSource& file, Position start, bool o
   if (original.block.size() > kMaxLinkedLines) return links;
   const Run empty = DecodeRegion(decoder, request, {}, base);
   const std::set<std::string> startValues(empty.block.begin(), empty.block.end());
+  const Changes changes = Experiment(decoder, request, bytes, base, measure, original);
 
-  const std::vector<std::string>& block = original.block;
-  const std::size_t lines = block.size();
-  const std::size_t reads = measure.path.size();
-  std::vector<std::set<std::size_t>> valueChanges(reads);
-  std::vector<std::set<std::size_t>> allChanges(reads);
-  for (std::size_t i = 0; i < reads; ++i) {
-    const auto& [position, count] = measure.path[i];
-    if (count == 0) continue;
-    const auto from = static_cast<std::size_t>(PositionOf(position) - start);
-    std::size_t to = std::min<std::size_t>(bytes.size(), from + count);
-    // A zero-terminated text's value is its bytes before the zero, which ends it.
-    if (measure.kinds[i] == ReadKind::kZeroTerminatedText && to > from && bytes[to - 1] == '\0') {
-      --to;
-    }
-    for (const unsigned char mask : {0xFF, 0x01}) {
-      const auto flip = [&] {
-        for (std::size_t b = from; b < to; ++b)
-          bytes[b] = static_cast<char>(bytes[b] ^ mask);
-      };
-      flip();
-      const Run run = DecodeRegion(decoder, request, bytes, base);
-      flip();  // as it was
-      const bool samePath = run.path == original.path;
-      const std::vector<bool> kept = Kept(block, run.block);
-      for (std::size_t l = 0; l < lines; ++l) {
-        if (kept[l]) continue;
-        allChanges[i].insert(l);
-        if (samePath) valueChanges[i].insert(l);
-      }
-    }
-  }
+  const std::size_t lines = original.block.size();
   links.linked = true;
   links.sources.resize(lines);
   links.values.resize(lines);
-  links.lines.resize(reads);
+  links.lines.resize(measure.path.size());
   for (const auto& [position, count] : measure.path)
     links.positions.push_back(PositionOf(position));
   for (std::size_t l = 0; l < lines; ++l) {
-    std::vector<std::size_t>& sources = links.values[l];
-    for (std::size_t i = 0; i < reads; ++i) {
-      if (valueChanges[i].count(l) != 0) sources.push_back(i);
-    }
-    if (sources.empty() && startValues.count(block[l]) == 0) {
-      std::size_t fewest = kFewLines + 1;
-      for (std::size_t i = 0; i < reads; ++i) {
-        if (allChanges[i].count(l) != 0) fewest = std::min(fewest, allChanges[i].size());
-      }
-      for (std::size_t i = 0; i < reads; ++i) {
-        if (allChanges[i].count(l) != 0 && allChanges[i].size() == fewest) sources.push_back(i);
-      }
-    }
-    links.sources[l] = !sources.empty()                   ? LineSource::kValues
-                       : startValues.count(block[l]) != 0 ? LineSource::kStartValue
-                                                          : LineSource::kNotTraced;
-    for (const std::size_t i : sources)
+    const bool startValue = startValues.count(original.block[l]) != 0;
+    links.values[l] = Sources(l, changes, startValue);
+    links.sources[l] = !links.values[l].empty() ? LineSource::kValues
+                       : startValue             ? LineSource::kStartValue
+                                                : LineSource::kNotTraced;
+    for (const std::size_t i : links.values[l])
       links.lines[i].push_back(l);
   }
   return links;
