@@ -67,6 +67,29 @@ TEST(Options, ParsedAsTheToolsPeopleKnow) {
   EXPECT_EQ(Parse(std::vector<std::string>{"a", "-ox.html"}, report).Value(O::kOutput), "x.html");
   EXPECT_EQ(Parse(std::vector<std::string>{"a", "-0", "x.html"}, report).error,
             "unknown option -0; did you mean -o?");
+  // A word that starts no option and is near none: no suggestion (--all, the one option shorter
+  // than it, is no completion of it).
+  EXPECT_EQ(Parse(std::vector<std::string>{"a", "--html"}, report).error, "unknown option --html");
+}
+
+// Words laid out greedily: a line takes every word that still fits, up to the width exactly; a
+// word longer than a line stands alone.
+TEST(Help, WrapFillsEachLineUpToTheWidth) {
+  struct Case {
+    std::string_view text;
+    std::size_t width;
+    std::string_view first;
+    std::size_t indent;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"aaa bbb ccc", 7, "", 0, "aaa bbb\nccc\n"},
+      {"aaa bbb ccc", 6, "", 0, "aaa\nbbb\nccc\n"},
+      {"aaa bbb ccc", 10, "> ", 4, "> aaa bbb\n    ccc\n"},
+      {"a  abcdefgh b", 5, "", 1, "a\n abcdefgh\n b\n"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Wrap(c.text, c.width, c.first, c.indent), c.expected) << c.text << " " << c.width;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -99,6 +122,8 @@ TEST(Help, FitsEightyColumnsAndMatchesTheDocuments) {
     for (const CommandOption& o : c.options)
       EXPECT_NE(help.find("--" + std::string(Spec(o.option).name)), std::string::npos);
     EXPECT_NE(help.find("Exit status"), std::string::npos);
+    // A label of 10 characters leaves room for its help on the same line, from column 13.
+    EXPECT_NE(help.find("\n  -h, --help this help\n"), std::string::npos);
   }
   for (const std::string& text : texts) {
     for (const std::string& line : Lines(text))

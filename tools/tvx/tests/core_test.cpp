@@ -75,6 +75,8 @@ TEST(Places, PositionsOffsetsAndCounts) {
       EXPECT_EQ(parsed.rounded, c.rounded);
     }
   }
+  // A fraction read from its own characters alone, not what follows them in memory.
+  EXPECT_EQ(ParsePosition(std::string_view("2.51").substr(0, 3)).position, 2u);
   EXPECT_EQ(ParseCount("256", 256), 256u);
   EXPECT_FALSE(ParseCount("257", 256));
   EXPECT_FALSE(ParseCount("0", 256));
@@ -213,6 +215,10 @@ TEST(StreamDecode, CostIsBoundedWhateverTheStreamClaims) {
   const DecodeResult result = StreamDecode(*decoder, input, 1, false).Run(none);
   ASSERT_TRUE(result.pictureSize);
   EXPECT_EQ(*result.pictureSize, 0x0FFFFFF0u - 8);
+  EXPECT_LT(input.read, std::uint64_t{1} << 20);
+  // Linking the block lines to the values gives up at the picture, as cheaply.
+  input.read = 0;
+  EXPECT_FALSE(LinkBlock(*decoder, input, 1, false).linked);
   EXPECT_LT(input.read, std::uint64_t{1} << 20);
 
   struct Pieces final : DecodeSink {
@@ -402,6 +408,7 @@ TEST(PictureFormat, FromTheFirstBytes) {
       {"\0\0\x02\0\x01\0"s, "cur"},
       {"\0\0\x01\0\0\0"s, "bin"},  // no image
       {"\x01\0\x09\0\0\x03"s + std::string(12, '\0'), "wmf"},
+      {"\x02\0\x09\0\0\x01"s + std::string(12, '\0'), "wmf"},  // on disk, version 1
       {"\x01\0\0\0"s + std::string(36, '\0') + " EMF"s, "emf"},
       {"\x01\0\0\0"s + std::string(36, '\0') + " EM"s, "bin"},
       {""s, "bin"},

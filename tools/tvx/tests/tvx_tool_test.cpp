@@ -1541,7 +1541,7 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
 
 // A path comes back as it was given: in JSON the same string when it is UTF-8, and its bytes
 // otherwise; in a message as it is on a UTF-8 terminal, escaped where it is not, and a control
-// character escaped everywhere.
+// character and an overlong form (F0 8F BF BF, U+FFFF in four bytes) escaped everywhere.
 TEST(TvxJson, PathsComeBackAsTheyWereGiven) {
   TempDir dir;
   const std::string stream = hexstream::Parse("2D z:20 FF");
@@ -1562,17 +1562,18 @@ TEST(TvxJson, PathsComeBackAsTheyWereGiven) {
     bytes.push_back(static_cast<char>(b < 0x80 ? b : ((b & 0x03) << 6) | (text[++i] & 0x3F)));
   }
   EXPECT_EQ(bytes, latin1);
-  const std::string missing = dir / "\xC3\xBCn\xC3\xAF\x01.exe";
+  const std::string missing = dir / "\xC3\xBCn\xC3\xAF\x01\xF0\x8F\xBF\xBF.exe";
   const char* saved = std::getenv("LC_ALL");
   const std::string before = saved != nullptr ? saved : "";
   setenv("LC_ALL", "C.UTF-8", 1);
   EXPECT_EQ(Tvx({"decode", "agent", missing, "1"}).err,
             "tvx decode: cannot read \"" + dir.path() +
-                "/\xC3\xBCn\xC3\xAF\\x01.exe\": No such file or directory\n");
+                "/\xC3\xBCn\xC3\xAF\\x01\\xF0\\x8F\\xBF\\xBF.exe\": No such file or directory\n");
   setenv("LC_ALL", "C", 1);
   EXPECT_EQ(Tvx({"decode", "agent", missing, "1"}).err,
             "tvx decode: cannot read \"" + dir.path() +
-                "/\\xC3\\xBCn\\xC3\\xAF\\x01.exe\": No such file or directory\n");
+                "/\\xC3\\xBCn\\xC3\\xAF\\x01\\xF0\\x8F\\xBF\\xBF.exe\": No such file or "
+                "directory\n");
   if (saved != nullptr) {
     setenv("LC_ALL", before.c_str(), 1);
   } else {
