@@ -47,8 +47,15 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
   char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
   char* const noEnvironment[] = {nullptr};
   char* const* envp = options.emptyEnvironment ? noEnvironment : environ;
+  ownGroup_ = options.ownGroup;
   if (options.addressSpaceLimit == 0 && options.fileSizeLimit == 0 && !options.withoutRoot) {
     // The cheap way, without copying this process: what the benchmark measures starts with.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (options.ownGroup) {
+      posix_spawnattr_setpgroup(&attributes, 0);
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
@@ -56,8 +63,9 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
     if (!options.workingDirectory.empty()) {
       posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
     }
-    const int failed = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp);
+    const int failed = posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv, envp);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (failed != 0) {
       error_ = std::strerror(failed);
       pid_ = -1;
@@ -65,6 +73,7 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
   } else {
     pid_ = fork();
     if (pid_ == 0) {
+      if (options.ownGroup) setpgid(0, 0);
       dup2(toChild[0], STDIN_FILENO);
       dup2(fromChild[1], STDOUT_FILENO);
       if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
@@ -114,8 +123,9 @@ bool ChildProcess::Send(std::string_view bytes) {
   return true;
 }
 
-std::string ChildProcess::Read(std::size_t n, int timeoutMs) {
+std::string ChildProcess::Read(std::size_t n, int timeoutMs, bool* closed) {
   std::string data;
+  if (closed != nullptr) *closed = false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (n == 0 || data.size() < n) {
     const int left = MillisecondsLeft(deadline);
@@ -128,7 +138,10 @@ std::string ChildProcess::Read(std::size_t n, int timeoutMs) {
     const std::size_t want = n == 0 ? sizeof buffer : std::min(sizeof buffer, n - data.size());
     const ssize_t got = read(out_, buffer, want);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
+    if (got <= 0) {
+      if (closed != nullptr) *closed = true;
+      break;
+    }
     data.append(buffer, static_cast<std::size_t>(got));
   }
   return data;
@@ -155,6 +168,16 @@ std::optional<int> ChildProcess::Wait(int timeoutMs) {
     }
   }
   return status_;
+}
+
+void ChildProcess::Stop() {
+  if (pid_ <= 0) return;
+  // The group's other members may outlive its leader: they go too.
+  if (ownGroup_) kill(-pid_, SIGKILL);
+  if (!status_) {
+    kill(pid_, SIGKILL);
+    Wait(-1);
+  }
 }
 
 std::string StatusText(int status) {

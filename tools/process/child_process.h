@@ -19,6 +19,8 @@ struct ChildOptions {
   // hold for it. No effect for other users.
   bool withoutRoot = false;
   bool emptyEnvironment = false;  // else the child inherits this process's environment
+  // The child leads a process group of its own, which Stop ends with everything it started.
+  bool ownGroup = false;
 };
 
 class ChildProcess {
@@ -38,18 +40,22 @@ class ChildProcess {
 
   // Writes all of `bytes` to the child's standard input; false if the child has gone.
   bool Send(std::string_view bytes);
-  // Reads until `n` bytes arrived (0: until the output closes) or the time is up.
-  std::string Read(std::size_t n, int timeoutMs);
+  // Reads until `n` bytes arrived (0: until the output closes) or the time is up; `closed`, where
+  // given, tells whether the output closed.
+  std::string Read(std::size_t n, int timeoutMs, bool* closed = nullptr);
   void CloseInput();
   // The exit status, or -signal; nothing while the child still runs after the time (a negative
   // time waits as long as it takes).
   std::optional<int> Wait(int timeoutMs);
+  // Kills the child, and its process group when it has one of its own, and waits for it.
+  void Stop();
 
  private:
   pid_t pid_ = -1;
   int in_ = -1;
   int out_ = -1;
   std::optional<int> status_;
+  bool ownGroup_ = false;
   std::string error_;
 };
 

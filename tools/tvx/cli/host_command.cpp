@@ -136,20 +136,23 @@ std::optional<core::StopInfo> StopOf(const std::string& program, const HostArgum
 // The status of an exchange that took place, with what went wrong on standard error.
 int StatusOf(const core::HostOutcome& host, const std::optional<core::StopInfo>& stop,
              double timeout, Io& io) {
+  const std::string waited = " s (--timeout " + NumberText(timeout) + "); it was stopped\n";
   if (!host.answered) {
-    io.err << "tvx host: the plug-in did not answer " << Printable(kReply);
     if (host.endedBeforeReply) {
-      io.err << ": it ended (" << render::EndWords(*host.endedBeforeReply) << ")";
+      io.err << "tvx host: the plug-in did not answer " << Printable(kReply) << ": it ended ("
+             << render::EndWords(*host.endedBeforeReply) << ")\n";
     } else if (host.silent) {
-      io.err << " in " << Seconds(host.waited) << " s (--timeout " << NumberText(timeout)
-             << "); it was stopped";
+      io.err << "tvx host: the plug-in did not answer " << Printable(kReply) << " in "
+             << Seconds(host.waited) << waited;
+    } else {
+      io.err << "tvx host: the plug-in closed its channel without answering " << Printable(kReply)
+             << " and did not end in " << Seconds(host.waited) << waited;
     }
-    io.err << "\n";
     return kIoError;
   }
   if (!host.exitStatus) {
-    io.err << "tvx host: the plug-in did not end within 5 s of " << Printable(host.end)
-           << "; it was killed\n";
+    io.err << "tvx host: the plug-in did not end within " << Seconds(host.endWaited) << " s of "
+           << Printable(host.end) << waited.substr(2);
     return kIoError;
   }
   if (*host.exitStatus != 0 || !host.rest.empty()) {

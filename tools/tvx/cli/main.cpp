@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv) {
   using namespace tvx::cli;
-  UseBinaryStandardStreams();
+  SetUpProcess();
   Output out(stdout);
   Output err(stderr);
   int status = RunTvx(std::vector<std::string>(argv + 1, argv + argc), out, err);

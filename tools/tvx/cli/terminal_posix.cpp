@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstring>
 #include <string>
 
@@ -14,7 +15,10 @@ bool IsTerminal(std::FILE* file) {
   return isatty(fileno(file)) == 1;
 }
 
-void UseBinaryStandardStreams() {}  // bytes pass unchanged already
+void SetUpProcess() {
+  // Bytes pass unchanged already; a write past RLIMIT_FSIZE then fails with EFBIG.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 
 bool TerminalIsUtf8() {
   static const bool utf8 = [] {

@@ -11,7 +11,7 @@ bool IsTerminal(std::FILE* file) {
   return _isatty(_fileno(file)) != 0;
 }
 
-void UseBinaryStandardStreams() {
+void SetUpProcess() {
   // CR LF lines and stream bytes pass unchanged, never a LF turned into CR LF.
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);

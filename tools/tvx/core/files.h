@@ -44,6 +44,9 @@ class SequentialInput {
   virtual ~SequentialInput() = default;
   // False on a read error, with the reason in `error`.
   virtual bool Next(std::span<std::uint8_t> into, Part* part, IoError* error) = 0;
+  // True, with the reason, when the file's size or time of change is not what it was when it was
+  // opened: what was read of it may be of no one state of it.
+  virtual bool Changed(IoError* /*error*/) { return false; }
 };
 
 // The regular file at `path` (its holes, where the system tells them, are not read), or nothing

@@ -110,9 +110,30 @@ class DescriptorInput : public TemporaryFile {
   int fd_;
 };
 
+// What tells that a file changed: its size and its time of last change.
+struct Stamp {
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+  bool operator==(const Stamp& o) const {
+    return size == o.size && modified.tv_sec == o.modified.tv_sec &&
+           modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+           changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+Stamp StampOf(int fd) {
+  struct stat st {};
+  Stamp stamp;
+  if (fstat(fd, &st) == 0) stamp = {st.st_size, st.st_mtim, st.st_ctim};
+  return stamp;
+}
+
 class PosixSequential final : public SequentialInput {
  public:
-  PosixSequential(int fd, bool file) : fd_(fd), file_(file), dataEnd_(file ? 0 : kNoEnd) {}
+  PosixSequential(int fd, bool file) : fd_(fd), file_(file), dataEnd_(file ? 0 : kNoEnd) {
+    if (file_) opened_ = StampOf(fd_);
+  }
   PosixSequential(const PosixSequential&) = delete;
   PosixSequential& operator=(const PosixSequential&) = delete;
   ~PosixSequential() override {
@@ -144,6 +165,12 @@ class PosixSequential final : public SequentialInput {
     offset_ += static_cast<std::uint64_t>(n);
     part->read = static_cast<std::size_t>(n);
     ended_ = n == 0;  // the end (a file may have shrunk)
+    return true;
+  }
+
+  bool Changed(IoError* error) override {
+    if (!file_ || StampOf(fd_) == opened_) return false;
+    *error = {0, "changed while it was read"};
     return true;
   }
 
@@ -183,6 +210,7 @@ class PosixSequential final : public SequentialInput {
   bool ended_ = false;
   std::uint64_t offset_ = 0;
   std::uint64_t dataEnd_;  // where the stretch of data being read ends
+  Stamp opened_;
 };
 
 class PosixOutputFile final : public OutputFile {

@@ -75,9 +75,21 @@ class HandleInput : public TemporaryFile {
   HANDLE handle_;
 };
 
+// A file's size and time of last write, as its handle tells them.
+std::uint64_t StampOf(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) return 0;
+  std::uint64_t stamp = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  stamp = stamp * 1000003u + ((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                              info.ftLastWriteTime.dwLowDateTime);
+  return stamp;
+}
+
 class HandleSequential final : public SequentialInput {
  public:
-  HandleSequential(HANDLE handle, bool owned) : handle_(handle), owned_(owned) {}
+  HandleSequential(HANDLE handle, bool owned) : handle_(handle), owned_(owned) {
+    if (owned_) opened_ = StampOf(handle_);
+  }
   HandleSequential(const HandleSequential&) = delete;
   HandleSequential& operator=(const HandleSequential&) = delete;
   ~HandleSequential() override {
@@ -99,9 +111,16 @@ class HandleSequential final : public SequentialInput {
     return true;
   }
 
+  bool Changed(IoError* error) override {
+    if (!owned_ || StampOf(handle_) == opened_) return false;
+    *error = {0, "changed while it was read"};
+    return true;
+  }
+
  private:
   HANDLE handle_;
   bool owned_;
+  std::uint64_t opened_ = 0;
 };
 
 HANDLE OpenRegular(const std::string& path, DWORD flags, IoError* error) {

@@ -1,5 +1,6 @@
 #include "plugin_host.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -14,7 +15,6 @@ namespace tvx::core {
 
 namespace {
 
-constexpr int kExitTimeoutMs = 5000;
 constexpr std::string_view kPluginExtension = ".tvx";
 
 bool Changed(const FileStamp& before, const FileStamp& after) {
@@ -101,10 +101,15 @@ std::string RequestMessage(const std::string& file, const std::string& position,
 }
 
 HostOutcome Host(const std::string& program, const std::string& request, double timeoutSeconds) {
+  using Clock = std::chrono::steady_clock;
+  const auto seconds = [](Clock::time_point from) {
+    return std::chrono::duration<double>(Clock::now() - from).count();
+  };
   HostOutcome outcome;
   outcome.program = program;
   outcome.request = request;
   outcome.directory = DirectoryOf(program);
+  outcome.folder = HoldFolder(outcome.directory);
   const std::array<std::string_view, 3> names = {kListingFileName, kBlockFileName,
                                                  kPictureFileName};
   std::array<FileStamp, 3> before;
@@ -117,19 +122,24 @@ HostOutcome Host(const std::string& program, const std::string& request, double 
     outcome.startError = {0, error};
     return outcome;
   }
-  const std::string expected(kReply);
-  const auto asked = std::chrono::steady_clock::now();
   const int timeoutMs = static_cast<int>(std::lround(timeoutSeconds * 1000));
-  outcome.reply = session->Ask(request, expected.size(), timeoutMs);
-  outcome.waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+  const std::string expected(kReply);
+  const auto asked = Clock::now();
+  outcome.reply = session->Ask(request, expected.size(), timeoutMs, &outcome.closed);
   outcome.answered = outcome.reply == expected;
   if (!outcome.answered) {
-    // Gone or silent: a plug-in that stayed silent for the whole time is stopped at once.
-    const bool silent = outcome.waited + 0.05 >= timeoutSeconds;
-    outcome.endedBeforeReply = session->Ended(silent ? 0 : kExitTimeoutMs);
-    outcome.silent = silent && !outcome.endedBeforeReply;
+    // Gone, going, or silent: it has the rest of the time to end, then it is ended.
+    const int left = std::max(0, timeoutMs - static_cast<int>(std::lround(seconds(asked) * 1000)));
+    outcome.silent = !outcome.closed;
+    outcome.endedBeforeReply = outcome.closed ? session->Wait(left) : std::nullopt;
+    if (!outcome.endedBeforeReply) {
+      session->Stop();
+      outcome.stopped = true;
+    }
+    outcome.waited = seconds(asked);
     return outcome;
   }
+  outcome.waited = seconds(asked);
   for (std::size_t i = 0; i < names.size(); ++i) {
     WrittenFile& file = outcome.files.emplace_back();
     file.name = names[i];
@@ -140,7 +150,14 @@ HostOutcome Host(const std::string& program, const std::string& request, double 
     file.size = after.size;
   }
   outcome.end = Message("^END");
-  outcome.exitStatus = session->End(outcome.end, kExitTimeoutMs);
+  const auto ended = Clock::now();
+  session->End(outcome.end, timeoutMs);
+  outcome.exitStatus = session->Wait(timeoutMs);
+  outcome.endWaited = seconds(ended);
+  if (!outcome.exitStatus) {
+    session->Stop();
+    outcome.stopped = true;
+  }
   outcome.rest = session->Rest();
   return outcome;
 }

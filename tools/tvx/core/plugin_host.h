@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "files.h"
+#include "plugin_session.h"
 #include "tvx/decoder.h"
 
 namespace tvx::core {
@@ -53,17 +55,25 @@ struct HostOutcome {
   IoError startError;     // set when the plug-in could not be started; nothing else is then
   std::string reply;      // what the plug-in put in its text box, at most the reply's size
   bool answered = false;  // the reply is ^DONE and the end mark
-  bool silent = false;    // it said nothing for the whole time and was stopped
+  bool silent = false;    // it said nothing for the whole time
+  bool closed = false;    // it closed its channel without answering
   std::optional<int> endedBeforeReply;  // its status, when it ended without answering
-  double waited = 0;                    // seconds from the request to the reply or the end
-  std::vector<WrittenFile> files;       // the listing, the block, the picture
-  std::string end;                      // the end message sent
-  std::optional<int> exitStatus;        // after the end message; nothing: killed after the time
-  std::string rest;                     // what it wrote after its reply
+  double waited = 0;  // seconds from the request to the reply, or to the end of the wait
+  std::vector<WrittenFile> files;  // the listing, the block, the picture
+  std::string end;                 // the end message sent
+  std::optional<int> exitStatus;   // after the end message; nothing: it did not end in time
+  double endWaited = 0;            // seconds from the end message to its end, or to giving up
+  bool stopped = false;            // it was ended, with all it had started, when the time ran out
+  std::string rest;                // what it wrote after its reply
+  // The plug-in's folder, held until the outcome is done with: no other tvx process's exchange
+  // replaces its files meanwhile.
+  std::shared_ptr<FolderLock> folder;
 };
 
-// Starts the plug-in, sends the request, waits at most `timeoutSeconds` for the reply, looks at
-// its files, sends the end message and waits for it to end.
+// Holds the plug-in's folder, starts the plug-in, sends the request, waits at most
+// `timeoutSeconds` for the reply, looks at its files, sends the end message and waits at most as
+// long again for it to end. A plug-in that does not answer or end in time is ended at once, with
+// everything it started.
 HostOutcome Host(const std::string& program, const std::string& request, double timeoutSeconds);
 
 // "exit status 3" or "ended by signal 9", for a status the session gives.

@@ -33,22 +33,35 @@ struct FileStamp {
 };
 FileStamp StampOf(const std::string& path);
 
-// A plug-in program running with its exchange channel open to this process.
+// A plug-in program running with its exchange channel open to this process. The plug-in and
+// whatever it starts are one group (a process group; a job object on Windows), which Stop ends.
 class PluginSession {
  public:
   virtual ~PluginSession() = default;
   // Writes the message and returns the reply the plug-in put in the text box (its first
-  // `replySize` bytes) within the time, or what there was when the plug-in ended or the time ran
-  // out.
-  virtual std::string Ask(const std::string& message, std::size_t replySize, int timeoutMs) = 0;
-  // Sends the end message; the exit status (or -signal) once the plug-in has ended, nothing if it
-  // still runs after the time (it is then killed).
-  virtual std::optional<int> End(const std::string& message, int timeoutMs) = 0;
-  // The exit status (or -signal) if the plug-in has already ended.
-  virtual std::optional<int> Ended(int timeoutMs) = 0;
+  // `replySize` bytes) within the time, or what there was when its channel closed (`closed`) or
+  // the time ran out.
+  virtual std::string Ask(const std::string& message, std::size_t replySize, int timeoutMs,
+                          bool* closed) = 0;
+  // Sends the end message (taking at most the time) and closes the channel.
+  virtual void End(const std::string& message, int timeoutMs) = 0;
+  // The exit status (or -signal) once the plug-in has ended, within the time; nothing while it
+  // still runs.
+  virtual std::optional<int> Wait(int timeoutMs) = 0;
+  // Ends the plug-in and everything it started, at once.
+  virtual void Stop() = 0;
   // Anything the plug-in wrote on its channel after its reply ("" where it cannot).
   virtual std::string Rest() = 0;
 };
+
+// Holds a plug-in's folder for one exchange: the exchanges of other tvx processes with a plug-in
+// of that folder, which writes its files there, wait until it is let go.
+class FolderLock {
+ public:
+  virtual ~FolderLock() = default;
+};
+// Waits for the folder and takes it; nothing when it cannot be held (then nothing waits).
+std::unique_ptr<FolderLock> HoldFolder(const std::string& directory);
 
 // Starts the plug-in; nothing, with the system's reason, when it cannot be started.
 std::unique_ptr<PluginSession> StartPlugin(const std::string& program, std::string* error);

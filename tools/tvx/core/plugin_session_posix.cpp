@@ -1,6 +1,10 @@
 // tvx host off Windows: the plug-in's standard input and output are its exchange channel.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <climits>
@@ -56,28 +60,48 @@ FileStamp StampOf(const std::string& path) {
 
 namespace {
 
+ChildOptions InGroup() {
+  ChildOptions options;
+  options.ownGroup = true;
+  return options;
+}
+
 class PipeSession final : public PluginSession {
  public:
-  explicit PipeSession(const std::string& program) : child_(program) {}
+  explicit PipeSession(const std::string& program) : child_(program, InGroup()) {}
+  ~PipeSession() override { child_.Stop(); }
   bool started() const { return child_.started(); }
   const std::string& error() const { return child_.error(); }
 
-  std::string Ask(const std::string& message, std::size_t replySize, int timeoutMs) override {
-    return child_.Send(message) ? child_.Read(replySize, timeoutMs) : std::string();
+  std::string Ask(const std::string& message, std::size_t replySize, int timeoutMs,
+                  bool* closed) override {
+    if (!child_.Send(message)) {
+      *closed = true;
+      return {};
+    }
+    return child_.Read(replySize, timeoutMs, closed);
   }
-  std::optional<int> End(const std::string& message, int timeoutMs) override {
+  void End(const std::string& message, int) override {
     child_.Send(message);
     child_.CloseInput();
-    return child_.Wait(timeoutMs);
   }
-  std::optional<int> Ended(int timeoutMs) override {
-    child_.CloseInput();
-    return child_.Wait(timeoutMs);
-  }
+  std::optional<int> Wait(int timeoutMs) override { return child_.Wait(timeoutMs); }
+  void Stop() override { child_.Stop(); }
   std::string Rest() override { return child_.Read(0, 100); }
 
  private:
   ChildProcess child_;
+};
+
+class FlockedFolder final : public FolderLock {
+ public:
+  explicit FlockedFolder(int fd) : fd_(fd) {}
+  FlockedFolder(const FlockedFolder&) = delete;
+  FlockedFolder& operator=(const FlockedFolder&) = delete;
+  ~FlockedFolder() override { close(fd_); }  // which lets go of the lock
+
+ private:
+  int fd_;
 };
 
 }  // namespace
@@ -89,6 +113,19 @@ std::unique_ptr<PluginSession> StartPlugin(const std::string& program, std::stri
     return nullptr;
   }
   return session;
+}
+
+std::unique_ptr<FolderLock> HoldFolder(const std::string& directory) {
+  // The folder itself is locked: no file is made in it, which may not be writable.
+  const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  while (flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      close(fd);
+      return nullptr;
+    }
+  }
+  return std::make_unique<FlockedFolder>(fd);
 }
 
 std::string EndText(int status) {

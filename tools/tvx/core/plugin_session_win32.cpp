@@ -76,29 +76,39 @@ BOOL CALLBACK FindPluginWindow(HWND hwnd, LPARAM param) {
 class WindowSession final : public PluginSession {
  public:
   ~WindowSession() override {
+    Stop();
     if (process_.hProcess != nullptr) {
-      if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
-        TerminateProcess(process_.hProcess, 1);
-      }
       CloseHandle(process_.hThread);
       CloseHandle(process_.hProcess);
     }
+    if (job_ != nullptr) CloseHandle(job_);
   }
 
   bool Start(const std::string& program, std::string* error) {
+    // The plug-in and whatever it starts are one job, which Stop ends.
+    job_ = CreateJobObjectA(nullptr, nullptr);
+    if (job_ != nullptr) {
+      JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+      limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+      SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + program + "\"";
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process_)) {
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &process_)) {
       *error = "error " + std::to_string(GetLastError());
       process_ = {};
       return false;
     }
+    if (job_ != nullptr) AssignProcessToJobObject(job_, process_.hProcess);
+    ResumeThread(process_.hThread);
     return true;
   }
 
-  std::string Ask(const std::string& message, std::size_t replySize, int timeoutMs) override {
+  std::string Ask(const std::string& message, std::size_t replySize, int timeoutMs,
+                  bool* closed) override {
+    *closed = false;
     const DWORD start = GetTickCount();
     const auto left = [&] {
       const DWORD spent = GetTickCount() - start;
@@ -109,35 +119,39 @@ class WindowSession final : public PluginSession {
       EnumWindows(&FindPluginWindow, reinterpret_cast<LPARAM>(&search));
       if (search.found == nullptr) Sleep(10);
     }
-    if (search.found == nullptr) return {};
+    if (search.found == nullptr) {
+      *closed = HasEnded();
+      return {};
+    }
     textBox_ = FindWindowExA(search.found, nullptr, "Edit", nullptr);
     if (textBox_ == nullptr) return {};
     // Answered inside the plug-in's handling of the text: the reply stands once this returns.
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutA(textBox_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(message.c_str()),
-                             SMTO_NORMAL, left(), &result)) {
+                             SMTO_NORMAL | SMTO_ABORTIFHUNG, left(), &result)) {
+      *closed = HasEnded();
       return {};
     }
     std::string text(replySize + 1, '\0');
     DWORD_PTR got = 0;
     if (!SendMessageTimeoutA(textBox_, WM_GETTEXT, text.size(),
-                             reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, left(), &got)) {
+                             reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                             left(), &got)) {
+      *closed = HasEnded();
       return {};
     }
     text.resize(got);
     return text;
   }
 
-  std::optional<int> End(const std::string& message, int timeoutMs) override {
-    if (textBox_ != nullptr) {
-      DWORD_PTR result = 0;
-      SendMessageTimeoutA(textBox_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(message.c_str()),
-                          SMTO_NORMAL, static_cast<UINT>(timeoutMs), &result);
-    }
-    return Ended(timeoutMs);
+  void End(const std::string& message, int timeoutMs) override {
+    if (textBox_ == nullptr) return;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(textBox_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(message.c_str()),
+                        SMTO_NORMAL | SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result);
   }
 
-  std::optional<int> Ended(int timeoutMs) override {
+  std::optional<int> Wait(int timeoutMs) override {
     if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
       return std::nullopt;
     }
@@ -146,13 +160,36 @@ class WindowSession final : public PluginSession {
     return static_cast<int>(code);
   }
 
+  void Stop() override {
+    if (job_ != nullptr) TerminateJobObject(job_, 1);
+    if (process_.hProcess != nullptr && !HasEnded()) {
+      TerminateProcess(process_.hProcess, 1);
+      WaitForSingleObject(process_.hProcess, 5000);
+    }
+  }
+
   std::string Rest() override { return {}; }  // a window has nothing after its reply
 
  private:
   bool HasEnded() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
 
   PROCESS_INFORMATION process_{};
+  HANDLE job_ = nullptr;
   HWND textBox_ = nullptr;
+};
+
+class MutexLock final : public FolderLock {
+ public:
+  explicit MutexLock(HANDLE mutex) : mutex_(mutex) {}
+  MutexLock(const MutexLock&) = delete;
+  MutexLock& operator=(const MutexLock&) = delete;
+  ~MutexLock() override {
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+
+ private:
+  HANDLE mutex_;
 };
 
 }  // namespace
@@ -161,6 +198,28 @@ std::unique_ptr<PluginSession> StartPlugin(const std::string& program, std::stri
   auto session = std::make_unique<WindowSession>();
   if (!session->Start(program, error)) return nullptr;
   return session;
+}
+
+std::unique_ptr<FolderLock> HoldFolder(const std::string& directory) {
+  // A folder cannot be locked itself: a mutex named after its full path (without regard to case)
+  // stands for it.
+  char full[MAX_PATH];
+  const DWORD n = GetFullPathNameA(directory.c_str(), sizeof full, full, nullptr);
+  std::string name = n > 0 && n < sizeof full ? std::string(full, n) : directory;
+  std::uint32_t hash = 2166136261u;  // FNV-1a of the path, its ASCII letters in lower case
+  for (const char c : name) {
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    hash = (hash ^ static_cast<unsigned char>(lower)) * 16777619u;
+  }
+  const std::string mutexName = "Local\\tvx-host-" + std::to_string(hash);
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName.c_str());
+  if (mutex == nullptr) return nullptr;
+  const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    CloseHandle(mutex);
+    return nullptr;
+  }
+  return std::make_unique<MutexLock>(mutex);
 }
 
 std::string EndText(int status) {

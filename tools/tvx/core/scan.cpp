@@ -124,7 +124,7 @@ class FileScan {
       if (part.read == 0 && part.zeros == 0) break;
     }
     finder.Finish();
-    return true;
+    return !input.Changed(error);
   }
 
   void Found(const ControlRecord& record) {

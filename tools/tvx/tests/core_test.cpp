@@ -506,5 +506,39 @@ TEST(Scan, OrderIsTheFilesOrderWhateverTheJobs) {
   fs::remove_all(root);
 }
 
+// A file that changes while it is read (cut short, or grown) is reported, not taken for read.
+TEST(Scan, AFileThatChangesWhileReadIsReported) {
+  const fs::path file =
+      fs::temp_directory_path() / ("tvx-changing-" + std::to_string(::getpid()) + ".bin");
+  for (const bool shrink : {true, false}) {
+    SCOPED_TRACE(shrink ? "cut short" : "grown");
+    std::ofstream(file, std::ios::binary) << std::string(std::size_t{1} << 20, 'x');
+    struct Changing final : ScanSink {
+      void Record(const FoundRecord&) override {}
+      void Progress(std::uint64_t, std::uint64_t, std::uint64_t) override {
+        if (done) return;
+        done = true;  // after the first piece
+        if (shrink) {
+          fs::resize_file(path, 1000);
+        } else {
+          std::ofstream(path, std::ios::binary | std::ios::app) << "more";
+        }
+      }
+      void Unreadable(const std::string&, const IoError& error) override { why = error.reason; }
+      fs::path path;
+      bool shrink = false;
+      bool done = false;
+      std::string why;
+    } sink;
+    sink.path = file;
+    sink.shrink = shrink;
+    const ScanTotals totals = Scan({file.string()}, ScanOptions{}, sink);
+    EXPECT_EQ(totals.files, 0u);
+    EXPECT_EQ(totals.unreadable, 1u);
+    EXPECT_EQ(sink.why, "changed while it was read");
+  }
+  fs::remove(file);
+}
+
 }  // namespace
 }  // namespace tvx::core

@@ -2,6 +2,7 @@
 // accounting of every byte, host through a plug-in's channel, and the argument errors.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -913,6 +914,92 @@ TEST(TvxHost, APluginOnATerminalGivesOneHint) {
                              "'tvx host' to send one)\n");
 }
 
+// The time asked for is kept, whatever the plug-in does: silent, its channel closed while it
+// runs on, or never ending after the end message; it is ended then, with what it started, and
+// the message says what happened and after how long.
+TEST(TvxHost, TimeoutsAreKeptAndThePluginEnded) {
+  TempDir dir;
+  const std::string file = dir / "stream.exe";
+  hexstream::WriteFile(file, hexstream::Parse("2D z:20 FF"));
+  struct Case {
+    std::string name;
+    std::string script;  // the plug-in; it writes the pid of a child it starts to child.pid
+    std::string err;
+    double most;  // seconds the run may take
+  };
+  const std::string child = "sleep 30 >/dev/null & echo $! >" + (dir / "child.pid") + "\n";
+  const Case cases[] = {
+      {"silent", child + "exec sleep 30\n",
+       "tvx host: the plug-in did not answer ^DONE\\xFF in 0.3 s (--timeout 0.3); it was "
+       "stopped\n",
+       0.3},
+      {"closed", child + "exec >&-\nexec sleep 30\n",
+       "tvx host: the plug-in closed its channel without answering ^DONE\\xFF and did not end in "
+       "0.3 s (--timeout 0.3); it was stopped\n",
+       0.3},
+      {"endless", child + "dd bs=1 count=1 >/dev/null 2>&1\nprintf '^DONE\\377'\nexec sleep 30\n",
+       "tvx host: the plug-in did not end within 0.3 s of ^END\\xFF (--timeout 0.3); it was "
+       "stopped\n",
+       0.6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string plugin = dir / (c.name + ".tvx");
+    hexstream::WriteFile(plugin, "#!/bin/sh\n" + c.script);
+    fs::permissions(plugin, fs::perms::owner_all);
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome outcome = Tvx({"host", plugin, file, "1", "--timeout", "0.3"});
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, c.err);
+    EXPECT_LT(took, c.most + 0.2 + 0.15);  // within 0.2 s, and tvx's own start
+    // The plug-in's child went with it (gone, or a zombie its new parent has not yet reaped).
+    const std::string pid = hexstream::ReadFile(dir / "child.pid");
+    const std::string stat = "/proc/" + pid.substr(0, pid.find('\n')) + "/stat";
+    const auto runs = [&] {
+      const std::string text = ReadOrMissing(stat);
+      const std::size_t paren = text.rfind(')');
+      return paren != std::string::npos && text.compare(paren + 2, 1, "Z") != 0;
+    };
+    for (int i = 0; i < 50 && runs(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(runs()) << "the plug-in's child " << pid << " still runs";
+  }
+}
+
+// Runs of tvx host at once with one plug-in wait for each other: each sees its own files.
+TEST(TvxHost, ConcurrentRunsEachSeeTheirOwnFiles) {
+  TempDir home;
+  const std::string plugin = CopyPlugin(ProgramFor("Agent"), home.path());
+  TempDir dir;
+  constexpr int kRuns = 8;
+  std::vector<std::string> files;
+  for (int i = 0; i < kRuns; ++i) {
+    files.push_back(dir / ("stream" + std::to_string(i) + ".exe"));
+    hexstream::WriteFile(files.back(), hexstream::Parse("0B w:5 u\"Tag_" + std::to_string(i) +
+                                                        "\" 2D z:12 l:1 l:2 FF"));
+  }
+  for (int round = 0; round < 3; ++round) {
+    std::vector<Outcome> outcomes(kRuns);
+    std::vector<std::thread> runs;
+    for (int i = 0; i < kRuns; ++i) {
+      runs.emplace_back([&, i] { outcomes[i] = Tvx({"host", plugin, files[i], "1"}); });
+    }
+    for (std::thread& run : runs)
+      run.join();
+    for (int i = 0; i < kRuns; ++i) {
+      EXPECT_EQ(outcomes[i].status, 0) << outcomes[i].err;
+      EXPECT_NE(outcomes[i].out.find("\r\nTag: Tag_" + std::to_string(i) + "\r\n"),
+                std::string::npos)
+          << outcomes[i].out;
+      EXPECT_NE(outcomes[i].out.find("Tag               = \"Tag_" + std::to_string(i) + "\""),
+                std::string::npos)
+          << outcomes[i].out;
+    }
+  }
+}
+
 // The agent sample's block lines and the bytes each came from, worked out from its annotated hex
 // (Index at 1026, Tag's text at 1031, _cx and _cy at 1056 and 1060, Left and Top at 1065 and
 // 1070); the JSON gives the same, and --limit cuts the table and the values.
@@ -1034,6 +1121,59 @@ std::string Record(const std::string& name, const std::string& className, const 
 std::string PeHead() {
   std::string head = "MZ" + std::string(58, '\0') + std::string("\x40\0\0\0", 4);
   return head + std::string("PE\0\0", 4);
+}
+
+// A file tvx writes is written whole or not at all: past the limit of a file's size (as on a
+// full disk) the write fails with the system's reason, the file that had the name stays as it
+// was, and no part of the new one remains.
+TEST(TvxArguments, FilesAreWrittenWholeOrNotAtAll) {
+  TempDir dir;
+  // A program whose plug-in host control holds a 4000-byte picture.
+  const std::string program = dir / "program.exe";
+  hexstream::WriteFile(program,
+                       PeHead() + Record("Plugin1", "Tevo.Host",
+                                         hexstream::Parse("0A l:4008 z:8 z:4000 2D z:24 FF")));
+  const std::string page = dir / "keep.html";
+  const std::string picture = dir / "keep.ico";
+  const std::string out = dir / "out";
+  struct Case {
+    std::vector<std::string> args;
+    std::string kept;  // a file that must stay as it was ("" for none)
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"report", program, "--class=Tevo.Host=ActiveXPlugin", "-o", page},
+       page,
+       "tvx report: cannot write \"" + page + "\": File too large\n"},
+      {{"decode", "ActiveXPlugin", program, "--file-offset", std::to_string(PeHead().size() + 23),
+        "--picture", picture, "--block"},
+       picture,
+       "tvx decode: cannot write \"" + picture + "\": File too large\n"},
+      {{"scan", program, "--class=Tevo.Host=ActiveXPlugin", "--out", out},
+       "",
+       "tvx scan: cannot write \"" + out + "/Plugin1-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    if (!c.kept.empty()) hexstream::WriteFile(c.kept, "as it was");
+    std::vector<std::string> args = {"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", TVX_TOOL};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome outcome = RunProgram("/bin/sh", args);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err.rfind(c.err, 0), 0u) << outcome.err;
+    if (!c.kept.empty()) {
+      EXPECT_EQ(hexstream::ReadFile(c.kept), "as it was");
+    }
+    // Nothing half-written: only the files that were whole, and no temporary one.
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_EQ(name.find(".tvx-"), std::string::npos) << name;
+      if (entry.is_regular_file() && entry.path().parent_path() == out) {
+        EXPECT_GT(entry.file_size(), 0u) << name;
+        EXPECT_EQ(entry.path().extension(), ".txt") << name;  // the picture was not written
+      }
+    }
+  }
 }
 
 struct Expected {
