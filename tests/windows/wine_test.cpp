@@ -559,6 +559,70 @@ TEST_P(WineTvx, SameOutputAsTheNativeTool) {
   }
 }
 
+// Names in every script, as Explorer shows them: tvx.exe takes them as arguments and walks them
+// in folders (accents, Greek, Chinese, a name that takes the path past MAX_PATH), finds the same
+// records as tvx here, reads the same files with -j 3 as with -j 1, and writes the names as UTF-8
+// (paths compared with Windows' separators and drive as this system's).
+TEST_P(WineTvx, NamesInEveryScript) {
+  const Architecture& arch = GetParam();
+  const fs::path work = arch.Work() / "tvx-names";
+  fs::remove_all(work);
+  const fs::path names = work / "names";
+  const std::string longName(250, 'x');
+  for (const std::string& relative :
+       {std::string("\xC3\xBC/donn\xC3\xA9"
+                    "es.exe"),
+        std::string("\xCE\x95\xCE\xBB\xCE\xBB.exe"),
+        std::string("\xE6\xB5\x8B\xE8\xAF\x95/\xE7\xA8\x8B.exe"), longName + ".exe"}) {
+    const fs::path path = names / fs::u8path(relative);
+    fs::create_directories(path.parent_path());
+    const std::string agent =
+        hexstream::ReadFile((fs::path(TVX_SAMPLES_DIR) / "agent.exe").string());
+    hexstream::WriteFile(path.string(),
+                         "MZ" + std::string(58, '\0') + std::string("\x40\0\0\0PE\0\0", 8) +
+                             std::string("\x06\0Agent1\0\xFF\x15\0", 12) + "AgentObjectsCtl.Agent" +
+                             std::string(1, '\0') + agent.substr(1024));
+  }
+  const std::string native = std::string(TVX_BIN_DIR) + "/tvx";
+  const std::string windows = (arch.Bin() / "tvx.exe").string();
+  ASSERT_TRUE(fs::exists(windows)) << "not cross-built: " << windows;
+  const auto same = [](std::string text) {
+    // Windows' separators and Z: drive as this system's.
+    for (std::size_t at; (at = text.find("Z:\\")) != std::string::npos;)
+      text.erase(at, 2);
+    // In JSON a separator is an escaped backslash; elsewhere a backslash is one.
+    for (std::size_t at; (at = text.find("\\\\")) != std::string::npos;)
+      text.replace(at, 2, "/");
+    for (std::size_t at = 0; (at = text.find('\\', at)) != std::string::npos; ++at) {
+      if (text.compare(at + 1, 1, "u") != 0) text[at] = '/';
+    }
+    return text;
+  };
+  const std::string chinese =
+      (names / fs::u8path("\xE6\xB5\x8B\xE8\xAF\x95/\xE7\xA8\x8B.exe")).string();
+  const std::vector<std::vector<std::string>> commands = {
+      {"scan", names.string(), "-j", "1"},
+      {"scan", names.string(), "-j", "3", "--json"},
+      {"decode", "agent", chinese, "--file-offset", "0x66"},
+      {"decode", "agent", (names / fs::u8path(longName + ".exe")).string(), "103", "--json"},
+  };
+  std::string first;
+  for (const auto& args : commands) {
+    SCOPED_TRACE(args[0] + " " + args.back());
+    const ToolRun here = RunTool(arch, native, args, work, false);
+    const ToolRun there = RunTool(arch, windows, args, work, true);
+    EXPECT_EQ(there.status, 0) << Tail(work / "log.txt") << there.err;
+    EXPECT_EQ(there.status, here.status);
+    EXPECT_EQ(same(there.out), same(here.out));
+    EXPECT_NE(here.out.find(args[0] == "scan" ? "Agent1" : "Merlin"), std::string::npos);
+  }
+  // -j 3 reads as -j 1 does, in the same order.
+  const ToolRun one = RunTool(arch, windows, {"scan", names.string(), "-j", "1"}, work, true);
+  const ToolRun three = RunTool(arch, windows, {"scan", names.string(), "-j", "3"}, work, true);
+  EXPECT_EQ(three.out, one.out);
+  EXPECT_NE(one.out.find("\xCE\x95\xCE\xBB\xCE\xBB.exe:"), std::string::npos) << one.out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Wine, WineTvx, ::testing::ValuesIn(Architectures()), ArchitectureName);
 
 class HostRun

@@ -7,6 +7,7 @@
 #include "host_text.h"
 #include "json.h"
 #include "plugin_host.h"
+#include "plugin_session.h"
 #include "suggest.h"
 #include "support.h"
 #include "text.h"
@@ -112,10 +113,17 @@ std::optional<HostArguments> ArgumentsOf(const Parsed& args, Io& io) {
     return usage("a request cannot carry the path \"" + render::PrintablePath(host.file, io.utf8) +
                  "\": it holds \"#\", \"@\" or the end mark");
   }
+  // The path as the plug-in opens it: on Windows in the system's ANSI code page.
+  const std::optional<std::string> sent = core::PathForPlugin(host.file);
+  if (!sent) {
+    return usage("a request cannot carry the path \"" + render::PrintablePath(host.file, io.utf8) +
+                 "\": the plug-in opens its input by a name in the system's ANSI code page, "
+                 "which has no such name");
+  }
   // A position given in decimal goes as it was given; a hexadecimal one or an offset in decimal.
   const bool asGiven = a.size() == 3 && a[2].find_first_of("xX") == std::string::npos;
   host.request =
-      core::RequestMessage(host.file, asGiven ? a[2] : std::to_string(host.start), host.offsets);
+      core::RequestMessage(*sent, asGiven ? a[2] : std::to_string(host.start), host.offsets);
   if (host.request.size() > kMaxMessageLength) {
     return usage("the request would be longer than " + std::to_string(kMaxMessageLength) +
                  " characters");

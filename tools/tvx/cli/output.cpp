@@ -7,9 +7,36 @@
 
 namespace tvx::cli {
 
-Output::Output(std::FILE* file) : file_(file), terminal_(IsTerminal(file)) {}
+Output::Output(std::FILE* file)
+    : file_(file), terminal_(IsTerminal(file)), console_(IsWideConsole(file)) {}
+
+void Output::ToConsole(std::string_view bytes, bool all) {
+  pending_.append(bytes);
+  std::size_t whole = pending_.size();
+  if (!all) {
+    // Back to the start of a last sequence that is not yet whole.
+    std::size_t start = whole;
+    while (start > 0 && start + 4 > whole &&
+           (static_cast<unsigned char>(pending_[start - 1]) & 0xC0) == 0x80) {
+      --start;
+    }
+    if (start > 0) {
+      const auto lead = static_cast<unsigned char>(pending_[start - 1]);
+      const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+      if (start - 1 + length > whole) whole = start - 1;
+    }
+  }
+  if (!WriteToConsole(file_, std::string_view(pending_).substr(0, whole)) && error_.empty()) {
+    error_ = "write error";
+  }
+  pending_.erase(0, whole);
+}
 
 void Output::Write(std::string_view bytes) {
+  if (console_) {
+    ToConsole(bytes, false);
+    return;
+  }
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() &&
       error_.empty()) {
     error_ = std::strerror(errno);
@@ -17,6 +44,7 @@ void Output::Write(std::string_view bytes) {
 }
 
 bool Output::Finish() {
+  if (console_ && !pending_.empty()) ToConsole({}, true);
   if (std::fflush(file_) != 0 && error_.empty()) error_ = std::strerror(errno);
   if (std::ferror(file_) != 0 && error_.empty()) error_ = "write error";
   return error_.empty();

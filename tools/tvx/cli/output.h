@@ -21,8 +21,13 @@ class Output final : public render::Writer {
   bool Failed() const { return !error_.empty(); }
 
  private:
+  // Writes to a console through its wide calls, a whole UTF-8 sequence at a time.
+  void ToConsole(std::string_view bytes, bool all);
+
   std::FILE* file_;
   bool terminal_;
+  bool console_;
+  std::string pending_;  // the start of a UTF-8 sequence not yet whole, for a console
   std::string error_;
 };
 

@@ -37,7 +37,7 @@ struct Settings {
 fs::path OutputFolder(const fs::path& dir, const std::string& path) {
   if (path == "-") return dir / "standard-input";
   fs::path folder = dir;
-  for (const fs::path& part : fs::path(path).relative_path()) {
+  for (const fs::path& part : core::FileSystemPath(path).relative_path()) {
     if (part == "..") {
       folder /= "__";
     } else if (!part.empty() && part != ".") {
@@ -204,7 +204,9 @@ int ScanCommand(const Parsed& args, Io& io) {
   settings.offsets = args.Has(O::kOffsets);
   settings.json = args.Has(O::kJson);
   settings.several = core::Collection::Several(args.operands);
-  if (const std::optional<std::string> dir = args.Value(O::kOut)) settings.out = *dir;
+  if (const std::optional<std::string> dir = args.Value(O::kOut)) {
+    settings.out = core::FileSystemPath(*dir);
+  }
   options.keepInputs = settings.decode || settings.out;
 
   ScanOutput output(io, settings);

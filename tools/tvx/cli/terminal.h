@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string_view>
 
 namespace tvx::cli {
 
@@ -13,7 +14,13 @@ bool IsTerminal(std::FILE* file);
 void SetUpProcess();
 
 // True when the terminals this program writes to show UTF-8: the locale's character set off
-// Windows, the console's code page on Windows.
+// Windows; on Windows always, as text reaches a console through its wide calls.
 bool TerminalIsUtf8();
+
+// True when `file` is a console that takes text in wide characters (Windows): UTF-8 written to it
+// goes through WriteToConsole. False elsewhere, and for a pipe or a file: bytes go as they are.
+bool IsWideConsole(std::FILE* file);
+// Writes UTF-8 text to such a console; false when it cannot be written.
+bool WriteToConsole(std::FILE* file, std::string_view utf8);
 
 }  // namespace tvx::cli

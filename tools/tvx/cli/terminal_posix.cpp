@@ -20,6 +20,14 @@ void SetUpProcess() {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
+bool IsWideConsole(std::FILE*) {
+  return false;
+}
+
+bool WriteToConsole(std::FILE*, std::string_view) {
+  return false;
+}
+
 bool TerminalIsUtf8() {
   static const bool utf8 = [] {
     // The character set of the user's locale; the program's own locale stays "C".

@@ -8,14 +8,6 @@ namespace tvx::core {
 
 namespace fs = std::filesystem;
 
-std::string PathText(const fs::path& path) {
-  try {
-    return path.string();
-  } catch (const std::system_error&) {
-    return "";
-  }
-}
-
 namespace {
 
 IoError FromErrorCode(const std::error_code& error) {
@@ -29,7 +21,8 @@ IoError FromErrorCode(const std::error_code& error) {
 
 bool Collection::Several(const std::vector<std::string>& paths) {
   std::error_code error;
-  return paths.size() > 1 || (paths.size() == 1 && fs::is_directory(paths.front(), error));
+  return paths.size() > 1 ||
+         (paths.size() == 1 && fs::is_directory(FileSystemPath(paths.front()), error));
 }
 
 Collection::Collection(std::vector<std::string> paths, bool follow)
@@ -65,11 +58,11 @@ std::optional<Collection::File> Collection::Next(const Problem& problem) {
       const std::string& path = paths_[nextPath_++];
       if (path == "-") return File{path, true};
       std::error_code error;
-      const fs::file_status status = fs::status(path, error);
+      const fs::file_status status = fs::status(FileSystemPath(path), error);
       if (error) {
         problem(path, FromErrorCode(error));
       } else if (fs::is_directory(status)) {
-        Enter(path, problem);
+        Enter(FileSystemPath(path), problem);
       } else if (fs::is_regular_file(status)) {
         return File{path, true};
       } else {
@@ -87,9 +80,7 @@ std::optional<Collection::File> Collection::Next(const Problem& problem) {
     if (entry.is_symlink(error) && !follow_) continue;
     const fs::file_status status = entry.status(error);  // what a link leads to
     const std::string text = PathText(entry.path());
-    if (text.empty()) {
-      problem(PathText(folder.path), {EILSEQ, "a name that this system's code page cannot show"});
-    } else if (error) {
+    if (error) {
       problem(text, FromErrorCode(error));
     } else if (fs::is_directory(status)) {
       // Not only a followed link: a junction on Windows, a bind mount elsewhere.

@@ -53,7 +53,4 @@ class Collection {
   std::vector<Folder> folders_;  // the folder being walked and those it lies in
 };
 
-// The text of a path as given or as walked ("" where it has none in this system's code page).
-std::string PathText(const std::filesystem::path& path);
-
 }  // namespace tvx::core

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <span>
@@ -30,6 +31,12 @@ struct OpenedInput {
   IoError error;
 };
 OpenedInput OpenProgram(const std::string& path);
+
+// A path as tvx holds it (UTF-8 on Windows; elsewhere the bytes given) as the file system's path,
+// and back. On Windows a long path is marked so that no MAX_PATH applies; its text is without
+// the mark.
+std::filesystem::path FileSystemPath(const std::string& text);
+std::string PathText(const std::filesystem::path& path);
 
 // A file read once from start to end, a piece at a time.
 class SequentialInput {

@@ -248,6 +248,14 @@ class PosixOutputFile final : public OutputFile {
 
 }  // namespace
 
+std::filesystem::path FileSystemPath(const std::string& text) {
+  return text;
+}
+
+std::string PathText(const std::filesystem::path& path) {
+  return path.native();
+}
+
 std::unique_ptr<OutputFile> OutputFile::Create(const std::string& path, IoError* error) {
   if (path.empty() || path.find('\0') != std::string::npos) {
     *error = {ENOENT, "not a file name"};

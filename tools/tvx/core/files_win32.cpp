@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "files.h"
+#include "wide_win32.h"
 
 namespace tvx::core {
 
@@ -128,12 +129,13 @@ HANDLE OpenRegular(const std::string& path, DWORD flags, IoError* error) {
     *error = {ENOENT, "not a file name"};
     return INVALID_HANDLE_VALUE;
   }
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring wide = LongPath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     *error = {EISDIR, "Is a directory"};
     return INVALID_HANDLE_VALUE;
   }
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ,
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -152,13 +154,13 @@ HANDLE OpenRegular(const std::string& path, DWORD flags, IoError* error) {
 
 class WindowsOutputFile final : public OutputFile {
  public:
-  WindowsOutputFile(HANDLE handle, std::string temporary, std::string path)
+  WindowsOutputFile(HANDLE handle, std::wstring temporary, std::wstring path)
       : handle_(handle), temporary_(std::move(temporary)), path_(std::move(path)) {}
   WindowsOutputFile(const WindowsOutputFile&) = delete;
   WindowsOutputFile& operator=(const WindowsOutputFile&) = delete;
   ~WindowsOutputFile() override {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    if (!committed_) DeleteFileA(temporary_.c_str());
+    if (!committed_) DeleteFileW(temporary_.c_str());
   }
 
   bool Write(std::span<const std::uint8_t> bytes, IoError* error) override {
@@ -178,7 +180,7 @@ class WindowsOutputFile final : public OutputFile {
     HANDLE handle = handle_;
     handle_ = INVALID_HANDLE_VALUE;
     if (!CloseHandle(handle) ||
-        !MoveFileExA(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        !MoveFileExW(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       *error = WindowsError(GetLastError());
       return false;
     }
@@ -188,23 +190,36 @@ class WindowsOutputFile final : public OutputFile {
 
  private:
   HANDLE handle_;
-  std::string temporary_;
-  std::string path_;
+  std::wstring temporary_;
+  std::wstring path_;
   bool committed_ = false;
 };
 
 }  // namespace
+
+std::filesystem::path FileSystemPath(const std::string& text) {
+  // A path that a folder's names could take past MAX_PATH is made whole and marked.
+  constexpr std::size_t kRoom = 200;
+  const std::wstring wide = Wide(text);
+  return wide.size() < kRoom ? std::filesystem::path(wide) : std::filesystem::path(LongPath(text));
+}
+
+std::string PathText(const std::filesystem::path& path) {
+  return Utf8(WithoutLongMark(path.native()));
+}
 
 std::unique_ptr<OutputFile> OutputFile::Create(const std::string& path, IoError* error) {
   if (path.empty() || path.find('\0') != std::string::npos) {
     *error = {ENOENT, "not a file name"};
     return nullptr;
   }
+  const std::wstring wide = LongPath(path);
   for (DWORD attempt = 0; attempt < 16; ++attempt) {
-    const std::string temporary = path + ".tvx-" + std::to_string(GetTickCount() + attempt * 7919u);
-    HANDLE h = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const std::wstring temporary =
+        wide + L".tvx-" + std::to_wstring(GetTickCount() + attempt * 7919u);
+    HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) return std::make_unique<WindowsOutputFile>(h, temporary, path);
+    if (h != INVALID_HANDLE_VALUE) return std::make_unique<WindowsOutputFile>(h, temporary, wide);
     if (GetLastError() != ERROR_FILE_EXISTS) {
       *error = WindowsError(GetLastError());
       return nullptr;
@@ -236,23 +251,25 @@ std::unique_ptr<SequentialInput> StandardInputStream() {
 }
 
 std::unique_ptr<TemporaryFile> TemporaryFile::Create(IoError* error) {
-  char dir[MAX_PATH + 1];
-  char name[MAX_PATH + 1];
-  const DWORD length = GetTempPathA(sizeof dir, dir);
-  if (length == 0 || length > MAX_PATH || GetTempFileNameA(dir, "tvx", 0, name) == 0) {
+  wchar_t dir[MAX_PATH + 1];
+  wchar_t name[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, dir);
+  const auto fail = [&]() -> std::unique_ptr<TemporaryFile> {
     const IoError why = WindowsError(GetLastError());
-    *error = {why.code, "cannot make a temporary file in " + std::string(dir, length) +
+    *error = {why.code, "cannot make a temporary file in " +
+                            Utf8(std::wstring_view(dir, length <= MAX_PATH ? length : 0)) +
                             " (TMP): " + why.reason};
     return nullptr;
+  };
+  if (length == 0 || length > MAX_PATH || GetTempFileNameW(dir, L"tvx", 0, name) == 0) {
+    return fail();
   }
-  HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    const IoError why = WindowsError(GetLastError());
-    DeleteFileA(name);
-    *error = {why.code, "cannot make a temporary file in " + std::string(dir, length) +
-                            " (TMP): " + why.reason};
-    return nullptr;
+    std::unique_ptr<TemporaryFile> none = fail();
+    DeleteFileW(name);
+    return none;
   }
   return std::make_unique<HandleInput>(h);
 }

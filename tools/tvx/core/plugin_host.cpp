@@ -8,7 +8,6 @@
 #include "controls.h"
 #include "plugin_session.h"
 #include "tvx/output.h"
-#include "tvx/platform.h"
 #include "tvx/protocol.h"
 
 namespace tvx::core {
@@ -66,7 +65,7 @@ PluginSearch FindPlugin(const std::string& plugin) {
     return search;
   }
   search.fileName = names.back();
-  const std::string dir = ProgramDirectory();
+  const std::string dir = ToolDirectory();
   search.folders = {dir, PathIn(PathIn(PathIn(dir, ".."), "libexec"), "tvx")};
   // The first usable program wins; else what is wrong with the first file that is there.
   std::optional<PluginSearch::Outcome> seen;

@@ -66,6 +66,13 @@ std::unique_ptr<FolderLock> HoldFolder(const std::string& directory);
 // Starts the plug-in; nothing, with the system's reason, when it cannot be started.
 std::unique_ptr<PluginSession> StartPlugin(const std::string& program, std::string* error);
 
+// The folder of the running tvx program.
+std::string ToolDirectory();
+
+// The path as a plug-in, which opens byte paths, is sent it; nothing when it cannot be (on
+// Windows: a name outside the system's ANSI code page).
+std::optional<std::string> PathForPlugin(const std::string& path);
+
 // "exit status 3" or "ended by signal 9", for a status from a session.
 std::string EndText(int status);
 

@@ -12,6 +12,7 @@
 
 #include "child_process.h"
 #include "plugin_session.h"
+#include "tvx/platform.h"
 
 namespace tvx::core {
 
@@ -126,6 +127,14 @@ std::unique_ptr<FolderLock> HoldFolder(const std::string& directory) {
     }
   }
   return std::make_unique<FlockedFolder>(fd);
+}
+
+std::string ToolDirectory() {
+  return ProgramDirectory();
+}
+
+std::optional<std::string> PathForPlugin(const std::string& path) {
+  return path;  // the same bytes
 }
 
 std::string EndText(int status) {

@@ -7,21 +7,19 @@
 
 #include "plugin_session.h"
 #include "tvx/protocol.h"
+#include "wide_win32.h"
 
 namespace tvx::core {
 
 ProgramState ProgramStateOf(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return ProgramState::kMissing;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ProgramState::kNotAFile;
   return ProgramState::kProgram;
 }
 
 std::string DirectoryOf(const std::string& program) {
-  char full[MAX_PATH];
-  char* name = nullptr;
-  const DWORD n = GetFullPathNameA(program.c_str(), sizeof full, full, &name);
-  const std::string path = n > 0 && n < sizeof full ? std::string(full, n) : program;
+  const std::string path = Utf8(WithoutLongMark(LongPath(program)));
   const std::size_t slash = path.find_last_of("\\/");
   if (slash == std::string::npos) return ".";
   return path.substr(0, slash);
@@ -42,7 +40,7 @@ std::string FileNameOf(const std::string& path) {
 FileStamp StampOf(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   FileStamp stamp;
-  stamp.exists = GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != 0;
+  stamp.exists = GetFileAttributesExW(LongPath(path).c_str(), GetFileExInfoStandard, &data) != 0;
   if (!stamp.exists) return stamp;
   stamp.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
   stamp.changed = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
@@ -92,11 +90,12 @@ class WindowSession final : public PluginSession {
       limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
       SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     }
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + program + "\"";
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &process_)) {
+    const std::wstring path = Wide(program);
+    std::wstring commandLine = L"\"" + path + L"\"";
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &process_)) {
       *error = "error " + std::to_string(GetLastError());
       process_ = {};
       return false;
@@ -203,9 +202,7 @@ std::unique_ptr<PluginSession> StartPlugin(const std::string& program, std::stri
 std::unique_ptr<FolderLock> HoldFolder(const std::string& directory) {
   // A folder cannot be locked itself: a mutex named after its full path (without regard to case)
   // stands for it.
-  char full[MAX_PATH];
-  const DWORD n = GetFullPathNameA(directory.c_str(), sizeof full, full, nullptr);
-  std::string name = n > 0 && n < sizeof full ? std::string(full, n) : directory;
+  const std::string name = Utf8(WithoutLongMark(LongPath(directory)));
   std::uint32_t hash = 2166136261u;  // FNV-1a of the path, its ASCII letters in lower case
   for (const char c : name) {
     const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -220,6 +217,36 @@ std::unique_ptr<FolderLock> HoldFolder(const std::string& directory) {
     return nullptr;
   }
   return std::make_unique<MutexLock>(mutex);
+}
+
+std::string ToolDirectory() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return ".";
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const std::string utf8 = Utf8(WithoutLongMark(path));
+  const std::size_t slash = utf8.find_last_of("\\/");
+  return slash == std::string::npos ? "." : utf8.substr(0, slash);
+}
+
+std::optional<std::string> PathForPlugin(const std::string& path) {
+  // The plug-ins open their input through the ANSI calls, in the system's code page.
+  const std::wstring wide = Wide(path);
+  if (wide.empty()) return std::string();
+  BOOL lost = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                    static_cast<int>(wide.size()), nullptr, 0, nullptr, &lost);
+  std::string ansi(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                      ansi.data(), n, nullptr, &lost);
+  if (lost) return std::nullopt;
+  return ansi;
 }
 
 std::string EndText(int status) {

@@ -9,12 +9,7 @@
 
 #include "collection.h"
 #include "registry.h"
-
-#if TVX_THREADS
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-#endif
+#include "threads.h"
 
 namespace tvx::core {
 
@@ -244,8 +239,6 @@ ScanTotals ScanOneAtATime(const std::vector<std::string>& paths, const ScanOptio
   return deliver.totals;
 }
 
-#if TVX_THREADS
-
 // Files read on several threads; their events delivered in order on the calling thread.
 class Parallel {
  public:
@@ -254,10 +247,10 @@ class Parallel {
 
   ScanTotals Run(const std::vector<std::string>& paths) {
     for (unsigned i = 0; i < options_.jobs; ++i)
-      workers_.emplace_back([this] { Work(); });
+      workers_.push_back(std::make_unique<Thread>([this] { Work(); }));
     Collection collection(paths, options_.follow);
     const auto problem = [&](const std::string& path, const IoError& why) {
-      std::unique_lock lock(mutex_);
+      Lock lock(mutex_);
       Slot& slot = NewSlot(lock);
       slot.events.push_back(Problem(path, why));
       slot.done = true;
@@ -266,21 +259,21 @@ class Parallel {
       std::optional<Collection::File> file = collection.Next(problem);
       if (!file) break;
       {
-        std::unique_lock lock(mutex_);
+        Lock lock(mutex_);
         NewSlot(lock);
         queue_.emplace_back(added_ - 1, std::move(*file));
-        changed_.notify_all();
+        changed_.NotifyAll();
       }
       if (stop_) break;
     }
     {
-      std::unique_lock lock(mutex_);
+      Lock lock(mutex_);
       DeliverWhile(lock, [&] { return head_ < added_; });
       closing_ = true;
-      changed_.notify_all();
+      changed_.NotifyAll();
     }
-    for (std::thread& worker : workers_)
-      worker.join();
+    for (const std::unique_ptr<Thread>& worker : workers_)
+      worker->Join();
     return deliver_.totals;
   }
 
@@ -291,7 +284,7 @@ class Parallel {
   };
 
   // A slot for the next file, once there is room in the window.
-  Slot& NewSlot(std::unique_lock<std::mutex>& lock) {
+  Slot& NewSlot(Lock& lock) {
     DeliverWhile(lock, [&] { return added_ - head_ >= window_; });
     slots_.emplace_back();
     ++added_;
@@ -300,60 +293,61 @@ class Parallel {
 
   // Delivers the head's events while `busy` holds (and then what is ready).
   template <typename Busy>
-  void DeliverWhile(std::unique_lock<std::mutex>& lock, Busy busy) {
+  void DeliverWhile(Lock& lock, Busy busy) {
     for (;;) {
       while (!slots_.empty() && (!slots_.front().events.empty() || slots_.front().done)) {
         Slot& head = slots_.front();
         if (head.events.empty()) {
           slots_.pop_front();
           ++head_;
-          changed_.notify_all();
+          changed_.NotifyAll();
           if (!stop_) {
-            lock.unlock();
+            lock.Unlock();
             if (sink_.Stopped()) stop_ = true;
-            lock.lock();
+            lock.Relock();
           }
           continue;
         }
         Event e = std::move(head.events.front());
         head.events.pop_front();
-        changed_.notify_all();
-        lock.unlock();
+        changed_.NotifyAll();
+        lock.Unlock();
         deliver_(std::move(e));
-        lock.lock();
+        lock.Relock();
       }
-      lock.unlock();
+      lock.Unlock();
       deliver_.Progress(bytes_);
-      lock.lock();
+      lock.Relock();
       if (!busy()) return;
-      changed_.wait_for(lock, std::chrono::milliseconds(100));
+      changed_.Wait(lock, 100);
     }
   }
 
   void Work() {
     for (;;) {
-      std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+      Lock lock(mutex_);
+      while (!closing_ && queue_.empty())
+        changed_.Wait(lock);
       if (queue_.empty()) return;
       auto [index, file] = std::move(queue_.front());
       queue_.pop_front();
-      lock.unlock();
+      lock.Unlock();
       const Emit emit = [this, index = index](Event&& e) {
-        std::unique_lock held(mutex_);
-        Slot& slot = slots_[index - head_];
-        slot.events.push_back(std::move(e));
-        changed_.notify_all();
+        Lock held(mutex_);
+        slots_[index - head_].events.push_back(std::move(e));
+        changed_.NotifyAll();
         // A file ahead of its turn waits once it holds its share.
-        changed_.wait(held, [&] { return index == head_ || slot.events.size() < kHeldPerFile; });
+        while (index != head_ && slots_[index - head_].events.size() >= kHeldPerFile)
+          changed_.Wait(held);
       };
       if (stop_) {
         emit(Problem(file.path, {0, "not read: the scan stopped"}));
       } else {
         FileScan(options_, emit, bytes_).Run(file);
       }
-      lock.lock();
+      lock.Relock();
       slots_[index - head_].done = true;
-      changed_.notify_all();
+      changed_.NotifyAll();
     }
   }
 
@@ -365,27 +359,23 @@ class Parallel {
   const std::size_t window_;
   std::atomic<std::uint64_t> bytes_{0};
   std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  Mutex mutex_;
+  Signal changed_;
   std::deque<Slot> slots_;  // of the files from head_ on
   std::uint64_t head_ = 0;
   std::uint64_t added_ = 0;
   std::deque<std::pair<std::uint64_t, Collection::File>> queue_;
   bool closing_ = false;
-  std::vector<std::thread> workers_;
+  std::vector<std::unique_ptr<Thread>> workers_;
 };
-
-#endif
 
 }  // namespace
 
 ScanTotals Scan(const std::vector<std::string>& paths, const ScanOptions& options, ScanSink& sink) {
-#if TVX_THREADS
   if (options.jobs > 1) {
     Parallel parallel(options, sink);
     return parallel.Run(paths);
   }
-#endif
   return ScanOneAtATime(paths, options, sink);
 }
 
@@ -400,11 +390,7 @@ ScanTotals ScanInput(const std::string& file, std::shared_ptr<InputSource> input
 }
 
 unsigned Processors() {
-#if TVX_THREADS
-  return std::max(std::thread::hardware_concurrency(), 1u);
-#else
-  return 1;
-#endif
+  return ProcessorCount();
 }
 
 }  // namespace tvx::core

@@ -1266,84 +1266,6 @@ TEST(TvxScan, FindsEveryRecordOfAKnownClass) {
   }
 }
 
-// The finder's window and holes: records that straddle two pieces of the input, one whose class
-// name's 00 is the first byte of a hole, one right after a hole, one at the end; each input fed
-// whole, in pieces of a few bytes, and with its runs of zeros as holes. The pair search itself,
-// at every alignment, equals the byte-at-a-time search.
-TEST(TvxScan, FinderWindowAndHoles) {
-  constexpr std::size_t kPiece = core::RecordFinder::kPiece;
-  const std::string record = Record("Agent1", "AgentObjectsCtl.Agent", "\x2D");
-  struct Layout {
-    std::string bytes;
-    std::vector<double> positions;  // worked out as the bytes are laid down
-  };
-  const auto put = [&](Layout& layout, std::size_t at, const std::string& bytes) {
-    layout.bytes.resize(at, 'x');
-    layout.bytes += bytes;
-  };
-  std::vector<Layout> layouts(3);
-  for (const std::size_t edge : {kPiece, 2 * kPiece - 3, 3 * kPiece - 40, 4 * kPiece - 280,
-                                 std::size_t{1} << 20, (std::size_t{2} << 20) - 3}) {
-    put(layouts[0], edge - 10, record);
-    layouts[0].positions.push_back(static_cast<double>(layouts[0].bytes.size()));
-  }
-  // The record's last byte, the class name's 00, starts a run of 5 MiB of zeros; then a record
-  // right after the run, and one that ends the input.
-  put(layouts[1], 1000, record.substr(0, record.size() - 2));
-  layouts[1].positions.push_back(static_cast<double>(layouts[1].bytes.size()) + 2);
-  layouts[1].bytes.append(5 << 20, '\0');
-  for (int i = 0; i < 2; ++i) {
-    layouts[1].bytes += record;
-    layouts[1].positions.push_back(static_cast<double>(layouts[1].bytes.size()));
-  }
-  layouts[2].bytes = record.substr(0, record.size() - 1);  // the stream is cut: still a record
-  layouts[2].positions.push_back(static_cast<double>(layouts[2].bytes.size()) + 1);
-  for (std::size_t i = 0; i < layouts.size(); ++i) {
-    const std::string& bytes = layouts[i].bytes;
-    for (const int way : {0, 1, 2}) {
-      SCOPED_TRACE("layout " + std::to_string(i) + ", way " + std::to_string(way));
-      std::vector<double> found;
-      const auto add = [&](const core::ControlRecord& r) { found.push_back(r.position); };
-      if (way == 0) {
-        BytesInput input(bytes);
-        core::ScanRecords(input, add);
-      } else {
-        core::RecordFinder finder(add);
-        for (std::size_t at = 0, n = 1; at < bytes.size(); n = n % 7 + 1) {
-          std::size_t zeros = 0;
-          while (way == 2 && at + zeros < bytes.size() && bytes[at + zeros] == '\0')
-            ++zeros;
-          if (zeros > 0) {
-            finder.Zeros(zeros);
-            at += zeros;
-            continue;
-          }
-          const std::size_t count = std::min({n, bytes.size() - at, finder.Space().size()});
-          std::copy_n(bytes.data() + at, count, finder.Space().data());
-          finder.Commit(count);
-          at += count;
-        }
-        finder.Finish();
-        EXPECT_EQ(finder.size(), bytes.size());
-      }
-      EXPECT_EQ(found, layouts[i].positions);
-    }
-  }
-  // Pairs here and there among runs of 00, of FF and FF 00 that are none.
-  std::string pairs = std::string(20, '\0') + std::string(20, '\xFF') + "x\xFF\x00x";
-  pairs.resize(260, 'x');
-  for (const std::size_t at : {3, 40, 97, 130, 132, 190, 250})
-    pairs.replace(at, 2, "\x00\xFF", 2);
-  const auto* data = reinterpret_cast<const std::uint8_t*>(pairs.data());
-  for (std::size_t from = 0; from < 160; ++from) {
-    for (const std::size_t last : {from, from + 1, from + 17, from + 64, from + 99}) {
-      const std::size_t want = core::FindPairBytewise(data, from, last);
-      EXPECT_EQ(core::FindPair(data, from, last), want) << from << " " << last;
-      EXPECT_EQ(core::FindPairWordwise(data, from, last), want) << from << " " << last;
-    }
-  }
-}
-
 // Each record's block decoded by tvx scan is the plug-in's own for a request at its position,
 // and --out writes the files; a record whose stream is cut makes the status 3.
 TEST(TvxScan, DecodesEachRecordAsItsPlugInDoes) {
@@ -1412,28 +1334,6 @@ TEST(TvxScan, DecodesEachRecordAsItsPlugInDoes) {
                                             : std::string("<missing>"));
     }
   }
-}
-
-// A picture's format from its first bytes, as each format's header lays them down.
-TEST(TvxScan, PictureExtension) {
-  using namespace std::string_literals;
-  const std::pair<std::string, std::string> cases[] = {
-      {"\0\0\1\0\1\0\x10\x10"s, "ico"},  // reserved, type 1, one image
-      {"\0\0\2\0\1\0\x20\x20"s, "cur"},
-      {"\0\0\1\0\0\0\x10\x10"s, "bin"},  // no image
-      {"BM\x36\0\0\0\0\0\0\0\x36\0\0\0"s, "bmp"},
-      {"GIF89a\1\0\1\0"s, "gif"},
-      {"GIF87a"s, "gif"},
-      {"\xFF\xD8\xFF\xE0\0\x10JFIF"s, "jpg"},
-      {"\xD7\xCD\xC6\x9A\0\0"s, "wmf"},                                  // placeable
-      {"\1\0\x09\0\0\x03\x20\0\0\0\1\0\x10\0\0\0\0\0"s, "wmf"},          // in memory, 3.0
-      {"\1\0\0\0\x6C\0\0\0"s + std::string(32, '\0') + " EMF"s, "emf"},  // header record
-      {"\1\0\0\0\x6C\0\0\0"s + std::string(32, '\0') + " WMF"s, "bin"},
-      {"BM"s, "bin"},  // too short for a file header
-      {""s, "bin"},
-  };
-  for (const auto& [bytes, extension] : cases)
-    EXPECT_EQ(core::PictureExtension(bytes), extension) << render::Printable(bytes);
 }
 
 // tvx scan on collections, each run with -j 1 and with -j 3 (the same output, in the same
