@@ -6,6 +6,8 @@
 //                      the start position at the stream's own start, then the file's bytes
 //   OUT_DIR/requests/  inputs of the dispatcher target: the test cases' requests and the other
 //                      message forms, as texts separated by LF
+//   OUT_DIR/arguments/ inputs of tvx's command-line target: a use of every command and option,
+//                      the arguments separated by zero bytes
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -85,6 +87,8 @@ int main(int argc, char** argv) {
     fs::remove_all(out / "requests");
     fs::create_directories(out / "streams");
     fs::create_directories(out / "requests");
+    fs::remove_all(out / "arguments");
+    fs::create_directories(out / "arguments");
 
     // The bundled samples: "<Deliverable> <name>.exe <start position>".
     std::istringstream list(tvx::hexstream::ReadFile(samplesList.string()));
@@ -139,6 +143,28 @@ int main(int argc, char** argv) {
       const std::string seed = std::string(1, '\0') + '\x01' + static_cast<char>(extra) + "%" +
                                kKnownPath + "#1@Y" + kMark;
       tvx::hexstream::WriteFile((out / "requests" / ("long_" + std::to_string(extra))).string(),
+                                seed);
+    }
+
+    // tvx's command line: each command with its options, as people write them.
+    const std::vector<std::vector<std::string>> commands = {
+        {"decode", "agent", "program.exe", "1025", "--offsets", "--json"},
+        {"decode", "MSComm", "-", "0x401", "--picture", "-", "--block"},
+        {"explain", "calendar", "program.exe", "--file-offset=0x400", "--limit", "5"},
+        {"-q", "--color", "never", "scan", "old/", "-j2", "--class", "A.B=Agent", "--decode"},
+        {"scan", "a.exe", "b.exe", "--name=X", "--position", "1.5", "--out", "found", "--all"},
+        {"host", "SERLINK.SerialLink", "comm.exe", "5121", "Y", "--timeout", "0.5"},
+        {"report", "old/", "-o", "r.html", "--stream", "Agent:1025:a.exe", "--follow"},
+        {"help", "scan"},
+        {"--version"},
+        {"scna", "--jsno"},
+    };
+    int n = 0;
+    for (const std::vector<std::string>& args : commands) {
+      std::string seed;
+      for (const std::string& arg : args)
+        seed += (seed.empty() ? "" : std::string(1, '\0')) + arg;
+      tvx::hexstream::WriteFile((out / "arguments" / ("command_" + std::to_string(++n))).string(),
                                 seed);
     }
   } catch (const std::exception& e) {

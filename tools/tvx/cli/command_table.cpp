@@ -252,7 +252,7 @@ int UsageError(Output& err, std::string_view command, std::string_view message) 
   return kUsage;
 }
 
-int RunTvx(const std::vector<std::string>& args, Output& out, Output& err) {
+int RunTvx(const std::vector<std::string>& args, Output& out, Output& err, bool checkOnly) {
   // The options before the command: those every command takes, and --version.
   std::size_t first = 0;
   while (first < args.size()) {
@@ -310,6 +310,7 @@ int RunTvx(const std::vector<std::string>& args, Output& out, Output& err) {
   io.quiet = parsed.Has(O::kQuiet);
   io.colour = ColourWanted(out, parsed.Value(O::kColor).value_or("auto"));
   io.utf8 = TerminalIsUtf8();
+  io.checkOnly = checkOnly;
   return command->run(parsed, io);
 }
 

@@ -26,6 +26,9 @@ struct Io {
   bool quiet = false;   // -q: no summary, note or progress on standard error
   bool colour = false;  // --color, NO_COLOR and whether `out` is a terminal, decided
   bool utf8 = true;     // the terminal shows UTF-8
+  // The command checks its arguments and stops there, before it reads, writes or starts
+  // anything: how the argument parser is fuzzed.
+  bool checkOnly = false;
 };
 
 // An option a command takes; `help`, where given, says what it does for this command.
@@ -61,8 +64,9 @@ std::string Synopsis(const Command& command);
 // The options the command accepts: its own and the common ones.
 std::vector<Option> Accepted(const Command& command);
 
-// tvx's whole command line (without the program name) run: the exit status.
-int RunTvx(const std::vector<std::string>& args, Output& out, Output& err);
+// tvx's whole command line (without the program name) run: the exit status. With `checkOnly`,
+// the command's arguments are checked and nothing is done (Io::checkOnly).
+int RunTvx(const std::vector<std::string>& args, Output& out, Output& err, bool checkOnly = false);
 
 // "tvx CMD: message" and the hint to the command's help, on standard error; returns kUsage.
 int UsageError(Output& err, std::string_view command, std::string_view message);

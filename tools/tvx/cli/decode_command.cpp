@@ -30,6 +30,7 @@ int DecodeCommand(const Parsed& args, Io& io) {
   }
   const std::optional<Target> target = TargetOf("decode", args, io);
   if (!target) return kUsage;
+  if (io.checkOnly) return kOk;
   const std::shared_ptr<InputSource> input = OpenInput("decode", target->file, io);
   if (!input) return kIoError;
   const std::unique_ptr<Decoder> decoder = core::NewDecoder(*target->control);
@@ -80,6 +81,7 @@ int ExplainCommand(const Parsed& args, Io& io) {
   }
   const std::optional<Target> target = TargetOf("explain", args, io);
   if (!target) return kUsage;
+  if (io.checkOnly) return kOk;
   const std::shared_ptr<InputSource> input = OpenInput("explain", target->file, io);
   if (!input) return kIoError;
   const std::unique_ptr<Decoder> decoder = core::NewDecoder(*target->control);

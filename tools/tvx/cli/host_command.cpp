@@ -196,6 +196,7 @@ int StatusOf(const core::HostOutcome& host, const std::optional<core::StopInfo>&
 int HostCommand(const Parsed& args, Io& io) {
   const std::optional<HostArguments> a = ArgumentsOf(args, io);
   if (!a) return kUsage;
+  if (io.checkOnly) return kOk;
   int status = kOk;
   const std::optional<std::string> program = Plugin(a->plugin, io, &status);
   if (!program) return status;

@@ -158,6 +158,7 @@ int ReportCommand(const Parsed& args, Io& io) {
              << ", as the plug-ins round it (half to even)\n";
     }
   }
+  if (io.checkOnly) return kOk;
   Programs programs(args.Has(O::kOffsets), io);
   if (!args.operands.empty()) core::Scan(args.operands, options, programs);
   for (const GivenStream& stream : streams)

@@ -209,6 +209,7 @@ int ScanCommand(const Parsed& args, Io& io) {
   }
   options.keepInputs = settings.decode || settings.out;
 
+  if (io.checkOnly) return kOk;
   ScanOutput output(io, settings);
   const core::ScanTotals totals = core::Scan(args.operands, options, output);
   output.Done();
