@@ -92,6 +92,7 @@ TEST(Suggest, SlipsOfTheKeyboard) {
       {"scna", "scan"},     {"hlep", "help"}, {"DECODE", "decode"}, {"decod", "decode"},
       {"reprot", "report"}, {"xyz", ""},      {"nmae", "name"},     {"jsno", "json"},
       {"quite", "quiet"},   {"JSON", "json"}, {"off", "offsets"},   {"zzzzzz", ""},
+      {"ob", ""},  // two edits from "jobs": too many for a word of two letters
   };
   for (const auto& [word, expected] : cases) {
     EXPECT_EQ(Closest(word, commands).empty() ? Closest(word, options) : Closest(word, commands),

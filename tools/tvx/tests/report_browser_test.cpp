@@ -299,12 +299,13 @@ std::vector<Expected> Samples() {
   return samples;
 }
 
-// The page's records as shown: program path, name, position, in the page's order.
+// The page's records as shown: program path, name, position and how the decode ended, in the
+// page's order.
 constexpr const char* kShownRecords = R"(
   [...document.querySelectorAll('section.program')].flatMap((section) =>
     [...section.querySelectorAll('details.record > summary')].map((summary) => {
       const cells = [...summary.children].map((cell) => cell.textContent);
-      return [section.querySelector('h2').textContent, cells[0], +cells[3]];
+      return [section.querySelector('h2').textContent, cells[0], +cells[3], cells[5]];
     })))";
 
 // Opens every record, waits until each is built and its pictures are decoded (or failed).
@@ -358,6 +359,7 @@ TEST(ReportInBrowser, SamplesHostileTextsAndPictures) {
     EXPECT_EQ(shown[i][1],
               inPageOrder[i].name.empty() ? "(given by position)" : inPageOrder[i].name);
     EXPECT_EQ(shown[i][2], inPageOrder[i].position);
+    EXPECT_EQ(shown[i][3], "end_code");  // every stream here ends with code 255
   }
 
   // Every picture of a shown format decoded at its size; the sample's picture, a cut icon, is

@@ -399,15 +399,22 @@ TEST(TvxExplain, AccountsForEveryByteOfEverySample) {
   EXPECT_GE(explained, 2);
 }
 
-// The agent sample worked out from its annotated hex: section A 1025-1043 (Index, Tag
+// Samples worked out from their annotated hex. The agent's: section A 1025-1043 (Index, Tag
 // "Merlin", 2D), the control block 1044-1063 (12 header bytes, _cx, _cy), section B 1064-1074
-// (Left 120, Top 240, FF).
-TEST(TvxExplain, ShowsTheAgentSamplesFrameAndValues) {
-  const Outcome outcome =
-      Tvx({"explain", "agent", std::string(TVX_SAMPLES_DIR) + "/agent.exe", "1025"});
-  ASSERT_EQ(outcome.status, 0) << outcome.err;
-  const std::string& out = outcome.out;
-  for (const char* expected : {
+// (Left 120, Top 240, FF). The plug-in host's: DragIcon's 8-byte picture header at 1581 and its
+// 16 image bytes at 1589, and in section B ToolTipText's zero-terminated text at 1640-1654.
+TEST(TvxExplain, ShowsTheSamplesFramesAndValues) {
+  struct Shown {
+    const char* control;
+    const char* file;
+    const char* start;
+    std::vector<const char*> expected;
+  };
+  const Shown samples[] = {
+      {"agent",
+       "agent.exe",
+       "1025",
+       {
            "-- section A from position 1025 (0x400)",
            "      1028 |      0x403 | 0B                      | code 11: Tag\n",
            "      1031 |      0x406 | 4D 00 65 00 72 00 6C 00 | UTF-16 text \"Merlin\"\n"
@@ -421,8 +428,29 @@ TEST(TvxExplain, ShowsTheAgentSamplesFrameAndValues) {
            "           |            |                         | => Left: 120\n",
            "== stopped after position 1074 (0x431): end code 255 ==\n"
            "== 50 bytes accounted for, positions 1025 to 1074 (0x400 to 0x431) ==\n",
-       }) {
-    EXPECT_NE(out.find(expected), std::string::npos) << "missing: " << expected << "\n" << out;
+       }},
+      {"ActiveXPlugin",
+       "pluginhost.exe",
+       "1537",
+       {
+           "      1581 |      0x62C | 00 00 00 00 00 00 00 00 | picture header\n"
+           "      1589 |      0x634 | 00 00 01 00 01 00 10 10 | picture bytes: 16 bytes of the "
+           "picture file\n"
+           "      1597 |      0x63C | 10 00 01 00 04 00 2C 01\n",
+           "      1640 |      0x667 | 50 6C 61 79 73 20 74 68 | zero-terminated text \"Plays the "
+           "clip\"\n"
+           "      1648 |      0x66F | 65 20 63 6C 69 70 00\n"
+           "           |            |                         | => ToolTipText: Plays the clip\n",
+       }},
+  };
+  for (const Shown& sample : samples) {
+    const Outcome outcome = Tvx({"explain", sample.control,
+                                 std::string(TVX_SAMPLES_DIR) + "/" + sample.file, sample.start});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    for (const char* expected : sample.expected) {
+      EXPECT_NE(outcome.out.find(expected), std::string::npos) << "missing: " << expected << "\n"
+                                                               << outcome.out;
+    }
   }
 }
 
@@ -823,7 +851,8 @@ TEST(TvxArguments, WriteErrorsAreReported) {
   const std::string sample = std::string(TVX_SAMPLES_DIR) + "/agent.exe";
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
                                                {"decode", "agent", sample, "1025"},
-                                               {"explain", "agent", sample, "1025", "--json"}}) {
+                                               {"explain", "agent", sample, "1025", "--json"},
+                                               {"scan", sample, "--json"}}) {
     SCOPED_TRACE(args[0]);
     const Outcome outcome = RunProgram(TVX_TOOL, args, {}, "/dev/full");
     EXPECT_EQ(outcome.status, 1);
@@ -1489,9 +1518,10 @@ using Json = nlohmann::json;
 
 // A standard JSON Schema validator (Debian's python3-jsonschema), given the schema file alone,
 // over every command's JSON (decode, explain, scan's JSON Lines, host), for streams that end at
-// the end code, are cut, are stopped or hold a picture; and over documents that must fail: no
-// document checks out that lacks a member of its kind, has a place that is not a whole number,
-// or a kind the schema does not know.
+// the end code, are cut, are stopped, hold a picture or a text long enough to be left in the
+// file; and over documents that must fail: no document checks out that lacks a member of its
+// kind, has a place that is not a whole number, or a kind the schema does not know. Each
+// document but scan's lines is laid out as the library lays it out.
 TEST(TvxJson, EveryDocumentFollowsTheSchema) {
   TempDir dir;
   std::vector<std::pair<std::string, std::string>> streams;  // control, path at position 1
@@ -1499,7 +1529,8 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
        {std::pair{"Agent", "0B w:2 u\"\xE9\" 2D z:12 l:1 l:2 32 FF"},  // a stop line
         {"Agent", "0B w:5 u\"ab\""},                                   // cut in a text
         {"Agent", "2D z:12 l:1 l:2 39 l:4294967071 FF"},               // a signed Left
-        {"ActiveXPlugin", "0A l:11 z:8 AA BB CC 2D z:24 FF"}}) {       // a picture
+        {"ActiveXPlugin", "0A l:11 z:8 AA BB CC 2D z:24 FF"},          // a picture
+        {"ActiveXPlugin", "2D z:24 4A w:0 r:20000:41 00 FF"}}) {       // a long ToolTipText
     streams.emplace_back(control, dir / ("stream" + std::to_string(streams.size()) + ".exe"));
     hexstream::WriteFile(streams.back().second, hexstream::Parse(hex));
   }
@@ -1532,6 +1563,10 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
   for (const std::vector<std::string>& args : runs) {
     const Outcome outcome = Tvx(args);
     EXPECT_NE(outcome.out, "") << args[0] << " " << args[1] << " " << outcome.err;
+    if (args[0] != "scan") {
+      EXPECT_EQ(nlohmann::ordered_json::parse(outcome.out).dump(1, ' ', true) + "\n", outcome.out)
+          << args[0] << " " << args[1];
+    }
     // One document a line, as the validator below reads them.
     std::istringstream lines(outcome.out);
     std::string document;
@@ -1543,6 +1578,11 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
       }
     }
   }
+  // The long text, left in the file while the decode runs, comes whole: the value at 29.
+  const Json tip =
+      Json::parse(Tvx({"explain", "ActiveXPlugin", streams.back().second, "1", "--json"}).out);
+  EXPECT_EQ(tip["values"][13]["position"], 29);
+  EXPECT_EQ(tip["values"][13]["value"], std::string(20000, 'A'));
   hexstream::WriteFile(dir / "good.jsonl", documents);
   hexstream::WriteFile(
       dir / "bad.jsonl",
