@@ -3,9 +3,9 @@
 // plain search finds, one 00 FF pair after the other and a byte at a time.
 //
 // Input layout:
-//   byte 0      how the bytes are fed: low 3 bits a piece size (1 << bits), bit 3 runs of zeros
-//               of at least 16 bytes taken in as holes, bit 4 the whole input after 3 pieces
-//               of zeros, taken in as a hole (records across the edge of a hole)
+//   byte 0      how the bytes are fed: low 3 bits a piece size (16 << bits, so that a record
+//               straddles pieces as often as not), bit 3 runs of zeros of at least 16 bytes
+//               taken in as holes (records at the edges of a hole)
 //   bytes 1-    the input
 #include <cstdint>
 #include <cstring>
@@ -61,10 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   const unsigned how = data[0];
   std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-  if ((how & 16) != 0) bytes.insert(0, 3 * tvx::core::RecordFinder::kPiece, '\0');
-  const std::size_t piece = std::size_t{1} << (how & 7);
-  const bool holes = (how & 24) != 0;  // the padding is always a hole: fed a byte at a time, it
-                                       // would take the fuzzer's time for nothing
+  const std::size_t piece = std::size_t{16} << (how & 7);
+  const bool holes = (how & 8) != 0;
 
   std::vector<tvx::core::Position> found;
   tvx::core::RecordFinder finder(
