@@ -64,9 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t piece = std::size_t{16} << (how & 7);
   const bool holes = (how & 8) != 0;
 
-  std::vector<tvx::core::Position> found;
-  tvx::core::RecordFinder finder(
-      [&](const tvx::core::ControlRecord& record) { found.push_back(record.position); });
+  // One finder for every input: its window is too large to allocate quickly under the sanitizers.
+  static std::vector<tvx::core::Position> found;
+  static tvx::core::RecordFinder finder(
+      [](const tvx::core::ControlRecord& record) { found.push_back(record.position); });
+  found.clear();
+  finder.Restart();
   for (std::size_t at = 0; at < bytes.size();) {
     std::size_t zeros = 0;
     while (holes && at + zeros < bytes.size() && bytes[at + zeros] == '\0')

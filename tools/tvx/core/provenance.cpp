@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "decode.h"
@@ -72,31 +74,55 @@ Run DecodeRegion(Decoder& decoder, const Request& request, std::string_view byte
   RegionInput input(bytes, base);
   RegionFiles files(input);
   PathRecorder path;
-  const DecodeOutput out = RunDecode(decoder, request, files, &path);
+  DecodeOptions options;
+  options.observer = &path;
+  options.keepListing = false;  // only the block is compared
+  const DecodeOutput out = RunDecode(decoder, request, files, options);
   Run run;
   run.block = Lines(out.block);
   run.path = std::move(path.path);
   return run;
 }
 
-// Which lines of `before` stand unchanged in `after`: those of a longest common subsequence.
+// Which lines of `before` stand unchanged in `after`: those of a longest common subsequence,
+// taken from the first lines on. A common beginning is kept as it stands and the table covers
+// the rest, its lines compared by number; a decode that many lines longer changed them all.
 std::vector<bool> Kept(const std::vector<std::string>& before,
                        const std::vector<std::string>& after) {
-  const std::size_t n = before.size();
-  const std::size_t k = after.size();
-  std::vector<std::vector<std::uint32_t>> common(n + 1, std::vector<std::uint32_t>(k + 1, 0));
+  std::vector<bool> kept(before.size(), false);
+  std::size_t same = 0;
+  while (same < before.size() && same < after.size() && before[same] == after[same])
+    kept[same++] = true;
+  const std::size_t n = before.size() - same;
+  const std::size_t k = after.size() - same;
+  if (n == 0 || k == 0 || k > 4 * kMaxLinkedLines) return kept;
+
+  std::unordered_map<std::string_view, std::uint32_t> numbers;
+  const auto numbered = [&](const std::vector<std::string>& lines) {
+    std::vector<std::uint32_t> out;
+    out.reserve(lines.size() - same);
+    for (std::size_t i = same; i < lines.size(); ++i)
+      out.push_back(numbers.try_emplace(lines[i], numbers.size()).first->second);
+    return out;
+  };
+  const std::vector<std::uint32_t> a = numbered(before);
+  const std::vector<std::uint32_t> b = numbered(after);
+
+  // common[i * width + j]: the longest common subsequence of a[i..] and b[j..] (at most n lines).
+  const std::size_t width = k + 1;
+  std::vector<std::uint16_t> common((n + 1) * width, 0);
   for (std::size_t i = n; i-- > 0;) {
     for (std::size_t j = k; j-- > 0;) {
-      common[i][j] = before[i] == after[j] ? common[i + 1][j + 1] + 1
-                                           : std::max(common[i + 1][j], common[i][j + 1]);
+      common[i * width + j] =
+          a[i] == b[j] ? static_cast<std::uint16_t>(common[(i + 1) * width + j + 1] + 1)
+                       : std::max(common[(i + 1) * width + j], common[i * width + j + 1]);
     }
   }
-  std::vector<bool> kept(n, false);
   for (std::size_t i = 0, j = 0; i < n && j < k;) {
-    if (before[i] == after[j]) {
-      kept[i++] = true;
+    if (a[i] == b[j]) {
+      kept[same + i++] = true;
       ++j;
-    } else if (common[i + 1][j] >= common[i][j + 1]) {
+    } else if (common[(i + 1) * width + j] >= common[i * width + j + 1]) {
       ++i;
     } else {
       ++j;

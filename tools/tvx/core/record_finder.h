@@ -48,6 +48,8 @@ class RecordFinder {
   void Zeros(std::uint64_t count);
   // The input has ended: the pairs still waiting for bytes after them are looked at.
   void Finish();
+  // Starts on a new input, in the same window.
+  void Restart() { length_ = base_ = next_ = 0; }
 
   // How many bytes were taken in.
   std::uint64_t size() const { return base_ + length_; }
