@@ -8,11 +8,13 @@ between its two reference marks.
 the document holds what this makes.
 """
 
-import enum
 import inspect
 import sys
 
-import tvx
+if __name__ == "__main__":
+    # The package built with its compiled module (PYTHONPATH), not python/tvx beside this script.
+    sys.path.pop(0)
+import tvx  # noqa: E402
 
 BEGIN = "<!-- reference: made by python/api_reference.py from the docstrings -->"
 END = "<!-- reference end -->"

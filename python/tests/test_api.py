@@ -7,10 +7,11 @@ import enum
 import importlib.util
 import inspect
 import json
+import shutil
 
 import pytest
 import tvx
-from conftest import SOURCE, run_tvx, samples
+from conftest import SOURCE, run_tvx, samples, tvx_json
 
 STUB = ast.parse((SOURCE / "python" / "tvx" / "__init__.pyi").read_text())
 
@@ -125,3 +126,35 @@ def test_values_show_as_python_shows_them():
                                    deliverable)}) == 1
     assert tvx.decode(tvx.controls()[0], path, position) == decoded
     assert tvx.__version__ == run_tvx("--version").stdout.decode().split()[-1]
+
+
+def test_the_documents_walk_through_runs(tmp_path, monkeypatch, capsys, collection):
+    """docs/python.md's examples, run on a copy of the synthetic collection, against what the
+    command finds and saves there."""
+    document = (SOURCE / "docs" / "python.md").read_text()
+    walk = document[document.index("## A walk through"):document.index("## How it behaves")]
+    blocks = [b.split("```", 1)[0] for b in walk.split("```python\n")[1:]]
+    assert len(blocks) == 4
+    shutil.copytree(collection, tmp_path / "old-builds", symlinks=True)
+    (deliverable, comm, _), = [s for s in samples() if s[0] == "SERLINK.SerialLink"]
+    shutil.copy(comm, tmp_path / "old-builds" / "serial.exe")
+    monkeypatch.chdir(tmp_path)
+    printed = []
+    namespace = {}  # one after the other, as in a notebook
+    for block in blocks:
+        exec(compile(block, "docs/python.md", "exec"), namespace)
+        printed.append(capsys.readouterr().out.splitlines())
+    found = [d for d in tvx_json("scan", "old-builds", "--all") if d["kind"] == "scan_record"]
+    counts = {}
+    for d in found:
+        counts[d["class"]] = counts.get(d["class"], 0) + 1
+    assert sorted(printed[0]) == sorted(f"{n:6} {c}" for c, n in counts.items())
+    serial = [d for d in found if d["control"] == deliverable]
+    assert printed[1] == [f"{d['file']} {d['name']} 2 19200 8 1 end_code" for d in serial]
+    assert serial
+    run_tvx("scan", "old-builds", "--class", "Tevo.Host=ActiveXPlugin", "--out", "saved")
+    saved = sorted(p.read_bytes() for p in (tmp_path / "saved").rglob("*")
+                   if p.suffix not in (".txt", "") and p.is_file())
+    assert sorted(p.read_bytes() for p in (tmp_path / "pictures").iterdir()) == saved and saved
+    explained = tvx.explain("mscomm", "old-builds/serial.exe", 5121)
+    assert len(printed[3]) == len(explained.block) + len(explained.values)
