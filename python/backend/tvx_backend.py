@@ -129,7 +129,8 @@ def _build_module(build_dir):
     if "CMAKE_BUILD_PARALLEL_LEVEL" not in os.environ:
         build += ["--parallel", str(os.cpu_count() or 1)]
     _run(build)
-    module = os.path.join(build_dir, "python", "tvx", "_tvx" + sysconfig.get_config_var("EXT_SUFFIX"))
+    name = "_tvx" + sysconfig.get_config_var("EXT_SUFFIX")
+    module = os.path.join(build_dir, "python", "tvx", name)
     if not os.path.isfile(module):
         raise RuntimeError(f"the build made no {module}")
     return module

@@ -26,7 +26,8 @@ PICTURE_FILE = "TEVOGRAPHICFILE1.TMP"
 
 def run_tvx(*args, check=True):
     """tvx run as a command: its CompletedProcess (bytes)."""
-    done = subprocess.run([str(TVX), *map(str, args)], capture_output=True, stdin=subprocess.DEVNULL)
+    done = subprocess.run([str(TVX), *map(str, args)], capture_output=True,
+                          stdin=subprocess.DEVNULL)
     if check and done.returncode not in (0, 3):
         raise AssertionError(f"tvx {args}: status {done.returncode}: {done.stderr.decode()}")
     return done

@@ -105,3 +105,13 @@ def test_the_gil_is_let_go_while_a_scan_runs(big):
     assert counted[1] == 1024
     # Python ran on beside the scan: about a million ticks a second where the GIL is free.
     assert ticks > 20_000 * took, (ticks, took)
+
+
+def test_a_scan_left_running_ends_with_python(big):
+    """A scan still reading when the interpreter ends, dropped or still held, ends with it."""
+    for script in ("import sys, tvx\nprint(next(tvx.scan(sys.argv[1])).name)\n",
+                   "import sys, tvx\nkept = tvx.scan(sys.argv[1], sys.argv[1])\n"
+                   "print(next(kept).name)\n"):
+        done = subprocess.run([sys.executable, "-c", script, str(big)], capture_output=True,
+                              text=True, timeout=120)
+        assert (done.returncode, done.stdout, done.stderr) == (0, "Agent1\n", "")

@@ -11,10 +11,12 @@ with one character per byte (``text.encode("latin-1")`` gives the bytes back).
 
 from __future__ import annotations
 
+import atexit
 import enum
 import operator
 import os
 import threading
+import weakref
 from typing import Any, Callable, Dict, Iterable, Iterator, List, Mapping, Optional, Tuple, Union
 
 from . import _tvx
@@ -536,6 +538,7 @@ class Scan:
         self._pending: Iterator[Any] = iter(())
         self._lock = threading.Lock()
         self.summary: Optional[ScanSummary] = None
+        _RUNNING.add(self)
 
     def __iter__(self) -> "Scan":
         return self
@@ -581,6 +584,16 @@ class Scan:
 
     def __repr__(self) -> str:
         return f"<tvx.Scan {'running' if self._run is not None else 'ended'}>"
+
+
+# The scans not yet ended, ended before the interpreter is: none reads on past it.
+_RUNNING: "weakref.WeakSet[Scan]" = weakref.WeakSet()
+
+
+@atexit.register
+def _end_scans() -> None:
+    for running in list(_RUNNING):
+        running.close()
 
 
 _CONTROLS: Tuple[Control, ...] = tuple(Control(*c) for c in _tvx.controls())
@@ -661,9 +674,9 @@ def decode(
     control: Union[str, Control],
     file: Optional[PathType] = None,
     position: Optional[int] = None,
+    offsets: bool = False,
     *,
     data: Any = None,
-    offsets: bool = False,
 ) -> Decoded:
     """The property stream at ``position`` of ``file`` decoded by ``control``, in this process,
     exactly as its plug-in decodes the host's request (``tvx decode``).
@@ -698,9 +711,9 @@ def explain(
     control: Union[str, Control],
     file: Optional[PathType] = None,
     position: Optional[int] = None,
+    offsets: bool = False,
     *,
     data: Any = None,
-    offsets: bool = False,
     limit: Optional[int] = None,
 ) -> Explanation:
     """Every value the decode of ``control`` at ``position`` reads, with its place, bytes and

@@ -232,16 +232,16 @@ def decode(
     control: Union[str, Control],
     file: Optional[PathType] = None,
     position: Optional[int] = None,
+    offsets: bool = False,
     *,
     data: Any = None,
-    offsets: bool = False,
 ) -> Decoded: ...
 def explain(
     control: Union[str, Control],
     file: Optional[PathType] = None,
     position: Optional[int] = None,
+    offsets: bool = False,
     *,
     data: Any = None,
-    offsets: bool = False,
     limit: Optional[int] = None,
 ) -> Explanation: ...
