@@ -1,5 +1,8 @@
 // Decodes per second in-process: each built decoder on its bundled sample, the whole run of one
-// request (reset, stream read, block written) in memory, offsets on.
+// request (reset, stream read, block written) in memory, offsets on. Where tvx is built, also
+// tvx's own decode (tvx_core's DecodeWhole, what `tvx decode` and the Python module run), without
+// offsets: on the sample's bytes in memory (core_decode/) and on the sample opened by its path
+// for every decode (core_decode_file/).
 //
 // tvx_bench_decode SAMPLES_DIR [benchmark options]
 #include <benchmark/benchmark.h>
@@ -13,6 +16,12 @@
 #include "memory_files.h"
 #include "registry.h"
 #include "tvx/decode_run.h"
+
+#ifdef TVX_BENCH_CORE
+#include "controls.h"
+#include "decode.h"
+#include "files.h"
+#endif
 
 namespace {
 
@@ -34,6 +43,28 @@ void Decode(benchmark::State& state, const std::string& deliverable, const std::
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
+
+#ifdef TVX_BENCH_CORE
+void CoreDecode(benchmark::State& state, const tvx::DeliverableInfo* control,
+                const std::string& bytes, const std::string& path, tvx::core::Position start) {
+  tvx::core::Decoders decoders;
+  tvx::Decoder& decoder = decoders.For(*control);
+  std::size_t written = 0;
+  for (auto _ : state) {
+    tvx::core::DecodedText out;
+    if (path.empty()) {
+      tvx::BytesInput input(bytes);
+      out = tvx::core::DecodeWhole(decoder, input, start, false);
+    } else {
+      const tvx::core::OpenedInput opened = tvx::core::OpenProgram(path);
+      out = tvx::core::DecodeWhole(decoder, *opened.input, start, false);
+    }
+    written += out.listing.size() + out.block.size();
+    benchmark::DoNotOptimize(written);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+#endif
 
 }  // namespace
 
@@ -57,6 +88,14 @@ int main(int argc, char** argv) {
     const std::string bytes = tvx::hexstream::ReadFile(dir + "/" + file);
     benchmark::RegisterBenchmark(("decode/" + deliverable).c_str(), Decode, deliverable, bytes,
                                  start);
+#ifdef TVX_BENCH_CORE
+    const tvx::DeliverableInfo* control = tvx::core::FindControl(deliverable);
+    const auto position = static_cast<tvx::core::Position>(start);
+    benchmark::RegisterBenchmark(("core_decode/" + deliverable).c_str(), CoreDecode, control, bytes,
+                                 std::string(), position);
+    benchmark::RegisterBenchmark(("core_decode_file/" + deliverable).c_str(), CoreDecode, control,
+                                 bytes, dir + "/" + file, position);
+#endif
     ++registered;
   }
   if (registered == 0) {

@@ -12,7 +12,10 @@
 #      100 such programs opened in headless chromium (the report's browser test, from the test
 #      build in build/, with TVX_REPORT_BENCH set; `scripts/bench.sh report` runs (f) alone);
 #  (g) tvx decode and explain at a wrong position in 1 GiB of random bytes: time and peak memory
-#      (bench/decode_bound_bench.py; `scripts/bench.sh decode` runs (g) alone).
+#      (bench/decode_bound_bench.py; `scripts/bench.sh decode` runs (g) alone);
+#  (h) the Python module: its scan against tvx scan --json on the same files, and its decode of
+#      each sample against tvx's own decode in-process (bench/python_bench.py, in a build of its
+#      own, BUILD-python, with the module; `scripts/bench.sh python` runs (h) alone).
 # Each ratio is marked met or MISSED against its target; the exit status tells only whether the
 # benchmarks ran. `scripts/bench.sh scan` runs (e) alone.
 #
@@ -37,6 +40,25 @@ if ! dpkg -s libbenchmark-dev >/dev/null 2>&1; then
 fi
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
+# (h): the module is built with position-independent code, which the plug-ins measured above are
+# not, so it has a build of its own.
+python_bench() {
+  local pybuild=$build-python
+  if ! { cmake -S "$root" -B "$pybuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=OFF \
+    -DTVX_SANITIZE=OFF -DTVX_PYTHON=ON -DPython_EXECUTABLE="$(command -v python3)" &&
+    cmake --build "$pybuild" -j2 --target tvx_python tvx tvx_samples tvx_bench_decode; } \
+    >"$out/python-build.log" 2>&1; then
+    cat "$out/python-build.log" >&2
+    echo "bench.sh: the Python module's build failed (scripts/deps.sh build installs pybind11)" >&2
+    exit 1
+  fi
+  python3 "$root/bench/python_bench.py" "$pybuild" "${TVX_BENCH_SCAN_DIR:-$pybuild}" \
+    --size "${TVX_BENCH_SCAN_SIZE:-1073741824}" --files "${TVX_BENCH_SCAN_FILES:-10000}"
+}
+if [[ ${1:-} == python ]]; then
+  python_bench
+  exit 0
+fi
 if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=OFF \
   -DTVX_SANITIZE=OFF && cmake --build "$build" -j2 --target tvx_bench; } >"$out/build.log" 2>&1; then
   cat "$out/build.log" >&2
@@ -81,4 +103,8 @@ if [[ -x $tests ]] && command -v chromium >/dev/null; then
     | grep -E '^(one program|100 such)|OK|FAILED' || true
 else
   echo "    not run: it needs the test build (scripts/test.sh) and chromium (scripts/deps.sh test)"
+fi
+if [[ ${1:-} != report-only ]]; then
+  echo
+  python_bench
 fi

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, where it is missing (Debian packages).
 #   scripts/deps.sh build    compiler, CMake, Ninja, GoogleTest, nlohmann/json (tvx), Python 3
+#                            with its headers and pybind11 (the Python module, python/)
+#   scripts/deps.sh python   the above, plus pytest and venv for the Python module's tests
 #   scripts/deps.sh test     the above, plus clang's fuzzer and sanitizer runtimes, Google
 #                            Benchmark, mingw-w64, Wine and Xvfb for the Windows tests, chromium
 #                            for the HTML report's browser test, and the
@@ -22,7 +24,12 @@ set -euo pipefail
 mode=${1:-build}
 need=()
 want() { dpkg -s "$1" >/dev/null 2>&1 || need+=("$1"); }
-for p in g++ cmake ninja-build libgtest-dev nlohmann-json3-dev python3; do want "$p"; done
+for p in g++ cmake ninja-build libgtest-dev nlohmann-json3-dev python3 python3-dev pybind11-dev; do
+  want "$p"
+done
+if [[ $mode == test || $mode == python ]]; then
+  for p in python3-pytest python3-venv; do want "$p"; done
+fi
 if [[ $mode == test ]]; then
   for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb chromium; do want "$p"; done
 fi

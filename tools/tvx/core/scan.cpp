@@ -336,8 +336,9 @@ class Parallel {
         Lock held(mutex_);
         slots_[index - head_].events.push_back(std::move(e));
         changed_.NotifyAll();
-        // A file ahead of its turn waits once it holds its share.
-        while (index != head_ && slots_[index - head_].events.size() >= kHeldPerFile)
+        // A file waits once it holds its share: ahead of its turn until its turn comes, at its turn
+        // until the sink has taken some (a slow sink holds the reading back).
+        while (slots_[index - head_].events.size() >= kHeldPerFile)
           changed_.Wait(held);
       };
       if (stop_) {

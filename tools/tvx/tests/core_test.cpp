@@ -3,10 +3,13 @@
 // scan pipeline.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include <unistd.h>
 
@@ -505,6 +508,48 @@ TEST(Scan, OrderIsTheFilesOrderWhateverTheJobs) {
     }
   }
   fs::remove_all(root);
+}
+
+// A sink that takes its records slowly holds the reading back, whatever the jobs: what is found
+// waits in a bounded queue, not in memory that grows with the file.
+TEST(Scan, ASlowSinkHoldsTheReadingBack) {
+  const fs::path file =
+      fs::temp_directory_path() / ("tvx-dense-" + std::to_string(::getpid()) + ".bin");
+  std::string bytes;
+  for (int i = 0; i < 400000; ++i)
+    bytes += Record("C", "VB.Label");
+  std::ofstream(file, std::ios::binary) << bytes;
+  const auto resident = [] {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));  // KiB
+    }
+    return 0L;
+  };
+  for (const unsigned jobs : {1u, 2u}) {
+    SCOPED_TRACE(jobs);
+    struct Slow final : ScanSink {
+      void Record(const FoundRecord&) override {
+        if (++records > 1) return;
+        std::this_thread::sleep_for(std::chrono::seconds(1));  // the reading goes on meanwhile
+        grown = resident() - before;
+      }
+      std::function<long()> resident;
+      long before = 0;
+      long grown = 0;
+      std::uint64_t records = 0;
+    } sink;
+    sink.resident = resident;
+    sink.before = resident();
+    ScanOptions options;
+    options.jobs = jobs;
+    options.all = true;
+    Scan({file.string()}, options, sink);
+    EXPECT_EQ(sink.records, 400000u);
+    EXPECT_LT(sink.grown, 4096) << "KiB";
+  }
+  fs::remove(file);
 }
 
 // A file that changes while it is read (cut short, or grown) is reported, not taken for read.

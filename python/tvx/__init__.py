@@ -1,0 +1,797 @@
+"""Find the controls of compiled Visual Basic 6 programs, decode and explain their property streams.
+
+What the command ``tvx`` does, as calls: ``scan`` finds the control records of program files (or
+of any bytes), ``decode`` turns a control's property stream into the listing and the property
+block its plug-in writes, and ``explain`` tells every value read with the bytes it came from.
+
+Places in a file are positions, 1-based, as the host counts them; ``offset`` is the 0-based
+offset a hex dump shows (position 1025 is offset 0x400). Texts read from a stream are ``str``
+with one character per byte (``text.encode("latin-1")`` gives the bytes back).
+"""
+
+from __future__ import annotations
+
+import atexit
+import enum
+import operator
+import os
+import threading
+import weakref
+from typing import Any, Callable, Dict, Iterable, Iterator, List, Mapping, Optional, Tuple, Union
+
+from . import _tvx
+
+__all__ = [
+    "MAX_POSITION",
+    "BlockLine",
+    "Code",
+    "CodeOutcome",
+    "Control",
+    "Decoded",
+    "Explanation",
+    "FramePart",
+    "LineSource",
+    "ReadKind",
+    "Record",
+    "Scan",
+    "ScanSummary",
+    "Stop",
+    "StopCode",
+    "Value",
+    "controls",
+    "decode",
+    "explain",
+    "scan",
+]
+
+__version__: str = _tvx.VERSION
+
+#: The largest position taken: 2**53, beyond any file.
+MAX_POSITION: int = _tvx.MAX_POSITION
+
+PathType = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+
+class StopCode(str, enum.Enum):
+    """How a decode ended; the values are the JSON's ``stop.code``."""
+
+    END_CODE = "end_code"
+    INPUT_ENDED = "input_ended"
+    STOPPED_BY_STREAM = "stopped_by_stream"
+    INVALID_REQUEST = "invalid_request"
+    INPUT_NOT_OPENED = "input_not_opened"
+
+
+class ReadKind(str, enum.Enum):
+    """What a read took; the values are the JSON's ``read``."""
+
+    BYTE = "byte"
+    WORD = "word"
+    LONG = "long"
+    ZERO_TERMINATED_TEXT = "zero_terminated_text"
+    TEXT = "text"
+    UTF16_TEXT = "utf16_text"
+    SKIPPED = "skipped"
+    CONTROL_BLOCK_GAP = "control_block_gap"
+    PICTURE_HEADER = "picture_header"
+    PICTURE_BYTES = "picture_bytes"
+
+
+class FramePart(str, enum.Enum):
+    """A part of a property stream's frame; the values are the JSON's ``part``."""
+
+    SECTION_A = "section_a"
+    CONTROL_BLOCK = "control_block"
+    SECTION_B = "section_b"
+
+
+class CodeOutcome(str, enum.Enum):
+    """What a section's code byte did; the values are the JSON's ``code.outcome``."""
+
+    PROPERTY = "property"
+    PASSED_OVER = "passed_over"
+    STOPPED = "stopped"
+    END_OF_SECTION = "end_of_section"
+
+
+class LineSource(str, enum.Enum):
+    """Where a property-block line came from; the values are the JSON's ``block[].source``."""
+
+    READS = "reads"
+    START_VALUE = "start_value"
+    NOT_TRACED = "not_traced"
+    NOT_LINKED = "not_linked"
+
+
+class _Fields:
+    """Values compared, hashed and shown by their fields."""
+
+    __slots__ = ()
+    _fields: Tuple[str, ...] = ()
+
+    def _values(self) -> Tuple[Any, ...]:
+        return tuple(getattr(self, name) for name in self._fields)
+
+    def __eq__(self, other: object) -> bool:
+        if type(other) is not type(self):
+            return NotImplemented
+        return self._values() == other._values()  # type: ignore[attr-defined]
+
+    def __hash__(self) -> int:
+        return hash(self._values())
+
+    def __repr__(self) -> str:
+        shown = ", ".join(f"{name}={_short(getattr(self, name))}" for name in self._fields)
+        return f"{type(self).__name__}({shown})"
+
+
+def _short(value: Any) -> str:
+    """A field for __repr__: long lists and bytes by their size."""
+    if isinstance(value, list) and len(value) > 3:
+        return f"[{len(value)} items]"
+    if isinstance(value, bytes) and len(value) > 16:
+        return f"<{len(value)} bytes>"
+    if isinstance(value, enum.Enum):
+        return f"{type(value).__name__}.{value.name}"
+    return repr(value)
+
+
+class Control(_Fields):
+    """A control tvx decodes: one deliverable (plug-in) and its control class.
+
+    ``name`` is the deliverable's name (``"SERLINK.SerialLink"``), ``class_word`` the control
+    class its window caption names (``"MSComm"``), ``class_names`` the class names by which a
+    compiled program's records name it (``("MSCommLib.MSComm",)``), ``caption`` the plug-in's
+    window caption.
+    """
+
+    __slots__ = ("name", "class_word", "class_names", "caption")
+    _fields = __slots__
+
+    def __init__(self, name: str, class_word: str, class_names: Tuple[str, ...], caption: str):
+        self.name = name
+        self.class_word = class_word
+        self.class_names = tuple(class_names)
+        self.caption = caption
+
+
+class Stop(_Fields):
+    """How and where a decode ended, as the JSON's ``stop``.
+
+    ``code`` is a StopCode, ``text`` the same in words with where; ``position`` and ``offset``
+    are those of the code byte that ended or stopped the decode, or where the next code byte
+    would have been (None when no code was reached); ``byte`` is the code byte read there, or
+    None.
+    """
+
+    __slots__ = ("code", "text", "position", "byte")
+    _fields = ("code", "text", "position", "offset", "byte")
+
+    def __init__(self, code: StopCode, text: str, position: Optional[int], byte: Optional[int]):
+        self.code = StopCode(code)
+        self.text = text
+        self.position = position
+        self.byte = byte
+
+    @property
+    def offset(self) -> Optional[int]:
+        """The 0-based offset of ``position``, or None."""
+        return None if self.position is None else self.position - 1
+
+
+class Decoded(_Fields):
+    """What a decode writes, as the plug-in writes its files.
+
+    ``listing`` and ``block`` are the lines of the listing file and of the property block
+    without their CR LF (joined with CR LF and each ended by one, they are the files' bytes),
+    each a str with one character per byte. ``picture`` is the picture file's bytes when the
+    stream holds a picture (a DragIcon), else None, and ``picture_format`` its kind as a file
+    extension (``"ico"``, ``"bmp"``, ``"gif"``, ``"jpg"``, ``"wmf"``, ``"emf"``, ``"cur"``, or
+    ``"bin"``). ``stop`` tells how the decode ended: one that ends early is no error.
+    ``control``, ``file`` (None for ``data=``), ``position`` and ``offsets`` are those asked for.
+    """
+
+    __slots__ = (
+        "control",
+        "file",
+        "position",
+        "offsets",
+        "listing",
+        "block",
+        "picture",
+        "picture_format",
+        "stop",
+    )
+    _fields = (
+        "control",
+        "file",
+        "position",
+        "offset",
+        "offsets",
+        "stop",
+        "listing",
+        "block",
+        "picture",
+        "picture_format",
+    )
+
+    def __init__(
+        self,
+        control: str,
+        file: Optional[str],
+        position: int,
+        offsets: bool,
+        listing: List[str],
+        block: List[str],
+        picture: Optional[bytes],
+        picture_format: Optional[str],
+        stop: Stop,
+    ):
+        self.control = control
+        self.file = file
+        self.position = position
+        self.offsets = offsets
+        self.listing = listing
+        self.block = block
+        self.picture = picture
+        self.picture_format = picture_format
+        self.stop = stop
+
+    @property
+    def offset(self) -> int:
+        """The 0-based offset of the stream's first byte."""
+        return self.position - 1
+
+    def listing_bytes(self) -> bytes:
+        """The listing file's bytes (``TEVOLIBFILE.TMP``)."""
+        return _file_bytes(self.listing)
+
+    def block_bytes(self) -> bytes:
+        """The property block file's bytes (``TEVOLIBFILE2.TMP``)."""
+        return _file_bytes(self.block)
+
+
+def _file_bytes(lines: List[str]) -> bytes:
+    return b"".join(line.encode("latin-1") + b"\r\n" for line in lines)
+
+
+class Code(_Fields):
+    """A section's code byte: ``code`` (its number), ``section`` (a FramePart) and
+    ``outcome`` (a CodeOutcome)."""
+
+    __slots__ = ("code", "section", "outcome")
+    _fields = __slots__
+
+    def __init__(self, code: int, section: FramePart, outcome: CodeOutcome):
+        self.code = code
+        self.section = FramePart(section)
+        self.outcome = CodeOutcome(outcome)
+
+
+class Value(_Fields):
+    """One value read by an explained decode, as in ``tvx explain --json``.
+
+    ``position``/``offset`` of its first byte; ``size``, the bytes the read covers, and
+    ``consumed``, those of them the file holds (fewer only at its end); ``read``, a ReadKind;
+    ``value``, the number as the decoder reads it (signed where it reads it so), the text (one
+    character per byte, whole however long) or None; ``what``, what it was read as in words;
+    ``part``, the FramePart it lies in; ``code``, a Code for a section's code byte, else None;
+    ``listing_lines``, the numbers (from 0) of the listing lines it produced, and
+    ``block_lines``, of the property-block lines it feeds.
+    """
+
+    __slots__ = (
+        "position",
+        "size",
+        "consumed",
+        "read",
+        "value",
+        "what",
+        "part",
+        "code",
+        "listing_lines",
+        "block_lines",
+    )
+    _fields = (
+        "position",
+        "offset",
+        "size",
+        "consumed",
+        "read",
+        "value",
+        "what",
+        "part",
+        "code",
+        "listing_lines",
+        "block_lines",
+    )
+
+    def __init__(
+        self,
+        position: int,
+        size: int,
+        consumed: int,
+        read: ReadKind,
+        value: Union[int, str, None],
+        what: str,
+        part: FramePart,
+        code: Optional[Code],
+        listing_lines: List[int],
+        block_lines: List[int],
+    ):
+        self.position = position
+        self.size = size
+        self.consumed = consumed
+        self.read = ReadKind(read)
+        self.value = value
+        self.what = what
+        self.part = FramePart(part)
+        self.code = code
+        self.listing_lines = listing_lines
+        self.block_lines = block_lines
+
+    @property
+    def offset(self) -> int:
+        """The 0-based offset of the value's first byte."""
+        return self.position - 1
+
+
+class BlockLine(_Fields):
+    """A property-block line and where it came from: ``line`` (its text), ``source`` (a
+    LineSource) and ``from_`` (the positions of the values it came from; the JSON's ``from``)."""
+
+    __slots__ = ("line", "source", "from_")
+    _fields = __slots__
+
+    def __init__(self, line: str, source: LineSource, from_: List[int]):
+        self.line = line
+        self.source = LineSource(source)
+        self.from_ = from_
+
+
+class Explanation(_Fields):
+    """Every value a decode read, with its bytes' places, as ``tvx explain --json`` gives it.
+
+    ``values`` is a list of Value in stream order; ``listing`` the listing's lines;
+    ``listing_before_reads`` the numbers of the listing lines written before any read;
+    ``block`` the property block as a list of BlockLine; ``stop`` a Stop and ``picture_size``
+    the picture file's size (or None); ``stopped`` says in words where and why the decode
+    stopped; ``accounted`` is the count of bytes read, each once, from ``position`` on;
+    ``file_size`` the file's size. With ``limit``, ``cut`` is True when the decode was stopped
+    there: then ``stop`` and ``picture_size`` are None and ``block`` is empty.
+    """
+
+    __slots__ = (
+        "control",
+        "file",
+        "position",
+        "offsets",
+        "file_size",
+        "cut",
+        "values",
+        "listing",
+        "listing_before_reads",
+        "block",
+        "stop",
+        "picture_size",
+        "stopped",
+        "accounted",
+    )
+    _fields = (
+        "control",
+        "file",
+        "position",
+        "offset",
+        "offsets",
+        "file_size",
+        "cut",
+        "stop",
+        "picture_size",
+        "stopped",
+        "accounted",
+        "values",
+        "listing",
+        "listing_before_reads",
+        "block",
+    )
+
+    def __init__(
+        self,
+        control: str,
+        file: Optional[str],
+        position: int,
+        offsets: bool,
+        file_size: int,
+        cut: bool,
+        values: List[Value],
+        listing: List[str],
+        listing_before_reads: List[int],
+        block: List[BlockLine],
+        stop: Optional[Stop],
+        picture_size: Optional[int],
+        stopped: str,
+        accounted: int,
+    ):
+        self.control = control
+        self.file = file
+        self.position = position
+        self.offsets = offsets
+        self.file_size = file_size
+        self.cut = cut
+        self.values = values
+        self.listing = listing
+        self.listing_before_reads = listing_before_reads
+        self.block = block
+        self.stop = stop
+        self.picture_size = picture_size
+        self.stopped = stopped
+        self.accounted = accounted
+
+    @property
+    def offset(self) -> int:
+        """The 0-based offset of the stream's first byte."""
+        return self.position - 1
+
+
+class Record(_Fields):
+    """A control record found by a scan.
+
+    ``file`` is the path as given or walked (None for ``data=``), ``position``/``offset`` where
+    the control's property stream starts, ``name`` the control's name, ``class_name`` its class
+    name as the program holds it and ``control`` the name of the deliverable that decodes it
+    (None for a class no plug-in decodes, found with ``all=True``).
+    """
+
+    __slots__ = ("file", "position", "name", "class_name", "control", "_data")
+    _fields = ("file", "position", "offset", "name", "class_name", "control")
+
+    def __init__(
+        self,
+        file: Optional[str],
+        position: int,
+        name: str,
+        class_name: str,
+        control: Optional[str],
+        _data: Any = None,
+    ):
+        self.file = file
+        self.position = position
+        self.name = name
+        self.class_name = class_name
+        self.control = control
+        self._data = _data
+
+    @property
+    def offset(self) -> int:
+        """The 0-based offset of the property stream's first byte."""
+        return self.position - 1
+
+    def decode(self, offsets: bool = False) -> Decoded:
+        """The record's stream decoded by its control (see ``tvx.decode``); the file is read
+        again by its path, or the scan's ``data`` is."""
+        return decode(self._control(), self.file, self.position, data=self._data, offsets=offsets)
+
+    def explain(self, offsets: bool = False, limit: Optional[int] = None) -> Explanation:
+        """The record's stream explained by its control (see ``tvx.explain``)."""
+        return explain(
+            self._control(), self.file, self.position, data=self._data, offsets=offsets, limit=limit
+        )
+
+    def _control(self) -> str:
+        if self.control is None:
+            raise ValueError(
+                f"no control decodes the class {self.class_name!r}: scan with "
+                f"classes={{{self.class_name!r}: CONTROL}}, or name the control to tvx.decode"
+            )
+        return self.control
+
+
+class ScanSummary(_Fields):
+    """The counts of a whole scan, as the JSON's ``scan_summary``: ``files`` read to their end,
+    ``unreadable`` entries, ``bytes`` read, ``records`` found, ``controls`` (records per
+    deliverable, those found only), ``other_classes`` (records of classes no plug-in decodes)
+    and ``not_programs`` (files without an MZ and PE header, scanned as raw bytes)."""
+
+    __slots__ = (
+        "files",
+        "unreadable",
+        "bytes",
+        "records",
+        "controls",
+        "other_classes",
+        "not_programs",
+    )
+    _fields = __slots__
+
+    def __init__(
+        self,
+        files: int,
+        unreadable: int,
+        bytes: int,
+        records: int,
+        controls: Dict[str, int],
+        other_classes: int,
+        not_programs: int,
+    ):
+        self.files = files
+        self.unreadable = unreadable
+        self.bytes = bytes
+        self.records = records
+        self.controls = controls
+        self.other_classes = other_classes
+        self.not_programs = not_programs
+
+
+class Scan:
+    """The records of a running scan, an iterator: what ``tvx.scan`` returns.
+
+    The scan reads its files on a thread of its own while the records are taken, holding a few
+    thousand records at most. ``summary`` is a ScanSummary once every record has been taken
+    (None before, and after ``close``). ``close()`` (or leaving a ``with`` block) ends the scan
+    early: the files being read are read to their end, no more.
+    """
+
+    def __init__(self, run: Any, data: Any, onerror: Optional[Callable[[OSError], object]]):
+        self._run = run
+        self._data = data
+        self._onerror = onerror
+        self._pending: Iterator[Any] = iter(())
+        self._lock = threading.Lock()
+        self.summary: Optional[ScanSummary] = None
+        _RUNNING.add(self)
+
+    def __iter__(self) -> "Scan":
+        return self
+
+    def __next__(self) -> Record:
+        with self._lock:
+            while True:
+                item = next(self._pending, None)
+                if item is None:
+                    if self._run is None:
+                        raise StopIteration
+                    batch = self._run.next_batch()
+                    if batch is None:
+                        self.summary = ScanSummary(**self._run.summary())
+                        self._end()
+                        raise StopIteration
+                    self._pending = iter(batch)
+                elif type(item) is tuple:
+                    return Record(*item, self._data)
+                elif self._onerror is None:
+                    self._end()
+                    raise item
+                else:
+                    self._onerror(item)
+
+    def close(self) -> None:
+        """Ends the scan; the iterator is then exhausted."""
+        with self._lock:
+            self._end()
+
+    def _end(self) -> None:
+        if self._run is not None:
+            self._run.close()
+        self._run = None
+        self._data = None
+        self._pending = iter(())
+
+    def __enter__(self) -> "Scan":
+        return self
+
+    def __exit__(self, *exc_info: Any) -> None:
+        self.close()
+
+    def __repr__(self) -> str:
+        return f"<tvx.Scan {'running' if self._run is not None else 'ended'}>"
+
+
+# The scans not yet ended, ended before the interpreter is: none reads on past it.
+_RUNNING: "weakref.WeakSet[Scan]" = weakref.WeakSet()
+
+
+@atexit.register
+def _end_scans() -> None:
+    for running in list(_RUNNING):
+        running.close()
+
+
+_CONTROLS: Tuple[Control, ...] = tuple(Control(*c) for c in _tvx.controls())
+_DEFAULT_JOBS_AT_MOST = 16  # as tvx scan's -j: no more files at a time than hold a window cheaply
+
+
+def controls() -> Tuple[Control, ...]:
+    """The six controls tvx decodes, each a Control, in the order the deliverables are declared.
+
+    A control may be named, wherever one is asked for, by its deliverable's name, its class word
+    or one of its class names, in any case (``"SERLINK.SerialLink"``, ``"mscomm"``).
+    """
+    return _CONTROLS
+
+
+def scan(
+    *paths: PathType,
+    data: Any = None,
+    all: bool = False,
+    names: Union[str, Iterable[str]] = (),
+    positions: Union[int, Iterable[int]] = (),
+    classes: Optional[Mapping[str, Union[str, Control]]] = None,
+    follow: bool = False,
+    jobs: Optional[int] = None,
+    onerror: Optional[Callable[[OSError], object]] = None,
+) -> Scan:
+    """The control records of the files of ``paths``, as ``tvx scan`` finds them, in its order.
+
+    Each path is a file or a folder, whose files and subfolders are walked in the byte order of
+    their names; symbolic links inside folders are followed only with ``follow=True``. Instead of
+    paths, ``data=`` scans any bytes-like object (bytes, bytearray, memoryview, mmap) without
+    copying it: its records' ``file`` is None, their positions count from its first byte, and
+    they keep it for ``Record.decode``.
+
+    Only records of the six controls' classes are returned, or of every class with ``all=True``;
+    ``names`` keeps those of the control names given (any case), ``positions`` those whose
+    stream starts at one of the positions given, and ``classes`` maps more class names to the
+    controls that decode them (``{"Tevo.Host": "ActiveXPlugin"}``, ahead of the known ones).
+    ``jobs`` files are read at a time (default: the processors, at most 16).
+
+    Returns a Scan, an iterator of Record that streams: the files are read on a thread of its own
+    while the records are taken, the GIL released. A path or an entry of a folder that cannot be
+    read raises its OSError (FileNotFoundError, PermissionError, IsADirectoryError, ...) where
+    it comes in the order, and ends the scan; with ``onerror``, the OSError is handed to it
+    instead and the scan goes on. An unknown control in ``classes`` raises ValueError.
+    """
+    if data is not None and paths:
+        raise TypeError("scan() takes paths or data=, not both")
+    if data is None and not paths:
+        raise TypeError("scan() needs a path, or data=")
+    if onerror is not None and not callable(onerror):
+        raise TypeError("onerror must be callable")
+    if isinstance(names, str):
+        names = (names,)
+    if isinstance(positions, int):
+        positions = (positions,)
+    pairs = [(_text(name, "class name"), _control_name(c)) for name, c in (classes or {}).items()]
+    if jobs is None:
+        jobs = max(1, min(_tvx.processors(), _DEFAULT_JOBS_AT_MOST))
+    else:
+        jobs = operator.index(jobs)
+        if not 1 <= jobs <= 256:
+            raise ValueError(f"jobs must be from 1 to 256, not {jobs}")
+    run = _tvx.scan(
+        [_path(p) for p in paths],
+        data,
+        bool(all),
+        [_text(name, "name") for name in names],
+        [_position(p) for p in positions],
+        pairs,
+        bool(follow),
+        jobs,
+    )
+    return Scan(run, data, onerror)
+
+
+def decode(
+    control: Union[str, Control],
+    file: Optional[PathType] = None,
+    position: Optional[int] = None,
+    offsets: bool = False,
+    *,
+    data: Any = None,
+) -> Decoded:
+    """The property stream at ``position`` of ``file`` decoded by ``control``, in this process,
+    exactly as its plug-in decodes the host's request (``tvx decode``).
+
+    ``control`` is a Control or its name, class word or a class name (any case); ``file`` a path,
+    or ``data=`` any bytes-like object, read without a copy; ``position`` is 1-based, as the host
+    sends it (an offset plus one). ``offsets=True`` gives the listing its offset lines, as a
+    request with the flag ``Y`` does. The GIL is released while the decode runs.
+
+    Returns a Decoded. A decode that ends early is no error: its ``stop`` says why. A file that
+    cannot be read raises its OSError (FileNotFoundError, PermissionError, IsADirectoryError, ...);
+    an unknown control raises ValueError naming the closest one.
+    """
+    name = _control_name(control)
+    path, where = _input(file, data)
+    start = _position(position)
+    listing, block, picture, picture_format, stop = _tvx.decode(name, path, data, start, offsets)
+    return Decoded(
+        name,
+        where,
+        start,
+        bool(offsets),
+        listing,
+        block,
+        picture,
+        picture_format,
+        Stop(*stop),
+    )
+
+
+def explain(
+    control: Union[str, Control],
+    file: Optional[PathType] = None,
+    position: Optional[int] = None,
+    offsets: bool = False,
+    *,
+    data: Any = None,
+    limit: Optional[int] = None,
+) -> Explanation:
+    """Every value the decode of ``control`` at ``position`` reads, with its place, bytes and
+    meaning, and each property-block line with the values it came from (``tvx explain --json``).
+
+    The arguments are ``decode``'s; ``limit`` stops the decode after that many values (then
+    ``cut`` is True, and there is no stop or block). Linking the block to the values decodes the
+    stream again for each value: streams of more than 4 MiB are not linked. The GIL is released
+    while the work runs. Errors as for ``decode``.
+    """
+    name = _control_name(control)
+    path, where = _input(file, data)
+    start = _position(position)
+    most = 0
+    if limit is not None:
+        most = operator.index(limit)
+        if most < 1:
+            raise ValueError(f"limit must be 1 or more, not {most}")
+    x = _tvx.explain(name, path, data, start, offsets, most)
+    file_size, cut, rows, listing, before, block, stop, picture_size, stopped, accounted = x
+    values = [
+        Value(p, size, consumed, read, value, what, part, None if c is None else Code(*c), ll, bl)
+        for p, size, consumed, read, value, what, part, c, ll, bl in rows
+    ]
+    return Explanation(
+        name,
+        where,
+        start,
+        bool(offsets),
+        file_size,
+        cut,
+        values,
+        listing,
+        before,
+        [BlockLine(*line) for line in block],
+        None if stop is None else Stop(*stop),
+        picture_size,
+        stopped,
+        accounted,
+    )
+
+
+def _control_name(control: Union[str, Control]) -> str:
+    if isinstance(control, Control):
+        return control.name
+    if not isinstance(control, str):
+        raise TypeError(f"a control is a str or a tvx.Control, not {type(control).__name__}")
+    return _tvx.control(control)
+
+
+def _path(path: PathType) -> bytes:
+    encoded = os.fsencode(path)
+    # "-" is a file of that name, not standard input as for the command.
+    return b"./-" if encoded == b"-" else encoded
+
+
+def _input(file: Optional[PathType], data: Any) -> Tuple[bytes, Optional[str]]:
+    """The path to read (empty for data) and the file as a Decoded shows it."""
+    if data is not None:
+        if file is not None:
+            raise TypeError("give a file or data=, not both")
+        return b"", None
+    if file is None:
+        raise TypeError("a file, or data=, is needed")
+    path = _path(file)
+    return path, os.fsdecode(path)
+
+
+def _position(position: Optional[int]) -> int:
+    if position is None:
+        raise TypeError("a position is needed")
+    number = operator.index(position)
+    if not 1 <= number <= MAX_POSITION:
+        raise ValueError(f"position {number} is not from 1 to {MAX_POSITION}")
+    return number
+
+
+def _text(value: object, what: str) -> str:
+    if not isinstance(value, str):
+        raise TypeError(f"a {what} is a str, not {type(value).__name__}")
+    return value
