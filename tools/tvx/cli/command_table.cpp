@@ -306,6 +306,7 @@ int RunTvx(const std::vector<std::string>& args, Output& out, Output& err, bool 
     return kOk;
   }
   if (!parsed.error.empty()) return UsageError(err, command->name, parsed.error);
+  parsed.given = args;
   Io io{out, err};
   io.quiet = parsed.Has(O::kQuiet);
   io.colour = ColourWanted(out, parsed.Value(O::kColor).value_or("auto"));

@@ -62,6 +62,7 @@ struct Parsed {
   std::vector<std::string> operands;
   std::map<Option, std::vector<std::string>> values;  // every value given; "" for a flag
   std::string error;                                  // the first usage error, or ""
+  std::vector<std::string> given;  // tvx's whole command line as given, after its name
 
   bool Has(Option option) const { return values.count(option) != 0; }
   // The last value given, or nothing.

@@ -1,6 +1,8 @@
 // tvx report: one HTML page showing every control of the programs, each decoded and linked to
 // its bytes.
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 
 #include "commands.h"
 #include "controls.h"
@@ -51,8 +53,17 @@ class Programs final : public core::ScanSink {
     shown.decode = render::DecodeForReport(decoders_.For(*record.control), *record.input,
                                            record.position, offsets_);
   }
+  void NotAProgram(const std::string& file, bool /*named*/) override {
+    Program(file);
+    raw_ = true;
+  }
   void FileDone(const std::string& file, std::uint64_t bytes) override {
     Program(file).size = bytes;
+    // A file that is no Windows program and holds no record is counted, not listed.
+    if (raw_ && last_->records.empty()) {
+      programs.pop_back();
+      ++otherFiles;
+    }
     last_ = nullptr;  // the next event starts another program, even for the same path
   }
   void Unreadable(const std::string& file, const core::IoError& error) override {
@@ -65,6 +76,7 @@ class Programs final : public core::ScanSink {
     if (last_ == nullptr || last_->path != file) {
       last_ = &programs.emplace_back();
       last_->path = file;
+      raw_ = false;
     }
     return *last_;
   }
@@ -100,13 +112,28 @@ class Programs final : public core::ScanSink {
   }
 
   std::vector<render::ReportProgram> programs;
+  std::uint64_t otherFiles = 0;  // neither a Windows program nor holding a record
 
  private:
   bool offsets_;
   Io& io_;
   core::Decoders decoders_;
   render::ReportProgram* last_ = nullptr;  // the program added last (set anew after each add)
+  bool raw_ = false;                       // it is no Windows program: scanned as raw bytes
 };
+
+// When the page is made: SOURCE_DATE_EPOCH where it is set (a page made again from the same
+// inputs is then the same, byte for byte), otherwise now.
+std::int64_t MadeAt() {
+  if (const char* fixed = std::getenv("SOURCE_DATE_EPOCH"); fixed != nullptr) {
+    char* end = nullptr;
+    const long long seconds = std::strtoll(fixed, &end, 10);
+    if (*fixed != '\0' && *end == '\0' && seconds >= 0) return seconds;
+  }
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
 
 // Each program's records in the order of their positions; each record whose decode ended early
 // named on standard error. True when one did.
@@ -165,20 +192,31 @@ int ReportCommand(const Parsed& args, Io& io) {
     programs.AddStream(stream, io);
   const bool early = Arrange(programs.programs, io);
   std::size_t records = 0;
+  std::size_t listed = 0;
   bool unreadable = false;
   for (const render::ReportProgram& program : programs.programs) {
     records += program.records.size();
     unreadable = unreadable || !program.error.empty();
+    listed += program.error.empty() || !program.records.empty() ? 1 : 0;
   }
-  const std::string page = render::ReportPage(programs.programs, "tvx " TVX_VERSION);
+  render::ReportRun run;
+  run.generator = "tvx " TVX_VERSION;
+  run.command = {"tvx"};
+  run.command.insert(run.command.end(), args.given.begin(), args.given.end());
+  run.time = MadeAt();
+  run.otherFiles = programs.otherFiles;
+  const std::string page = render::ReportPage(programs.programs, run);
   if (!WritePage(*output, page, io)) return kIoError;
   if (!io.quiet) {
     io.err << "tvx report: "
            << (*output == "-" ? std::string("standard output")
                               : render::PrintablePath(*output, io.utf8))
-           << ": " << render::Plural(programs.programs.size(), "program") << ", "
-           << render::Plural(records, "record") << ", " << std::to_string(page.size())
-           << " bytes\n";
+           << ": " << render::Plural(listed, "program") << ", " << render::Plural(records, "record")
+           << ", "
+           << (programs.otherFiles == 0
+                   ? std::string()
+                   : render::Plural(programs.otherFiles, "other file") + " passed over, ")
+           << std::to_string(page.size()) << " bytes\n";
   }
   if (unreadable) return kIoError;
   return early ? kEndedEarly : kOk;

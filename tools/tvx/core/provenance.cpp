@@ -131,10 +131,18 @@ std::vector<bool> Kept(const std::vector<std::string>& before,
   return kept;
 }
 
-// The reads of a decode, as long as they are few and near enough to be linked.
+// The reads of a decode, as long as they are few and near enough to be linked, and where each
+// property's reads start and end: a property (a section code the control knows) is its code byte
+// and the reads of its value, up to the next code byte or part of the frame.
 class Measure final : public DecodeObserver {
  public:
   explicit Measure(Position start) : start_(start), next_(start) {}
+  void OnCode(const CodeEvent& code) override {
+    if (path.empty()) return;
+    bounds.push_back(path.size() - 1);  // the code byte's own read
+    if (code.outcome == CodeOutcome::kProperty) properties.push_back(path.size() - 1);
+  }
+  void OnFramePart(double, FramePart) override { bounds.push_back(path.size()); }
   void OnRead(const ReadEvent& read) override {
     path.emplace_back(read.position, read.count);
     kinds.push_back(read.kind);
@@ -148,6 +156,8 @@ class Measure final : public DecodeObserver {
   Position next() const { return next_; }
   std::vector<std::pair<double, std::uint64_t>> path;
   std::vector<ReadKind> kinds;
+  std::vector<std::size_t> bounds;      // the reads that start a code or a part of the frame
+  std::vector<std::size_t> properties;  // the code byte reads of the properties
 
  private:
   Position start_;
@@ -215,6 +225,50 @@ std::vector<std::size_t> Sources(std::size_t line, const Changes& changes, bool 
   return sources;
 }
 
+// The block lines a property writes, found by taking it out of the stream: its code byte and its
+// value's bytes removed, the decode must take the same path over the rest, and the lines that then
+// go are the property's (a property whose line tells only that it was there, such as DragMode, or
+// a picture's file name). Per property, its reads and those lines; none when the path changed or
+// more than a few lines went.
+std::vector<std::pair<std::vector<std::size_t>, std::vector<std::size_t>>> Removals(
+    Decoder& decoder, const Request& request, const std::string& bytes, std::uint64_t base,
+    const Measure& measure, const Run& original) {
+  std::vector<std::pair<std::vector<std::size_t>, std::vector<std::size_t>>> found;
+  const auto& path = measure.path;
+  const auto offset = [&](std::size_t read) {
+    return static_cast<std::size_t>(PositionOf(path[read].first) - 1 - base);
+  };
+  for (const std::size_t first : measure.properties) {
+    const auto next = std::upper_bound(measure.bounds.begin(), measure.bounds.end(), first);
+    const std::size_t end = next == measure.bounds.end() ? path.size() : *next;
+    std::vector<std::size_t> reads;
+    std::size_t to = offset(first);
+    for (std::size_t i = first; i < end; ++i) {
+      if (path[i].second == 0) continue;
+      reads.push_back(i);
+      to = std::max<std::size_t>(to, offset(i) + path[i].second);
+    }
+    const std::size_t from = offset(first);
+    to = std::min(to, bytes.size());
+    if (reads.empty() || to <= from) continue;
+    const std::string cut = bytes.substr(0, from) + bytes.substr(to);
+    const Run run = DecodeRegion(decoder, request, cut, base);
+    // The same path over the rest: the reads before it, then those after it moved back.
+    std::vector<std::pair<double, std::uint64_t>> expected(path.begin(),
+                                                           path.begin() + static_cast<long>(first));
+    for (std::size_t i = end; i < path.size(); ++i)
+      expected.emplace_back(path[i].first - static_cast<double>(to - from), path[i].second);
+    if (run.path != expected) continue;
+    const std::vector<bool> kept = Kept(original.block, run.block);
+    std::vector<std::size_t> gone;
+    for (std::size_t l = 0; l < kept.size(); ++l) {
+      if (!kept[l]) gone.push_back(l);
+    }
+    if (!gone.empty() && gone.size() <= kFewLines) found.emplace_back(reads, gone);
+  }
+  return found;
+}
+
 }  // namespace
 
 BlockLinks LinkBlock(Decoder& decoder, InputSource& file, Position start, bool offsets) {
@@ -243,12 +297,26 @@ BlockLinks LinkBlock(Decoder& decoder, InputSource& file, Position start, bool o
   links.lines.resize(measure.path.size());
   for (const auto& [position, count] : measure.path)
     links.positions.push_back(PositionOf(position));
+  bool untraced = false;
   for (std::size_t l = 0; l < lines; ++l) {
     const bool startValue = startValues.count(original.block[l]) != 0;
     links.values[l] = Sources(l, changes, startValue);
     links.sources[l] = !links.values[l].empty() ? LineSource::kValues
                        : startValue             ? LineSource::kStartValue
                                                 : LineSource::kNotTraced;
+    untraced = untraced || links.sources[l] == LineSource::kNotTraced;
+  }
+  // A line that no change of a value's bytes reaches: the property whose removal takes it away.
+  if (untraced) {
+    for (const auto& [reads, gone] : Removals(decoder, request, bytes, base, measure, original)) {
+      for (const std::size_t l : gone) {
+        if (links.sources[l] != LineSource::kNotTraced) continue;
+        links.sources[l] = LineSource::kValues;
+        links.values[l] = reads;
+      }
+    }
+  }
+  for (std::size_t l = 0; l < lines; ++l) {
     for (const std::size_t i : links.values[l])
       links.lines[i].push_back(l);
   }

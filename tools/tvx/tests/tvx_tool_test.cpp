@@ -1046,6 +1046,17 @@ TEST(TvxExplain, LinksEveryBlockLineToItsBytes) {
                           "_cy               = 847  <- 1060\n"),
             std::string::npos)
       << text.out;
+  // The plug-in host sample's DragIcon and DragMode lines tell only that the property is there:
+  // they come from its code byte and its value's reads (section A from 1537: code 3 and four
+  // words, code 15 and a word, code 11, a word and 12 UTF-16 units; DragIcon's code 10 at 1576,
+  // its long at 1577, header at 1581 and 16 image bytes at 1589; DragMode's code 9 at 1605 and
+  // its byte at 1606).
+  const Outcome host =
+      Tvx({"explain", "ActiveXPlugin", std::string(TVX_SAMPLES_DIR) + "/pluginhost.exe", "1537"});
+  EXPECT_NE(host.out.find("DragIcon           = TEVOGRAPHICFILE1.TMP  <- 1576 1577 1581 1589\n"
+                          "DragMode           = 1  'Automatic  <- 1605 1606\n"),
+            std::string::npos)
+      << host.out;
   // The JSON: every value, and the first three; --limit stops the decode there.
   const std::string script =
       "import json,sys\n"

@@ -57,6 +57,14 @@ struct ReportProgram {
   std::vector<ReportRecord> records;
 };
 
+// What the page tells of the run that made it.
+struct ReportRun {
+  std::string generator;             // the tool and its version
+  std::vector<std::string> command;  // the command line, word by word as given
+  std::int64_t time = 0;             // when the page was made, in seconds since 1970 (UTC)
+  std::uint64_t otherFiles = 0;      // files passed over: no Windows program, no record
+};
+
 // The most of a stream the page shows: its values, lines and bytes stop there.
 inline constexpr std::uint64_t kMaxReportedBytes = std::uint64_t{16} << 20;
 
@@ -65,7 +73,13 @@ inline constexpr std::uint64_t kMaxReportedBytes = std::uint64_t{16} << 20;
 ReportDecode DecodeForReport(Decoder& decoder, InputSource& input, core::Position position,
                              bool offsets);
 
-// The page for the programs; `generator` names the tool and its version.
-std::string ReportPage(const std::vector<ReportProgram>& programs, std::string_view generator);
+// The page for the programs: readable as it is (every program, record, block and listing in its
+// markup), its script adding the bytes, the links between them, the filter, copy and save.
+std::string ReportPage(const std::vector<ReportProgram>& programs, const ReportRun& run);
+
+// A record's id in the page, from its file and its position (a link to it holds when the report
+// is made again from other inputs): "r-", eight hex digits of the path's FNV-1a hash, "-" and
+// the position.
+std::string RecordId(std::string_view path, core::Position position);
 
 }  // namespace tvx::render
