@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Drives each built plug-in through its exchange channel on its bundled sample program file
-and prints the listing and the property block it wrote."""
+and prints the listing and the property block it wrote; then tvx's scan of the example program
+(a record of each control) and a report page of it."""
 import os
 import subprocess
 import sys
@@ -51,11 +52,30 @@ def main() -> int:
             return 1
         shown += 1
     print("=" * 78)
-    print(f"{shown} plug-in(s) shown. To see a stream value by value, try:")
+    print(f"{shown} plug-in(s) shown.")
     tvx = os.path.join(bin_dir, "tvx")
-    agent = os.path.abspath(os.path.join(samples_dir, "agent.exe"))
-    print(f"  {tvx} explain agent {agent} 1025")
-    return 0 if shown else 1
+    if not shown or not os.path.exists(tvx):
+        return 0 if shown else 1
+    return show_example(tvx, samples_dir, build)
+
+
+def show_example(tvx: str, samples_dir: str, build: str) -> int:
+    """tvx on the example program (one record of each control, made from the samples): its
+    scan, and a report page of it."""
+    example = os.path.join(samples_dir, "example.exe")
+    page = os.path.join(build, "example-report.html")
+    host_class = ["--class", "Tevo.Host=ActiveXPlugin"]
+    for command in (["scan", example] + host_class,
+                    ["report", example] + host_class + ["-o", page]):
+        print(f"$ {os.path.relpath(tvx)} {' '.join(command)}", flush=True)
+        if subprocess.run([tvx] + command, check=False).returncode != 0:
+            print(f"tvx {command[0]}: failed", file=sys.stderr)
+            return 1
+    print("=" * 78)
+    print(f"Open {os.path.abspath(page)} in a browser to see each record's block, listing and\n"
+          f"bytes, linked. To see one stream value by value, try:")
+    print(f"  {os.path.relpath(tvx)} explain agent {example} 1058")
+    return 0
 
 
 if __name__ == "__main__":
