@@ -159,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t p = 0; p < programs.size(); ++p) {
     for (const render::ReportRecord& record : programs[p].records) {
       const std::string id = render::RecordId(programs[p].path, record.position);
-      const std::size_t at = markup.find("id=\"" + id, from);
+      const std::size_t at = markup.find("id=\"" + id + "\"", from);
       Check(at != std::string::npos, "every record in the page", id);
       const std::size_t nameAt = markup.find("<summary><span>", at) + 15;
       const std::string name =

@@ -15,6 +15,9 @@
 # copied to fuzz/regressions/<target>/ under libFuzzer's name for it (crash-<sha1>, ...); the
 # test suite replays every file there from then on. Commit it together with the fix.
 #
+# TVX_FUZZ_TIMEOUT=SECONDS sets how long one input may take (default 10): a wall-clock time, so a
+# campaign that runs beside other work (niced) gives it more.
+#
 # A campaign: TVX_FUZZ_RUNS=N runs each target for N executions instead of a time;
 # TVX_FUZZ_MERGE=1 then replaces fuzz/corpus/<target>/ by the smallest set of inputs, from it
 # and from what the run learned, that reaches every feature the seeds and the regression inputs
@@ -66,7 +69,7 @@ for entry in "${selected[@]}"; do
   rm -rf "$findings" && mkdir -p "$findings"
   committed=$root/fuzz/corpus/$name
   mkdir -p "$committed"
-  options=(-timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/")
+  options=(-timeout="${TVX_FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/")
   if [ -n "${TVX_FUZZ_RUNS:-}" ]; then
     options+=(-runs="$TVX_FUZZ_RUNS")
     echo "== $name: $TVX_FUZZ_RUNS executions ($(date -u '+%Y-%m-%d %H:%M UTC'))"
