@@ -91,16 +91,6 @@ struct Row {
   std::vector<std::size_t> blockLines;
 };
 
-// Stops the decode after `limit` values.
-class ValueCount final : public core::ExplainSink {
- public:
-  explicit ValueCount(std::uint64_t limit) : limit_(limit) {}
-  bool Value(const core::ExplainedValue& v) override { return v.index < limit_; }
-
- private:
-  std::uint64_t limit_;
-};
-
 // Every value, the listing lines each produced, the listing and the block.
 class Rows final : public core::ExplainSink {
  public:
@@ -168,12 +158,7 @@ struct Explanation {
 Explanation ExplainInput(Decoder& decoder, InputSource& input, core::Position position,
                          bool offsets, std::uint64_t limit) {
   Explanation x;
-  bool cut = false;
-  if (limit != 0) {
-    core::StreamDecode counting(decoder, input, position, offsets);
-    ValueCount count(limit);
-    cut = core::Explain(counting, count).cut;
-  }
+  const bool cut = limit != 0 && core::MoreValuesThan(decoder, input, position, offsets, limit);
   // A cut decode has no block to link.
   if (!cut) x.links = core::LinkBlock(decoder, input, position, offsets);
   x.fileSize = input.Size();

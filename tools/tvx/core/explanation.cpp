@@ -104,4 +104,24 @@ Explained Explain(StreamDecode& decode, ExplainSink& sink) {
   return e;
 }
 
+namespace {
+
+class ValueCount final : public ExplainSink {
+ public:
+  explicit ValueCount(std::uint64_t limit) : limit_(limit) {}
+  bool Value(const ExplainedValue& v) override { return v.index < limit_; }
+
+ private:
+  std::uint64_t limit_;
+};
+
+}  // namespace
+
+bool MoreValuesThan(Decoder& decoder, InputSource& input, Position position, bool offsets,
+                    std::uint64_t limit) {
+  StreamDecode counting(decoder, input, position, offsets);
+  ValueCount count(limit);
+  return Explain(counting, count).cut;
+}
+
 }  // namespace tvx::core

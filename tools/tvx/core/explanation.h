@@ -69,4 +69,9 @@ struct Explained {
 // The texts handed on expand through `decode` until its next run.
 Explained Explain(StreamDecode& decode, ExplainSink& sink);
 
+// Whether the stream at `position` has more than `limit` values: a decode that stops at the
+// first value past them (what `explain --limit` shows no block for).
+bool MoreValuesThan(Decoder& decoder, InputSource& input, Position position, bool offsets,
+                    std::uint64_t limit);
+
 }  // namespace tvx::core

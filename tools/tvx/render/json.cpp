@@ -381,16 +381,6 @@ class ValuesArray final : public core::ExplainSink {
   std::string block_;
 };
 
-// Counts the values, up to one past the limit.
-class ValueCount final : public core::ExplainSink {
- public:
-  explicit ValueCount(std::uint64_t limit) : limit_(limit) {}
-  bool Value(const core::ExplainedValue& v) override { return v.index < limit_; }
-
- private:
-  std::uint64_t limit_;
-};
-
 // The listing's lines as far as `most` of them (all: -1).
 class ListingArray final : public core::DecodeSink {
  public:
@@ -441,12 +431,7 @@ std::optional<core::StopInfo> WriteExplainJson(Writer& out, const DeliverableInf
                                                const std::string& file, Decoder& decoder,
                                                InputSource& input, core::Position position,
                                                bool offsets, std::uint64_t limit) {
-  bool cut = false;
-  if (limit != 0) {
-    core::StreamDecode counting(decoder, input, position, offsets);
-    ValueCount count(limit);
-    cut = core::Explain(counting, count).cut;
-  }
+  const bool cut = limit != 0 && core::MoreValuesThan(decoder, input, position, offsets, limit);
   // A cut decode has no block to link.
   const core::BlockLinks links =
       cut ? core::BlockLinks{} : core::LinkBlock(decoder, input, position, offsets);
