@@ -30,7 +30,13 @@ LongTexts::LongTexts(std::size_t threshold) : threshold_(threshold) {
   // Letters and digits: nothing a quote doubles or a view escapes, never the mark itself.
   static constexpr char kKeyChars[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device random;
+  // One generator per thread, seeded from the system once: a random_device opened for every
+  // decode cost more than a small decode itself.
+  thread_local std::mt19937_64 random = [] {
+    std::random_device device;
+    std::seed_seq seed{device(), device(), device(), device()};
+    return std::mt19937_64(seed);
+  }();
   for (char& c : key_)
     c = kKeyChars[random() % (sizeof kKeyChars - 1)];
 }
