@@ -55,6 +55,12 @@ std::string_view Closest(std::string_view word, std::span<const std::string_view
       ++extending;
       extended = c;
     }
+    // The distance is at least the difference in length: a word much longer or shorter than
+    // the candidate is passed over without the table (a word of kilobytes costs nothing).
+    const std::size_t most = std::min(bestDistance - 1, c.size() / 3 + 1);
+    const std::size_t apart =
+        word.size() > c.size() ? word.size() - c.size() : c.size() - word.size();
+    if (apart > most) continue;
     const std::size_t d = Distance(word, c);
     if (d < bestDistance && d <= c.size() / 3 + 1) {
       best = c;
