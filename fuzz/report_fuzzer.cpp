@@ -155,10 +155,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // Each record's name, read back from its summary, and its block line from its body.
+  // A record of a file and position already shown (the same path given twice, or records of
+  // one place) gets "-2", "-3" and so on.
   std::size_t from = 0;
+  std::set<std::string> ids;
   for (std::size_t p = 0; p < programs.size(); ++p) {
     for (const render::ReportRecord& record : programs[p].records) {
-      const std::string id = render::RecordId(programs[p].path, record.position);
+      const std::string first = render::RecordId(programs[p].path, record.position);
+      std::string id = first;
+      for (int n = 2; !ids.insert(id).second; ++n)
+        id = first + "-" + std::to_string(n);
       const std::size_t at = markup.find("id=\"" + id + "\"", from);
       Check(at != std::string::npos, "every record in the page", id);
       const std::size_t nameAt = markup.find("<summary><span>", at) + 15;
