@@ -706,7 +706,29 @@
 
   const filter = document.getElementById('filter');
   const count = document.getElementById('count');
-  let keys = null;  // per record, its texts in lower case, made at the first filter
+  // Per program and record, its texts in lower case: made in the browser's idle time after the
+  // page is shown, a slice at a time, and whatever is left at the first filter.
+  const keys = new Map();
+  const unkeyed = (function* () {
+    for (const section of main.querySelectorAll('section.program')) {
+      const path = section.querySelector('h2').textContent;
+      yield [section, path.toLowerCase()];
+      for (const node of section.querySelectorAll('details.record')) yield [node, path];
+    }
+  })();
+  let keyed = false;
+  function makeKeys(more) {
+    while (!keyed && more()) {
+      const { done, value } = unkeyed.next();
+      if (done) keyed = true;
+      else keys.set(value[0], value[0].tagName === 'SECTION' ? value[1] : recordKey(value[0], value[1]));
+    }
+  }
+  const idle = window.requestIdleCallback || ((f) => setTimeout(() => f({ timeRemaining: () => 8 }), 50));
+  idle(function slice(deadline) {
+    makeKeys(() => deadline.timeRemaining() > 1);
+    if (!keyed) idle(slice);
+  });
   function recordKey(node, path) {
     const texts = [path];
     for (const cell of node.querySelector('summary').children) texts.push(cell.textContent);
@@ -725,14 +747,7 @@
   function applyFilter() {
     const words = filter.value.toLowerCase().split(/\s+/).filter(Boolean);
     const sections = [...main.querySelectorAll('section.program')];
-    if (words.length && !keys) {
-      keys = new Map();
-      for (const section of sections) {
-        const path = section.querySelector('h2').textContent;
-        keys.set(section, path.toLowerCase());
-        for (const node of section.querySelectorAll('details.record')) keys.set(node, recordKey(node, path));
-      }
-    }
+    if (words.length) makeKeys(() => true);
     const matches = (node) => words.every((word) => keys.get(node).includes(word));
     let shown = 0;
     let total = 0;
