@@ -17,10 +17,10 @@ STUB = ast.parse((SOURCE / "python" / "tvx" / "__init__.pyi").read_text())
 
 
 def load_reference():
-    spec = importlib.util.spec_from_file_location("api_reference",
-                                                  SOURCE / "python" / "api_reference.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("api_reference",
+                                                   SOURCE / "python" / "api_reference.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

@@ -192,11 +192,12 @@ std::vector<std::string_view> CommandNames() {
 
 // "--name VALUE", or "-j N" for an option known by its short name.
 std::string SynopsisLabel(Option option) {
-  const OptionSpec& spec = Spec(option);
-  std::string label = spec.shortName != 0 && spec.id != O::kQuiet && spec.id != O::kHelp
-                          ? std::string("-") + spec.shortName
-                          : "--" + std::string(spec.name);
-  if (!spec.value.empty()) label += " " + std::string(spec.value);
+  const OptionDefinition& definition = Definition(option);
+  std::string label =
+      definition.shortName != 0 && definition.id != O::kQuiet && definition.id != O::kHelp
+          ? std::string("-") + definition.shortName
+          : "--" + std::string(definition.name);
+  if (!definition.value.empty()) label += " " + std::string(definition.value);
   return label;
 }
 
@@ -230,7 +231,8 @@ std::string Synopsis(const Command& command) {
         item += " [" + SynopsisLabel(alternative[i]) + "]";
     }
     text += " [" + item + "]";
-    if (group.size() == 1 && group.front().size() == 1 && Spec(group.front().front()).repeatable) {
+    if (group.size() == 1 && group.front().size() == 1 &&
+        Definition(group.front().front()).repeatable) {
       text += "...";
     }
   }

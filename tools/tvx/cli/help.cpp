@@ -70,8 +70,8 @@ std::string Paragraphs(std::string_view text) {
 }
 
 std::string OptionHelp(const CommandOption& o) {
-  const OptionSpec& spec = Spec(o.option);
-  return Item(OptionLabel(spec), o.help.empty() ? spec.help : o.help);
+  const OptionDefinition& definition = Definition(o.option);
+  return Item(OptionLabel(definition), o.help.empty() ? definition.help : o.help);
 }
 
 // The usage line: the synopsis laid out within the width, its continuation lines under the

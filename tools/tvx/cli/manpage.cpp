@@ -70,14 +70,14 @@ std::string Page() {
     for (const Operand& operand : c.operandHelp)
       page += Item(operand.name, operand.help);
     for (const CommandOption& o : c.options) {
-      const OptionSpec& spec = Spec(o.option);
-      page += Item(OptionLabel(spec), o.help.empty() ? spec.help : o.help);
+      const OptionDefinition& definition = Definition(o.option);
+      page += Item(OptionLabel(definition), o.help.empty() ? definition.help : o.help);
     }
   }
   page += ".SH OPTIONS\nEvery command takes these, before or after the command:\n";
   for (const Option o : CommonOptions())
-    page += Item(OptionLabel(Spec(o)), Spec(o).help);
-  page += Item(OptionLabel(Spec(Option::kVersion)), Spec(Option::kVersion).help);
+    page += Item(OptionLabel(Definition(o)), Definition(o).help);
+  page += Item(OptionLabel(Definition(Option::kVersion)), Definition(Option::kVersion).help);
   page += ".SH EXIT STATUS\n";
   for (const Operand& item : ExitStatuses())
     page += Item(item.name, item.help);

@@ -103,7 +103,7 @@ std::string CheckNotEmpty(std::string_view value) {
   return value.empty() ? "takes a value that is not empty" : "";
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionDefinition kOptions[] = {
     {Option::kOffsets, "offsets", 0, "", false,
      "the listing with an offset line after each positioned line, as a request with the flag Y "
      "asks for",
@@ -186,19 +186,19 @@ char LookAlike(char c) {
 
 }  // namespace
 
-const OptionSpec& Spec(Option option) {
+const OptionDefinition& Definition(Option option) {
   return kOptions[static_cast<std::size_t>(option)];
 }
 
-std::span<const OptionSpec> AllOptions() {
+std::span<const OptionDefinition> AllOptions() {
   return kOptions;
 }
 
-std::string OptionLabel(const OptionSpec& spec) {
+std::string OptionLabel(const OptionDefinition& definition) {
   std::string label;
-  if (spec.shortName != 0) label += std::string("-") + spec.shortName + ", ";
-  label += "--" + std::string(spec.name);
-  if (!spec.value.empty()) label += " " + std::string(spec.value);
+  if (definition.shortName != 0) label += std::string("-") + definition.shortName + ", ";
+  label += "--" + std::string(definition.name);
+  if (!definition.value.empty()) label += " " + std::string(definition.value);
   return label;
 }
 
@@ -253,12 +253,12 @@ class Parser {
   }
 
   // `typed`: the option as it was typed, "-j" or "--jobs".
-  void Record(const OptionSpec& spec, std::string value, const std::string& typed) {
-    if (spec.check != nullptr) {
-      const std::string problem = spec.check(value);
+  void Record(const OptionDefinition& definition, std::string value, const std::string& typed) {
+    if (definition.check != nullptr) {
+      const std::string problem = definition.check(value);
       if (!problem.empty()) Fail(typed + " " + problem);
     }
-    parsed_.values[spec.id].push_back(std::move(value));
+    parsed_.values[definition.id].push_back(std::move(value));
   }
 
   // An option's value after it: the next argument.
@@ -267,9 +267,10 @@ class Parser {
     return args_[++i_];
   }
 
-  const OptionSpec* Find(std::string_view name, char shortName) const {
+  const OptionDefinition* Find(std::string_view name, char shortName) const {
     for (const Option o : accepted_) {
-      if (shortName != 0 ? Spec(o).shortName == shortName : Spec(o).name == name) return &Spec(o);
+      if (shortName != 0 ? Definition(o).shortName == shortName : Definition(o).name == name)
+        return &Definition(o);
     }
     return nullptr;
   }
@@ -279,51 +280,51 @@ class Parser {
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
     const std::string typed = "--" + name;
-    const OptionSpec* spec = Find(name, 0);
-    if (spec == nullptr) {
+    const OptionDefinition* definition = Find(name, 0);
+    if (definition == nullptr) {
       std::vector<std::string_view> names;
       for (const Option o : accepted_)
-        names.push_back(Spec(o).name);
+        names.push_back(Definition(o).name);
       std::string message = "unknown option --" + Printable(name);
       if (const std::string_view close = core::Closest(name, names); !close.empty()) {
         message += "; did you mean --" + std::string(close) + "?";
       }
       Fail(message);
-    } else if (spec->value.empty()) {
+    } else if (definition->value.empty()) {
       if (equals != std::string::npos) Fail(typed + " takes no value");
-      Record(*spec, "", typed);
+      Record(*definition, "", typed);
     } else if (equals != std::string::npos) {
-      Record(*spec, arg.substr(equals + 1), typed);
+      Record(*definition, arg.substr(equals + 1), typed);
     } else if (const std::optional<std::string> value = Next()) {
-      Record(*spec, *value, typed);
+      Record(*definition, *value, typed);
     } else {
-      Fail(typed + " needs a value (" + std::string(spec->value) + ")");
+      Fail(typed + " needs a value (" + std::string(definition->value) + ")");
     }
   }
 
   // A cluster of short options: flags, then at most one that takes the rest as its value.
   void Shorts(const std::string& arg) {
     for (std::size_t j = 1; j < arg.size(); ++j) {
-      const OptionSpec* spec = Find({}, arg[j]);
-      if (spec == nullptr) {
+      const OptionDefinition* definition = Find({}, arg[j]);
+      if (definition == nullptr) {
         std::string message = "unknown option -" + Printable(arg.substr(j, 1));
-        if (const OptionSpec* near = Find({}, LookAlike(arg[j]))) {
+        if (const OptionDefinition* near = Find({}, LookAlike(arg[j]))) {
           message += "; did you mean -" + std::string(1, near->shortName) + "?";
         }
         Fail(message);
         return;
       }
-      const std::string typed = "-" + std::string(1, spec->shortName);
-      if (spec->value.empty()) {
-        Record(*spec, "", typed);
+      const std::string typed = "-" + std::string(1, definition->shortName);
+      if (definition->value.empty()) {
+        Record(*definition, "", typed);
       } else if (j + 1 < arg.size()) {
-        Record(*spec, arg.substr(j + 1), typed);
+        Record(*definition, arg.substr(j + 1), typed);
         return;
       } else if (const std::optional<std::string> value = Next()) {
-        Record(*spec, *value, typed);
+        Record(*definition, *value, typed);
         return;
       } else {
-        Fail(typed + " needs a value (" + std::string(spec->value) + ")");
+        Fail(typed + " needs a value (" + std::string(definition->value) + ")");
         return;
       }
     }

@@ -38,7 +38,7 @@ enum class Option : std::uint8_t {
   kVersion,
 };
 
-struct OptionSpec {
+struct OptionDefinition {
   Option id;
   std::string_view name;   // without the dashes
   char shortName;          // 0 for none
@@ -49,10 +49,10 @@ struct OptionSpec {
   std::string (*check)(std::string_view value);
 };
 
-const OptionSpec& Spec(Option option);
-std::span<const OptionSpec> AllOptions();
+const OptionDefinition& Definition(Option option);
+std::span<const OptionDefinition> AllOptions();
 // "--name" or "-n, --name", with " VALUE".
-std::string OptionLabel(const OptionSpec& spec);
+std::string OptionLabel(const OptionDefinition& definition);
 
 // The options every command takes, and those tvx takes before a command.
 std::span<const Option> CommonOptions();

@@ -120,7 +120,7 @@ TEST(Help, FitsEightyColumnsAndMatchesTheDocuments) {
     }
     EXPECT_EQ(usage, "usage: " + synopsis);
     for (const CommandOption& o : c.options)
-      EXPECT_NE(help.find("--" + std::string(Spec(o.option).name)), std::string::npos);
+      EXPECT_NE(help.find("--" + std::string(Definition(o.option).name)), std::string::npos);
     EXPECT_NE(help.find("Exit status"), std::string::npos);
     // A label of 10 characters leaves room for its help on the same line, from column 13.
     EXPECT_NE(help.find("\n  -h, --help this help\n"), std::string::npos);
