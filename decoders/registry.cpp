@@ -21,7 +21,25 @@ constexpr Factory kFactories[] = {
 #undef TVX_DECODER
 };
 
+struct PropertyList {
+  const DeliverableInfo* info;
+  std::span<const PropertyDef* const> (*properties)();
+};
+
+constexpr PropertyList kPropertyLists[] = {
+#define TVX_DECODER(folder) {&folder::kInfo, folder::Properties},
+#include "deliverables.inc"
+#undef TVX_DECODER
+};
+
 }  // namespace
+
+std::span<const PropertyDef* const> PropertiesOf(const DeliverableInfo& info) {
+  for (const PropertyList& list : kPropertyLists) {
+    if (list.info == &info) return list.properties();
+  }
+  return {};
+}
 
 const std::vector<const DeliverableInfo*>& AllDeliverables() {
   static const std::vector<const DeliverableInfo*> infos = [] {

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "tvx/decoder.h"
+#include "tvx/property.h"
 
 namespace tvx {
 
@@ -17,6 +19,10 @@ const std::vector<const DeliverableInfo*>& AllDeliverables();
 // class names it declares ("Lib.Class"), compared without regard to case; nothing when none
 // matches.
 std::unique_ptr<Decoder> FindDecoder(std::string_view control);
+
+// Every property the deliverable's block may hold, in the block's order (a group's members after
+// it); empty for a deliverable not of this tree.
+std::span<const PropertyDef* const> PropertiesOf(const DeliverableInfo& info);
 
 // True when `className` is one of the blank-separated `classNames` (without regard to case).
 bool HasClassName(std::string_view classNames, std::string_view className);

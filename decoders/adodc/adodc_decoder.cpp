@@ -26,6 +26,7 @@ constexpr ExtenderProfile kProfile = {
     .dragModeLine = "DragMode: Automatic",
     .quoteListingTexts = false,
     .stopLine = {},  // unknown section B codes are skipped
+    .quotePictureName = true,
 };
 
 // Colours up to 0xFFFFFF are plain RGB values; anything above is stored as a signed long.
@@ -105,11 +106,163 @@ std::string_view EnabledText(std::int64_t v) {
   return v == 0 ? "False" : "True";
 }
 
-// A line of the font group: two blanks, the name padded so that "=" stands in column 18.
-template <typename Value>
-void FontLine(BlockWriter& out, std::string_view name, const Value& value) {
-  static constexpr std::string_view kBlanks = "               ";
-  out.Raw("  ", name, kBlanks.substr(0, 15 - std::min<std::size_t>(name.size(), 15)), "= ", value);
+// What each control-block property is.
+constexpr Constant kModes[] = {
+    {0, "adModeUnknown"},         {1, "adModeRead"},           {2, "adModeWrite"},
+    {3, "adModeReadWrite"},       {4, "adModeShareDenyRead"},  {8, "adModeShareDenyWrite"},
+    {12, "adModeShareExclusive"}, {16, "adModeShareDenyNone"}, {4194304, "adModeRecursive"}};
+constexpr Constant kCursorLocations[] = {{1, "adUseNone"}, {2, "adUseServer"}, {3, "adUseClient"}};
+constexpr Constant kIsolationLevels[] = {
+    {-1, "adXactUnspecified"},       {16, "adXactChaos"},
+    {256, "adXactBrowse"},           {4096, "adXactCursorStability"},
+    {65536, "adXactRepeatableRead"}, {1048576, "adXactIsolated"}};
+constexpr Constant kCursorTypes[] = {{-1, "adOpenUnspecified"},
+                                     {0, "adOpenForwardOnly"},
+                                     {1, "adOpenKeyset"},
+                                     {2, "adOpenDynamic"},
+                                     {3, "adOpenStatic"}};
+constexpr Constant kLockTypes[] = {{-1, "adLockUnspecified"},
+                                   {1, "adLockReadOnly"},
+                                   {2, "adLockPessimistic"},
+                                   {3, "adLockOptimistic"},
+                                   {4, "adLockBatchOptimistic"}};
+constexpr Constant kCommandTypes[] = {
+    {-1, "adCmdUnspecified"}, {1, "adCmdText"},   {2, "adCmdTable"},        {4, "adCmdStoredProc"},
+    {8, "adCmdUnknown"},      {256, "adCmdFile"}, {512, "adCmdTableDirect"}};
+constexpr Constant kBOFActions[] = {{0, "adDoMoveFirst"}, {1, "adStayBOF"}};
+constexpr Constant kEOFActions[] = {{0, "adDoMoveLast"}, {1, "adStayEOF"}, {2, "adDoAddNew"}};
+constexpr Constant kAppearances[] = {{0, "adFlat"}, {1, "ad3D"}};
+constexpr Constant kOrientations[] = {{0, "adHorizontal"}, {1, "adVertical"}};
+
+using T = PropertyType;
+constexpr PropertyDef kConnectMode = {"ConnectMode", T::kEnumerated, kModes,
+                                      "the access the connection asks for (Mode)",
+                                      "control block offset 32: a long"};
+constexpr PropertyDef kCursorLocation = {"CursorLocation", T::kEnumerated, kCursorLocations,
+                                         "where the cursor library runs",
+                                         "control block offset 36: a long"};
+constexpr PropertyDef kIsolationLevel = {
+    "IsolationLevel", T::kEnumerated, kIsolationLevels, "the transactions' isolation",
+    "control block offset 40: a long (all bits set is written as -1)"};
+constexpr PropertyDef kConnectionTimeout = {"ConnectionTimeout",
+                                            T::kInteger,
+                                            {},
+                                            "seconds to wait for the connection",
+                                            "control block offset 44: a long"};
+constexpr PropertyDef kCommandTimeout = {"CommandTimeout",
+                                         T::kInteger,
+                                         {},
+                                         "seconds to wait for a command",
+                                         "control block offset 48: a long"};
+constexpr PropertyDef kCursorType = {"CursorType", T::kEnumerated, kCursorTypes,
+                                     "the kind of cursor the recordset uses",
+                                     "control block offset 52: a long"};
+constexpr PropertyDef kLockType = {"LockType", T::kEnumerated, kLockTypes,
+                                   "how records are locked while edited",
+                                   "control block offset 56: a long (all bits set is -1)"};
+constexpr PropertyDef kCommandType = {"CommandType", T::kEnumerated, kCommandTypes,
+                                      "what RecordSource names", "control block offset 60: a long"};
+constexpr PropertyDef kCursorOptions = {
+    "CursorOptions", T::kInteger, {}, "cursor options", "control block offset 64: a long"};
+constexpr PropertyDef kCacheSize = {
+    "CacheSize", T::kInteger, {}, "records held in memory", "control block offset 68: a long"};
+constexpr PropertyDef kMaxRecords = {"MaxRecords",
+                                     T::kInteger,
+                                     {},
+                                     "most records a query returns (0: no limit)",
+                                     "control block offset 72: a long"};
+constexpr PropertyDef kBOFAction = {"BOFAction", T::kEnumerated, kBOFActions,
+                                    "what moving before the first record does",
+                                    "control block offset 76: a long"};
+constexpr PropertyDef kEOFAction = {"EOFAction", T::kEnumerated, kEOFActions,
+                                    "what moving past the last record does",
+                                    "control block offset 80: a long"};
+constexpr PropertyDef kConnectStringType = {"ConnectStringType",
+                                            T::kInteger,
+                                            {},
+                                            "which kind of connection the property pages set",
+                                            "control block offset 84: a long"};
+constexpr PropertyDef kAppearance = {"Appearance", T::kEnumerated, kAppearances,
+                                     "flat or three-dimensional",
+                                     "control block offset 88: a long"};
+constexpr PropertyDef kBackColor = {
+    "BackColor",
+    T::kColour,
+    {},
+    "the background colour",
+    "control block offset 92: a long (above 0xFFFFFF written as a signed number)"};
+constexpr PropertyDef kForeColor = {
+    "ForeColor",
+    T::kColour,
+    {},
+    "the text colour",
+    "control block offset 96: a long (above 0xFFFFFF written as a signed number)"};
+constexpr PropertyDef kOrientation = {"Orientation", T::kEnumerated, kOrientations,
+                                      "how the buttons are laid out",
+                                      "control block offset 100: a long"};
+constexpr PropertyDef kEnabled = {
+    "Enabled",
+    T::kBoolean,
+    {},
+    "whether the control answers the user",
+    "control block offset 104: a long (all bits of a word or a long set are written as -1)"};
+constexpr PropertyDef kConnect = {
+    "Connect",
+    T::kText,
+    {},
+    "the connection string",
+    "control block, after Enabled: the first of nine counted texts, each a long count of UTF-16 "
+    "units, then the units (the low byte of each); a count of 0 holds no text"};
+constexpr PropertyDef kOLEDBString = {
+    "OLEDBString", T::kText, {}, "the OLE DB connection string", "the second of the counted texts"};
+constexpr PropertyDef kOLEDBFile = {
+    "OLEDBFile", T::kText, {}, "the data link file", "the third of the counted texts"};
+constexpr PropertyDef kDataSourceName = {
+    "DataSourceName", T::kText, {}, "the ODBC data source", "the fourth of the counted texts"};
+constexpr PropertyDef kOtherAttributes = {"OtherAttributes",
+                                          T::kText,
+                                          {},
+                                          "further connection attributes",
+                                          "the fifth of the counted texts"};
+constexpr PropertyDef kUserName = {"UserName",
+                                   T::kText,
+                                   {},
+                                   "the user the connection logs on as",
+                                   "the sixth of the counted texts"};
+constexpr PropertyDef kPassword = {
+    "Password", T::kText, {}, "the password it logs on with", "the seventh of the counted texts"};
+constexpr PropertyDef kRecordSource = {"RecordSource",
+                                       T::kText,
+                                       {},
+                                       "the table, query or procedure the records come from",
+                                       "the eighth of the counted texts"};
+constexpr PropertyDef kCaption = {
+    "Caption", T::kText, {}, "the text shown on the control", "the ninth of the counted texts"};
+constexpr PropertyDef kFont = {
+    "Font", T::kGroup, {}, "the caption's font", "the font record after the counted texts"};
+constexpr PropertyDef kFontName = {
+    "Name", T::kText, {}, "the face name", "font record: a byte count, then the name's bytes"};
+constexpr PropertyDef kFontSize = {
+    "Size", T::kFloat, {}, "the size in points", "font record offset 6: a long, points x 10000"};
+constexpr PropertyDef kFontCharset = {
+    "Charset", T::kInteger, {}, "the character set", "font record offset 1: a word"};
+constexpr PropertyDef kFontWeight = {
+    "Weight", T::kInteger, {}, "400 normal, 700 bold", "font record offset 4: a word"};
+constexpr PropertyDef kFontUnderline = {
+    "Underline", T::kBoolean, {}, "underlined", "font record offset 3: bit 0x04"};
+constexpr PropertyDef kFontItalic = {
+    "Italic", T::kBoolean, {}, "italic", "font record offset 3: bit 0x02"};
+constexpr PropertyDef kFontStrikethrough = {
+    "Strikethrough", T::kBoolean, {}, "struck through", "font record offset 3: bit 0x08"};
+
+// The number a long stands for where all its bits set mean -1.
+std::int64_t AllBitsAsMinusOne(std::uint32_t raw) {
+  return raw == kAllBits32 ? -1 : std::int64_t{raw};
+}
+
+// Enabled: all bits of a word or of a long set mean -1.
+std::int64_t EnabledNumber(std::uint32_t raw) {
+  return raw == kAllBits16 || raw == kAllBits32 ? -1 : std::int64_t{raw};
 }
 
 // Nine texts, each a 32-bit count of UTF-16 units and the units; a count of 0 has no units and
@@ -117,7 +270,7 @@ void FontLine(BlockWriter& out, std::string_view name, const Value& value) {
 void ReadCountedTexts(DecodeContext& ctx, State& p) {
   struct CountedText {
     std::string_view label;
-    std::string State::*field;
+    Read<std::string> State::*field;
   };
   static constexpr CountedText kTexts[] = {
       {"ConnectionString:", &State::ConnectionString},
@@ -133,37 +286,38 @@ void ReadCountedTexts(DecodeContext& ctx, State& p) {
   for (const CountedText& t : kTexts) {
     const std::uint32_t n = ctx.ReadLong();
     if (n == 0) continue;
-    std::string& field = p.*t.field;
+    Read<std::string>& field = p.*t.field;
     field = ctx.ReadUtf16LowBytes(n);
-    ctx.Line(t.label, field);
+    ctx.Line(t.label, field.value);
   }
 }
 
 // The persisted font: version byte, 16-bit charset, attribute byte, weight, size x 10000,
 // name length and name.
 void ReadFont(DecodeContext& ctx, State& p) {
+  const double at = ctx.Position();
   const unsigned a = ctx.ReadWord();
   const unsigned b = ctx.ReadWord();
-  p.FontCharset = (a >> 8) | ((b & 0xFFu) << 8);
+  p.FontCharset = {(a >> 8) | ((b & 0xFFu) << 8), Source(at + 1, 2)};
   ctx.Line("FontCharacterSet: ", NumberChars(p.FontCharset));
-  const bool italic = (b & 0x0200u) != 0;
-  const bool underline = (b & 0x0400u) != 0;
-  const bool strikethrough = (b & 0x0800u) != 0;
-  p.FontItalic = italic ? kTrueText : kFalseText;
-  p.FontUnderline = underline ? kTrueText : kFalseText;
-  p.FontStrikethrough = strikethrough ? kTrueText : kFalseText;
-  ctx.Line(italic ? "FontItalic: True" : "FontItalic: False");
-  ctx.Line(underline ? "FontUnderline: True" : "FontUnderline: False");
-  ctx.Line(strikethrough ? "FontStrikethrough: True" : "FontStrikethrough: False");
+  const Source attributes(at + 3, 1);
+  p.FontItalic = {(b & 0x0200u) != 0, attributes};
+  p.FontUnderline = {(b & 0x0400u) != 0, attributes};
+  p.FontStrikethrough = {(b & 0x0800u) != 0, attributes};
+  ctx.Line(p.FontItalic ? "FontItalic: True" : "FontItalic: False");
+  ctx.Line(p.FontUnderline ? "FontUnderline: True" : "FontUnderline: False");
+  ctx.Line(p.FontStrikethrough ? "FontStrikethrough: True" : "FontStrikethrough: False");
   p.FontWeight = ctx.ReadWord();
   ctx.Line("FontWeight:", NumberChars(p.FontWeight));
-  p.FontSize = ctx.ReadLong() / 10000.0;
+  const Read<std::uint32_t> size = ctx.ReadLong();
+  p.FontSize = {size / 10000.0, size.from};
   ctx.Line("FontSize:", NumberChars(p.FontSize));
   const std::uint8_t length = ctx.ReadByte();
   if (length != 0) {
     p.FontName = ctx.ReadText(length);
-    ctx.Line("FontName:", p.FontName);
+    ctx.Line("FontName:", p.FontName.value);
   }
+  p.Font = ctx.Since(at);
 }
 
 void ReadControlBlock(DecodeContext& ctx, State& p) {
@@ -180,7 +334,6 @@ void ReadControlBlock(DecodeContext& ctx, State& p) {
   p.CursorLocation = ctx.ReadLong();
   ctx.Line("CursorLocation: ", CursorLocationText(p.CursorLocation));
   p.IsolationLevel = ctx.ReadLong();
-  if (p.IsolationLevel == kAllBits32) p.IsolationLevel = -1;
   p.ConnectionTimeout = ctx.ReadLong();
   ctx.Line("ConnectionTimeout:", NumberChars(p.ConnectionTimeout));
   p.CommandTimeout = ctx.ReadLong();
@@ -188,8 +341,7 @@ void ReadControlBlock(DecodeContext& ctx, State& p) {
   p.CursorType = ctx.ReadLong();
   ctx.Line("CursorType:", CursorTypeText(p.CursorType));
   p.LockType = ctx.ReadLong();
-  if (p.LockType == kAllBits32) p.LockType = -1;
-  ctx.Line("LockType:", LockTypeText(p.LockType));
+  ctx.Line("LockType:", LockTypeText(AllBitsAsMinusOne(p.LockType)));
   p.CommandType = ctx.ReadLong();
   ctx.Line("CommandType:", CommandTypeText(p.CommandType));
   p.CursorOptions = ctx.ReadLong();
@@ -204,18 +356,15 @@ void ReadControlBlock(DecodeContext& ctx, State& p) {
   p.ConnectStringType = ctx.ReadLong();
   p.Appearance = ctx.ReadLong();
   ctx.Line("Appearance:", AppearanceText(p.Appearance));
-  const std::uint32_t back = ctx.ReadLong();
-  p.BackColor = SignedColour(back, kColourThreshold);
-  ctx.Line("BackColor: ", ColourChars(back));
-  const std::uint32_t fore = ctx.ReadLong();
-  p.ForeColor = SignedColour(fore, kColourThreshold);
-  ctx.Line("ForeColor: ", ColourChars(fore));
+  p.BackColor = ctx.ReadLong();
+  ctx.Line("BackColor: ", ColourChars(p.BackColor));
+  p.ForeColor = ctx.ReadLong();
+  ctx.Line("ForeColor: ", ColourChars(p.ForeColor));
   p.Orientation = ctx.ReadLong();
   ctx.Line("Orientation:", OrientationText(p.Orientation));
   // True is stored as all bits set, in a 16-bit or a 32-bit field.
   p.Enabled = ctx.ReadLong();
-  if (p.Enabled == kAllBits16 || p.Enabled == kAllBits32) p.Enabled = -1;
-  ctx.Line("Enabled:", EnabledText(p.Enabled));
+  ctx.Line("Enabled:", EnabledText(EnabledNumber(p.Enabled)));
 
   ReadCountedTexts(ctx, p);
   ReadFont(ctx, p);
@@ -230,59 +379,126 @@ DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
 void WriteBlock(BlockWriter& out, const State& p) {
   const ExtenderProperties& e = p.ext;
   out.VersionLine();
-  out.TextIfSet("Align", e.Align);
-  out.QuotedIfSet("DragIcon", e.DragIcon);
-  out.TextIfSet("DragMode", e.DragMode);
-  out.NumberIfSet("Height", e.Height);
-  out.NumberIfSet("Index", e.Index);
-  out.NumberIfSet("Left", e.Left);
-  out.TextIfSet("Negotiate", e.Negotiate);
-  out.QuotedIfSet("Tag", e.Tag);
-  out.QuotedIfSet("ToolTipText", e.ToolTipText);
-  out.NumberIfSet("Top", e.Top);
-  out.TextIfSet("Visible", e.Visible);
-  out.NumberIfSet("WhatsThisHelpID", e.WhatsThisHelpID);
-  out.NumberIfSet("Width", e.Width);
-  out.Number("_ExtentX", p.ExtentX);
-  out.Number("_ExtentY", p.ExtentY);
-  out.Number("ConnectMode", p.ConnectMode);
-  out.Number("CursorLocation", p.CursorLocation);
-  out.Number("IsolationLevel", p.IsolationLevel);
-  out.Number("ConnectionTimeout", p.ConnectionTimeout);
-  out.Number("CommandTimeout", p.CommandTimeout);
-  out.Number("CursorType", p.CursorType);
-  out.Number("LockType", p.LockType);
-  out.Number("CommandType", p.CommandType);
-  out.Number("CursorOptions", p.CursorOptions);
-  out.Number("CacheSize", p.CacheSize);
-  out.Number("MaxRecords", p.MaxRecords);
-  out.Number("BOFAction", p.BOFAction);
-  out.Number("EOFAction", p.EOFAction);
-  out.Number("ConnectStringType", p.ConnectStringType);
-  out.Number("Appearance", p.Appearance);
-  out.Number("BackColor", p.BackColor);
-  out.Number("ForeColor", p.ForeColor);
-  out.Number("Orientation", p.Orientation);
-  out.Number("Enabled", p.Enabled);
-  out.Quoted("Connect", p.ConnectionString);
-  out.Quoted("OLEDBString", p.OLEDBString);
-  out.Quoted("OLEDBFile", p.OLEDBFile);
-  out.Quoted("DataSourceName", p.DataSourceName);
-  out.Quoted("OtherAttributes", p.OtherAttributes);
-  out.Quoted("UserName", p.UserName);
-  out.Quoted("Password", p.Password);
-  out.Quoted("RecordSource", p.RecordSource);
-  out.Quoted("Caption", p.Caption);
-  out.Raw("BeginProperty Font");
-  FontLine(out, "Name", QuotedValue(p.FontName));
-  FontLine(out, "Size", NumberChars(p.FontSize));
-  FontLine(out, "Charset", NumberChars(p.FontCharset));
-  FontLine(out, "Weight", NumberChars(p.FontWeight));
-  FontLine(out, "Underline", p.FontUnderline);
-  FontLine(out, "Italic", p.FontItalic);
-  FontLine(out, "Strikethrough", p.FontStrikethrough);
-  out.Raw("EndProperty");
-  out.Number("_Version", p.Version);
+  WriteIfHeld(out, e, extender::kAlign);
+  WriteIfHeld(out, e, extender::kDragIcon);
+  WriteIfHeld(out, e, extender::kDragMode);
+  out.NumberIfSet(extender::kHeight, e.Height);
+  out.NumberIfSet(extender::kIndex, e.Index);
+  out.NumberIfSet(extender::kLeft, e.Left);
+  WriteIfHeld(out, e, extender::kNegotiate);
+  out.QuotedIfSet(extender::kTag, e.Tag);
+  out.QuotedIfSet(extender::kToolTipText, e.ToolTipText);
+  out.NumberIfSet(extender::kTop, e.Top);
+  WriteIfHeld(out, e, extender::kVisible);
+  out.NumberIfSet(extender::kWhatsThisHelpID, e.WhatsThisHelpID);
+  out.NumberIfSet(extender::kWidth, e.Width);
+  out.Number(extent::kExtentX, p.ExtentX);
+  out.Number(extent::kExtentY, p.ExtentY);
+  out.Number(kConnectMode, p.ConnectMode);
+  out.Number(kCursorLocation, p.CursorLocation);
+  out.Number(kIsolationLevel, static_cast<double>(AllBitsAsMinusOne(p.IsolationLevel)),
+             p.IsolationLevel);
+  out.Number(kConnectionTimeout, p.ConnectionTimeout);
+  out.Number(kCommandTimeout, p.CommandTimeout);
+  out.Number(kCursorType, p.CursorType);
+  out.Number(kLockType, static_cast<double>(AllBitsAsMinusOne(p.LockType)), p.LockType);
+  out.Number(kCommandType, p.CommandType);
+  out.Number(kCursorOptions, p.CursorOptions);
+  out.Number(kCacheSize, p.CacheSize);
+  out.Number(kMaxRecords, p.MaxRecords);
+  out.Number(kBOFAction, p.BOFAction);
+  out.Number(kEOFAction, p.EOFAction);
+  out.Number(kConnectStringType, p.ConnectStringType);
+  out.Number(kAppearance, p.Appearance);
+  out.Number(kBackColor, static_cast<double>(SignedColour(p.BackColor, kColourThreshold)),
+             p.BackColor);
+  out.Number(kForeColor, static_cast<double>(SignedColour(p.ForeColor, kColourThreshold)),
+             p.ForeColor);
+  out.Number(kOrientation, p.Orientation);
+  out.Number(kEnabled, static_cast<double>(EnabledNumber(p.Enabled)), p.Enabled);
+  out.Quoted(kConnect, p.ConnectionString);
+  out.Quoted(kOLEDBString, p.OLEDBString);
+  out.Quoted(kOLEDBFile, p.OLEDBFile);
+  out.Quoted(kDataSourceName, p.DataSourceName);
+  out.Quoted(kOtherAttributes, p.OtherAttributes);
+  out.Quoted(kUserName, p.UserName);
+  out.Quoted(kPassword, p.Password);
+  out.Quoted(kRecordSource, p.RecordSource);
+  out.Quoted(kCaption, p.Caption);
+  // The group's lines: two blanks, the name padded so that "=" stands in column 18.
+  out.BeginGroup(kFont, 2, 15, p.Font);
+  out.Quoted(kFontName, p.FontName);
+  out.Number(kFontSize, p.FontSize);
+  out.Number(kFontCharset, p.FontCharset);
+  out.Number(kFontWeight, p.FontWeight);
+  out.Flag(kFontUnderline, p.FontUnderline, kTrueText, kFalseText);
+  out.Flag(kFontItalic, p.FontItalic, kTrueText, kFalseText);
+  out.Flag(kFontStrikethrough, p.FontStrikethrough, kTrueText, kFalseText);
+  out.EndGroup();
+  out.Number(extent::kVersion, p.Version);
+}
+
+namespace {
+
+const PropertyDef* const kProperties[] = {
+    &extender::kAlign,
+    &extender::kDragIcon,
+    &extender::kDragMode,
+    &extender::kHeight,
+    &extender::kIndex,
+    &extender::kLeft,
+    &extender::kNegotiate,
+    &extender::kTag,
+    &extender::kToolTipText,
+    &extender::kTop,
+    &extender::kVisible,
+    &extender::kWhatsThisHelpID,
+    &extender::kWidth,
+    &extent::kExtentX,
+    &extent::kExtentY,
+    &kConnectMode,
+    &kCursorLocation,
+    &kIsolationLevel,
+    &kConnectionTimeout,
+    &kCommandTimeout,
+    &kCursorType,
+    &kLockType,
+    &kCommandType,
+    &kCursorOptions,
+    &kCacheSize,
+    &kMaxRecords,
+    &kBOFAction,
+    &kEOFAction,
+    &kConnectStringType,
+    &kAppearance,
+    &kBackColor,
+    &kForeColor,
+    &kOrientation,
+    &kEnabled,
+    &kConnect,
+    &kOLEDBString,
+    &kOLEDBFile,
+    &kDataSourceName,
+    &kOtherAttributes,
+    &kUserName,
+    &kPassword,
+    &kRecordSource,
+    &kCaption,
+    &kFont,
+    &kFontName,
+    &kFontSize,
+    &kFontCharset,
+    &kFontWeight,
+    &kFontUnderline,
+    &kFontItalic,
+    &kFontStrikethrough,
+    &extent::kVersion,
+};
+
+}  // namespace
+
+std::span<const PropertyDef* const> Properties() {
+  return kProperties;
 }
 
 }  // namespace tvx::adodc

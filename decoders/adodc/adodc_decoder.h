@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "tvx/decoder.h"
@@ -16,28 +17,32 @@ namespace tvx::adodc {
 inline constexpr DeliverableInfo kInfo = {"RECNAV.Navigator", "Adodc",
                                           "Tevo Support Library (Adodc)", 18, "MSAdodcLib.Adodc"};
 
-// Every property of one ADO data control. The extender fields start at their absent values;
-// everything else starts at 0 or the empty text. The longs are held signed: some store
-// all bits set as -1.
+// Every property of one ADO data control, with the bytes it came from. The extender fields
+// start at their absent values; everything else starts at 0 or the empty text.
 struct State {
   ExtenderProperties ext;
-  std::uint32_t ExtentX = 0, ExtentY = 0, Version = 0;
-  // The connection settings, in stream order; ConnectMode is the Mode property.
-  std::int64_t ConnectMode = 0, CursorLocation = 0, IsolationLevel = 0, ConnectionTimeout = 0,
-               CommandTimeout = 0, CursorType = 0, LockType = 0, CommandType = 0, CursorOptions = 0,
-               CacheSize = 0, MaxRecords = 0, BOFAction = 0, EOFAction = 0, ConnectStringType = 0,
-               Appearance = 0, BackColor = 0, ForeColor = 0, Orientation = 0, Enabled = 0;
+  Read<std::uint32_t> ExtentX, ExtentY, Version;
+  // The connection settings, the longs as read, in stream order; ConnectMode is the Mode
+  // property. Some stand for -1 with all bits set.
+  Read<std::uint32_t> ConnectMode, CursorLocation, IsolationLevel, ConnectionTimeout,
+      CommandTimeout, CursorType, LockType, CommandType, CursorOptions, CacheSize, MaxRecords,
+      BOFAction, EOFAction, ConnectStringType, Appearance, BackColor, ForeColor, Orientation,
+      Enabled;
   // The nine counted texts, in stream order.
-  std::string ConnectionString, OLEDBString, OLEDBFile, DataSourceName, OtherAttributes, UserName,
-      Password, RecordSource, Caption;
-  // The caption font.
-  unsigned FontCharset = 0;
-  std::uint16_t FontWeight = 0;
-  double FontSize = 0;
-  std::string FontItalic, FontUnderline, FontStrikethrough, FontName;
+  Read<std::string> ConnectionString, OLEDBString, OLEDBFile, DataSourceName, OtherAttributes,
+      UserName, Password, RecordSource, Caption;
+  // The caption font, and the bytes of its record.
+  Read<unsigned> FontCharset;
+  Read<std::uint16_t> FontWeight;
+  Read<double> FontSize;
+  Read<bool> FontItalic, FontUnderline, FontStrikethrough;
+  Read<std::string> FontName;
+  Source Font;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);
 void WriteBlock(BlockWriter& out, const State& s);
+// Every property the block may hold, in the block's order.
+std::span<const PropertyDef* const> Properties();
 
 }  // namespace tvx::adodc

@@ -10,6 +10,20 @@ namespace {
 
 constexpr ExtenderProfile kProfile = IndexTagLeftTop("AGENTOBJECT Parse Error");
 
+constexpr PropertyDef kCx = {"_cx",
+                             PropertyType::kInteger,
+                             {},
+                             "the control's width when it was saved, in HIMETRIC",
+                             "control block offset 12: a long"};
+constexpr PropertyDef kCy = {"_cy",
+                             PropertyType::kInteger,
+                             {},
+                             "the control's height when it was saved, in HIMETRIC",
+                             "control block offset 16: a long"};
+
+const PropertyDef* const kProperties[] = {
+    &extender::kIndex, &extender::kLeft, &extender::kTag, &extender::kTop, &kCx, &kCy};
+
 }  // namespace
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
@@ -24,8 +38,12 @@ DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
 void WriteBlock(BlockWriter& out, const State& s) {
   out.VersionLine();
   WriteIndexLeftTagTop(out, s.ext);
-  out.Number("_cx", s.cx);
-  out.Number("_cy", s.cy);
+  out.Number(kCx, s.cx);
+  out.Number(kCy, s.cy);
+}
+
+std::span<const PropertyDef* const> Properties() {
+  return kProperties;
 }
 
 }  // namespace tvx::agent

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "tvx/decoder.h"
@@ -17,10 +18,12 @@ inline constexpr DeliverableInfo kInfo = {
 
 struct State {
   ExtenderProperties ext;
-  std::uint32_t cx = 0, cy = 0;
+  Read<std::uint32_t> cx, cy;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);
 void WriteBlock(BlockWriter& out, const State& s);
+// Every property the block may hold, in the block's order.
+std::span<const PropertyDef* const> Properties();
 
 }  // namespace tvx::agent

@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "calendar/dataformat.h"
 #include "tvx/extender.h"
@@ -51,21 +54,18 @@ std::string_view Word(bool value) {
   return value ? "True" : "False";
 }
 
-// A colour field: listed as "&H" + eight hex digits + "&", stored signed.
-std::int64_t ReadColour(DecodeContext& ctx, std::string_view label) {
-  const std::uint32_t raw = ctx.ReadLong();
+// A colour field: listed as "&H" + eight hex digits + "&"; the long as read.
+Read<std::uint32_t> ReadColour(DecodeContext& ctx, std::string_view label) {
+  const Read<std::uint32_t> raw = ctx.ReadLong();
   ctx.Line(label, ": ", ColourChars(raw));
-  return SignedColour(raw, kColourThreshold);
+  return raw;
 }
 
-// A Show flag: 0 is False (0), anything else True (-1).
-std::string ReadFlag(DecodeContext& ctx, std::string_view label) {
-  const bool set = ctx.ReadLong() != 0;
-  ctx.Line(label, ": ", Word(set));
-  std::string stored(set ? "-1" : "0");
-  stored.append(kFlagSeparator);
-  stored.append(Word(set));
-  return stored;
+// A Show flag: 0 is False (0), anything else True (-1); the long as read.
+Read<std::uint32_t> ReadFlag(DecodeContext& ctx, std::string_view label) {
+  const Read<std::uint32_t> raw = ctx.ReadLong();
+  ctx.Line(label, ": ", Word(raw != 0));
+  return raw;
 }
 
 std::string_view DayLengthText(std::uint16_t value) {
@@ -95,37 +95,178 @@ std::string_view StyleText(bool set) {
   return set ? "-1    'True" : "0    'False";
 }
 
+// What each property is.
+constexpr Constant kDayLengths[] = {{0, "Short"}, {1, "Medium"}, {2, "Long"}};
+constexpr Constant kMonthLengths[] = {{0, "Short"}, {2, "Long"}};
+constexpr Constant kDays[] = {{1, "Sunday"},   {2, "Monday"}, {3, "Tuesday"}, {4, "Wednesday"},
+                              {5, "Thursday"}, {6, "Friday"}, {7, "Saturday"}};
+constexpr Constant kCellEffects[] = {{0, "Flat"}, {1, "Raised"}, {2, "Sunken"}};
+
+using T = PropertyType;
+constexpr PropertyDef kVersion = {"_Version",
+                                  T::kInteger,
+                                  {},
+                                  "the version of the control that saved the stream",
+                                  "control block offset 8: a long"};
+constexpr PropertyDef kExtentX = {"_ExtentX",
+                                  T::kInteger,
+                                  {},
+                                  "the control's width when it was saved, in HIMETRIC",
+                                  "control block offset 12: a long"};
+constexpr PropertyDef kExtentY = {"_ExtentY",
+                                  T::kInteger,
+                                  {},
+                                  "the control's height when it was saved, in HIMETRIC",
+                                  "control block offset 16: a long"};
+constexpr PropertyDef kBackColor = {
+    "BackColor", T::kColour, {}, "the background colour", "control block offset 26: a long"};
+constexpr PropertyDef kYear = {
+    "Year", T::kInteger, {}, "the year shown", "control block offset 20: a word"};
+constexpr PropertyDef kMonth = {
+    "Month", T::kInteger, {}, "the month shown", "control block offset 22: a word"};
+constexpr PropertyDef kDay = {
+    "Day", T::kInteger, {}, "the day chosen", "control block offset 24: a word"};
+constexpr PropertyDef kDayLength = {"DayLength", T::kEnumerated, kDayLengths,
+                                    "how the days' names are written",
+                                    "control block offset 46: a word"};
+constexpr PropertyDef kMonthLength = {"MonthLength", T::kEnumerated, kMonthLengths,
+                                      "how the months' names are written",
+                                      "control block offset 50: a word"};
+constexpr PropertyDef kDayFontColor = {"DayFontColor",
+                                       T::kColour,
+                                       {},
+                                       "the colour of the days' names",
+                                       "control block offset 30: a long"};
+constexpr PropertyDef kFirstDay = {"FirstDay", T::kEnumerated, kDays,
+                                   "the day the weeks start with",
+                                   "control block offset 48: a word"};
+constexpr PropertyDef kGridCellEffect = {"GridCellEffect", T::kEnumerated, kCellEffects,
+                                         "how the grid's cells are drawn",
+                                         "control block offset 54: a long"};
+constexpr PropertyDef kGridFontColor = {
+    "GridFontColor", T::kColour, {}, "the colour of the dates", "control block offset 34: a long"};
+constexpr PropertyDef kGridLinesColor = {"GridLinesColor",
+                                         T::kColour,
+                                         {},
+                                         "the colour of the grid's lines",
+                                         "control block offset 38: a long"};
+constexpr PropertyDef kShowDateSelectors = {"ShowDateSelectors",
+                                            T::kBoolean,
+                                            {},
+                                            "whether the month and year lists show",
+                                            "control block offset 58: a long, 0 False"};
+constexpr PropertyDef kShowDays = {"ShowDays",
+                                   T::kBoolean,
+                                   {},
+                                   "whether the days' names show",
+                                   "control block offset 62: a long, 0 False"};
+constexpr PropertyDef kShowHorizontalGrid = {"ShowHorizontalGrid",
+                                             T::kBoolean,
+                                             {},
+                                             "whether the grid's rows are drawn",
+                                             "control block offset 66: a long, 0 False"};
+constexpr PropertyDef kShowTitle = {"ShowTitle",
+                                    T::kBoolean,
+                                    {},
+                                    "whether the title shows",
+                                    "control block offset 70: a long, 0 False"};
+constexpr PropertyDef kShowVerticalGrid = {"ShowVerticalGrid",
+                                           T::kBoolean,
+                                           {},
+                                           "whether the grid's columns are drawn",
+                                           "control block offset 74: a long, 0 False"};
+constexpr PropertyDef kTitleFontColor = {
+    "TitleFontColor", T::kColour, {}, "the colour of the title", "control block offset 42: a long"};
+constexpr PropertyDef kValueIsNull = {
+    "ValueIsNull",
+    T::kBoolean,
+    {},
+    "whether no date is chosen",
+    "control block offset 78: a long, all bits set True, written as the number read otherwise"};
+constexpr PropertyDef kDayFont = {"DayFont",
+                                  T::kGroup,
+                                  {},
+                                  "the font of the days' names",
+                                  "the first font record, after the control block"};
+constexpr PropertyDef kGridFont = {
+    "GridFont", T::kGroup, {}, "the font of the dates", "the second font record"};
+constexpr PropertyDef kTitleFont = {
+    "TitleFont", T::kGroup, {}, "the font of the title", "the third font record"};
+constexpr PropertyDef kFontName = {"Name",
+                                   T::kText,
+                                   {},
+                                   "the face name",
+                                   "font record offset 11: as many bytes as offset 10 says"};
+constexpr PropertyDef kFontSize = {
+    "Size", T::kFloat, {}, "the size in points", "font record offset 6: a long, points x 10000"};
+constexpr PropertyDef kFontCharset = {
+    "Charset", T::kInteger, {}, "the character set", "font record offset 1: two bytes"};
+constexpr PropertyDef kFontWeight = {
+    "Weight", T::kInteger, {}, "400 normal, 700 bold", "font record offset 4: a word"};
+constexpr PropertyDef kFontUnderline = {
+    "Underline", T::kBoolean, {}, "underlined", "font record offset 3: bit 0x04"};
+constexpr PropertyDef kFontItalic = {
+    "Italic", T::kBoolean, {}, "italic", "font record offset 3: bit 0x02"};
+constexpr PropertyDef kFontStrikethrough = {
+    "Strikethrough", T::kBoolean, {}, "struck through", "font record offset 3: bit 0x08"};
+
 void ReadFont(DecodeContext& ctx, std::string_view name, Font& font) {
+  const double at = ctx.Position();
   const std::uint32_t bits = ctx.ReadLong();
-  font.Charset = (bits >> 8) & 0xFFFF;
-  const bool strikethrough = (bits & 0x08000000) != 0;
-  const bool underline = (bits & 0x04000000) != 0;
-  const bool italic = (bits & 0x02000000) != 0;
+  font.Charset = {(bits >> 8) & 0xFFFF, Source(at + 1, 2)};
+  const Source attributes(at + 3, 1);
+  font.Strikethrough = {(bits & 0x08000000) != 0, attributes};
+  font.Underline = {(bits & 0x04000000) != 0, attributes};
+  font.Italic = {(bits & 0x02000000) != 0, attributes};
   font.Weight = ctx.ReadWord();
-  const double size = ctx.ReadLong();
+  font.Size = ctx.ReadLong();
   font.Name = ctx.ReadText(ctx.ReadByte());
-  font.Strikethrough = StyleText(strikethrough);
-  font.Underline = StyleText(underline);
-  font.Italic = StyleText(italic);
-  font.Size = NumberText(size / 10000);
-  ctx.Line(name, " Strikeout: ", Word(strikethrough));
-  ctx.Line(name, " Underline: ", Word(underline));
-  ctx.Line(name, " Italic: ", Word(italic));
+  font.record = ctx.Since(at);
+  const double size = font.Size;
+  ctx.Line(name, " Strikeout: ", Word(font.Strikethrough));
+  ctx.Line(name, " Underline: ", Word(font.Underline));
+  ctx.Line(name, " Italic: ", Word(font.Italic));
   ctx.Line(name, " Bold: ", Word(font.Weight == 700));
   ctx.Line(name, " Size: ", NumberChars(std::floor(size / 10000 + 0.5)));
-  ctx.Line(name, " Name: ", font.Name);
+  ctx.Line(name, " Name: ", font.Name.value);
 }
 
-void WriteFont(BlockWriter& out, std::string_view name, const Font& font) {
-  out.Raw("BeginProperty ", name);
-  out.Raw("    Name               = ", QuotedValue(font.Name));
-  out.Raw("    Size               = ", font.Size);
-  out.Raw("    Charset            = ", NumberChars(font.Charset));
-  out.Raw("    Weight             = ", NumberChars(font.Weight));
-  out.Raw("    Underline          = ", font.Underline);
-  out.Raw("    Italic             = ", font.Italic);
-  out.Raw("    Strikethrough      = ", font.Strikethrough);
-  out.Raw("EndProperty");
+void WriteFont(BlockWriter& out, const PropertyDef& group, const Font& font) {
+  out.BeginGroup(group, 4, 19, font.record);
+  out.Quoted(kFontName, font.Name);
+  if (font.Size.Held()) {
+    const double size = font.Size.value / 10000.0;
+    out.Shown(kFontSize, NumberText(size), size, font.Size.from);
+  } else {
+    out.Shown(kFontSize, "", {}, {});
+  }
+  out.Number(kFontCharset, font.Charset);
+  out.Number(kFontWeight, font.Weight);
+  out.Flag(kFontUnderline, font.Underline, StyleText(true), StyleText(false));
+  out.Flag(kFontItalic, font.Italic, StyleText(true), StyleText(false));
+  out.Flag(kFontStrikethrough, font.Strikethrough, StyleText(true), StyleText(false));
+  out.EndGroup();
+}
+
+// A colour: the long as read, written signed.
+void WriteColour(BlockWriter& out, const PropertyDef& def, const Read<std::uint32_t>& raw) {
+  out.Number(def, static_cast<double>(SignedColour(raw, kColourThreshold)), raw);
+}
+
+// A Show flag or ValueIsNull: the number, "'    " and the word; empty until read.
+void WriteFlag(BlockWriter& out, const PropertyDef& def, const Read<std::uint32_t>& raw,
+               bool isNull = false) {
+  if (!raw.Held()) {
+    out.Shown(def, "", {}, {});
+    return;
+  }
+  const bool set = isNull ? raw == kAllBitsSet : raw != 0;
+  const std::int64_t number = set ? -1 : isNull ? std::int64_t{raw.value} : 0;
+  std::string shown = NumberText(static_cast<double>(number));
+  shown.append(kFlagSeparator);
+  shown.append(Word(set));
+  out.Shown(def, shown, set, raw.from,
+            number != raw.value ? std::optional<std::int64_t>(raw.value) : std::nullopt);
 }
 
 }  // namespace
@@ -159,28 +300,22 @@ void ReadControlBlock(DecodeContext& ctx, State& p) {
   p.GridFontColor = ReadColour(ctx, "GridFontColor");
   p.GridLinesColor = ReadColour(ctx, "GridLinesColor");
   p.TitleFontColor = ReadColour(ctx, "TitleFontColor");
-  const std::uint16_t dayLength = ctx.ReadWord();
-  p.DayLength = NumberText(dayLength);
-  ctx.Line("DayLength: ", DayLengthText(dayLength));
-  const std::uint16_t firstDay = ctx.ReadWord();
-  p.FirstDay = NumberText(firstDay);
-  ctx.Line("FirstDay: ", FirstDayText(firstDay));
+  p.DayLength = ctx.ReadWord();
+  ctx.Line("DayLength: ", DayLengthText(p.DayLength));
+  p.FirstDay = ctx.ReadWord();
+  ctx.Line("FirstDay: ", FirstDayText(p.FirstDay));
   p.MonthLength = ctx.ReadWord();
   ctx.Line("MonthLength: ", MonthLengthText(p.MonthLength));
   ctx.ReadWord();  // not interpreted
-  const std::uint32_t gridCellEffect = ctx.ReadLong();
-  p.GridCellEffect = NumberText(gridCellEffect);
-  ctx.Line("GridCellEffect: ", GridCellEffectText(gridCellEffect));
+  p.GridCellEffect = ctx.ReadLong();
+  ctx.Line("GridCellEffect: ", GridCellEffectText(p.GridCellEffect));
   p.ShowDateSelectors = ReadFlag(ctx, "ShowDateSelectors");
   p.ShowDays = ReadFlag(ctx, "ShowDays");
   p.ShowHorizontalGrid = ReadFlag(ctx, "ShowHorizontalGrid");
   p.ShowTitle = ReadFlag(ctx, "ShowTitle");
   p.ShowVerticalGrid = ReadFlag(ctx, "ShowVerticalGrid");
-  const std::uint32_t isNull = ctx.ReadLong();
-  const bool null = isNull == kAllBitsSet;
-  p.ValueIsNull = null ? std::string("-1") : NumberText(isNull);
-  p.ValueIsNull.append(kFlagSeparator);
-  p.ValueIsNull.append(Word(null));
+  p.ValueIsNull = ctx.ReadLong();
+  const bool null = p.ValueIsNull == kAllBitsSet;
   ctx.Line("ValueIsNull: ", Word(null));
   if (null) {
     ctx.Line("Value: (NULL)");
@@ -189,6 +324,59 @@ void ReadControlBlock(DecodeContext& ctx, State& p) {
   }
   ctx.Skip(gap, ReadKind::kControlBlockGap);
 }
+
+// After DataField, the DataFormat group's properties come (dataformat.h).
+const PropertyDef* const kProperties[] = {
+    &extender::kCausesValidation,
+    &extender::kDataField,
+    &extender::kDataMember,
+    &extender::kDataSource,
+    &extender::kDragIcon,
+    &extender::kDragMode,
+    &extender::kHeight,
+    &extender::kHelpContextID,
+    &extender::kIndex,
+    &extender::kLeft,
+    &extender::kTabIndex,
+    &extender::kTabStop,
+    &extender::kTag,
+    &extender::kToolTipText,
+    &extender::kTop,
+    &extender::kVisible,
+    &extender::kWhatsThisHelpID,
+    &extender::kWidth,
+    &kVersion,
+    &kExtentX,
+    &kExtentY,
+    &kBackColor,
+    &kYear,
+    &kMonth,
+    &kDay,
+    &kDayLength,
+    &kMonthLength,
+    &kDayFontColor,
+    &kFirstDay,
+    &kGridCellEffect,
+    &kGridFontColor,
+    &kGridLinesColor,
+    &kShowDateSelectors,
+    &kShowDays,
+    &kShowHorizontalGrid,
+    &kShowTitle,
+    &kShowVerticalGrid,
+    &kTitleFontColor,
+    &kValueIsNull,
+    &kDayFont,
+    &kGridFont,
+    &kTitleFont,
+    &kFontName,
+    &kFontSize,
+    &kFontCharset,
+    &kFontWeight,
+    &kFontUnderline,
+    &kFontItalic,
+    &kFontStrikethrough,
+};
 
 }  // namespace
 
@@ -210,35 +398,45 @@ DecodeEnd ReadStream(DecodeContext& ctx, State& p) {
 void WriteBlock(BlockWriter& out, const State& p) {
   out.VersionLine();
   WriteVisibleControl(out, p.ext, [&] {
-    out.QuotedIfSet("DataField", p.ext.DataField);
+    out.QuotedIfSet(extender::kDataField, p.ext.DataField);
     WriteDataFormatBlock(out, p.DataFormat);
-    out.QuotedIfSet("DataMember", p.ext.DataMember);
-    out.QuotedIfSet("DataSource", p.ext.DataSource);
+    out.QuotedIfSet(extender::kDataMember, p.ext.DataMember);
+    out.QuotedIfSet(extender::kDataSource, p.ext.DataSource);
   });
-  out.Number("_Version", p.Version);
-  out.Number("_ExtentX", p.ExtentX);
-  out.Number("_ExtentY", p.ExtentY);
-  out.Number("BackColor", p.BackColor);
-  out.Number("Year", p.Year);
-  out.Number("Month", p.Month);
-  out.Number("Day", p.Day);
-  out.Text("DayLength", p.DayLength);
-  out.Number("MonthLength", p.MonthLength);
-  out.Number("DayFontColor", p.DayFontColor);
-  out.Text("FirstDay", p.FirstDay);
-  out.Text("GridCellEffect", p.GridCellEffect);
-  out.Number("GridFontColor", p.GridFontColor);
-  out.Number("GridLinesColor", p.GridLinesColor);
-  out.Text("ShowDateSelectors", p.ShowDateSelectors);
-  out.Text("ShowDays", p.ShowDays);
-  out.Text("ShowHorizontalGrid", p.ShowHorizontalGrid);
-  out.Text("ShowTitle", p.ShowTitle);
-  out.Text("ShowVerticalGrid", p.ShowVerticalGrid);
-  out.Number("TitleFontColor", p.TitleFontColor);
-  out.Text("ValueIsNull", p.ValueIsNull);
-  WriteFont(out, "DayFont", p.DayFont);
-  WriteFont(out, "GridFont", p.GridFont);
-  WriteFont(out, "TitleFont", p.TitleFont);
+  out.Number(kVersion, p.Version);
+  out.Number(kExtentX, p.ExtentX);
+  out.Number(kExtentY, p.ExtentY);
+  WriteColour(out, kBackColor, p.BackColor);
+  out.Number(kYear, p.Year);
+  out.Number(kMonth, p.Month);
+  out.Number(kDay, p.Day);
+  out.NumberOrEmpty(kDayLength, p.DayLength);
+  out.Number(kMonthLength, p.MonthLength);
+  WriteColour(out, kDayFontColor, p.DayFontColor);
+  out.NumberOrEmpty(kFirstDay, p.FirstDay);
+  out.NumberOrEmpty(kGridCellEffect, p.GridCellEffect);
+  WriteColour(out, kGridFontColor, p.GridFontColor);
+  WriteColour(out, kGridLinesColor, p.GridLinesColor);
+  WriteFlag(out, kShowDateSelectors, p.ShowDateSelectors);
+  WriteFlag(out, kShowDays, p.ShowDays);
+  WriteFlag(out, kShowHorizontalGrid, p.ShowHorizontalGrid);
+  WriteFlag(out, kShowTitle, p.ShowTitle);
+  WriteFlag(out, kShowVerticalGrid, p.ShowVerticalGrid);
+  WriteColour(out, kTitleFontColor, p.TitleFontColor);
+  WriteFlag(out, kValueIsNull, p.ValueIsNull, true);
+  WriteFont(out, kDayFont, p.DayFont);
+  WriteFont(out, kGridFont, p.GridFont);
+  WriteFont(out, kTitleFont, p.TitleFont);
+}
+
+std::span<const PropertyDef* const> Properties() {
+  static const std::vector<const PropertyDef*> all = [] {
+    std::vector<const PropertyDef*> list(std::begin(kProperties), std::end(kProperties));
+    const std::span<const PropertyDef* const> dataFormat = DataFormatProperties();
+    list.insert(list.begin() + 2, dataFormat.begin(), dataFormat.end());
+    return list;
+  }();
+  return all;
 }
 
 }  // namespace tvx::calendar

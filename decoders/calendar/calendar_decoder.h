@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "calendar/dataformat.h"
@@ -17,30 +18,37 @@ namespace tvx::calendar {
 inline constexpr DeliverableInfo kInfo = {"DTGRID.Almanac", "Calendar",
                                           "Tevo Support Library (Calendar)", 19, "MSACAL.Calendar"};
 
-// One of DayFont, GridFont, TitleFont.
+// One of DayFont, GridFont, TitleFont. What a stream that never reached the fonts leaves is
+// written as empty values (a fresh process's).
 struct Font {
-  std::string Name;
-  std::string Size;  // number text of size / 10000, such as 8.25
-  std::uint16_t Weight = 0;
-  unsigned Charset = 0;  // written in the block's Charset line
-  std::string Underline, Italic, Strikethrough;
+  Read<std::string> Name;
+  Read<std::uint32_t> Size;  // size x 10000
+  Read<std::uint16_t> Weight;
+  Read<unsigned> Charset;  // written in the block's Charset line
+  Read<bool> Underline, Italic, Strikethrough;
+  Source record;  // the font record's bytes
 };
 
+// The control block's fields as read; those the block writes as texts are empty until read.
 struct State {
   ExtenderProperties ext;
   DataFormatRecord DataFormat;
-  std::uint32_t Version = 0, ExtentX = 0, ExtentY = 0;
-  std::uint16_t Year = 0, Month = 0, Day = 0, MonthLength = 0;
-  std::int64_t BackColor = 0, DayFontColor = 0, GridFontColor = 0, GridLinesColor = 0,
-               TitleFontColor = 0;
-  // Pre-rendered block values.
-  std::string DayLength, FirstDay, GridCellEffect, ShowDateSelectors, ShowDays, ShowHorizontalGrid,
-      ShowTitle, ShowVerticalGrid, ValueIsNull;
+  Read<std::uint32_t> Version, ExtentX, ExtentY;
+  Read<std::uint16_t> Year, Month, Day, MonthLength;
+  // The colours' longs as read; the block writes them signed.
+  Read<std::uint32_t> BackColor, DayFontColor, GridFontColor, GridLinesColor, TitleFontColor;
+  Read<std::uint16_t> DayLength, FirstDay;
+  Read<std::uint32_t> GridCellEffect;
+  // The flag longs as read.
+  Read<std::uint32_t> ShowDateSelectors, ShowDays, ShowHorizontalGrid, ShowTitle, ShowVerticalGrid,
+      ValueIsNull;
   Font DayFont, GridFont, TitleFont;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);
 void WriteBlock(BlockWriter& out, const State& s);
+// Every property the block may hold, in the block's order.
+std::span<const PropertyDef* const> Properties();
 
 // The number of bytes skipped after the ValueIsNull field, 256 or 512, for a control block
 // starting at the reader's position (the byte after code 45). The reader is not moved.

@@ -17,12 +17,66 @@ std::uint16_t Slot(DecodeContext& ctx) {
   return word;
 }
 
-// A slot stored in a 16-bit signed field (a word above 32767 as word - 65536).
-std::int32_t Field16(DecodeContext& ctx) {
-  const std::int32_t value = ctx.ReadSignedWord();
+// A slot stored in a 16-bit signed field (a word above 32767 as word - 65536), from its first
+// word's bytes.
+Read<std::int32_t> Field16(DecodeContext& ctx) {
+  const Read<std::int32_t> value = ctx.ReadSignedWord();
   ctx.ReadWord();
   return value;
 }
+
+using T = PropertyType;
+constexpr PropertyDef kDataFormat = {"DataFormat",
+                                     T::kGroup,
+                                     {},
+                                     "how the bound value is formatted",
+                                     "section A, code 41: a sub-record of slots and counted texts"};
+constexpr PropertyDef kType = {
+    "Type", T::kInteger, {}, "the kind of format", "sub-record offset 8: a 16-bit signed slot"};
+constexpr PropertyDef kFormat = {
+    "Format", T::kText, {}, "the format text", "sub-record: UTF-16 units after the slots"};
+constexpr PropertyDef kHaveTrueFalseNull = {"HaveTrueFalseNull",
+                                            T::kInteger,
+                                            {},
+                                            "whether the Boolean texts are given",
+                                            "sub-record offset 24: a 16-bit signed slot"};
+constexpr PropertyDef kTrueValue = {"TrueValue",
+                                    T::kText,
+                                    {},
+                                    "the text for True",
+                                    "Boolean format: UTF-16 units after the format"};
+constexpr PropertyDef kFalseValue = {"FalseValue",
+                                     T::kText,
+                                     {},
+                                     "the text for False",
+                                     "Boolean format: UTF-16 units after TrueValue"};
+constexpr PropertyDef kNullValue = {"NullValue",
+                                    T::kText,
+                                    {},
+                                    "the text for Null",
+                                    "Boolean format: UTF-16 units after FalseValue"};
+constexpr PropertyDef kFirstDayOfWeek = {"FirstDayOfWeek",
+                                         T::kInteger,
+                                         {},
+                                         "the first day of the week for dates",
+                                         "sub-record offset 12: a 16-bit signed slot"};
+constexpr PropertyDef kFirstWeekOfYear = {"FirstWeekOfYear",
+                                          T::kInteger,
+                                          {},
+                                          "the first week of the year for dates",
+                                          "sub-record offset 16: a 16-bit signed slot"};
+constexpr PropertyDef kLCID = {
+    "LCID", T::kInteger, {}, "the locale", "sub-record, after the texts: a 16-bit signed slot"};
+constexpr PropertyDef kSubFormatType = {"SubFormatType",
+                                        T::kInteger,
+                                        {},
+                                        "the kind of format within Type",
+                                        "sub-record, after LCID: a 16-bit signed slot"};
+
+const PropertyDef* const kProperties[] = {
+    &kDataFormat,      &kType,       &kFormat,       &kHaveTrueFalseNull,
+    &kTrueValue,       &kFalseValue, &kNullValue,    &kFirstDayOfWeek,
+    &kFirstWeekOfYear, &kLCID,       &kSubFormatType};
 
 // The 16 bytes before each Boolean text, consumed as eight words.
 void SkipGap(DecodeContext& ctx) {
@@ -71,6 +125,7 @@ const Row* FindRow(const DataFormatRecord& record) {
 }  // namespace
 
 void ParseDataFormat(DecodeContext& ctx, DataFormatRecord& record) {
+  const double at = ctx.Position();
   // Offsets 0 to 7: four single bytes and two words, not interpreted.
   for (int i = 0; i < 4; ++i)
     ctx.ReadByte();
@@ -107,6 +162,11 @@ void ParseDataFormat(DecodeContext& ctx, DataFormatRecord& record) {
   }
   record.LCID = Field16(ctx);
   record.SubFormatType = Field16(ctx);
+  record.record = ctx.Since(at);
+}
+
+std::span<const PropertyDef* const> DataFormatProperties() {
+  return kProperties;
 }
 
 void WriteDataFormatListing(Listing& out, const DataFormatRecord& record) {
@@ -117,15 +177,15 @@ void WriteDataFormatListing(Listing& out, const DataFormatRecord& record) {
     case Row::kNone:
       break;
     case Row::kQuotedFormat:
-      out.Line("   DataFormat, Format: ", QuotedValue(record.Format));
+      out.Line("   DataFormat, Format: ", QuotedValue(record.Format.value));
       break;
     case Row::kFormat:
-      out.Line("   DataFormat, Format: ", Doubled(record.Format));
+      out.Line("   DataFormat, Format: ", Doubled(record.Format.value));
       break;
     case Row::kBooleanTexts:
-      out.Line("   DataFormat, TrueValue: ", record.TrueValue);
-      out.Line("   DataFormat, FalseValue: ", record.FalseValue);
-      out.Line("   DataFormat, NullValue: ", record.NullValue);
+      out.Line("   DataFormat, TrueValue: ", record.TrueValue.value);
+      out.Line("   DataFormat, FalseValue: ", record.FalseValue.value);
+      out.Line("   DataFormat, NullValue: ", record.NullValue.value);
       break;
   }
 }
@@ -133,22 +193,22 @@ void WriteDataFormatListing(Listing& out, const DataFormatRecord& record) {
 void WriteDataFormatBlock(BlockWriter& out, const DataFormatRecord& record) {
   if (record.DataFormatPresent != 1) return;
   const Row* row = FindRow(record);
-  out.Raw("BeginProperty DataFormat");
+  out.BeginGroup(kDataFormat, 4, 18, record.record);
   if (row != nullptr) {
-    out.Raw("    Type              = ", NumberChars(record.Type));
-    out.Raw("    Format            = ", QuotedValue(record.Format));
-    out.Raw("    HaveTrueFalseNull = ", NumberChars(record.HaveTrueFalseNull));
+    out.Number(kType, record.Type);
+    out.Quoted(kFormat, record.Format);
+    out.Number(kHaveTrueFalseNull, record.HaveTrueFalseNull);
     if (row->block == BlockKind::kBoolean) {
-      out.Raw("    TrueValue         = ", record.TrueValue);
-      out.Raw("    FalseValue        = ", record.FalseValue);
-      out.Raw("    NullValue         = ", record.NullValue);
+      out.Text(kTrueValue, record.TrueValue);
+      out.Text(kFalseValue, record.FalseValue);
+      out.Text(kNullValue, record.NullValue);
     }
-    out.Raw("    FirstDayOfWeek    = ", NumberChars(record.FirstDayOfWeek));
-    out.Raw("    FirstWeekOfYear   = ", NumberChars(record.FirstWeekOfYear));
-    out.Raw("    LCID              = ", NumberChars(record.LCID));
-    out.Raw("    SubFormatType     = ", NumberChars(record.SubFormatType));
+    out.Number(kFirstDayOfWeek, record.FirstDayOfWeek);
+    out.Number(kFirstWeekOfYear, record.FirstWeekOfYear);
+    out.Number(kLCID, record.LCID);
+    out.Number(kSubFormatType, record.SubFormatType);
   }
-  out.Raw("EndProperty");
+  out.EndGroup();
 }
 
 }  // namespace tvx

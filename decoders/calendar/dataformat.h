@@ -4,27 +4,33 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "tvx/decoder.h"
 #include "tvx/output.h"
+#include "tvx/property.h"
 
 namespace tvx {
 
 // The 16-bit fields hold the two's-complement value of their slot's first word.
 struct DataFormatRecord {
-  std::int32_t Type = 0;
-  std::string Format;  // as read; quotes are doubled on output only
+  Read<std::int32_t> Type;
+  Read<std::string> Format;  // as read; quotes are doubled on output only
   int DataFormatPresent = 0;
-  std::int32_t HaveTrueFalseNull = 0;
-  std::string TrueValue;
-  std::string FalseValue;
-  std::string NullValue;
-  std::int32_t FirstDayOfWeek = 0;
-  std::int32_t FirstWeekOfYear = 0;
-  std::int32_t LCID = 0;
-  std::int32_t SubFormatType = 0;
+  Read<std::int32_t> HaveTrueFalseNull;
+  Read<std::string> TrueValue;
+  Read<std::string> FalseValue;
+  Read<std::string> NullValue;
+  Read<std::int32_t> FirstDayOfWeek;
+  Read<std::int32_t> FirstWeekOfYear;
+  Read<std::int32_t> LCID;
+  Read<std::int32_t> SubFormatType;
+  Source record;  // the sub-record's bytes
 };
+
+// Its properties, in the order of its block: the group, then its members.
+std::span<const PropertyDef* const> DataFormatProperties();
 
 // Reads the sub-record at the current position (the byte after code 41) into the record and
 // leaves the input after it. The caller sets DataFormatPresent.

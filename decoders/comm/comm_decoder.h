@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "tvx/decoder.h"
@@ -19,19 +20,19 @@ inline constexpr DeliverableInfo kInfo = {"SERLINK.SerialLink", "MSComm",
 struct State {
   ExtenderProperties ext;
   ExtentAndVersion extent;
-  std::uint16_t SThreshold = 0, CommPort = 0, InBufferSize = 0, InputLen = 0, OutBufferSize = 0,
-                RThreshold = 0;
-  std::uint32_t BaudRate = 0;
-  std::uint16_t ParitySetting = 0;  // the parity word as read
-  std::uint16_t DataBits = 0, StopBits = 0;
-  std::uint16_t Handshaking = 0;    // the word as read
-  std::uint16_t ParityReplace = 0;  // a character code
-  // "1  'True" or "0  'False", from the flag word.
-  std::string DTREnable, NullDiscard, RTSEnable, EOFEnable;
-  int InputMode = 0;  // 1 binary, 0 text
+  Read<std::uint16_t> SThreshold, CommPort, InBufferSize, InputLen, OutBufferSize, RThreshold;
+  Read<std::uint32_t> BaudRate;
+  Read<std::uint16_t> ParitySetting;  // the parity word as read
+  Read<std::uint16_t> DataBits, StopBits;
+  Read<std::uint16_t> Handshaking;    // the word as read
+  Read<std::uint16_t> ParityReplace;  // a character code
+  // The flag word's bits; InputMode set is binary.
+  Read<bool> DTREnable, NullDiscard, RTSEnable, EOFEnable, InputMode;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);
 void WriteBlock(BlockWriter& out, const State& s);
+// Every property the block may hold, in the block's order.
+std::span<const PropertyDef* const> Properties();
 
 }  // namespace tvx::comm

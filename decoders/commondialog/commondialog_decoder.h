@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "tvx/decoder.h"
@@ -20,18 +21,20 @@ inline constexpr DeliverableInfo kInfo = {"STDPICK.Picker", "CommonDialog",
 struct State {
   ExtenderProperties ext;
   ExtentAndVersion extent;
-  // "-1 'True" or "0 'False", from the flag long.
-  std::string FontBold, FontItalic, FontStrikeThru, FontUnderLine, CancelError, PrinterDefault;
-  std::uint16_t FromPage = 0, ToPage = 0, Min = 0, Max = 0, Copies = 0, HelpCommand = 0,
-                MaxFileSize = 0, FilterIndex = 0;
-  std::uint32_t Orientation = 0, HelpContext = 0, Flags = 0;
-  std::string FontSize;     // the decoded single-precision size, as listed
-  std::uint32_t Color = 0;  // unsigned, the long as read
+  // The flag long's bits.
+  Read<bool> FontBold, FontItalic, FontStrikeThru, FontUnderLine, CancelError, PrinterDefault;
+  Read<std::uint16_t> FromPage, ToPage, Min, Max, Copies, HelpCommand, MaxFileSize, FilterIndex;
+  Read<std::uint32_t> Orientation, HelpContext, Flags;
+  Read<std::string> FontSize;  // the decoded single-precision size, as listed
+  std::uint32_t FontSizeBits = 0;
+  Read<std::uint32_t> Color;  // unsigned, the long as read
   // Present only when their bit of the presence mask is set.
-  std::string DefaultExt, DialogTitle, FileName, Filter, FontName, HelpFile, HelpKey, InitDir;
+  Read<std::string> DefaultExt, DialogTitle, FileName, Filter, FontName, HelpFile, HelpKey, InitDir;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);
 void WriteBlock(BlockWriter& out, const State& s);
+// Every property the block may hold, in the block's order.
+std::span<const PropertyDef* const> Properties();
 
 }  // namespace tvx::commondialog

@@ -20,6 +20,24 @@ constexpr ExtenderProfile kProfile = {
     .stopLine = "ACTIVEX Parse Error",
 };
 
+const PropertyDef* const kProperties[] = {&extender::kCausesValidation,
+                                          &extender::kDragIcon,
+                                          &extender::kDragMode,
+                                          &extender::kHeight,
+                                          &extender::kHelpContextID,
+                                          &extender::kIndex,
+                                          &extender::kLeft,
+                                          &extender::kTabIndex,
+                                          &extender::kTabStop,
+                                          &extender::kTag,
+                                          &extender::kToolTipText,
+                                          &extender::kTop,
+                                          &extender::kVisible,
+                                          &extender::kWhatsThisHelpID,
+                                          &extender::kWidth,
+                                          &extent::kExtentX,
+                                          &extent::kExtentY};
+
 }  // namespace
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
@@ -34,8 +52,12 @@ DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
 void WriteBlock(BlockWriter& out, const State& s) {
   out.VersionLine();
   WriteVisibleControl(out, s.ext);
-  out.Number("_ExtentX", s.ExtentX);
-  out.Number("_ExtentY", s.ExtentY);
+  out.Number(extent::kExtentX, s.ExtentX);
+  out.Number(extent::kExtentY, s.ExtentY);
+}
+
+std::span<const PropertyDef* const> Properties() {
+  return kProperties;
 }
 
 }  // namespace tvx::pluginhost

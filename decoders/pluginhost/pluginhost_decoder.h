@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "tvx/decoder.h"
@@ -18,10 +19,12 @@ inline constexpr DeliverableInfo kInfo = {"EMBEDHOST.Embedder", "ActiveXPlugin",
 
 struct State {
   ExtenderProperties ext;
-  std::uint32_t ExtentX = 0, ExtentY = 0;
+  Read<std::uint32_t> ExtentX, ExtentY;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);
 void WriteBlock(BlockWriter& out, const State& s);
+// Every property the block may hold, in the block's order.
+std::span<const PropertyDef* const> Properties();
 
 }  // namespace tvx::pluginhost

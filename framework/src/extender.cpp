@@ -32,7 +32,7 @@ std::string_view ListingQuote(const ExtenderProfile& profile) {
 }
 
 // Word then zero-terminated text: DataMember, DataField, DataSource, ToolTipText.
-std::string ReadMarkedText(DecodeContext& ctx) {
+Read<std::string> ReadMarkedText(DecodeContext& ctx) {
   ctx.ReadWord();
   return ctx.ReadZeroTerminated();
 }
@@ -40,21 +40,18 @@ std::string ReadMarkedText(DecodeContext& ctx) {
 // Code 3. Four signed words, or, after the marker word 0x8000, four signed longs.
 void ReadPositionAndSize(DecodeContext& ctx, ExtenderProperties& props) {
   static constexpr std::string_view kLabels[] = {"Left: ", "Top: ", "Width: ", "Height: "};
-  double* fields[] = {&props.Left, &props.Top, &props.Width, &props.Height};
-  double at = ctx.Position();
-  const std::int32_t first = ctx.ReadSignedWord();
-  const bool longForm = first == -0x8000;  // the marker word 0x8000
+  Read<double>* fields[] = {&props.Left, &props.Top, &props.Width, &props.Height};
+  const Read<std::int32_t> first = ctx.ReadSignedWord();
+  const bool longForm = first.value == -0x8000;  // the marker word 0x8000
   for (int i = 0; i < 4; ++i) {
     if (longForm) {
-      at = ctx.Position();
-      *fields[i] = static_cast<double>(ctx.ReadSignedLong());
+      *fields[i] = ctx.ReadSignedLong();
     } else if (i == 0) {
       *fields[i] = first;
     } else {
-      at = ctx.Position();
       *fields[i] = ctx.ReadSignedWord();
     }
-    ctx.LineAt(at, kLabels[i], NumberChars(*fields[i]));
+    ctx.LineAt(fields[i]->from.Ranges()[0].position, kLabels[i], NumberChars(*fields[i]));
   }
 }
 
@@ -63,6 +60,8 @@ void ReadPositionAndSize(DecodeContext& ctx, ExtenderProperties& props) {
 void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfile& profile,
                       ExtenderProperties& props, const std::function<void()>& dataFormat) {
   const std::string_view q = ListingQuote(profile);
+  // A presence flag's bytes: its code byte and the value byte after it.
+  const double codeAt = ctx.Position() - 1;
   const double at = ctx.Position();
   switch (code) {
     case ExtenderCode::kIndex:  // word
@@ -73,30 +72,32 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
       return;
     case ExtenderCode::kVisible:  // byte
       ctx.ReadByte();
-      props.Visible = profile.falseText;
+      props.Visible = ctx.Since(codeAt);
       ctx.LineAt(at, "Visible: False");
       return;
     case ExtenderCode::kDragMode:  // byte
       ctx.ReadByte();
-      props.DragMode = profile.automaticText;
+      props.DragMode = ctx.Since(codeAt);
       ctx.LineAt(at, profile.dragModeLine);
       return;
     case ExtenderCode::kDragIcon:  // picture record
       props.DragIcon = ctx.ReadPicture();
-      ctx.LineAt(at, "DragIcon: ", props.DragIcon);
+      ctx.LineAt(at, "DragIcon: ", kPictureFileName);
       return;
     case ExtenderCode::kTag:  // word count, UTF-16 units
       props.Tag = ctx.ReadUtf16LowBytes(ctx.ReadWord());
-      ctx.LineAt(at, "Tag: ", q, props.Tag, q);
+      ctx.LineAt(at, "Tag: ", q, props.Tag.value, q);
       return;
     case ExtenderCode::kTabStop:  // byte
       ctx.ReadByte();
-      props.TabStop = profile.falseText;
+      props.TabStop = ctx.Since(codeAt);
       ctx.LineAt(at, "TabStop: False");
       return;
     case ExtenderCode::kTabIndex: {  // word
-      const std::uint16_t word = ctx.ReadWord();
-      props.TabIndex = profile.tabIndexSigned16 ? Signed16(word) : word;
+      const Read<std::uint16_t> word = ctx.ReadWord();
+      const double index = profile.tabIndexSigned16 ? Signed16(word) : word.value;
+      props.TabIndex = {index, word.from};
+      props.TabIndexWord = word;
       ctx.LineAt(at, "TabIndex: ", NumberChars(word));
       return;
     }
@@ -105,44 +106,40 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
       return;
     case ExtenderCode::kDataMember:  // word, zero-terminated text
       props.DataMember = ReadMarkedText(ctx);
-      ctx.Line("DataMember: ", q, props.DataMember, q);
+      ctx.Line("DataMember: ", q, props.DataMember.value, q);
       return;
     case ExtenderCode::kHelpContextID:  // long
       props.HelpContextID = ctx.ReadLong();
       ctx.LineAt(at, "HelpContextID: ", NumberChars(props.HelpContextID));
       return;
     case ExtenderCode::kLeft:  // signed long
-      props.Left = static_cast<double>(ctx.ReadSignedLong());
+      props.Left = ctx.ReadSignedLong();
       ctx.LineAt(at, "Left: ", NumberChars(props.Left));
       return;
     case ExtenderCode::kTop:  // signed long
-      props.Top = static_cast<double>(ctx.ReadSignedLong());
+      props.Top = ctx.ReadSignedLong();
       ctx.LineAt(at, "Top: ", NumberChars(props.Top));
       return;
     case ExtenderCode::kAlign: {  // byte, 1 to 4, anything else None
-      static constexpr std::string_view kStored[] = {
-          "0 'Align None", "1 'Align Top", "2 'Align Bottom", "3 'Align Left", "4 'Align Right"};
       static constexpr std::string_view kListed[] = {
           "Align: 0 - vbAlignNone", "Align: 1 - vbAlignTop", "Align: 2 - vbAlignBottom",
           "Align: 3 - vbAlignLeft", "Align: 4 - vbAlignRight"};
-      const std::uint8_t v = ctx.ReadByte();
-      const std::size_t i = v <= 4 ? v : 0;
-      props.Align = kStored[i];
-      ctx.Line(kListed[i]);
+      props.Align = ctx.ReadByte();
+      ctx.Line(kListed[props.Align.value <= 4 ? props.Align.value : 0]);
       return;
     }
     case ExtenderCode::kNegotiate:  // byte
       ctx.ReadByte();
-      props.Negotiate = "-1 'True";
+      props.Negotiate = ctx.Since(codeAt);
       ctx.Line("Negotiate: -1 'True");
       return;
     case ExtenderCode::kDataField:  // word, zero-terminated text
       props.DataField = ReadMarkedText(ctx);
-      ctx.Line("DataField: ", q, props.DataField, q);
+      ctx.Line("DataField: ", q, props.DataField.value, q);
       return;
     case ExtenderCode::kDataSource:  // word, zero-terminated text
       props.DataSource = ReadMarkedText(ctx);
-      ctx.Line("DataSource: ", q, props.DataSource, q);
+      ctx.Line("DataSource: ", q, props.DataSource.value, q);
       return;
     case ExtenderCode::kPassedOver:  // six words and a zero-terminated text, not listed
       for (int i = 0; i < 6; ++i)
@@ -155,12 +152,12 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
       return;
     case ExtenderCode::kCausesValidation:  // byte
       ctx.ReadByte();
-      props.CausesValidation = profile.falseText;
+      props.CausesValidation = ctx.Since(codeAt);
       ctx.LineAt(at, "CausesValidation: False");
       return;
     case ExtenderCode::kToolTipText:  // word, zero-terminated text
       props.ToolTipText = ReadMarkedText(ctx);
-      ctx.LineAt(at, "ToolTipText: ", q, props.ToolTipText, q);
+      ctx.LineAt(at, "ToolTipText: ", q, props.ToolTipText.value, q);
       return;
   }
 }
@@ -171,6 +168,7 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
 DecodeEnd ReadSection(DecodeContext& ctx, bool sectionB, const ExtenderProfile& profile,
                       ExtenderProperties& props, const std::function<void()>& dataFormat) {
   const FramePart section = sectionB ? FramePart::kSectionB : FramePart::kSectionA;
+  props.profile = &profile;
   if (DecodeObserver* observer = ctx.Observer()) observer->OnFramePart(ctx.Position(), section);
   const CodeSet& known = sectionB ? profile.sectionB : profile.sectionA;
   const int endCode = sectionB ? kEndOfSectionB : kEndOfSectionA;
@@ -256,31 +254,68 @@ std::string_view ExtenderCodeName(int code) {
   return {};
 }
 
+void WriteIfHeld(BlockWriter& out, const ExtenderProperties& props, const PropertyDef& def) {
+  static constexpr std::string_view kAlignStored[] = {
+      "0 'Align None", "1 'Align Top", "2 'Align Bottom", "3 'Align Left", "4 'Align Right"};
+  const ExtenderProfile* profile = props.profile;
+  if (&def == &extender::kAlign) {
+    if (!props.Align.Held()) return;
+    const std::uint8_t byte = props.Align;
+    const std::uint8_t shown = byte <= 4 ? byte : 0;
+    out.Shown(def, kAlignStored[shown], std::int64_t{shown}, props.Align.from,
+              byte != shown ? std::optional<std::int64_t>(byte) : std::nullopt);
+    return;
+  }
+  if (&def == &extender::kDragIcon) {
+    if (props.DragIcon.empty()) return;
+    const std::string quoted = QuotedValue(kPictureFileName);
+    out.Shown(def, profile->quotePictureName ? std::string_view(quoted) : kPictureFileName,
+              kPictureFileName, props.DragIcon);
+    return;
+  }
+  if (&def == &extender::kDragMode) {
+    if (!props.DragMode.empty()) {
+      out.Shown(def, profile->automaticText, std::int64_t{1}, props.DragMode);
+    }
+    return;
+  }
+  if (&def == &extender::kNegotiate) {
+    if (!props.Negotiate.empty()) out.Shown(def, "-1 'True", true, props.Negotiate);
+    return;
+  }
+  const Source* flag = &def == &extender::kVisible            ? &props.Visible
+                       : &def == &extender::kTabStop          ? &props.TabStop
+                       : &def == &extender::kCausesValidation ? &props.CausesValidation
+                                                              : nullptr;
+  if (flag != nullptr && !flag->empty()) out.Shown(def, profile->falseText, false, *flag);
+}
+
 void WriteIndexLeftTagTop(BlockWriter& out, const ExtenderProperties& props) {
-  out.NumberIfSet("Index", props.Index);
-  out.NumberIfSet("Left", props.Left);
-  out.QuotedIfSet("Tag", props.Tag);
-  out.NumberIfSet("Top", props.Top);
+  out.NumberIfSet(extender::kIndex, props.Index);
+  out.NumberIfSet(extender::kLeft, props.Left);
+  out.QuotedIfSet(extender::kTag, props.Tag);
+  out.NumberIfSet(extender::kTop, props.Top);
 }
 
 void WriteVisibleControl(BlockWriter& out, const ExtenderProperties& props,
                          const std::function<void()>& dataLines) {
-  out.TextIfSet("CausesValidation", props.CausesValidation);
+  WriteIfHeld(out, props, extender::kCausesValidation);
   if (dataLines) dataLines();
-  out.TextIfSet("DragIcon", props.DragIcon);
-  out.TextIfSet("DragMode", props.DragMode);
-  out.Number("Height", props.Height);
-  out.NumberIfSet("HelpContextID", props.HelpContextID);
-  out.NumberIfSet("Index", props.Index);
-  out.Number("Left", props.Left);
-  out.Number("TabIndex", props.TabIndex);
-  out.TextIfSet("TabStop", props.TabStop);
-  out.QuotedIfSet("Tag", props.Tag);
-  out.QuotedIfSet("ToolTipText", props.ToolTipText);
-  out.Number("Top", props.Top);
-  out.TextIfSet("Visible", props.Visible);
-  out.NumberIfSet("WhatsThisHelpID", props.WhatsThisHelpID);
-  out.Number("Width", props.Width);
+  WriteIfHeld(out, props, extender::kDragIcon);
+  WriteIfHeld(out, props, extender::kDragMode);
+  out.Number(extender::kHeight, props.Height);
+  out.NumberIfSet(extender::kHelpContextID, props.HelpContextID);
+  out.NumberIfSet(extender::kIndex, props.Index);
+  out.Number(extender::kLeft, props.Left);
+  out.Number(extender::kTabIndex, props.TabIndex.value,
+             Read<double>(props.TabIndexWord, props.TabIndex.from));
+  WriteIfHeld(out, props, extender::kTabStop);
+  out.QuotedIfSet(extender::kTag, props.Tag);
+  out.QuotedIfSet(extender::kToolTipText, props.ToolTipText);
+  out.Number(extender::kTop, props.Top);
+  WriteIfHeld(out, props, extender::kVisible);
+  out.NumberIfSet(extender::kWhatsThisHelpID, props.WhatsThisHelpID);
+  out.Number(extender::kWidth, props.Width);
 }
 
 void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value) {
@@ -289,13 +324,13 @@ void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value) {
   value.ExtentX = ctx.ReadLong();
   value.ExtentY = ctx.ReadLong();
   ctx.ReadLong();
-  value.Version = NumberText(ctx.ReadLong());
+  value.Version = ctx.ReadLong();
 }
 
 void WriteExtentAndVersion(BlockWriter& out, const ExtentAndVersion& value) {
-  out.Number("_ExtentX", value.ExtentX);
-  out.Number("_ExtentY", value.ExtentY);
-  out.Text("_Version", value.Version);
+  out.Number(extent::kExtentX, value.ExtentX);
+  out.Number(extent::kExtentY, value.ExtentY);
+  out.NumberOrEmpty(extent::kVersion, value.Version);
 }
 
 DecodeEnd ReadSectionA(DecodeContext& ctx, const ExtenderProfile& profile,

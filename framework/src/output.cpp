@@ -20,54 +20,165 @@ void Listing::EndLine(std::size_t start) {
   text_.append(kLineEnd);
 }
 
+namespace {
+
+// A number's typed value by its property's type: a boolean is any number but 0; whole numbers
+// are integers.
+TypedValue NumberValue(const PropertyDef& def, double value) {
+  if (def.type == PropertyType::kBoolean) return value != 0;
+  if (def.type == PropertyType::kFloat) return value;
+  constexpr double kWholeLimit = 9007199254740992.0;  // 2^53: every whole double below is exact
+  if (std::trunc(value) == value && std::fabs(value) <= kWholeLimit) {
+    return static_cast<std::int64_t>(value);
+  }
+  return value;
+}
+
+}  // namespace
+
 // The property lines are appended in place, without building each line on its own first.
 void BlockWriter::AppendLabel(std::string_view name) {
+  const std::size_t width = inGroup_ ? groupWidth_ : width_;
+  if (inGroup_) text_.append(indent_, ' ');
   text_.append(name);
-  if (name.size() < width_) text_.append(width_ - name.size(), ' ');
+  if (name.size() < width) text_.append(width - name.size(), ' ');
   text_.append("= ");
 }
 
-void BlockWriter::Number(std::string_view name, double value) {
-  AppendLabel(name);
+void BlockWriter::EndLine(BlockLineKind kind, const PropertyDef* def, std::size_t start,
+                          std::size_t valueAt, const TypedValue& value, const Source& from,
+                          std::optional<std::int64_t> stored, std::string_view alternate) {
+  if (observer_ != nullptr) {
+    const std::string_view all(text_);
+    BlockLine line;
+    line.kind = kind;
+    line.def = def;
+    line.value = value;
+    line.stored = stored;
+    line.text = all.substr(valueAt);
+    line.line = all.substr(start);
+    line.alternate = alternate;
+    line.from = from;
+    observer_->OnBlockLine(line);
+  }
+  text_.append(kLineEnd);
+}
+
+void BlockWriter::VersionLine() {
+  const std::size_t start = text_.size();
+  text_.append(kLibraryVersionLine);
+  EndLine(BlockLineKind::kVersion, nullptr, start, text_.size(), {}, {});
+}
+
+void BlockWriter::Number(const PropertyDef& def, const Read<double>& value) {
+  const std::size_t start = text_.size();
+  AppendLabel(def.name);
+  const std::size_t at = text_.size();
+  const ShortText number = NumberChars(value.value);
+  text_.append(number.View());
+  EndLine(BlockLineKind::kProperty, &def, start, at, NumberValue(def, value.value), value.from);
+}
+
+void BlockWriter::NumberIfSet(const PropertyDef& def, const Read<double>& value) {
+  if (value.value != -1) Number(def, value);
+}
+
+void BlockWriter::NumberOrEmpty(const PropertyDef& def, const Read<double>& value) {
+  if (value.Held()) {
+    Number(def, value);
+  } else {
+    Shown(def, "", {}, {});
+  }
+}
+
+void BlockWriter::Number(const PropertyDef& def, double value, const Read<double>& stored) {
+  const std::size_t start = text_.size();
+  AppendLabel(def.name);
+  const std::size_t at = text_.size();
   const ShortText number = NumberChars(value);
   text_.append(number.View());
-  text_.append(kLineEnd);
+  std::optional<std::int64_t> held;
+  if (stored.value != value) held = static_cast<std::int64_t>(stored.value);
+  EndLine(BlockLineKind::kProperty, &def, start, at, NumberValue(def, value), stored.from, held);
 }
 
-void BlockWriter::Text(std::string_view name, std::string_view value) {
-  AppendLabel(name);
-  text_.append(value);
-  text_.append(kLineEnd);
+void BlockWriter::Quoted(const PropertyDef& def, const Read<std::string>& text) {
+  const std::size_t start = text_.size();
+  AppendLabel(def.name);
+  const std::size_t at = text_.size();
+  AppendQuoted(text_, text.value);
+  EndLine(BlockLineKind::kProperty, &def, start, at, std::string_view(text.value), text.from);
 }
 
-void BlockWriter::Quoted(std::string_view name, std::string_view value) {
-  AppendLabel(name);
-  AppendQuoted(text_, value);
-  text_.append(kLineEnd);
+void BlockWriter::QuotedIfSet(const PropertyDef& def, const Read<std::string>& text) {
+  if (!text.value.empty()) Quoted(def, text);
 }
 
-void BlockWriter::NumberIfSet(std::string_view name, double value) {
-  if (value != -1) Number(name, value);
+void BlockWriter::Text(const PropertyDef& def, const Read<std::string>& text) {
+  Shown(def, text.value, std::string_view(text.value), text.from);
 }
 
-void BlockWriter::TextIfSet(std::string_view name, std::string_view value) {
-  if (!value.empty()) Text(name, value);
+void BlockWriter::Shown(const PropertyDef& def, std::string_view shown, const TypedValue& value,
+                        const Source& from, std::optional<std::int64_t> stored,
+                        std::string_view alternate) {
+  const std::size_t start = text_.size();
+  AppendLabel(def.name);
+  const std::size_t at = text_.size();
+  text_.append(shown);
+  EndLine(BlockLineKind::kProperty, &def, start, at, value, from, stored, alternate);
 }
 
-void BlockWriter::QuotedIfSet(std::string_view name, std::string_view value) {
-  if (!value.empty()) Quoted(name, value);
+void BlockWriter::Flag(const PropertyDef& def, const Read<bool>& flag, std::string_view trueText,
+                       std::string_view falseText) {
+  if (flag.Held()) {
+    Shown(def, flag.value ? trueText : falseText, flag.value, flag.from);
+  } else {
+    Shown(def, "", {}, {});
+  }
+}
+
+void BlockWriter::BeginGroup(const PropertyDef& def, std::size_t indent, std::size_t width,
+                             const Source& from) {
+  const std::size_t start = text_.size();
+  text_.append("BeginProperty ");
+  const std::size_t at = text_.size();
+  text_.append(def.name);
+  EndLine(BlockLineKind::kGroupStart, &def, start, at, {}, from);
+  inGroup_ = true;
+  indent_ = indent;
+  groupWidth_ = width;
+}
+
+void BlockWriter::EndGroup() {
+  inGroup_ = false;
+  const std::size_t start = text_.size();
+  text_.append("EndProperty");
+  EndLine(BlockLineKind::kGroupEnd, nullptr, start, text_.size(), {}, {});
+}
+
+void BlockWriter::Derived(const PropertyDef& def, const TypedValue& value, std::string_view text,
+                          const Source& from) {
+  if (observer_ == nullptr) return;
+  BlockLine line;
+  line.kind = BlockLineKind::kDerived;
+  line.def = &def;
+  line.value = value;
+  line.text = text;
+  line.from = from;
+  observer_->OnBlockLine(line);
 }
 
 void DecodeContext::OffsetLine(double at) {
   listing_.Line("  (Offset d/h: ", NumberChars(at), "/", HexChars(std::nearbyint(at)), ")");
 }
 
-std::string DecodeContext::ReadPicture() {
+Source DecodeContext::ReadPicture() {
+  const double at = Position();
   const std::uint32_t length = reader_.ReadLong();
   reader_.Skip(8, ReadKind::kPictureHeader);
   // A length below 9 copies nothing; a length past the end copies what the file holds.
   picture_ = reader_.CopyBytes(length > 8 ? length - 8 : 0);
-  return std::string(kPictureFileName);
+  return Since(at);
 }
 
 }  // namespace tvx

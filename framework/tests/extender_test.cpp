@@ -55,7 +55,23 @@ struct Decode {
   DecodeContext ctx;
   ExtenderProperties props;
   const std::string& listing() { return ctx.Out().Text(); }
+  // The value the block writes for a presence flag, DragIcon or Align, where it was held.
+  std::string Written(const PropertyDef& def) const {
+    BlockWriter out(0);
+    WriteIfHeld(out, props, def);
+    const std::string& text = out.Text();
+    return text.empty() ? "" : text.substr(def.name.size() + 2, text.size() - def.name.size() - 4);
+  }
 };
+
+// The ranges of a source, as (position, size) pairs.
+std::vector<std::pair<double, std::uint64_t>> Ranges(const Source& source) {
+  std::vector<std::pair<double, std::uint64_t>> ranges;
+  for (const ByteRange& r : source.Ranges())
+    ranges.emplace_back(r.position, r.size);
+  return ranges;
+}
+using RangeList = std::vector<std::pair<double, std::uint64_t>>;
 
 TEST(SectionA, EmptySectionEndsAtCode45) {
   Decode r({0x2D, 0x99}, true);
@@ -118,11 +134,19 @@ TEST(SectionA, FlagsAndTextsOfAQuotingDeliverable) {
             "TabIndex: 65535\r\n  (Offset d/h: 18/12)\r\n"
             "DataMember: \"m\"\r\n");
   EXPECT_EQ(r.props.Index, 5);
-  EXPECT_EQ(r.props.Visible, "0   'False");
-  EXPECT_EQ(r.props.DragMode, "1  'Automatic");
-  EXPECT_EQ(r.props.Tag, "a\"");
+  EXPECT_EQ(r.Written(extender::kVisible), "0   'False");
+  EXPECT_EQ(r.Written(extender::kDragMode), "1  'Automatic");
+  EXPECT_EQ(r.props.Tag.value, "a\"");
   EXPECT_EQ(r.props.TabIndex, -1);  // 16-bit signed
-  EXPECT_EQ(r.props.DataMember, "m");
+  EXPECT_EQ(r.props.TabIndexWord, 65535);
+  EXPECT_EQ(r.props.DataMember.value, "m");
+  // Where each came from: a presence flag is its code byte and value byte; a number its bytes;
+  // a text its characters' bytes, after its count.
+  EXPECT_EQ(Ranges(r.props.Index.from), (RangeList{{2, 2}}));
+  EXPECT_EQ(Ranges(r.props.Visible), (RangeList{{4, 2}}));
+  EXPECT_EQ(Ranges(r.props.Tag.from), (RangeList{{11, 4}}));
+  EXPECT_EQ(Ranges(r.props.TabIndex.from), (RangeList{{18, 2}}));
+  EXPECT_EQ(Ranges(r.props.DataMember.from), (RangeList{{23, 2}}));
 }
 
 TEST(SectionA, PictureRecords) {
@@ -135,7 +159,8 @@ TEST(SectionA, PictureRecords) {
             "DragIcon: TEVOGRAPHICFILE1.TMP\r\n  (Offset d/h: 2/2)\r\n"
             "DragIcon: TEVOGRAPHICFILE1.TMP\r\n  (Offset d/h: 15/F)\r\n");
   EXPECT_EQ(r.ctx.TakePicture(), "\xAA\x0D\x0A");
-  EXPECT_EQ(r.props.DragIcon, "TEVOGRAPHICFILE1.TMP");
+  EXPECT_EQ(r.Written(extender::kDragIcon), "TEVOGRAPHICFILE1.TMP");
+  EXPECT_EQ(Ranges(r.props.DragIcon), (RangeList{{15, 15}}));  // the second record, whole
 }
 
 TEST(SectionA, PictureLengthPastTheEndCopiesWhatIsThere) {
@@ -177,7 +202,8 @@ TEST(SectionB, KnownCodesOfAQuotingDeliverable) {
             "WhatsThisHelpID: 5\r\n  (Offset d/h: 32/20)\r\n"
             "CausesValidation: False\r\n  (Offset d/h: 37/25)\r\n"
             "ToolTipText: \"hi\"\r\n  (Offset d/h: 39/27)\r\n");
-  EXPECT_EQ(r.props.CausesValidation, "0   'False");
+  EXPECT_EQ(r.Written(extender::kCausesValidation), "0   'False");
+  EXPECT_EQ(r.props.DataField.value, "f");
   EXPECT_EQ(r.reader.Position(), 45);
 }
 
@@ -194,8 +220,9 @@ TEST(SectionB, SkippingDeliverableGoesOnAndStopsAtTheEnd) {
   EXPECT_EQ(r.listing(),
             "Align: 0 - vbAlignNone\r\nAlign: 3 - vbAlignLeft\r\nNegotiate: -1 'True\r\n"
             "Unexpected end of file\r\n");
-  EXPECT_EQ(r.props.Align, "3 'Align Left");
-  EXPECT_EQ(r.props.Negotiate, "-1 'True");
+  EXPECT_EQ(r.Written(extender::kAlign), "3 'Align Left");
+  EXPECT_EQ(r.Written(extender::kNegotiate), "-1 'True");
+  EXPECT_EQ(r.Written(extender::kVisible), "");
 }
 
 TEST(SectionB, LeftAndTopAreSignedLongs) {

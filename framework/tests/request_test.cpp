@@ -98,7 +98,8 @@ class EchoDecoder final : public Decoder {
   }
   void WriteBlock(BlockWriter& out) const override {
     out.VersionLine();
-    out.NumberIfSet("First", first_);
+    static constexpr PropertyDef kFirst = {"First"};
+    out.NumberIfSet(kFirst, first_);
   }
 
  private:

@@ -41,26 +41,26 @@ TEST(AlmanacParseDataFormat, TypeZeroWithThreeFormatUnitsIs54Bytes) {
   DataFormatRecord r;
   SubRecord s("01 00 00 00 w:0 w:0 l:0 l:0 l:0 l:3 l:0 z:12 u\"abc\" l:1033 l:0");
   EXPECT_EQ(s.Parse(r), 54);
-  EXPECT_EQ(r.Format, "abc");
+  EXPECT_EQ(r.Format.value, "abc");
   EXPECT_EQ(r.LCID, 1033);
 }
 
 TEST(AlmanacParseDataFormat, OtherTypeWithoutFormatIs48BytesAndKeepsFormat) {
   DataFormatRecord r;
-  r.Format = "earlier";
+  r.Format.value = "earlier";
   SubRecord s("01 00 00 00 w:0 w:0 l:1 l:0 l:0 l:0 l:0 z:12 l:1033 l:1");
   EXPECT_EQ(s.Parse(r), 48);
-  EXPECT_EQ(r.Format, "earlier");
+  EXPECT_EQ(r.Format.value, "earlier");
 }
 
 TEST(AlmanacParseDataFormat, TypeFourIs48BytesWhateverItsLengthSlotsHold) {
   DataFormatRecord r;
-  r.Format = "kept";
+  r.Format.value = "kept";
   r.HaveTrueFalseNull = 1;
   SubRecord s("01 00 00 00 w:0 w:0 l:4 l:0 l:0 l:50 l:0 l:40 l:30 l:20 l:1033 l:8");
   EXPECT_EQ(s.Parse(r), 48);
   EXPECT_EQ(r.Type, 4);
-  EXPECT_EQ(r.Format, "kept");
+  EXPECT_EQ(r.Format.value, "kept");
   EXPECT_EQ(r.HaveTrueFalseNull, 1);
   EXPECT_EQ(r.SubFormatType, 8);
 }
@@ -69,7 +69,7 @@ TEST(AlmanacParseDataFormat, TypeFiveWithZeroLengthTextsStillConsumesTheGaps) {
   DataFormatRecord r;
   SubRecord s("01 00 00 00 w:0 w:0 l:5 l:0 l:0 l:0 l:0 l:0 l:0 l:0 z:48 l:1033 l:7");
   EXPECT_EQ(s.Parse(r), 96);
-  EXPECT_EQ(r.TrueValue, "");
+  EXPECT_EQ(r.TrueValue.value, "");
   EXPECT_EQ(r.SubFormatType, 7);
 }
 
@@ -80,10 +80,10 @@ TEST(AlmanacParseDataFormat, TypeFiveReadsItsFourTexts) {
       "u\"No\" "
       "z:16 u\"n/a\" l:1033 l:7");
   EXPECT_EQ(s.Parse(r), 96 + 2 * (3 + 3 + 2 + 3));
-  EXPECT_EQ(r.Format, "\"B\"");  // stored as read
-  EXPECT_EQ(r.TrueValue, "Yes");
-  EXPECT_EQ(r.FalseValue, "No");
-  EXPECT_EQ(r.NullValue, "n/a");
+  EXPECT_EQ(r.Format.value, "\"B\"");  // stored as read
+  EXPECT_EQ(r.TrueValue.value, "Yes");
+  EXPECT_EQ(r.FalseValue.value, "No");
+  EXPECT_EQ(r.NullValue.value, "n/a");
   EXPECT_EQ(r.HaveTrueFalseNull, 1);
   EXPECT_EQ(r.FirstDayOfWeek, 1);
   EXPECT_EQ(r.FirstWeekOfYear, 2);
@@ -103,7 +103,7 @@ TEST(AlmanacParseDataFormat, OnlyTheFirstWordOfASlotCounts) {
   SubRecord s("01 00 00 00 w:0 w:0 w:1 w:7 l:0 l:0 w:2 w:9 l:0 z:12 u\"ab\" w:1033 w:5 l:0");
   EXPECT_EQ(s.Parse(r), 52);
   EXPECT_EQ(r.Type, 1);
-  EXPECT_EQ(r.Format, "ab");
+  EXPECT_EQ(r.Format.value, "ab");
   EXPECT_EQ(r.LCID, 1033);
 }
 
@@ -115,7 +115,7 @@ TEST(AlmanacParseDataFormat, PastTheEndReadsZerosAndNoCharacters) {
   DataFormatRecord r;
   ParseDataFormat(ctx, r);
   EXPECT_EQ(r.Type, 1);
-  EXPECT_EQ(r.Format, "");
+  EXPECT_EQ(r.Format.value, "");
   EXPECT_EQ(r.LCID, 0);
 }
 
@@ -157,8 +157,8 @@ TEST(AlmanacDataFormatListing, EveryRow) {
   EXPECT_EQ(DataFormatListing(Record(2, 9, "p")), Lines{"DataFormat, Type: Picture"});
   EXPECT_EQ(DataFormatListing(Record(4, 8, "c")), Lines{"DataFormat, Type: Checkbox"});
   DataFormatRecord boolean = Record(5, 7, "\"f\"");
-  boolean.TrueValue = "On";
-  boolean.FalseValue = "Off";
+  boolean.TrueValue.value = "On";
+  boolean.FalseValue.value = "Off";
   EXPECT_EQ(DataFormatListing(boolean),
             (Lines{"DataFormat, Type: Boolean", "   DataFormat, TrueValue: On",
                    "   DataFormat, FalseValue: Off", "   DataFormat, NullValue: "}));
@@ -192,9 +192,9 @@ TEST(AlmanacWriteDataFormatBlock, StandardBlockDoublesTheFormatQuotesOnce) {
 TEST(AlmanacWriteDataFormatBlock, BooleanBlockDoublesTheTypeFiveFormatToo) {
   DataFormatRecord r = Record(5, 7, "a\"b");
   r.HaveTrueFalseNull = 1;
-  r.TrueValue = "Y\"";
-  r.FalseValue = "N";
-  r.NullValue = "-";
+  r.TrueValue.value = "Y\"";
+  r.FalseValue.value = "N";
+  r.NullValue.value = "-";
   EXPECT_EQ(Block(r),
             "BeginProperty DataFormat\r\n"
             "    Type              = 5\r\n"

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "tvx/output.h"
+#include "tvx/property.h"
 #include "tvx/reader.h"
 #include "tvx/text.h"
 
@@ -53,14 +54,21 @@ class DecodeContext {
   // The 1-based file position of the next byte: taken before a value is read, it is the
   // value's position, which its offset line shows.
   double Position() const { return reader_.Position(); }
-  std::uint8_t ReadByte() { return reader_.ReadByte(); }
-  std::uint16_t ReadWord() { return reader_.ReadWord(); }
-  std::uint32_t ReadLong() { return reader_.ReadLong(); }
-  std::int32_t ReadSignedWord() { return reader_.ReadSignedWord(); }
-  std::int64_t ReadSignedLong() { return reader_.ReadSignedLong(); }
-  std::string ReadZeroTerminated() { return reader_.ReadZeroTerminated(); }
-  std::string ReadText(std::uint64_t n) { return reader_.ReadText(n); }
-  std::string ReadUtf16LowBytes(std::uint64_t n) { return reader_.ReadUtf16LowBytes(n); }
+  // Each read carries the bytes it covered: its position and how far the position moved.
+  Read<std::uint8_t> ReadByte() { return Sourced(&StreamReader::ReadByte); }
+  Read<std::uint16_t> ReadWord() { return Sourced(&StreamReader::ReadWord); }
+  Read<std::uint32_t> ReadLong() { return Sourced(&StreamReader::ReadLong); }
+  Read<std::int32_t> ReadSignedWord() { return Sourced(&StreamReader::ReadSignedWord); }
+  Read<std::int64_t> ReadSignedLong() { return Sourced(&StreamReader::ReadSignedLong); }
+  Read<std::string> ReadZeroTerminated() { return Sourced(&StreamReader::ReadZeroTerminated); }
+  Read<std::string> ReadText(std::uint64_t n) {
+    return Sourced<std::string, std::uint64_t>(&StreamReader::ReadText, n);
+  }
+  Read<std::string> ReadUtf16LowBytes(std::uint64_t n) {
+    return Sourced<std::string, std::uint64_t>(&StreamReader::ReadUtf16LowBytes, n);
+  }
+  // The bytes from `at` to the position: a record read by several reads.
+  Source Since(double at) const { return {at, static_cast<std::uint64_t>(Position() - at)}; }
   void Skip(std::uint64_t n, ReadKind kind = ReadKind::kSkipped) { reader_.Skip(n, kind); }
 
   // The decode's observer, or nothing: the frame tells it of its parts and codes.
@@ -84,35 +92,39 @@ class DecodeContext {
   }
 
   // A word or a long listed as `label` and its number, with its offset line.
-  std::uint16_t ListWord(std::string_view label) {
-    const double at = Position();
-    const std::uint16_t value = ReadWord();
-    LineAt(at, label, NumberChars(value));
+  Read<std::uint16_t> ListWord(std::string_view label) {
+    const Read<std::uint16_t> value = ReadWord();
+    LineAt(value.from.Ranges()[0].position, label, NumberChars(value));
     return value;
   }
-  std::uint32_t ListLong(std::string_view label) {
-    const double at = Position();
-    const std::uint32_t value = ReadLong();
-    LineAt(at, label, NumberChars(value));
+  Read<std::uint32_t> ListLong(std::string_view label) {
+    const Read<std::uint32_t> value = ReadLong();
+    LineAt(value.from.Ranges()[0].position, label, NumberChars(value));
     return value;
   }
 
-  // One bit of a flag field: listed as setLine or clearLine at the field's position `at`; the
-  // text stored for it, set.first or set.second.
-  using StoredTexts = std::pair<std::string_view, std::string_view>;
-  std::string_view ListBit(double at, bool set, std::string_view setLine,
-                           std::string_view clearLine, StoredTexts stored) {
-    LineAt(at, set ? setLine : clearLine);
-    return set ? stored.first : stored.second;
+  // One bit of a flag field read as `field`: listed as setLine or clearLine at the field's
+  // position; the bit, from the field's bytes.
+  Read<bool> ListBit(const Read<std::uint32_t>& field, std::uint32_t mask, std::string_view setLine,
+                     std::string_view clearLine) {
+    const bool set = (field.value & mask) != 0;
+    LineAt(field.from.Ranges()[0].position, set ? setLine : clearLine);
+    return {set, field.from};
   }
 
   // Reads a picture record at the current position (a long length, 8 header bytes, length - 8
-  // bytes of image) into the picture file's contents; returns the picture file's bare name.
-  std::string ReadPicture();
+  // bytes of image) into the picture file's contents; returns the bytes of the whole record.
+  Source ReadPicture();
   std::optional<std::string> TakePicture() { return std::move(picture_); }
 
  private:
   void OffsetLine(double at);
+  template <typename T, typename... Args>
+  Read<T> Sourced(T (StreamReader::*read)(Args...), Args... args) {
+    const double at = Position();
+    T value = (reader_.*read)(args...);
+    return {std::move(value), Since(at)};
+  }
 
   StreamReader& reader_;
   bool showOffsets_;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "tvx/decoder.h"
+#include "tvx/property.h"
 
 namespace tvx {
 
@@ -87,6 +88,7 @@ struct ExtenderProfile {
   bool quoteListingTexts = false;       // Tag, DataMember, DataField, DataSource, ToolTipText
   bool tabIndexSigned16 = false;        // TabIndex stored as a 16-bit signed integer
   std::string_view stopLine = {};       // empty: unknown section B codes are skipped
+  bool quotePictureName = false;        // DragIcon's block value between double quotes
 };
 
 // The profile of a control that keeps only Index and Tag in section A and Left and Top, as
@@ -97,30 +99,158 @@ consteval ExtenderProfile IndexTagLeftTop(std::string_view stopLine) {
           .stopLine = stopLine};
 }
 
+// What each extender property is: one definition each, for the block lines and the typed data.
+namespace extender {
+
+inline constexpr Constant kDragModeConstants[] = {{0, "vbManual"}, {1, "vbAutomatic"}};
+inline constexpr Constant kAlignConstants[] = {{0, "vbAlignNone"},
+                                               {1, "vbAlignTop"},
+                                               {2, "vbAlignBottom"},
+                                               {3, "vbAlignLeft"},
+                                               {4, "vbAlignRight"}};
+
+inline constexpr PropertyDef kIndex = {"Index",
+                                       PropertyType::kInteger,
+                                       {},
+                                       "the control's index in its control array",
+                                       "section A, code 1: a word"};
+inline constexpr PropertyDef kLeft = {
+    "Left",
+    PropertyType::kInteger,
+    {},
+    "distance from the container's left edge",
+    "section A, code 3 (four signed words, or after the word 0x8000 four signed longs: Left, "
+    "Top, Width, Height), or section B, code 57: a signed long"};
+inline constexpr PropertyDef kTop = {
+    "Top",
+    PropertyType::kInteger,
+    {},
+    "distance from the container's top edge",
+    "section A, code 3 (the second of its four numbers), or section B, code 58: a signed long"};
+inline constexpr PropertyDef kWidth = {"Width",
+                                       PropertyType::kInteger,
+                                       {},
+                                       "the control's width",
+                                       "section A, code 3 (the third of its four numbers)"};
+inline constexpr PropertyDef kHeight = {"Height",
+                                        PropertyType::kInteger,
+                                        {},
+                                        "the control's height",
+                                        "section A, code 3 (the fourth of its four numbers)"};
+inline constexpr PropertyDef kVisible = {
+    "Visible",
+    PropertyType::kBoolean,
+    {},
+    "whether the control shows; written only when False",
+    "section A, code 7: a byte, not looked at (the code alone means False)"};
+inline constexpr PropertyDef kDragMode = {
+    "DragMode", PropertyType::kEnumerated, kDragModeConstants,
+    "whether dragging starts by itself; written only when automatic",
+    "section A, code 9: a byte, not looked at (the code alone means 1, automatic)"};
+inline constexpr PropertyDef kDragIcon = {
+    "DragIcon",
+    PropertyType::kPicture,
+    {},
+    "the icon shown while the control is dragged",
+    "section A, code 10: a picture record (a long length, 8 header bytes, length - 8 bytes of "
+    "image), written to the picture file"};
+inline constexpr PropertyDef kTag = {
+    "Tag",
+    PropertyType::kText,
+    {},
+    "free text for the program's own use",
+    "section A, code 11: a word count of UTF-16 units, then the units (the low byte of each)"};
+inline constexpr PropertyDef kTabStop = {
+    "TabStop",
+    PropertyType::kBoolean,
+    {},
+    "whether Tab reaches the control; written only when False",
+    "section A, code 14: a byte, not looked at (the code alone means False)"};
+inline constexpr PropertyDef kTabIndex = {
+    "TabIndex",
+    PropertyType::kInteger,
+    {},
+    "the control's place in the Tab order",
+    "section A, code 15: a word (a signed 16-bit number where the control keeps it so)"};
+inline constexpr PropertyDef kDataMember = {
+    "DataMember",
+    PropertyType::kText,
+    {},
+    "the data member the control is bound to",
+    "section A, code 42: a word, not used, then a zero-terminated text"};
+inline constexpr PropertyDef kHelpContextID = {"HelpContextID",
+                                               PropertyType::kInteger,
+                                               {},
+                                               "the help topic of the control",
+                                               "section B, code 50: a long"};
+inline constexpr PropertyDef kAlign = {
+    "Align", PropertyType::kEnumerated, kAlignConstants,
+    "the edge of the form the control keeps to",
+    "section B, code 59: a byte (1 to 4; any other byte is written as 0)"};
+inline constexpr PropertyDef kNegotiate = {
+    "Negotiate",
+    PropertyType::kBoolean,
+    {},
+    "whether the control shares the form's edge with a menu's tools; written only when True",
+    "section B, code 60: a byte, not looked at (the code alone means True)"};
+inline constexpr PropertyDef kDataField = {
+    "DataField",
+    PropertyType::kText,
+    {},
+    "the field the control is bound to",
+    "section B, code 66: a word, not used, then a zero-terminated text"};
+inline constexpr PropertyDef kDataSource = {
+    "DataSource",
+    PropertyType::kText,
+    {},
+    "the data control the control is bound to",
+    "section B, code 67: a word, not used, then a zero-terminated text"};
+inline constexpr PropertyDef kWhatsThisHelpID = {"WhatsThisHelpID",
+                                                 PropertyType::kInteger,
+                                                 {},
+                                                 "the What's This help topic of the control",
+                                                 "section B, code 70: a long"};
+inline constexpr PropertyDef kCausesValidation = {
+    "CausesValidation",
+    PropertyType::kBoolean,
+    {},
+    "whether focus moving to the control validates the one it leaves; written only when False",
+    "section B, code 72: a byte, not looked at (the code alone means False)"};
+inline constexpr PropertyDef kToolTipText = {
+    "ToolTipText",
+    PropertyType::kText,
+    {},
+    "the text shown when the pointer rests on the control",
+    "section B, code 74: a word, not used, then a zero-terminated text"};
+
+}  // namespace extender
+
 // The extender properties, each at its absent value (-1, or the empty text) until the stream
-// holds it.
+// holds it. The presence flags hold only the bytes of their code and value: their value is the
+// code's own (Visible False, DragMode automatic, ...), written in the profile's words.
 struct ExtenderProperties {
-  double Index = -1;
-  double Left = -1;
-  double Top = -1;
-  double Width = -1;
-  double Height = -1;
-  double TabIndex = -1;
-  double HelpContextID = -1;
-  double WhatsThisHelpID = -1;
-  std::string Visible;
-  std::string DragMode;
-  std::string DragIcon;
-  std::string Tag;
-  std::string TabStop;
-  std::string DataMember;
-  std::string DataField;
-  std::string DataSource;
-  std::string CausesValidation;
-  std::string ToolTipText;
-  std::string Align;
-  std::string Negotiate;
+  const ExtenderProfile* profile = nullptr;  // the profile the stream was read with
+  Read<double> Index = -1;
+  Read<double> Left = -1;
+  Read<double> Top = -1;
+  Read<double> Width = -1;
+  Read<double> Height = -1;
+  Read<double> TabIndex = -1;
+  double TabIndexWord = -1;  // the word TabIndex was read from
+  Read<double> HelpContextID = -1;
+  Read<double> WhatsThisHelpID = -1;
+  Source Visible, DragMode, DragIcon, TabStop, CausesValidation, Negotiate;
+  Read<std::uint8_t> Align;  // the byte as read
+  Read<std::string> Tag;
+  Read<std::string> DataMember;
+  Read<std::string> DataField;
+  Read<std::string> DataSource;
+  Read<std::string> ToolTipText;
 };
+
+// One presence flag's line (Visible, DragMode, TabStop, CausesValidation, Negotiate), DragIcon's
+// or Align's, where the stream held it.
+void WriteIfHeld(BlockWriter& out, const ExtenderProperties& props, const PropertyDef& def);
 
 // The block lines of IndexTagLeftTop's properties: Index, Left, Tag, Top, each where present.
 void WriteIndexLeftTagTop(BlockWriter& out, const ExtenderProperties& props);
@@ -135,10 +265,27 @@ void WriteVisibleControl(BlockWriter& out, const ExtenderProperties& props,
 // The start of some control blocks: a 16-byte header, the extent (two longs), a long not
 // interpreted and the control's version number.
 struct ExtentAndVersion {
-  std::uint32_t ExtentX = 0;
-  std::uint32_t ExtentY = 0;
-  std::string Version;  // the number as text
+  Read<std::uint32_t> ExtentX;
+  Read<std::uint32_t> ExtentY;
+  Read<std::uint32_t> Version;
 };
+namespace extent {
+inline constexpr PropertyDef kExtentX = {"_ExtentX",
+                                         PropertyType::kInteger,
+                                         {},
+                                         "the control's width when it was saved, in HIMETRIC",
+                                         "control block offset 16: a long"};
+inline constexpr PropertyDef kExtentY = {"_ExtentY",
+                                         PropertyType::kInteger,
+                                         {},
+                                         "the control's height when it was saved, in HIMETRIC",
+                                         "control block offset 20: a long"};
+inline constexpr PropertyDef kVersion = {"_Version",
+                                         PropertyType::kInteger,
+                                         {},
+                                         "the version of the control that saved the stream",
+                                         "control block offset 28: a long"};
+}  // namespace extent
 void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value);
 // Its block lines: _ExtentX, _ExtentY, _Version.
 void WriteExtentAndVersion(BlockWriter& out, const ExtentAndVersion& value);

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "tvx/decode_events.h"
+#include "tvx/property.h"
 
 namespace tvx {
 
@@ -47,36 +50,73 @@ class Listing {
 };
 
 // Writes form-source property lines: the label padded with blanks to the deliverable's width,
-// then "= ", then the value.
+// then "= ", then the value. Every line is written by a call that names the property's
+// definition and its typed value, and an observer, where one is attached, is told of each line
+// with them (property.h).
 class BlockWriter {
  public:
   explicit BlockWriter(std::size_t labelWidth) : width_(labelWidth) {
     text_.reserve(kInitialCapacity);
   }
+  void SetObserver(BlockObserver* observer) { observer_ = observer; }
 
-  template <typename... Pieces>
-  void Raw(const Pieces&... pieces) {
-    (text_.append(std::string_view(pieces)), ...);
-    text_.append(kLineEnd);
-  }
-  void VersionLine() { Raw(kLibraryVersionLine); }
-  void Number(std::string_view name, double value);
-  void Text(std::string_view name, std::string_view value);
-  void Quoted(std::string_view name, std::string_view value);
+  void VersionLine();
 
-  // Optional lines: left out when the value is the absent marker (-1, or the empty text).
-  void NumberIfSet(std::string_view name, double value);
-  void TextIfSet(std::string_view name, std::string_view value);
-  void QuotedIfSet(std::string_view name, std::string_view value);
+  // A number as the block states it: an integer, an enumeration, flags, a colour, a boolean held
+  // as a number (-1 or 0), or a number with a fraction, by the definition's type.
+  void Number(const PropertyDef& def, const Read<double>& value);
+  // Left out when the value is the absent marker -1.
+  void NumberIfSet(const PropertyDef& def, const Read<double>& value);
+  // A number kept as its text: an empty value until the stream held it (a fresh process's).
+  void NumberOrEmpty(const PropertyDef& def, const Read<double>& value);
+  // A number the block states as `value` where the stream holds `stored`.
+  void Number(const PropertyDef& def, double value, const Read<double>& stored);
+
+  // A text between double quotes, every inner quote doubled.
+  void Quoted(const PropertyDef& def, const Read<std::string>& text);
+  // Left out when the text is empty.
+  void QuotedIfSet(const PropertyDef& def, const Read<std::string>& text);
+  // A text as it stands.
+  void Text(const PropertyDef& def, const Read<std::string>& text);
+
+  // A value prepared in its block form (`shown`, such as "-1 'True"), with the typed value it
+  // stands for; `stored` where the stream holds another number, `alternate` where users know
+  // the value in another shape.
+  void Shown(const PropertyDef& def, std::string_view shown, const TypedValue& value,
+             const Source& from, std::optional<std::int64_t> stored = {},
+             std::string_view alternate = {});
+
+  // A boolean written as one of two texts; an empty value when the stream never held it (a
+  // fresh process's).
+  void Flag(const PropertyDef& def, const Read<bool>& flag, std::string_view trueText,
+            std::string_view falseText);
+
+  // "BeginProperty " + the group's name; its members' labels are indented by `indent` blanks
+  // and padded to `width`, until EndGroup writes "EndProperty".
+  void BeginGroup(const PropertyDef& def, std::size_t indent, std::size_t width,
+                  const Source& from = {});
+  void EndGroup();
+
+  // A value no line shows, made from other properties (a setting users know in one piece).
+  void Derived(const PropertyDef& def, const TypedValue& value, std::string_view text,
+               const Source& from);
 
   const std::string& Text() const { return text_; }
   std::string TakeText() { return std::move(text_); }
 
  private:
   void AppendLabel(std::string_view name);
+  // Ends the line begun at `start`, whose value begins at `valueAt`, telling the observer.
+  void EndLine(BlockLineKind kind, const PropertyDef* def, std::size_t start, std::size_t valueAt,
+               const TypedValue& value, const Source& from, std::optional<std::int64_t> stored = {},
+               std::string_view alternate = {});
 
   std::size_t width_;
+  std::size_t indent_ = 0;  // inside a group: its members' indent and width
+  std::size_t groupWidth_ = 0;
+  bool inGroup_ = false;
   std::string text_;
+  BlockObserver* observer_ = nullptr;
 };
 
 }  // namespace tvx

@@ -259,12 +259,15 @@ DecodeEnd ToyRead(DecodeContext& ctx, ToyState& s) {
   return DecodeEnd::kEndCode;
 }
 
+constexpr PropertyDef kA = {"A"}, kT = {"T", PropertyType::kText}, kF = {"F", PropertyType::kText},
+                      kFixed = {"Fixed"};
+
 void ToyWrite(BlockWriter& out, const ToyState& s) {
   out.VersionLine();
-  out.Number("A", s.a);
-  out.Quoted("T", s.t);
-  out.Text("F", s.f);
-  out.Text("Fixed", "1");
+  out.Number(kA, s.a);
+  out.Quoted(kT, s.t);
+  out.Shown(kF, s.f, std::string_view(s.f), {});
+  out.Shown(kFixed, "1", std::int64_t{1}, {});
 }
 
 constexpr DeliverableInfo kToy = {"TOY.Toy", "Toy", "Toy", 8, ""};
