@@ -1,12 +1,13 @@
 // Fuzz target for tvx's explanation of a decode: arbitrary bytes as the program file, explained
 // from a start position the input chooses by a control it chooses. Every value read accounts for
-// the bytes after the one before it, once and in order, up to where the decode stopped; the block
-// lines' links name values and lines that exist; and a decode that leaves long texts in the file
-// writes the same bytes as the plug-ins' own decode.
+// the bytes after the one before it, once and in order, up to where the decode stopped; each block
+// line is one the decoder wrote, each property's line states its value's text, and the links name
+// values and lines that exist; and a decode that leaves long texts in the file writes the same
+// bytes as the plug-ins' own decode.
 //
-// Built twice: as is, and with TVX_FUZZ_LINKS as the links target, which checks only the block
-// lines' links, on files of at most 256 bytes (linking decodes the stream twice a value read, too
-// slowly for larger ones to be fuzzed).
+// Built twice: as is, and with TVX_FUZZ_LINKS as the links target, which checks the declared links
+// against those an experiment finds (cross_check.h), on files of at most 256 bytes (the experiment
+// decodes the stream twice a value read, too slowly for larger ones to be fuzzed).
 //
 // Input layout:
 //   byte 0      the control (its number among the deliverables, modulo their count)
@@ -20,8 +21,12 @@
 #include "controls.h"
 #include "explanation.h"
 #include "fuzz_support.h"
-#include "provenance.h"
+#include "record.h"
 #include "tvx/decode_run.h"
+
+#ifdef TVX_FUZZ_LINKS
+#include "cross_check.h"
+#endif
 
 namespace tvx::fuzz {
 namespace {
@@ -34,6 +39,7 @@ class Accounting final : public core::ExplainSink {
     Check(v.index == values, "values are numbered in order");
     ++values;
     Check(v.consumed <= v.size, "a value consumes at most the bytes it covers");
+    fed.insert(fed.end(), v.blockLines.begin(), v.blockLines.end());
     if (v.consumed > 0) {
       Check(v.position == next, "each value's bytes follow those of the value before",
             std::to_string(v.position) + " after " + std::to_string(next));
@@ -46,6 +52,7 @@ class Accounting final : public core::ExplainSink {
     return true;
   }
   core::Position next;
+  std::vector<std::size_t> fed;  // the block lines the values feed
   std::size_t values = 0;
   std::size_t lines = 0;
 };
@@ -78,58 +85,52 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #ifdef TVX_FUZZ_LINKS
   constexpr std::size_t kLinked = 256;
   if (file.size() > kLinked) return 0;
-  OneFile files(input);
-  const DecodeOutput plain = RunDecode(*decoder, core::MakeRequest("x", start), files);
-  const core::BlockLinks links = core::LinkBlock(*decoder, input, start, false);
-  if (!links.linked) return 0;
-  // The values read, as the explanation numbers them.
-  struct Count final : core::ExplainSink {
-    bool Value(const core::ExplainedValue&) override { return true; }
-    bool ListingLine(const core::TextRef&) override { return true; }
-  } count;
-  core::StreamDecode decode(*decoder, input, start, false, threshold);
-  const core::Explained e = core::Explain(decode, count);
-  std::size_t lines = 0;
-  for (std::size_t at = 0; (at = plain.block.find("\r\n", at)) != std::string::npos; at += 2)
-    ++lines;
-  Check(links.sources.size() == lines && links.values.size() == lines,
-        "a source for every block line");
-  Check(links.positions.size() == e.values && links.lines.size() == e.values,
-        "the links know every value read");
-  for (std::size_t l = 0; l < lines; ++l) {
-    for (const std::size_t v : links.values[l])
-      Check(v < e.values, "a block line links to values that were read");
-  }
-  for (const auto& fed : links.lines) {
-    for (const std::size_t l : fed)
-      Check(l < lines, "a value feeds block lines that exist");
-  }
+  (void)threshold;
+  const core::CrossChecked checked = core::CrossCheckLinks(*decoder, input, start);
+  // On damaged streams the experiment guesses (bytes passed over, either of two DragIcons): no
+  // line may be one it finds made of other properties' bytes only while its own go unfound.
+  Check(checked.conflicts.empty(), "the declared links agree with what the experiment finds",
+        checked.conflicts.empty() ? "" : checked.conflicts.front());
 #else
   Accounting accounting(start);
-  core::StreamDecode decode(*decoder, input, start, false, threshold);
-  const core::Explained e = core::Explain(decode, accounting);
+  const core::Explanation x = core::Explain(*decoder, input, start, false, 0, accounting);
+  const core::Explained& e = x.e;
   Check(!e.cut, "nothing cut an explanation without a limit");
   Check(e.values == accounting.values && e.listingLines == accounting.lines,
         "the explanation counts what it handed on");
   Check(e.next == accounting.next, "the bytes accounted for end where the last value's did");
+  Check(x.record.has_value(), "an explanation not cut has its record");
+  const core::DecodedRecord& record = *x.record;
+  Check(x.links.size() == record.blockLines.size(), "a link for every block line");
+  for (const std::size_t line : accounting.fed)
+    Check(line < record.blockLines.size(), "a value feeds block lines that exist");
+
+  // The block is its lines, each a property's where it states one, ending in its value's text.
+  std::string lines;
+  for (std::size_t l = 0; l < record.blockLines.size(); ++l) {
+    const std::string_view line = record.BlockLine(l);
+    lines.append(line).append("\r\n");
+    const core::BlockLineInfo& info = record.blockLines[l];
+    if (info.kind != BlockLineKind::kProperty) continue;
+    const core::Property& p = record.properties[*info.property];
+    Check(p.line == l, "a property line's property names its line");
+    Check(line.size() >= p.text.size() && line.substr(line.size() - p.text.size()) == p.text,
+          "a property line ends with its value's text");
+  }
+  Check(lines == record.block, "the block is its lines");
 
   // The same decode with nothing left in the file, as the plug-ins decode.
   OneFile files(input);
   const DecodeOutput plain = RunDecode(*decoder, core::MakeRequest("x", start), files);
-  struct Whole final : core::DecodeSink {
-    bool ListingLine(const core::TextRef& line) override {
-      listing += line.Bytes() + "\r\n";
-      return true;
-    }
-    void Block(const core::TextRef& text) override { block = text.Bytes(); }
-    void Picture(const core::TextRef& bytes) override { picture = bytes.Bytes(); }
-    std::string listing, block;
-    std::optional<std::string> picture;
-  } whole;
-  core::StreamDecode(*decoder, input, start, false, threshold).Run(whole);
-  Check(whole.listing == plain.listing, "long texts expand to the plug-in's listing");
-  Check(whole.block == plain.block, "long texts expand to the plug-in's block");
-  Check(whole.picture == plain.picture, "a long picture expands to the plug-in's picture");
+  const core::DecodedRecord kept =
+      core::Decode(*decoder, input, start, false, true, threshold);
+  std::string listing;
+  kept.WriteListing([&](std::string_view bytes) { listing.append(bytes); });
+  Check(listing == plain.listing, "long texts expand to the plug-in's listing");
+  Check(kept.Text(kept.block).Bytes() == plain.block, "long texts expand to the plug-in's block");
+  Check(kept.picture.has_value() == plain.picture.has_value() &&
+            (!kept.picture || kept.Text(kept.picture->held).Bytes() == *plain.picture),
+        "a long picture expands to the plug-in's picture");
 #endif
   return 0;
 }

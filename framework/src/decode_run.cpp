@@ -49,6 +49,7 @@ DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& fil
     out.picture = ctx.TakePicture();
   }
   BlockWriter block(decoder.Info().labelWidth);
+  block.SetObserver(options.block);
   decoder.WriteBlock(block);
   out.block = block.TakeText();
   return out;

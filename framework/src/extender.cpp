@@ -72,16 +72,16 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
       return;
     case ExtenderCode::kVisible:  // byte
       ctx.ReadByte();
-      props.Visible = ctx.Since(codeAt);
+      props.Visible += ctx.Since(codeAt);
       ctx.LineAt(at, "Visible: False");
       return;
     case ExtenderCode::kDragMode:  // byte
       ctx.ReadByte();
-      props.DragMode = ctx.Since(codeAt);
+      props.DragMode += ctx.Since(codeAt);
       ctx.LineAt(at, profile.dragModeLine);
       return;
     case ExtenderCode::kDragIcon:  // picture record
-      props.DragIcon = ctx.ReadPicture();
+      props.DragIcon += Source(codeAt, 1) + ctx.ReadPicture();
       ctx.LineAt(at, "DragIcon: ", kPictureFileName);
       return;
     case ExtenderCode::kTag:  // word count, UTF-16 units
@@ -90,7 +90,7 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
       return;
     case ExtenderCode::kTabStop:  // byte
       ctx.ReadByte();
-      props.TabStop = ctx.Since(codeAt);
+      props.TabStop += ctx.Since(codeAt);
       ctx.LineAt(at, "TabStop: False");
       return;
     case ExtenderCode::kTabIndex: {  // word
@@ -130,7 +130,7 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
     }
     case ExtenderCode::kNegotiate:  // byte
       ctx.ReadByte();
-      props.Negotiate = ctx.Since(codeAt);
+      props.Negotiate += ctx.Since(codeAt);
       ctx.Line("Negotiate: -1 'True");
       return;
     case ExtenderCode::kDataField:  // word, zero-terminated text
@@ -152,7 +152,7 @@ void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfi
       return;
     case ExtenderCode::kCausesValidation:  // byte
       ctx.ReadByte();
-      props.CausesValidation = ctx.Since(codeAt);
+      props.CausesValidation += ctx.Since(codeAt);
       ctx.LineAt(at, "CausesValidation: False");
       return;
     case ExtenderCode::kToolTipText:  // word, zero-terminated text

@@ -160,7 +160,7 @@ TEST(SectionA, PictureRecords) {
             "DragIcon: TEVOGRAPHICFILE1.TMP\r\n  (Offset d/h: 15/F)\r\n");
   EXPECT_EQ(r.ctx.TakePicture(), "\xAA\x0D\x0A");
   EXPECT_EQ(r.Written(extender::kDragIcon), "TEVOGRAPHICFILE1.TMP");
-  EXPECT_EQ(Ranges(r.props.DragIcon), (RangeList{{15, 15}}));  // the second record, whole
+  EXPECT_EQ(Ranges(r.props.DragIcon), (RangeList{{1, 29}}));  // both codes and records
 }
 
 TEST(SectionA, PictureLengthPastTheEndCopiesWhatIsThere) {

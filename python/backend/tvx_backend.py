@@ -21,7 +21,7 @@ import zipfile
 
 PYTHON_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ROOT = os.path.dirname(PYTHON_DIR)
-PACKAGE_FILES = ("__init__.py", "__init__.pyi", "py.typed")
+PACKAGE_FILES = ("__init__.py", "__init__.pyi", "py.typed", "_fields.py", "_properties.py")
 
 
 class UnsupportedOperation(Exception):

@@ -1,16 +1,18 @@
 // tvx.decode and tvx.explain: one control's stream decoded in this process, as `tvx decode` and
 // `tvx explain --json` do, with the GIL released while the decode runs.
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
 
-#include "codes.h"
+#include "names.h"
 #include "controls.h"
 #include "decode.h"
 #include "explanation.h"
 #include "module.h"
 #include "picture_format.h"
-#include "provenance.h"
+#include "properties_json.h"
+#include "record.h"
 #include "text.h"
 #include "words.h"
 
@@ -49,31 +51,58 @@ py::object Optional(std::optional<std::uint64_t> value) {
 
 // (code, text, position, byte): how a decode ended, as the JSON's "stop".
 py::tuple StopTuple(const core::StopInfo& stop, const std::string& text) {
-  return py::make_tuple(std::string(render::StopCode(stop.ended)), StreamText(text),
+  return py::make_tuple(std::string(core::StopCode(stop.ended)), StreamText(text),
                         Optional(stop.position),
                         stop.byte >= 0 ? py::object(py::int_(stop.byte)) : py::none());
 }
+
+// A decoded record's properties, made into their JSON text only when asked for: the record holds
+// its texts whole (nothing was left in the file), so it needs the file no more.
+class Properties {
+ public:
+  explicit Properties(core::DecodedRecord record) : record_(std::move(record)) {
+    record_->input = nullptr;
+  }
+  explicit Properties(std::string text) : text_(std::move(text)) {}
+  // {"picture", "properties", "property_details"}, as tvx's JSON has them.
+  const std::string& Text() {
+    if (record_) {
+      text_ = render::RecordPropertiesText(*record_);
+      record_.reset();
+    }
+    return text_;
+  }
+
+ private:
+  std::optional<core::DecodedRecord> record_;
+  std::string text_;
+};
 
 py::tuple Decode(std::string_view control, const std::string& path, const py::object& data,
                  core::Position position, bool offsets) {
   const DeliverableInfo& info = ControlNamed(control);
   std::optional<HeldBuffer> held;
   if (!data.is_none()) held.emplace(data);
-  core::DecodedText text;
+  std::optional<core::DecodedRecord> record;
+  std::string listing;
   std::string stopText;
   WithInput(path, held ? &*held : nullptr, [&](InputSource& input) {
-    text = core::DecodeWhole(ThreadDecoders().For(info), input, position, offsets);
-    stopText = render::StopText(text.stop);
+    record = core::Decode(ThreadDecoders().For(info), input, position, offsets, true,
+                          std::numeric_limits<std::size_t>::max());
+    record->listing.Write([&](std::string_view piece) { listing.append(piece); });
+    stopText = render::StopText(record->stop);
   });
   py::object picture = py::none();
   py::object format = py::none();
-  if (text.picture) {
-    format = py::str(std::string(core::PictureExtension(*text.picture)));
-    picture = py::bytes(*text.picture);
-    text.picture.reset();
+  if (record->picture) {
+    format = py::str(record->picture->format);
+    picture = py::bytes(record->picture->held);
   }
-  return py::make_tuple(StreamLines(text.listing), StreamLines(text.block), picture, format,
-                        StopTuple(text.stop, stopText));
+  py::list listingLines = StreamLines(listing);
+  py::list blockLines = StreamLines(record->block);
+  const core::StopInfo stop = record->stop;
+  return py::make_tuple(std::move(listingLines), std::move(blockLines), picture, format,
+                        StopTuple(stop, stopText), Properties(std::move(*record)));
 }
 
 // One value of an explanation, as `tvx explain --json` gives it.
@@ -91,10 +120,10 @@ struct Row {
   std::vector<std::size_t> blockLines;
 };
 
-// Every value, the listing lines each produced, the listing and the block.
+// Every value and the listing lines each produced.
 class Rows final : public core::ExplainSink {
  public:
-  Rows(const core::BlockLinks& links, std::uint64_t limit) : links_(links), limit_(limit) {}
+  explicit Rows(std::uint64_t limit) : limit_(limit) {}
 
   bool Value(const core::ExplainedValue& v) override {
     if (limit_ != 0 && v.index >= limit_) return false;
@@ -111,66 +140,61 @@ class Rows final : public core::ExplainSink {
     row.what = render::ValueWords(v);
     row.part = v.part;
     row.code = v.code;
-    if (links_.linked && v.index < links_.lines.size()) row.blockLines = links_.lines[v.index];
+    row.blockLines = v.blockLines;
     rows.push_back(std::move(row));
     return true;
   }
 
   bool ListingLine(const core::TextRef& line) override {
-    if (!rows.empty() && !blockSeen_) rows.back().listingLines.push_back(lines_);
+    if (!rows.empty()) rows.back().listingLines.push_back(lines_);
     ++lines_;
     line.Write([this](std::string_view bytes) { listing.append(bytes); });
     listing.append("\r\n");
-    // The stop line is short: the control's own words.
-    lastLine = line.HoldsLongText() ? std::string() : line.Bytes();
     return true;
-  }
-
-  void Block(const core::TextRef& block) override {
-    blockSeen_ = true;
-    this->block = std::string(block.raw());
   }
 
   std::vector<Row> rows;
   std::string listing;
-  std::string lastLine;
-  std::string block;  // long texts as their stand-ins
 
  private:
-  const core::BlockLinks& links_;
   std::uint64_t limit_;
   std::size_t lines_ = 0;
-  bool blockSeen_ = false;
+};
+
+// A block line: its bytes, where it came from and the positions of its values.
+struct LinkedLine {
+  std::string text;
+  core::LineLink link;
 };
 
 struct Explanation {
   std::uint64_t fileSize = 0;
   std::vector<Row> rows;
   std::string listing;
-  std::vector<std::size_t> listingBeforeReads;
-  std::string block;
-  core::BlockLinks links;
+  std::vector<LinkedLine> block;
   core::Explained explained;
   std::string stopText;
   std::string stopped;
+  std::string properties;  // the record's properties as JSON text, or empty when cut
 };
 
 Explanation ExplainInput(Decoder& decoder, InputSource& input, core::Position position,
                          bool offsets, std::uint64_t limit) {
   Explanation x;
-  const bool cut = limit != 0 && core::MoreValuesThan(decoder, input, position, offsets, limit);
-  // A cut decode has no block to link.
-  if (!cut) x.links = core::LinkBlock(decoder, input, position, offsets);
+  Rows rows(limit);
+  const core::Explanation e = core::Explain(decoder, input, position, offsets, limit, rows);
   x.fileSize = input.Size();
-  core::StreamDecode decode(decoder, input, position, offsets);
-  Rows rows(x.links, cut ? limit : 0);
-  x.explained = core::Explain(decode, rows);
+  x.explained = e.e;
   x.rows = std::move(rows.rows);
   x.listing = std::move(rows.listing);
-  x.listingBeforeReads = x.explained.listingBeforeReads;
-  if (!x.explained.cut) x.block = decode.Text(rows.block).Bytes();
-  x.stopText = render::StopText(x.explained.decode.stop);
-  x.stopped = render::StoppedWords(x.explained, rows.lastLine);
+  if (e.record) {
+    for (std::size_t l = 0; l < e.record->blockLines.size(); ++l) {
+      x.block.push_back({e.record->Text(e.record->BlockLine(l)).Bytes(), e.links[l]});
+    }
+    x.properties = render::RecordPropertiesText(*e.record);
+  }
+  x.stopText = render::StopText(e.e.decode.stop);
+  x.stopped = render::StoppedWords(e.e, e.lastLine);
   return x;
 }
 
@@ -187,30 +211,24 @@ py::tuple RowTuple(const Row& row) {
   if (row.text) value = StreamText(*row.text);
   py::object code = py::none();
   if (row.code) {
-    code = py::make_tuple(row.code->code, std::string(render::FramePartCode(row.code->section)),
-                          std::string(render::CodeOutcomeCode(row.code->outcome)));
+    code = py::make_tuple(row.code->code, std::string(core::FramePartCode(row.code->section)),
+                          std::string(core::CodeOutcomeCode(row.code->outcome)));
   }
   return py::make_tuple(row.position, row.size, row.consumed,
-                        std::string(render::ReadKindCode(row.kind)), value, StreamText(row.what),
-                        std::string(render::FramePartCode(row.part)), code,
+                        std::string(core::ReadKindCode(row.kind)), value, StreamText(row.what),
+                        std::string(core::FramePartCode(row.part)), code,
                         Numbers(row.listingLines), Numbers(row.blockLines));
 }
 
 // (line, source, positions) for each block line.
-py::list BlockTuples(const std::string& block, const core::BlockLinks& links) {
-  const std::vector<std::string_view> lines = render::CrLfLines(block);
-  py::list list(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const bool linked = links.linked && i < links.sources.size();
+py::list BlockTuples(const std::vector<LinkedLine>& block) {
+  py::list list(block.size());
+  for (std::size_t i = 0; i < block.size(); ++i) {
     py::list from;
-    if (linked) {
-      for (const std::size_t value : links.values[i])
-        from.append(links.positions[value]);
-    }
-    list[i] = py::make_tuple(StreamText(lines[i]),
-                             std::string(render::LineSourceCode(
-                                 linked ? links.sources[i] : core::LineSource::kNotLinked)),
-                             from);
+    for (const core::Position p : block[i].link.from)
+      from.append(p);
+    list[i] = py::make_tuple(StreamText(block[i].text),
+                             std::string(core::LineSourceCode(block[i].link.source)), from);
   }
   return list;
 }
@@ -229,23 +247,41 @@ py::tuple Explain(std::string_view control, const std::string& path, const py::o
   for (std::size_t i = 0; i < x.rows.size(); ++i)
     rows[i] = RowTuple(x.rows[i]);
   return py::make_tuple(x.fileSize, e.cut, rows, StreamLines(x.listing),
-                        Numbers(x.listingBeforeReads), BlockTuples(x.block, x.links),
+                        Numbers(e.listingBeforeReads), BlockTuples(x.block),
                         e.cut ? py::object(py::none()) : StopTuple(e.decode.stop, x.stopText),
                         e.cut ? py::object(py::none()) : Optional(e.decode.pictureSize),
-                        StreamText(x.stopped), e.next - e.start);
+                        StreamText(x.stopped), e.next - e.start,
+                        e.cut ? py::object(py::none()) : py::cast(Properties(x.properties)));
+}
+
+// Every vocabulary scripts match, by name: what the package's enums are checked against.
+py::dict Vocabularies() {
+  py::dict all;
+  for (const core::Vocabulary& v : core::Vocabularies()) {
+    py::list words;
+    for (const std::string_view w : v.words)
+      words.append(std::string(w));
+    all[py::str(std::string(v.name))] = words;
+  }
+  return all;
 }
 
 }  // namespace
 
 void DefineDecode(py::module_& module) {
+  py::class_<Properties>(module, "_Properties")
+      .def("text", [](Properties& p) { return py::str(p.Text()); },
+           "{\"picture\", \"properties\", \"property_details\"} as tvx's JSON gives them.");
+  module.def("vocabularies", &Vocabularies,
+             "Each enum's words, by the name the JSON schema gives it.");
   module.def("decode", &Decode, py::arg("control"), py::arg("path"), py::arg("data"),
              py::arg("position"), py::arg("offsets"),
-             "(listing, block, picture, picture format, stop) of a decode; the file at `path` "
-             "or the buffer `data`.");
+             "(listing, block, picture, picture format, stop, properties) of a decode; the file "
+             "at `path` or the buffer `data`.");
   module.def("explain", &Explain, py::arg("control"), py::arg("path"), py::arg("data"),
              py::arg("position"), py::arg("offsets"), py::arg("limit"),
              "(file size, cut, values, listing, listing before reads, block, stop, picture size, "
-             "stopped, accounted) of an explained decode.");
+             "stopped, accounted, properties) of an explained decode.");
 }
 
 }  // namespace tvx::python

@@ -16,25 +16,44 @@ import enum
 import operator
 import os
 import threading
+import types
 import weakref
 from typing import Any, Callable, Dict, Iterable, Iterator, List, Mapping, Optional, Tuple, Union
 
 from . import _tvx
+from ._fields import _Fields
+from ._properties import (
+    Colour,
+    ColourKind,
+    Enumerated,
+    Picture,
+    Properties,
+    Property,
+    PropertyType,
+    Span,
+)
 
 __all__ = [
     "MAX_POSITION",
     "BlockLine",
     "Code",
     "CodeOutcome",
+    "Colour",
+    "ColourKind",
     "Control",
     "Decoded",
+    "Enumerated",
     "Explanation",
     "FramePart",
     "LineSource",
+    "Picture",
+    "Property",
+    "PropertyType",
     "ReadKind",
     "Record",
     "Scan",
     "ScanSummary",
+    "Span",
     "Stop",
     "StopCode",
     "Value",
@@ -103,39 +122,6 @@ class LineSource(str, enum.Enum):
     NOT_LINKED = "not_linked"
 
 
-class _Fields:
-    """Values compared, hashed and shown by their fields."""
-
-    __slots__ = ()
-    _fields: Tuple[str, ...] = ()
-
-    def _values(self) -> Tuple[Any, ...]:
-        return tuple(getattr(self, name) for name in self._fields)
-
-    def __eq__(self, other: object) -> bool:
-        if type(other) is not type(self):
-            return NotImplemented
-        return self._values() == other._values()  # type: ignore[attr-defined]
-
-    def __hash__(self) -> int:
-        return hash(self._values())
-
-    def __repr__(self) -> str:
-        shown = ", ".join(f"{name}={_short(getattr(self, name))}" for name in self._fields)
-        return f"{type(self).__name__}({shown})"
-
-
-def _short(value: Any) -> str:
-    """A field for __repr__: long lists and bytes by their size."""
-    if isinstance(value, list) and len(value) > 3:
-        return f"[{len(value)} items]"
-    if isinstance(value, bytes) and len(value) > 16:
-        return f"<{len(value)} bytes>"
-    if isinstance(value, enum.Enum):
-        return f"{type(value).__name__}.{value.name}"
-    return repr(value)
-
-
 class Control(_Fields):
     """A control tvx decodes: one deliverable (plug-in) and its control class.
 
@@ -189,6 +175,13 @@ class Decoded(_Fields):
     extension (``"ico"``, ``"bmp"``, ``"gif"``, ``"jpg"``, ``"wmf"``, ``"emf"``, ``"cur"``, or
     ``"bin"``). ``stop`` tells how the decode ended: one that ends early is no error.
     ``control``, ``file`` (None for ``data=``), ``position`` and ``offsets`` are those asked for.
+
+    ``properties`` maps each property of the block, by the name the block gives it, to its typed
+    value: an int, bool, float or str (a stream text, one character per byte), None where the
+    block states no value, an Enumerated (an int that knows its constant's name), a Picture, or a
+    group (``Font``) as a mapping of its members. ``property_details`` maps the same names to
+    Property objects (type, meaning, stored number, line text and the bytes each came from);
+    ``to_dict()`` gives the record as ``tvx decode --json`` writes it, for json.dumps.
     """
 
     __slots__ = (
@@ -201,6 +194,7 @@ class Decoded(_Fields):
         "picture",
         "picture_format",
         "stop",
+        "_properties",
     )
     _fields = (
         "control",
@@ -226,6 +220,7 @@ class Decoded(_Fields):
         picture: Optional[bytes],
         picture_format: Optional[str],
         stop: Stop,
+        properties: Properties,
     ):
         self.control = control
         self.file = file
@@ -236,11 +231,42 @@ class Decoded(_Fields):
         self.picture = picture
         self.picture_format = picture_format
         self.stop = stop
+        self._properties = properties
 
     @property
     def offset(self) -> int:
         """The 0-based offset of the stream's first byte."""
         return self.position - 1
+
+    @property
+    def properties(self) -> Mapping[str, Any]:
+        """Each property's typed value, by name (read-only)."""
+        return self._properties.values()
+
+    @property
+    def property_details(self) -> Mapping[str, Property]:
+        """Each property's Property, by name (read-only)."""
+        return self._properties.details()
+
+    def to_dict(self) -> Dict[str, Any]:
+        """The record as ``tvx decode --json`` writes it: plain dicts, lists, str, int, float,
+        bool and None, for json.dumps."""
+        rendered = self._properties.json()
+        return {
+            "schema": "tvx/2",
+            "kind": "decode",
+            "control": self.control,
+            "file": self.file,
+            "position": self.position,
+            "offset": self.offset,
+            "offsets": self.offsets,
+            "stop": _stop_dict(self.stop),
+            "picture": rendered["picture"],
+            "properties": rendered["properties"],
+            "property_details": rendered["property_details"],
+            "listing": list(self.listing),
+            "block": list(self.block),
+        }
 
     def listing_bytes(self) -> bytes:
         """The listing file's bytes (``TEVOLIBFILE.TMP``)."""
@@ -249,6 +275,16 @@ class Decoded(_Fields):
     def block_bytes(self) -> bytes:
         """The property block file's bytes (``TEVOLIBFILE2.TMP``)."""
         return _file_bytes(self.block)
+
+
+def _stop_dict(stop: Stop) -> Dict[str, Any]:
+    return {
+        "code": stop.code.value,
+        "text": stop.text,
+        "position": stop.position,
+        "offset": stop.offset,
+        "byte": stop.byte,
+    }
 
 
 def _file_bytes(lines: List[str]) -> bytes:
@@ -358,7 +394,8 @@ class Explanation(_Fields):
     the picture file's size (or None); ``stopped`` says in words where and why the decode
     stopped; ``accounted`` is the count of bytes read, each once, from ``position`` on;
     ``file_size`` the file's size. With ``limit``, ``cut`` is True when the decode was stopped
-    there: then ``stop`` and ``picture_size`` are None and ``block`` is empty.
+    there: then ``stop`` and ``picture_size`` are None, ``block`` is empty and there are no
+    ``properties``. ``properties`` and ``property_details`` are a Decoded's.
     """
 
     __slots__ = (
@@ -376,6 +413,7 @@ class Explanation(_Fields):
         "picture_size",
         "stopped",
         "accounted",
+        "_properties",
     )
     _fields = (
         "control",
@@ -411,6 +449,7 @@ class Explanation(_Fields):
         picture_size: Optional[int],
         stopped: str,
         accounted: int,
+        properties: Optional[Properties] = None,
     ):
         self.control = control
         self.file = file
@@ -418,6 +457,7 @@ class Explanation(_Fields):
         self.offsets = offsets
         self.file_size = file_size
         self.cut = cut
+        self._properties = properties
         self.values = values
         self.listing = listing
         self.listing_before_reads = listing_before_reads
@@ -431,6 +471,19 @@ class Explanation(_Fields):
     def offset(self) -> int:
         """The 0-based offset of the stream's first byte."""
         return self.position - 1
+
+    @property
+    def properties(self) -> Mapping[str, Any]:
+        """Each property's typed value, by name (empty when ``cut``)."""
+        return _EMPTY if self._properties is None else self._properties.values()
+
+    @property
+    def property_details(self) -> Mapping[str, Property]:
+        """Each property's Property, by name (empty when ``cut``)."""
+        return _EMPTY if self._properties is None else self._properties.details()
+
+
+_EMPTY: Mapping[str, Any] = types.MappingProxyType({})
 
 
 class Record(_Fields):
@@ -693,7 +746,9 @@ def decode(
     name = _control_name(control)
     path, where = _input(file, data)
     start = _position(position)
-    listing, block, picture, picture_format, stop = _tvx.decode(name, path, data, start, offsets)
+    listing, block, picture, picture_format, stop, properties = _tvx.decode(
+        name, path, data, start, offsets
+    )
     return Decoded(
         name,
         where,
@@ -704,6 +759,7 @@ def decode(
         picture,
         picture_format,
         Stop(*stop),
+        Properties(properties),
     )
 
 
@@ -733,7 +789,7 @@ def explain(
         if most < 1:
             raise ValueError(f"limit must be 1 or more, not {most}")
     x = _tvx.explain(name, path, data, start, offsets, most)
-    file_size, cut, rows, listing, before, block, stop, picture_size, stopped, accounted = x
+    file_size, cut, rows, listing, before, block, stop, picture_size, stopped, accounted, props = x
     values = [
         Value(p, size, consumed, read, value, what, part, None if c is None else Code(*c), ll, bl)
         for p, size, consumed, read, value, what, part, c, ll, bl in rows
@@ -753,6 +809,7 @@ def explain(
         picture_size,
         stopped,
         accounted,
+        None if props is None else Properties(props),
     )
 
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "tvx/decoder.h"
+#include "tvx/property.h"
 #include "tvx/protocol.h"
 #include "tvx/reader.h"
 
@@ -40,6 +41,7 @@ struct DecodeOptions {
   DecodeObserver* observer = nullptr;  // told of every read, frame part, code and listing line
   bool keepListing = true;             // false: the listing's lines go to the observer only
   LongTexts* longTexts = nullptr;      // long texts and pictures left in the file
+  BlockObserver* block = nullptr;      // told of every block line with its property
 };
 
 // One request decoded in memory: the decoder reset, the stream read, the block written. The

@@ -226,8 +226,9 @@ inline constexpr PropertyDef kToolTipText = {
 }  // namespace extender
 
 // The extender properties, each at its absent value (-1, or the empty text) until the stream
-// holds it. The presence flags hold only the bytes of their code and value: their value is the
-// code's own (Visible False, DragMode automatic, ...), written in the profile's words.
+// holds it. The presence flags hold only the bytes of their code and value, of every time the
+// stream holds the code: their value is the code's own (Visible False, DragMode automatic, ...),
+// written in the profile's words.
 struct ExtenderProperties {
   const ExtenderProfile* profile = nullptr;  // the profile the stream was read with
   Read<double> Index = -1;

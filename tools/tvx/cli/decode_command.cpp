@@ -34,34 +34,26 @@ int DecodeCommand(const Parsed& args, Io& io) {
   const std::shared_ptr<InputSource> input = OpenInput("decode", target->file, io);
   if (!input) return kIoError;
   const std::unique_ptr<Decoder> decoder = core::NewDecoder(*target->control);
-  core::StreamDecode decode(*decoder, *input, target->position, args.Has(O::kOffsets));
-
-  core::DecodeResult result;
+  const bool listing = json || args.Has(O::kListing) || !args.Has(O::kBlock);
+  const core::DecodedRecord record =
+      core::Decode(*decoder, *input, target->position, args.Has(O::kOffsets), listing);
   if (json) {
-    render::WriteDecodeJson(io.out, *target->control, target->file, target->position,
-                            args.Has(O::kOffsets), [&](core::DecodeSink& sink) {
-                              result = decode.Run(sink);
-                              return result;
-                            });
+    render::WriteDecodeJson(io.out, target->file, record);
   } else if (pictureOut) {
-    render::DecodeText text(io.out, false, false, &io.out);
-    result = decode.Run(text);
+    render::WritePicture(io.out, record);
   } else {
     const bool both = args.Has(O::kBlock) == args.Has(O::kListing);
-    render::DecodeText text(io.out, both || args.Has(O::kListing), both || args.Has(O::kBlock));
-    result = decode.Run(text);
+    render::WriteDecodeText(io.out, record, both || args.Has(O::kListing),
+                            both || args.Has(O::kBlock));
   }
-  if (picture && !pictureOut && result.pictureSize) {
-    // The picture, read again from the file, into its own file.
+  if (picture && !pictureOut && record.picture) {
     const bool written = WriteFile(
-        "decode", *picture,
-        [&](render::Writer& file) {
-          render::DecodeText pictureOnly(file, false, false, &file);
-          decode.Run(pictureOnly);
-        },
-        io);
+        "decode", *picture, [&](render::Writer& file) { render::WritePicture(file, record); }, io);
     if (!written) return kIoError;
   }
+  core::DecodeResult result;
+  result.stop = record.stop;
+  if (record.picture) result.pictureSize = record.picture->size;
   if (picture && !result.pictureSize) {
     io.err << "tvx decode: the stream holds no picture; "
            << (pictureOut ? "nothing was written"
@@ -88,11 +80,13 @@ int ExplainCommand(const Parsed& args, Io& io) {
   const bool offsets = args.Has(O::kOffsets);
   std::optional<core::StopInfo> stop;
   if (args.Has(O::kJson)) {
-    stop = render::WriteExplainJson(io.out, *target->control, target->file, *decoder, *input,
-                                    target->position, offsets, limit);
+    render::ExplainJson json(io.out, *target->control, target->file, target->position,
+                             input->Size());
+    stop = json.Finish(core::Explain(*decoder, *input, target->position, offsets, limit, json));
   } else {
-    stop = render::WriteExplainTable(io.out, *target->control, target->file, *decoder, *input,
-                                     target->position, offsets, {io.colour, io.utf8, limit});
+    render::ExplainTable table(io.out, *target->control, target->file, target->position,
+                               input->Size(), {io.colour, io.utf8, limit});
+    stop = table.Finish(core::Explain(*decoder, *input, target->position, offsets, 0, table));
   }
   // Cut by --limit, the decode did not end: nothing to say of how.
   return Finish("explain", stop, io);

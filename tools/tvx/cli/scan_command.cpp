@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "codes.h"
+#include "names.h"
 #include "collection.h"
 #include "commands.h"
 #include "decode_text.h"
@@ -62,12 +62,11 @@ class ScanOutput final : public core::ScanSink {
 
   void Record(const core::FoundRecord& record) override {
     progress_.Erase();
-    counted_ = false;
     const bool decodable = record.control != nullptr && record.input != nullptr;
     if (settings_.json) {
-      const render::DecodeRun run = [&](core::DecodeSink& sink) { return Decode(record, sink); };
-      render::WriteScanRecordJson(io_.out, record,
-                                  settings_.decode && record.control != nullptr ? &run : nullptr);
+      std::optional<core::DecodedRecord> decoded;
+      if (settings_.decode && decodable) decoded = Decode(record);
+      render::WriteScanRecordJson(io_.out, record, decoded ? &*decoded : nullptr);
     } else if (settings_.decode) {
       Show(record, decodable);
     } else if (io_.out.Terminal()) {
@@ -103,15 +102,13 @@ class ScanOutput final : public core::ScanSink {
   std::uint64_t notWritten = 0;
 
  private:
-  core::DecodeResult Decode(const core::FoundRecord& record, core::DecodeSink& sink) {
-    core::StreamDecode decode(decoders_.For(*record.control), *record.input, record.position,
-                              settings_.offsets);
-    const core::DecodeResult result = decode.Run(sink);
-    if (result.stop.ended != DecodeEnd::kEndCode && !counted_) {
-      counted_ = true;  // once per record, however often it is decoded
-      ++endedEarly;
-    }
-    return result;
+  // The record decoded, counted once if it ended early.
+  core::DecodedRecord Decode(const core::FoundRecord& record, bool listing = true) {
+    core::DecodedRecord decoded =
+        core::Decode(decoders_.For(*record.control), *record.input, record.position,
+                     settings_.offsets, listing);
+    if (decoded.stop.ended != DecodeEnd::kEndCode) ++endedEarly;
+    return decoded;
   }
 
   void Show(const core::FoundRecord& record, bool decodable) {
@@ -122,11 +119,9 @@ class ScanOutput final : public core::ScanSink {
       io_.out << "== " << line << ": not decoded ==" << eol;
       return;
     }
-    core::DecodeSink none;
-    const core::DecodeResult result = Decode(record, none);
-    io_.out << "== " << line << ": " << render::StopCode(result.stop.ended) << " ==" << eol;
-    render::DecodeText text(io_.out, settings_.listing, true);
-    Decode(record, text);
+    const core::DecodedRecord decoded = Decode(record, settings_.listing);
+    io_.out << "== " << line << ": " << core::StopCode(decoded.stop.ended) << " ==" << eol;
+    render::WriteDecodeText(io_.out, decoded, settings_.listing, true);
   }
 
   // The record's listing, block and picture as files.
@@ -142,27 +137,14 @@ class ScanOutput final : public core::ScanSink {
     const auto save = [&](const std::string& name, const auto& part) {
       if (ok && !WriteFile("scan", stem + name, part, io_)) ok = false;
     };
-    // Each file from a decode of its own, so that no part is held whole.
-    save(".listing.txt", [&](render::Writer& file) {
-      render::DecodeText text(file, true, false);
-      Decode(record, text);
-    });
-    save(".block.txt", [&](render::Writer& file) {
-      render::DecodeText text(file, false, true);
-      Decode(record, text);
-    });
-    core::DecodeSink none;
-    const core::DecodeResult result = Decode(record, none);
-    if (result.pictureSize) {
-      struct Head final : core::DecodeSink {
-        void Picture(const core::TextRef& bytes) override { head = bytes.Head(64); }
-        std::string head;
-      } head;
-      Decode(record, head);
-      save("." + std::string(core::PictureExtension(head.head)), [&](render::Writer& file) {
-        render::DecodeText text(file, false, false, &file);
-        Decode(record, text);
-      });
+    const core::DecodedRecord decoded = Decode(record);
+    save(".listing.txt",
+         [&](render::Writer& file) { render::WriteDecodeText(file, decoded, true, false); });
+    save(".block.txt",
+         [&](render::Writer& file) { render::WriteDecodeText(file, decoded, false, true); });
+    if (decoded.picture) {
+      save("." + decoded.picture->format,
+           [&](render::Writer& file) { render::WritePicture(file, decoded); });
     }
     if (!ok) {
       ++notWritten;
@@ -177,7 +159,6 @@ class ScanOutput final : public core::ScanSink {
   bool headed_ = false;
   std::string lastFile_;
   bool saveFailed_ = false;
-  bool counted_ = false;
 };
 
 }  // namespace

@@ -122,6 +122,12 @@ DecodeResult StreamDecode::Run(DecodeSink& sink, DecodeObserver* observer, bool*
   return result;
 }
 
+DecodeOutput RunOn(Decoder& decoder, InputSource& input, Position start, bool offsets,
+                   const DecodeOptions& options) {
+  OneInput files(input);
+  return RunDecode(decoder, MakeRequest("program", start, offsets), files, options);
+}
+
 DecodedText DecodeWhole(Decoder& decoder, InputSource& input, Position start, bool offsets) {
   struct Whole final : DecodeSink {
     bool ListingLine(const TextRef& line) override {

@@ -13,6 +13,7 @@
 
 #include "places.h"
 #include "tvx/decode_events.h"
+#include "tvx/decode_run.h"
 #include "tvx/decoder.h"
 #include "tvx/long_texts.h"
 #include "tvx/reader.h"
@@ -100,6 +101,10 @@ class StreamDecode {
   bool offsets_;
   LongTexts texts_;
 };
+
+// One request for the stream at `start` of `input`, run as the plug-in runs it (tvx/decode_run.h).
+DecodeOutput RunOn(Decoder& decoder, InputSource& input, Position start, bool offsets,
+                   const DecodeOptions& options);
 
 // The whole output of a decode in memory, for callers that want it so (tests, the report, the
 // Python module) and for streams known to be small.

@@ -12,8 +12,9 @@ namespace {
 // since a code byte's read is followed by what the code did.
 class Recorder final : public DecodeObserver {
  public:
-  Recorder(const StreamDecode& decode, ExplainSink& sink, Explained& e)
-      : decode_(decode), sink_(sink), e_(e) {}
+  Recorder(const StreamDecode& decode, ExplainSink& sink, Explained& e, BlockLinker* linker,
+           std::uint64_t limit)
+      : decode_(decode), sink_(sink), e_(e), linker_(linker), limit_(limit) {}
 
   void OnRead(const ReadEvent& read) override {
     Flush();
@@ -49,8 +50,10 @@ class Recorder final : public DecodeObserver {
   // The last read, at the end of the decode.
   void Flush() {
     if (!pending_) return;
-    const ExplainedValue v = *pending_;
+    ExplainedValue v = std::move(*pending_);
     pending_.reset();
+    if (limit_ != 0 && v.index >= limit_) throw StreamDecode::Stop{};
+    if (linker_ != nullptr) v.blockLines = linker_->Feed(v.position, v.size);
     if (!sink_.Value(v)) throw StreamDecode::Stop{};
     ++e_.values;
     if (v.consumed > 0) e_.next = std::max(e_.next, v.End());
@@ -60,26 +63,36 @@ class Recorder final : public DecodeObserver {
   const StreamDecode& decode_;
   ExplainSink& sink_;
   Explained& e_;
+  BlockLinker* linker_;
+  std::uint64_t limit_;
   FramePart part_ = FramePart::kSectionA;
   std::optional<ExplainedValue> pending_;
   std::string text_;
 };
 
-// Hands the block and picture on after the last value.
-class Finisher final : public DecodeSink {
+// Hands each listing line on after the values before it, and keeps it.
+class Lines final : public DecodeSink {
  public:
-  Finisher(ExplainSink& sink, Recorder& recorder) : sink_(sink), recorder_(recorder) {}
-  bool ListingLine(const TextRef& line) override { return sink_.ListingLine(line); }
-  void Block(const TextRef& block) override {
-    recorder_.Flush();
-    sink_.Block(block);
+  Lines(ExplainSink& sink, Recorder& recorder, Explanation& x)
+      : sink_(sink), recorder_(recorder), x_(x) {}
+  bool ListingLine(const TextRef& line) override {
+    if (!sink_.ListingLine(line)) return false;
+    x_.listing.Append(line.raw());
+    x_.listing.Append(kLineEnd);
+    // The stop line is short: the control's own words.
+    x_.lastLine = line.HoldsLongText() ? std::string() : std::string(line.raw());
+    return true;
   }
-  void Picture(const TextRef& bytes) override { sink_.Picture(bytes); }
+  void Block(const TextRef&) override { recorder_.Flush(); }
 
  private:
   ExplainSink& sink_;
   Recorder& recorder_;
+  Explanation& x_;
 };
+
+// Takes every value: the limit stops the decode.
+class ValueCount final : public ExplainSink {};
 
 }  // namespace
 
@@ -88,40 +101,54 @@ std::int64_t ExplainedValue::Number() const {
   return kind == ReadKind::kWord ? Signed16(static_cast<std::uint16_t>(bits)) : Signed32(bits);
 }
 
-Explained Explain(StreamDecode& decode, ExplainSink& sink) {
-  Explained e;
-  e.start = e.next = decode.start();
-  Recorder recorder(decode, sink, e);
-  Finisher finisher(sink, recorder);
+namespace {
+
+// The explaining decode: the values, and the listing lines after them.
+void Walk(Explanation& x, ExplainSink& sink, BlockLinker* linker, std::uint64_t limit) {
+  Explained& e = x.e;
+  e.start = e.next = x.decode->start();
+  Recorder recorder(*x.decode, sink, e, linker, limit);
+  Lines lines(sink, recorder, x);
   bool stopped = false;
   try {
-    e.decode = decode.Run(finisher, &recorder, &stopped);
+    e.decode = x.decode->Run(lines, &recorder, &stopped);
   } catch (const StreamDecode::Stop&) {
     stopped = true;  // thrown by the last value's Flush, after the decode
   }
   e.cut = stopped;
-  e.fileSize = decode.input().Size();
-  return e;
+  e.fileSize = x.decode->input().Size();
 }
-
-namespace {
-
-class ValueCount final : public ExplainSink {
- public:
-  explicit ValueCount(std::uint64_t limit) : limit_(limit) {}
-  bool Value(const ExplainedValue& v) override { return v.index < limit_; }
-
- private:
-  std::uint64_t limit_;
-};
 
 }  // namespace
 
+Explanation Explain(Decoder& decoder, InputSource& input, Position position, bool offsets,
+                    std::uint64_t limit, ExplainSink& sink) {
+  Explanation x;
+  const bool cut = limit != 0 && MoreValuesThan(decoder, input, position, offsets, limit);
+  // The record first, so that each value can be told the lines it feeds as it is handed on.
+  std::optional<BlockLinker> linker;
+  if (!cut) {
+    x.record = Decode(decoder, input, position, offsets, false);
+    linker.emplace(*x.record);
+  }
+  x.decode = std::make_unique<StreamDecode>(decoder, input, position, offsets);
+  sink.Start(cut);
+  Walk(x, sink, linker ? &*linker : nullptr, cut ? limit : 0);
+  if (x.e.cut) {
+    x.record.reset();
+  } else if (linker) {
+    x.links = linker->Links();
+  }
+  return x;
+}
+
 bool MoreValuesThan(Decoder& decoder, InputSource& input, Position position, bool offsets,
                     std::uint64_t limit) {
-  StreamDecode counting(decoder, input, position, offsets);
-  ValueCount count(limit);
-  return Explain(counting, count).cut;
+  Explanation x;
+  x.decode = std::make_unique<StreamDecode>(decoder, input, position, offsets);
+  ValueCount count;
+  Walk(x, count, nullptr, limit);
+  return x.e.cut;
 }
 
 }  // namespace tvx::core

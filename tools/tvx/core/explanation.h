@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "decode.h"
+#include "links.h"
+#include "record.h"
 #include "places.h"
 #include "tvx/decode_events.h"
 
@@ -32,6 +35,7 @@ struct ExplainedValue {
   FramePart part = FramePart::kSectionA;  // where in the frame it lies
   std::optional<ExplainedCode> code;      // set for a section's code byte
   const StreamDecode* decode = nullptr;   // the decode it was read by
+  std::vector<std::size_t> blockLines;    // the block lines it feeds, from 0
 
   // The number as the decoder reads it.
   std::int64_t Number() const;
@@ -45,18 +49,22 @@ struct ExplainedValue {
   Position End() const { return position + consumed; }
 };
 
-// What an explaining decode hands on, in stream order: a frame part as it starts, each value,
-// then the listing lines it produced (ListingLine, as for a decode); then the block and the
-// picture. Part and Value return false to stop the decode there.
-class ExplainSink : public DecodeSink {
+// What an explaining decode hands on, in stream order: a frame part as it starts, each value
+// (with the block lines it feeds), then the listing lines it produced. Each returns false to stop
+// the decode there.
+class ExplainSink {
  public:
+  virtual ~ExplainSink() = default;
+  // Before anything else: whether the limit cuts the decode short (then no block follows).
+  virtual void Start(bool /*cut*/) {}
   virtual bool Part(FramePart /*part*/, Position /*at*/) { return true; }
   virtual bool Value(const ExplainedValue& /*value*/) { return true; }
+  virtual bool ListingLine(const TextRef& /*line*/) { return true; }
 };
 
 struct Explained {
   DecodeResult decode;
-  bool cut = false;              // a sink stopped the decode: no stop, block or picture
+  bool cut = false;              // a sink or the limit stopped the decode: no stop, block or picture
   std::size_t values = 0;        // values handed on
   std::size_t listingLines = 0;  // listing lines handed on
   std::vector<std::size_t> listingBeforeReads;  // those written before any read
@@ -65,9 +73,21 @@ struct Explained {
   std::uint64_t fileSize = 0;                   // the file's size once the decode was done
 };
 
-// Decodes the stream, handing every value, frame part and listing line to `sink` as it goes.
-// The texts handed on expand through `decode` until its next run.
-Explained Explain(StreamDecode& decode, ExplainSink& sink);
+// A whole explanation: what was handed on, the listing as far as it went, and, unless it was
+// cut, the decoded record with each block line linked to the values it came from.
+struct Explanation {
+  Explained e;
+  std::unique_ptr<StreamDecode> decode;  // the values' and the listing's texts expand through it
+  Spool listing;                         // the listing lines handed on, CR LF lines
+  std::string lastLine;                  // the last listing line, unless a long text
+  std::optional<DecodedRecord> record;   // none when cut
+  std::vector<LineLink> links;           // per block line of the record
+};
+
+// Explains the stream at `position`: at most `limit` values (0: all), handed to `sink` as the
+// decode goes, each with the block lines it feeds.
+Explanation Explain(Decoder& decoder, InputSource& input, Position position, bool offsets,
+                    std::uint64_t limit, ExplainSink& sink);
 
 // Whether the stream at `position` has more than `limit` values: a decode that stops at the
 // first value past them (what `explain --limit` shows no block for).

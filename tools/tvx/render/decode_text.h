@@ -1,40 +1,23 @@
-// A decode's listing and block as the plug-in writes its files, written as they are made:
-// piped, their bytes; on a terminal, printable lines (text.h). The picture, where wanted, goes to
-// a writer of its own.
+// A decoded record's listing and block as the plug-in writes its files: piped, their bytes; on a
+// terminal, printable lines (text.h). The picture's bytes as they are.
 #pragma once
 
-#include "decode.h"
+#include "record.h"
 #include "text.h"
 #include "writer.h"
 
 namespace tvx::render {
 
-class DecodeText final : public core::DecodeSink {
- public:
-  // `picture`: where the picture's bytes go, or nothing.
-  DecodeText(Writer& out, bool listing, bool block, Writer* picture = nullptr)
-      : text_(out), listing_(listing), block_(block), picture_(picture) {}
+inline void WriteDecodeText(Writer& out, const core::DecodedRecord& record, bool listing,
+                            bool block) {
+  FileText text(out);
+  if (listing) record.WriteListing([&](std::string_view bytes) { text.Feed(bytes); });
+  if (block) record.Text(record.block).Write([&](std::string_view bytes) { text.Feed(bytes); });
+  text.Finish();
+}
 
-  bool ListingLine(const core::TextRef& line) override {
-    if (!listing_) return true;
-    line.Write([this](std::string_view bytes) { text_.Feed(bytes); });
-    text_.Feed("\r\n");
-    return true;
-  }
-  void Block(const core::TextRef& block) override {
-    if (!block_) return;
-    block.Write([this](std::string_view bytes) { text_.Feed(bytes); });
-    text_.Finish();
-  }
-  void Picture(const core::TextRef& bytes) override {
-    if (picture_ != nullptr) bytes.Write([this](std::string_view b) { *picture_ << b; });
-  }
-
- private:
-  FileText text_;
-  bool listing_;
-  bool block_;
-  Writer* picture_;
-};
+inline void WritePicture(Writer& out, const core::DecodedRecord& record) {
+  if (record.picture) record.Text(record.picture->held).Write([&](std::string_view b) { out << b; });
+}
 
 }  // namespace tvx::render

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "explanation.h"
-#include "provenance.h"
 #include "text.h"
 #include "words.h"
 
@@ -97,14 +96,11 @@ class Table final : public core::ExplainSink {
     return true;
   }
 
-  void Block(const core::TextRef& block) override { block_ = std::string(block.raw()); }
-
   std::string Paint(const std::string& text, std::string_view style) const {
     if (!options_.colour || style.empty() || text.empty()) return text;
     return std::string(style) + text + std::string(kReset);
   }
 
-  const std::string& block() const { return block_; }
   const std::string& lastLine() const { return lastLine_; }
   bool cut() const { return cut_; }
 
@@ -219,14 +215,12 @@ class Table final : public core::ExplainSink {
   std::uint64_t rows_ = 0;
   bool cut_ = false;
   core::Position next_ = 0;
-  std::string block_;
   std::string lastLine_;
   std::vector<std::string> headings_;
 };
 
-std::string SourcesText(const core::BlockLinks& links, std::size_t line) {
-  if (!links.linked || line >= links.sources.size()) return "";
-  switch (links.sources[line]) {
+std::string SourcesText(const core::LineLink& link) {
+  switch (link.source) {
     case core::LineSource::kNotLinked:
       return "";
     case core::LineSource::kStartValue:
@@ -237,24 +231,50 @@ std::string SourcesText(const core::BlockLinks& links, std::size_t line) {
       break;
   }
   std::string text = "<-";
-  for (const std::size_t i : links.values[line])
-    text += " " + std::to_string(links.positions[i]);
+  for (const core::Position p : link.from)
+    text += " " + std::to_string(p);
   return text;
 }
 
 }  // namespace
 
-std::optional<core::StopInfo> WriteExplainTable(Writer& out, const DeliverableInfo& control,
-                                                const std::string& file, Decoder& decoder,
-                                                InputSource& input, core::Position position,
-                                                bool offsets, const TableOptions& options) {
+struct ExplainTable::State {
+  State(Writer& out, const TableOptions& options, core::Position start)
+      : table(out, options, start), out(out), options(options) {}
+  Table table;
+  Writer& out;
+  TableOptions options;
+};
+
+ExplainTable::ExplainTable(Writer& out, const DeliverableInfo& control, const std::string& file,
+                           core::Position position, std::uint64_t fileSize,
+                           const TableOptions& options) {
   out << control.name << " (" << control.classWord << "): " << PrintablePath(file, options.utf8)
       << ", property stream from position " << PlaceText(position) << "; the file holds "
-      << std::to_string(input.Size()) << " bytes\n";
-  Table table(out, options, position);
-  table.Header();
-  core::StreamDecode decode(decoder, input, position, offsets);
-  const core::Explained e = core::Explain(decode, table);
+      << std::to_string(fileSize) << " bytes\n";
+  state_ = std::make_unique<State>(out, options, position);
+  state_->table.Header();
+}
+
+ExplainTable::~ExplainTable() = default;
+
+bool ExplainTable::Part(FramePart part, core::Position at) {
+  return state_->table.Part(part, at);
+}
+
+bool ExplainTable::Value(const core::ExplainedValue& value) {
+  return state_->table.Value(value);
+}
+
+bool ExplainTable::ListingLine(const core::TextRef& line) {
+  return state_->table.ListingLine(line);
+}
+
+std::optional<core::StopInfo> ExplainTable::Finish(const core::Explanation& x) {
+  Writer& out = state_->out;
+  const TableOptions& options = state_->options;
+  Table& table = state_->table;
+  const core::Explained& e = x.e;
   const std::string stopped = e.cut ? "after " + Plural(e.values, "value") + " (--limit)"
                                     : StoppedWords(e, table.lastLine());
   if (!e.cut) out << table.Paint("== stopped " + Printable(stopped) + " ==", kBold) << "\n";
@@ -269,28 +289,21 @@ std::optional<core::StopInfo> WriteExplainTable(Writer& out, const DeliverableIn
     out << "; the file ends after position " << PlaceText(fileEnd - 1);
   }
   out << " ==\n";
-  if (e.cut) return std::nullopt;
+  if (e.cut || !x.record) return std::nullopt;
   out << table.Paint("-- the property block, each line with the positions it came from --", kBold)
       << "\n";
-  const core::BlockLinks links = core::LinkBlock(decoder, input, position, offsets);
-  if (!links.linked) out << "(the stream is too long to link its block lines to their bytes)\n";
-  std::size_t line = 0;
-  bool painted = false;
-  LineSplitter lines({nullptr,
-                      [&](std::string_view bytes) {
-                        if (options.colour && !painted) out << kBlock;
-                        painted = true;
-                        out << Printable(bytes);
-                      },
-                      [&] {
-                        if (options.colour && painted) out << kReset;
-                        painted = false;
-                        const std::string sources = SourcesText(links, line++);
-                        if (!sources.empty()) out << "  " << sources;
-                        out << "\n";
-                      }});
-  decode.Text(table.block()).Write([&](std::string_view bytes) { lines.Feed(bytes); });
-  lines.Finish();
+  const core::DecodedRecord& record = *x.record;
+  for (std::size_t line = 0; line < record.blockLines.size(); ++line) {
+    if (options.colour) out << kBlock;
+    record.Text(record.BlockLine(line)).Write([&](std::string_view bytes) {
+      out << Printable(bytes);
+    });
+    if (options.colour) out << kReset;
+    const std::string sources =
+        SourcesText(line < x.links.size() ? x.links[line] : core::LineLink{});
+    if (!sources.empty()) out << "  " << sources;
+    out << "\n";
+  }
   return e.decode.stop;
 }
 

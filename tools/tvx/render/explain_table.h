@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "decode.h"
+#include "explanation.h"
 #include "writer.h"
 
 namespace tvx::render {
@@ -17,11 +20,23 @@ struct TableOptions {
   std::uint64_t limit = 0;  // at most this many rows; the decode stops there. 0: no limit
 };
 
-// The table of the stream at `position` of `input` (named `file`) decoded by `decoder`;
-// returns how the decode ended (nothing when the limit cut it).
-std::optional<core::StopInfo> WriteExplainTable(Writer& out, const DeliverableInfo& control,
-                                                const std::string& file, Decoder& decoder,
-                                                InputSource& input, core::Position position,
-                                                bool offsets, const TableOptions& options);
+// The table of a stream's explanation, written as the explanation hands its values on: the
+// header when made, then a row per value and listing line, and, on Finish, the stop and the block
+// with the positions each line came from.
+class ExplainTable final : public core::ExplainSink {
+ public:
+  ExplainTable(Writer& out, const DeliverableInfo& control, const std::string& file,
+               core::Position position, std::uint64_t fileSize, const TableOptions& options);
+  ~ExplainTable() override;
+  bool Part(FramePart part, core::Position at) override;
+  bool Value(const core::ExplainedValue& value) override;
+  bool ListingLine(const core::TextRef& line) override;
+  // How the decode ended (nothing when the limit cut it).
+  std::optional<core::StopInfo> Finish(const core::Explanation& x);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace tvx::render

@@ -1,10 +1,11 @@
 #include "json.h"
 
-#include <nlohmann/json.hpp>
+#include <optional>
 
-#include "codes.h"
 #include "explanation.h"
-#include "provenance.h"
+#include "json_document.h"
+#include "names.h"
+#include "properties_json.h"
 #include "text.h"
 #include "words.h"
 
@@ -12,220 +13,29 @@ namespace tvx::render {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-// A stream text's bytes inside a JSON string, escaped as the library escapes them.
-void AppendEscaped(std::string& out, std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    switch (b) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (b <= 0x1F || b >= 0x7F) {
-          out += "\\u00";
-          out.push_back(kHex[b >> 4]);
-          out.push_back(kHex[b & 15]);
-        } else {
-          out.push_back(c);
-        }
-    }
+// A decoded record's members: how it ended, the picture, the properties, the listing and the
+// block.
+void WriteDecodeMembers(Document& doc, const core::DecodedRecord& record) {
+  doc.Member("stop", StopObject(record.stop));
+  doc.Member("picture", PictureJson(record));
+  TextSlots slots;
+  doc.Member("properties", PropertiesJson(record, slots), &slots);
+  TextSlots detailSlots;
+  doc.Member("property_details", PropertyDetailsJson(record, detailSlots), &detailSlots);
+  doc.BeginArray("listing");
+  {
+    LinesArray lines(doc);
+    record.WriteListing([&](std::string_view bytes) { lines.Feed(bytes); });
+    lines.Finish();
   }
-}
-
-Json Bytes(std::string_view bytes) {
-  return Latin1ToUtf8(bytes);
-}
-
-// A whole number (a position, a size) as a JSON integer.
-Json Number(std::uint64_t value) {
-  return value;
-}
-
-void AddFile(Json& object, std::string_view path) {
-  object["file"] = Utf8Path(path);
-  if (!IsValidUtf8(path)) object["file_bytes"] = Bytes(path);  // the bytes themselves
-}
-
-void AddPlace(Json& object, core::Position position) {
-  object["position"] = Number(position);
-  object["offset"] = Number(position - 1);
-}
-
-Json Head(std::string_view kind) {
-  return Json{{"schema", kJsonSchema}, {"kind", kind}};
-}
-
-Json StopObject(const core::StopInfo& stop) {
-  Json json = {{"code", StopCode(stop.ended)}, {"text", StopText(stop)}};
-  if (stop.position) {
-    AddPlace(json, *stop.position);
-  } else {
-    json["position"] = nullptr;
-    json["offset"] = nullptr;
+  doc.EndArray();
+  doc.BeginArray("block");
+  {
+    LinesArray lines(doc);
+    record.Text(record.block).Write([&](std::string_view bytes) { lines.Feed(bytes); });
+    lines.Finish();
   }
-  json["byte"] = stop.byte >= 0 ? Json(stop.byte) : Json(nullptr);
-  return json;
-}
-
-Json PictureObject(const std::optional<std::uint64_t>& size) {
-  return size ? Json{{"size", *size}} : Json(nullptr);
-}
-
-// `dumped` with every line after the first indented by `levels` more.
-std::string Reindent(const std::string& dumped, std::size_t levels) {
-  std::string text;
-  for (const char c : dumped) {
-    text.push_back(c);
-    if (c == '\n') text.append(levels, ' ');
-  }
-  return text;
-}
-
-// A document written member by member, in the library's layout (indented by one, or on one
-// line), so that its long arrays go out as they are made.
-class Document {
- public:
-  Document(Writer& out, const Json& head, bool oneLine) : out_(out), oneLine_(oneLine) {
-    std::string text = head.dump(oneLine ? -1 : 1, ' ', true);
-    text.resize(text.size() - (oneLine ? 1 : 2));  // "}" or "\n}"
-    out_ << text;
-  }
-
-  void Member(std::string_view key, const Json& value) {
-    Key(key);
-    out_ << Dump(value, 1);
-  }
-
-  void BeginArray(std::string_view key) {
-    Key(key);
-    out_ << "[";
-    elements_ = 0;
-  }
-  void Element(const Json& value) {
-    NextElement();
-    out_ << Dump(value, 2);
-  }
-  // An element that is a stream text, given in pieces.
-  void BeginString() {
-    NextElement();
-    out_ << "\"";
-  }
-  void StringBytes(std::string_view bytes) {
-    piece_.clear();
-    AppendEscaped(piece_, bytes);
-    out_ << piece_;
-  }
-  void EndString() { out_ << "\""; }
-  // An element whose string `placeholder` is replaced by a text given in pieces (StringBytes)
-  // until EndText.
-  void BeginElementWithText(const Json& value, std::string_view placeholder) {
-    NextElement();
-    const std::string dumped = Dump(value, 2);
-    const std::string mark = JsonString(placeholder);
-    const std::size_t at = dumped.find(mark);
-    out_ << dumped.substr(0, at) << "\"";
-    suffix_ = "\"" + dumped.substr(at + mark.size());
-  }
-  void EndText() { out_ << suffix_; }
-  void EndArray() {
-    if (elements_ > 0 && !oneLine_) out_ << "\n ";
-    out_ << "]";
-  }
-
-  void End() { out_ << (oneLine_ ? "}\n" : "\n}\n"); }
-
- private:
-  void Key(std::string_view key) {
-    out_ << (oneLine_ ? "," : ",\n ") << JsonString(key) << (oneLine_ ? ":" : ": ");
-  }
-  void NextElement() {
-    if (oneLine_) {
-      out_ << (elements_ > 0 ? "," : "");
-    } else {
-      out_ << (elements_ > 0 ? ",\n  " : "\n  ");
-    }
-    ++elements_;
-  }
-  std::string Dump(const Json& value, std::size_t level) const {
-    return oneLine_ ? value.dump(-1, ' ', true) : Reindent(value.dump(1, ' ', true), level);
-  }
-
-  Writer& out_;
-  bool oneLine_;
-  std::size_t elements_ = 0;
-  std::string piece_;
-  std::string suffix_;
-};
-
-// What stands for a text streamed into an element; no text the element holds besides is it.
-constexpr std::string_view kPlaceholder = "\x01text\x01";
-
-// Writes a CR LF text given in pieces as an array of its lines.
-class LinesArray {
- public:
-  explicit LinesArray(Document& doc)
-      : doc_(doc),
-        lines_({[this] { doc_.BeginString(); },
-                [this](std::string_view bytes) { doc_.StringBytes(bytes); },
-                [this] { doc_.EndString(); }}) {}
-  void Feed(std::string_view text) { lines_.Feed(text); }
-  void Finish() { lines_.Finish(); }
-
- private:
-  Document& doc_;
-  LineSplitter lines_;
-};
-
-// The listing and block of a decode, as the arrays "listing" and "block".
-class DecodeArrays final : public core::DecodeSink {
- public:
-  explicit DecodeArrays(Document& doc) : doc_(doc), lines_(doc) { doc_.BeginArray("listing"); }
-  bool ListingLine(const core::TextRef& line) override {
-    line.Write([this](std::string_view bytes) { lines_.Feed(bytes); });
-    lines_.Feed("\r\n");
-    return true;
-  }
-  void Block(const core::TextRef& block) override {
-    lines_.Finish();
-    doc_.EndArray();
-    doc_.BeginArray("block");
-    LinesArray blockLines(doc_);
-    block.Write([&](std::string_view bytes) { blockLines.Feed(bytes); });
-    blockLines.Finish();
-    doc_.EndArray();
-  }
-
- private:
-  Document& doc_;
-  LinesArray lines_;
-};
-
-void WriteDecodeMembers(Document& doc, const DecodeRun& run, const core::DecodeResult& result) {
-  doc.Member("stop", StopObject(result.stop));
-  doc.Member("picture", PictureObject(result.pictureSize));
-  DecodeArrays arrays(doc);
-  run(arrays);
+  doc.EndArray();
 }
 
 }  // namespace
@@ -249,32 +59,27 @@ std::string StopJson(const core::StopInfo& stop) {
   return StopObject(stop).dump(-1, ' ', true);
 }
 
-void WriteDecodeJson(Writer& out, const DeliverableInfo& control, const std::string& file,
-                     core::Position position, bool offsets, const DecodeRun& run) {
-  core::DecodeSink none;
-  const core::DecodeResult result = run(none);
+void WriteDecodeJson(Writer& out, const std::string& file, const core::DecodedRecord& record) {
   Json head = Head("decode");
-  head["control"] = control.name;
+  head["control"] = record.control->name;
   AddFile(head, file);
-  AddPlace(head, position);
-  head["offsets"] = offsets;
+  AddPlace(head, record.start);
+  head["offsets"] = record.offsets;
   Document doc(out, head, false);
-  WriteDecodeMembers(doc, run, result);
+  WriteDecodeMembers(doc, record);
   doc.End();
 }
 
-void WriteScanRecordJson(Writer& out, const core::FoundRecord& record, const DecodeRun* run) {
+void WriteScanRecordJson(Writer& out, const core::FoundRecord& found,
+                         const core::DecodedRecord* record) {
   Json head = Head("scan_record");
-  AddFile(head, record.file);
-  AddPlace(head, record.position);
-  head["name"] = Bytes(record.name);
-  head["class"] = Bytes(record.className);
-  head["control"] = record.control != nullptr ? Json(record.control->name) : Json(nullptr);
+  AddFile(head, found.file);
+  AddPlace(head, found.position);
+  head["name"] = Bytes(found.name);
+  head["class"] = Bytes(found.className);
+  head["control"] = found.control != nullptr ? Json(found.control->name) : Json(nullptr);
   Document doc(out, head, true);
-  if (run != nullptr) {
-    core::DecodeSink none;
-    WriteDecodeMembers(doc, *run, (*run)(none));
-  }
+  if (record != nullptr) WriteDecodeMembers(doc, *record);
   doc.End();
 }
 
@@ -295,176 +100,116 @@ void WriteScanSummaryJson(Writer& out, const core::ScanTotals& totals) {
   out << summary.dump(-1, ' ', true) << "\n";
 }
 
-namespace {
-
-// The explanation's values, as the array "values"; each value is written once the listing lines
-// it produced are known.
-class ValuesArray final : public core::ExplainSink {
- public:
-  ValuesArray(Document& doc, const core::BlockLinks& links, std::uint64_t limit)
-      : doc_(doc), links_(links), limit_(limit) {}
-
-  bool Value(const core::ExplainedValue& v) override {
-    Flush();
-    if (limit_ != 0 && v.index >= limit_) return false;
-    Json value = Json::object();
-    AddPlace(value, v.position);
-    value["size"] = v.size;
-    value["consumed"] = v.consumed;
-    value["read"] = ReadKindCode(v.kind);
-    const core::TextRef text = v.Text();
-    if (v.IsNumber()) {
-      value["value"] = v.Number();
-    } else if (v.IsText()) {
-      if (text.HoldsLongText()) {
-        value["value"] = std::string(kPlaceholder);
-        longText_ = std::string(v.text);
-      } else {
-        value["value"] = Bytes(v.text);
-      }
-    } else {
-      value["value"] = nullptr;
-    }
-    value["what"] = Bytes(ValueWords(v));
-    value["part"] = FramePartCode(v.part);
-    value["code"] = v.code ? Json{{"code", v.code->code},
-                                  {"section", FramePartCode(v.code->section)},
-                                  {"outcome", CodeOutcomeCode(v.code->outcome)}}
-                           : Json(nullptr);
-    value["listing_lines"] = Json::array();
-    value["block_lines"] = links_.linked && v.index < links_.lines.size()
-                               ? Json(links_.lines[v.index])
-                               : Json::array();
-    pending_ = std::move(value);
-    decode_ = v.decode;
-    return true;
-  }
-
-  bool ListingLine(const core::TextRef& line) override {
-    if (pending_) (*pending_)["listing_lines"].push_back(lines_);
-    ++lines_;
-    // The stop line is short: the control's own words.
-    lastLine_ = line.HoldsLongText() ? std::string() : line.Bytes();
-    return true;
-  }
-
-  void Block(const core::TextRef& block) override {
-    Flush();
-    block_ = std::string(block.raw());
-  }
+// The explanation's document: its values are written once the listing lines each produced are
+// known.
+struct ExplainJson::State {
+  State(Writer& out, Json head) : out(out), head(std::move(head)) {}
+  Writer& out;
+  Json head;
+  std::optional<Document> doc;
+  std::optional<Json> pending;
+  std::optional<TextSlots> slots;
+  std::size_t lines = 0;
 
   void Flush() {
-    if (!pending_) return;
-    if (longText_) {
-      doc_.BeginElementWithText(*pending_, kPlaceholder);
-      decode_->Text(*longText_).Write([this](std::string_view bytes) { doc_.StringBytes(bytes); });
-      doc_.EndText();
-    } else {
-      doc_.Element(*pending_);
-    }
-    pending_.reset();
-    longText_.reset();
+    if (!pending) return;
+    doc->Element(*pending, slots ? &*slots : nullptr);
+    pending.reset();
+    slots.reset();
   }
-
-  const std::string& block() const { return block_; }
-  const std::string& lastLine() const { return lastLine_; }
-
- private:
-  Document& doc_;
-  const core::BlockLinks& links_;
-  std::uint64_t limit_;
-  std::optional<Json> pending_;
-  std::optional<std::string> longText_;
-  const core::StreamDecode* decode_ = nullptr;
-  std::size_t lines_ = 0;
-  std::string lastLine_;
-  std::string block_;
 };
 
-// The listing's lines as far as `most` of them (all: -1).
-class ListingArray final : public core::DecodeSink {
- public:
-  ListingArray(Document& doc, std::size_t most) : lines_(doc), most_(most) {}
-  bool ListingLine(const core::TextRef& line) override {
-    if (seen_ == most_) return false;
-    ++seen_;
-    line.Write([this](std::string_view bytes) { lines_.Feed(bytes); });
-    lines_.Feed("\r\n");
-    return true;
-  }
-  void Finish() { lines_.Finish(); }
-
- private:
-  LinesArray lines_;
-  std::size_t most_;
-  std::size_t seen_ = 0;
-};
-
-// The block's lines, each with where it came from.
-void WriteLinkedBlock(Document& doc, const core::TextRef& block, const core::BlockLinks& links) {
-  std::size_t line = 0;
-  LineSplitter lines({[&] {
-                        Json object = {{"line", std::string(kPlaceholder)}};
-                        const bool linked = links.linked && line < links.sources.size();
-                        object["source"] = LineSourceCode(linked ? links.sources[line]
-                                                                 : core::LineSource::kNotLinked);
-                        Json from = Json::array();
-                        if (linked) {
-                          for (const std::size_t i : links.values[line])
-                            from.push_back(links.positions[i]);
-                        }
-                        object["from"] = std::move(from);
-                        doc.BeginElementWithText(object, kPlaceholder);
-                      },
-                      [&](std::string_view bytes) { doc.StringBytes(bytes); },
-                      [&] {
-                        doc.EndText();
-                        ++line;
-                      }});
-  block.Write([&](std::string_view bytes) { lines.Feed(bytes); });
-  lines.Finish();
-}
-
-}  // namespace
-
-std::optional<core::StopInfo> WriteExplainJson(Writer& out, const DeliverableInfo& control,
-                                               const std::string& file, Decoder& decoder,
-                                               InputSource& input, core::Position position,
-                                               bool offsets, std::uint64_t limit) {
-  const bool cut = limit != 0 && core::MoreValuesThan(decoder, input, position, offsets, limit);
-  // A cut decode has no block to link.
-  const core::BlockLinks links =
-      cut ? core::BlockLinks{} : core::LinkBlock(decoder, input, position, offsets);
+ExplainJson::ExplainJson(Writer& out, const DeliverableInfo& control, const std::string& file,
+                         core::Position position, std::uint64_t fileSize) {
   Json head = Head("explain");
   head["control"] = control.name;
   AddFile(head, file);
   AddPlace(head, position);
-  head["file_size"] = input.Size();
-  head["cut"] = cut;
-  Document doc(out, head, false);
+  head["file_size"] = fileSize;
+  state_ = std::make_unique<State>(out, std::move(head));
+}
 
-  doc.BeginArray("values");
-  core::StreamDecode decode(decoder, input, position, offsets);
-  ValuesArray values(doc, links, cut ? limit : 0);
-  const core::Explained e = core::Explain(decode, values);
-  values.Flush();
+ExplainJson::~ExplainJson() = default;
+
+void ExplainJson::Start(bool cut) {
+  state_->head["cut"] = cut;
+  state_->doc.emplace(state_->out, state_->head, false);
+  state_->doc->BeginArray("values");
+}
+
+bool ExplainJson::Value(const core::ExplainedValue& v) {
+  State& s = *state_;
+  s.Flush();
+  Json value = Json::object();
+  AddPlace(value, v.position);
+  value["size"] = v.size;
+  value["consumed"] = v.consumed;
+  value["read"] = core::ReadKindCode(v.kind);
+  if (v.IsNumber()) {
+    value["value"] = v.Number();
+  } else if (v.IsText()) {
+    s.slots.emplace();
+    value["value"] = s.slots->Text(v.Text());
+  } else {
+    value["value"] = nullptr;
+  }
+  value["what"] = Bytes(ValueWords(v));
+  value["part"] = core::FramePartCode(v.part);
+  value["code"] = v.code ? Json{{"code", v.code->code},
+                                {"section", core::FramePartCode(v.code->section)},
+                                {"outcome", core::CodeOutcomeCode(v.code->outcome)}}
+                         : Json(nullptr);
+  value["listing_lines"] = Json::array();
+  value["block_lines"] = v.blockLines;
+  s.pending = std::move(value);
+  return true;
+}
+
+bool ExplainJson::ListingLine(const core::TextRef&) {
+  State& s = *state_;
+  if (s.pending) (*s.pending)["listing_lines"].push_back(s.lines);
+  ++s.lines;
+  return true;
+}
+
+std::optional<core::StopInfo> ExplainJson::Finish(const core::Explanation& x) {
+  State& s = *state_;
+  s.Flush();
+  Document& doc = *s.doc;
   doc.EndArray();
-
+  const core::Explained& e = x.e;
   doc.BeginArray("listing");
   {
-    core::StreamDecode again(decoder, input, position, offsets);
-    ListingArray listing(doc, e.cut ? e.listingLines : static_cast<std::size_t>(-1));
-    again.Run(listing);
-    listing.Finish();
+    LinesArray lines(doc);
+    x.listing.Write([&](std::string_view piece) {
+      x.decode->Text(piece).Write([&](std::string_view bytes) { lines.Feed(bytes); });
+    });
+    lines.Finish();
   }
   doc.EndArray();
   doc.Member("listing_before_reads", e.listingBeforeReads);
   doc.BeginArray("block");
-  if (!e.cut) WriteLinkedBlock(doc, decode.Text(values.block()), links);
+  if (x.record) {
+    // Each line as the decoder wrote it, with the values it came from.
+    for (std::size_t line = 0; line < x.record->blockLines.size(); ++line) {
+      TextSlots slots;
+      Json object = {{"line", slots.Text(x.record->Text(x.record->BlockLine(line)))}};
+      const core::LineLink link = line < x.links.size() ? x.links[line] : core::LineLink{};
+      object["source"] = core::LineSourceCode(link.source);
+      object["from"] = link.from;
+      doc.Element(object, &slots);
+    }
+  }
   doc.EndArray();
   doc.Member("stop", e.cut ? Json(nullptr) : StopObject(e.decode.stop));
-  doc.Member("picture", e.cut ? Json(nullptr) : PictureObject(e.decode.pictureSize));
-  doc.Member("stopped", Bytes(StoppedWords(e, values.lastLine())));
+  doc.Member("picture", x.record ? PictureJson(*x.record) : Json(nullptr));
+  TextSlots slots;
+  doc.Member("properties", x.record ? PropertiesJson(*x.record, slots) : Json(nullptr), &slots);
+  TextSlots detailSlots;
+  doc.Member("property_details",
+             x.record ? PropertyDetailsJson(*x.record, detailSlots) : Json(nullptr),
+             &detailSlots);
+  doc.Member("stopped", Bytes(StoppedWords(e, x.lastLine)));
   doc.Member("accounted", e.next - e.start);
   doc.End();
   if (e.cut) return std::nullopt;

@@ -7,16 +7,21 @@
 // byte as U+FFFD and "file_bytes" holds its bytes as a stream text. Everything outside ASCII is
 // written as \u escapes, so no byte of the output reaches a terminal as a control.
 //
-// Documents whose texts may be long (a decode's listing and block, an explanation's values) are
-// written as they are made, each decode run again for the part of the document it fills.
+// A decoded record carries "properties" and "property_details" (properties_json.h). Documents
+// whose texts may be long are written a piece at a time: an explanation's values as the decode
+// goes, texts left in the file read back as they are written.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "decode.h"
+#include "explanation.h"
+#include "record.h"
 #include "plugin_host.h"
 #include "scan.h"
 #include "writer.h"
@@ -24,7 +29,7 @@
 namespace tvx::render {
 
 // The version of tvx's JSON; it changes when a member changes its meaning or goes away.
-inline constexpr std::string_view kJsonSchema = "tvx/1";
+inline constexpr std::string_view kJsonSchema = "tvx/2";
 
 // The path as UTF-8 text: as it is when it is valid UTF-8, otherwise with each byte that is not
 // part of valid UTF-8 as U+FFFD.
@@ -32,24 +37,32 @@ std::string Utf8Path(std::string_view path);
 // A stream text as a JSON string, with its quotes.
 std::string JsonString(std::string_view bytes);
 
-// Runs the decode once more, handing what it writes to the sink.
-using DecodeRun = std::function<core::DecodeResult(core::DecodeSink&)>;
-
 // tvx decode --json: one indented document.
-void WriteDecodeJson(Writer& out, const DeliverableInfo& control, const std::string& file,
-                     core::Position position, bool offsets, const DecodeRun& run);
+void WriteDecodeJson(Writer& out, const std::string& file, const core::DecodedRecord& record);
 
-// tvx scan --json: a record's line, with its decode when `run` is given.
-void WriteScanRecordJson(Writer& out, const core::FoundRecord& record, const DecodeRun* run);
+// tvx scan --json: a record's line, with its decode where given.
+void WriteScanRecordJson(Writer& out, const core::FoundRecord& found,
+                         const core::DecodedRecord* record);
 // The last line: the totals.
 void WriteScanSummaryJson(Writer& out, const core::ScanTotals& totals);
 
-// tvx explain --json: at most `limit` values (0 for all). How the decode ended, unless the
-// limit cut it.
-std::optional<core::StopInfo> WriteExplainJson(Writer& out, const DeliverableInfo& control,
-                                               const std::string& file, Decoder& decoder,
-                                               InputSource& input, core::Position position,
-                                               bool offsets, std::uint64_t limit);
+// tvx explain --json: a document begun before the explanation runs, its values written as they
+// come (at most `limit`, 0 for all), finished with what the explanation made.
+class ExplainJson final : public core::ExplainSink {
+ public:
+  ExplainJson(Writer& out, const DeliverableInfo& control, const std::string& file,
+              core::Position position, std::uint64_t fileSize);
+  ~ExplainJson() override;
+  void Start(bool cut) override;
+  bool Value(const core::ExplainedValue& value) override;
+  bool ListingLine(const core::TextRef& line) override;
+  // How the decode ended (nothing when the limit cut it).
+  std::optional<core::StopInfo> Finish(const core::Explanation& x);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // tvx host --json: the exchange; the plug-in's listing and block as it wrote them. `stop` is how
 // the same decode in this process ended, when tvx knows the plug-in's control.

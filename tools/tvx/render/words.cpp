@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "codes.h"
+#include "names.h"
 #include "controls.h"
 #include "plugin_host.h"
 #include "tvx/extender.h"
@@ -80,7 +80,7 @@ std::string_view ReadKindWords(ReadKind kind) {
     case ReadKind::kPictureBytes:
       return "picture bytes";
     default:
-      return ReadKindCode(kind);  // the same word
+      return core::ReadKindCode(kind);  // the same word
   }
 }
 

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include <unistd.h>
@@ -21,6 +23,8 @@
 #include "hexstream.h"
 #include "picture_format.h"
 #include "places.h"
+#include "record.h"
+#include "cross_check.h"
 #include "provenance.h"
 #include "record_finder.h"
 #include "registry.h"
@@ -110,20 +114,25 @@ TEST(Suggest, SlipsOfTheKeyboard) {
   EXPECT_EQ(SuggestControl("spreadsheet"), "");
 }
 
-// Every case stream and every sample decoded with texts and pictures left in the file, down to
-// a threshold of none at all, gives the plug-in's own bytes.
-TEST(StreamDecode, LongTextsLeftInTheFileExpandToThePluginsBytes) {
-  struct Input {
-    std::string name;
-    const DeliverableInfo* control;
-    std::string bytes;
-    Position start;
-  };
+struct Input {
+  std::string name;
+  const DeliverableInfo* control;
+  std::string bytes;
+  Position start;
+};
+
+// Every case stream at the position its request names, and every sample.
+std::vector<Input> CasesAndSamples() {
   std::vector<Input> inputs;
   for (const std::string& deliverable : testing::CaseDeliverables()) {
     for (const testing::Case& c : testing::LoadCases(deliverable)) {
-      // Positions named by the request; the whole file from 1 and a few more besides.
-      for (const Position start : {Position{1}, Position{2}, Position{3}, Position{40}}) {
+      const std::size_t hash = c.request.find('#');
+      const Position start = hash == std::string::npos
+                                 ? 1
+                                 : ParsePosition(c.request.substr(hash + 1, c.request.find('@') -
+                                                                                hash - 1))
+                                       .position;
+      if (start > 0) {
         inputs.push_back({deliverable + "/" + c.name, FindControl(deliverable), c.stream, start});
       }
     }
@@ -136,6 +145,18 @@ TEST(StreamDecode, LongTextsLeftInTheFileExpandToThePluginsBytes) {
     if (line.empty() || line[0] == '#' || !(words >> deliverable >> file >> start)) continue;
     inputs.push_back({file, FindControl(deliverable),
                       hexstream::ReadFile(std::string(TVX_SAMPLES_DIR) + "/" + file), start});
+  }
+  return inputs;
+}
+
+// Every case stream and every sample decoded with texts and pictures left in the file, down to
+// a threshold of none at all, gives the plug-in's own bytes.
+TEST(Record, LongTextsLeftInTheFileExpandToThePluginsBytes) {
+  std::vector<Input> inputs;
+  for (const Input& in : CasesAndSamples()) {
+    // The position the request names, the whole file from 1 and a few more besides.
+    for (const Position start : {in.start, Position{1}, Position{2}, Position{3}, Position{40}})
+      inputs.push_back({in.name, in.control, in.bytes, start});
   }
   // Random bytes, with long texts: every control at a few places of each.
   std::mt19937 random(11);
@@ -152,43 +173,100 @@ TEST(StreamDecode, LongTextsLeftInTheFileExpandToThePluginsBytes) {
     ASSERT_NE(in.control, nullptr);
     const std::unique_ptr<Decoder> decoder = NewDecoder(*in.control);
     BytesInput input(in.bytes);
-    struct One final : FileSystem {
-      explicit One(InputSource& i) : input(i) {}
-      InputSource* OpenInput(const std::string&) override { return &input; }
-      bool WriteOutput(std::string_view, std::string_view) override { return false; }
-      InputSource& input;
-    } files(input);
     for (const bool offsets : {false, true}) {
-      const DecodeOutput plain = RunDecode(*decoder, MakeRequest("x", in.start, offsets), files);
+      const DecodeOutput plain = RunOn(*decoder, input, in.start, offsets, {});
       for (const std::size_t threshold :
            {std::size_t{0}, std::size_t{1}, std::size_t{6}, LongTexts::kDefaultThreshold}) {
-        struct Whole final : DecodeSink {
-          bool ListingLine(const TextRef& line) override {
-            listing += line.Bytes() + "\r\n";
-            return true;
-          }
-          void Block(const TextRef& text) override { block = text.Bytes(); }
-          void Picture(const TextRef& bytes) override {
-            picture = bytes.Bytes();
-            size = bytes.Size();
-          }
-          std::string listing, block;
-          std::optional<std::string> picture;
-          std::uint64_t size = 0;
-        } whole;
-        StreamDecode decode(*decoder, input, in.start, offsets, threshold);
-        const DecodeResult result = decode.Run(whole);
-        EXPECT_EQ(whole.listing, plain.listing) << threshold;
-        EXPECT_EQ(whole.block, plain.block) << threshold;
-        EXPECT_EQ(whole.picture, plain.picture) << threshold;
-        EXPECT_EQ(result.pictureSize, plain.picture
-                                          ? std::optional<std::uint64_t>(plain.picture->size())
-                                          : std::nullopt);
-        EXPECT_EQ(result.stop.ended, plain.ended);
-        EXPECT_EQ(result.stop.byte, plain.stop.code);
+        const DecodedRecord record =
+            Decode(*decoder, input, in.start, offsets, true, threshold);
+        std::string listing;
+        record.WriteListing([&](std::string_view bytes) { listing.append(bytes); });
+        EXPECT_EQ(listing, plain.listing) << threshold;
+        EXPECT_EQ(record.Text(record.block).Bytes(), plain.block) << threshold;
+        ASSERT_EQ(record.picture.has_value(), plain.picture.has_value()) << threshold;
+        if (plain.picture) {
+          EXPECT_EQ(record.Text(record.picture->held).Bytes(), *plain.picture) << threshold;
+          EXPECT_EQ(record.picture->size, plain.picture->size());
+        }
+        EXPECT_EQ(record.stop.ended, plain.ended);
+        EXPECT_EQ(record.stop.byte, plain.stop.code);
       }
     }
   }
+}
+
+// Each property line of every case stream's and sample's block comes from exactly one typed
+// property, whose value has its type's shape and ends the line; an enumerated value names its
+// constant where the control defines one; group members sit in their group.
+TEST(Record, EachPropertyLineIsOneTypedProperty) {
+  std::size_t lines = 0, meanings = 0;
+  for (const Input& in : CasesAndSamples()) {
+    SCOPED_TRACE(in.name);
+    const std::unique_ptr<Decoder> decoder = NewDecoder(*in.control);
+    BytesInput input(in.bytes);
+    const DecodedRecord record = Decode(*decoder, input, in.start, false);
+    std::set<std::size_t> seen;
+    for (std::size_t l = 0; l < record.blockLines.size(); ++l) {
+      const BlockLineInfo& info = record.blockLines[l];
+      if (info.kind != BlockLineKind::kProperty) continue;
+      ++lines;
+      ASSERT_TRUE(info.property);
+      EXPECT_TRUE(seen.insert(*info.property).second) << "one line a property";
+      const Property& p = record.properties[*info.property];
+      const std::string_view line = record.BlockLine(l);
+      EXPECT_EQ(p.line, l);
+      EXPECT_TRUE(line.ends_with(p.text)) << line;
+      EXPECT_EQ(line.substr(line.find_first_not_of(' '), p.name().size()), p.name());
+      const PropertyType type = p.def->type;
+      if (p.text.empty()) {
+        EXPECT_TRUE(std::holds_alternative<std::monostate>(p.value) ||
+                    std::holds_alternative<std::string>(p.value));
+      } else if (type == PropertyType::kBoolean) {
+        EXPECT_TRUE(std::holds_alternative<bool>(p.value)) << line;
+      } else if (type == PropertyType::kFloat) {
+        EXPECT_TRUE(std::holds_alternative<double>(p.value)) << line;
+      } else if (type == PropertyType::kText || type == PropertyType::kPicture) {
+        EXPECT_TRUE(std::holds_alternative<std::string>(p.value)) << line;
+      } else {
+        ASSERT_TRUE(std::holds_alternative<std::int64_t>(p.value)) << line;
+        if (type == PropertyType::kEnumerated) {
+          const std::int64_t v = std::get<std::int64_t>(p.value);
+          const bool named = std::any_of(p.def->constants.begin(), p.def->constants.end(),
+                                         [&](const Constant& c) { return c.value == v; });
+          EXPECT_EQ(Meaning(p).has_value(), named) << line;
+          meanings += named ? 1 : 0;
+        }
+      }
+      if (p.group) {
+        EXPECT_EQ(record.properties[*p.group].def->type, PropertyType::kGroup);
+        EXPECT_EQ(line.substr(0, 2), "  ") << "a member is indented";
+      }
+    }
+  }
+  EXPECT_GT(lines, 500u);
+  EXPECT_GT(meanings, 50u);
+}
+
+// The bytes each property declares are those the experiment finds its line made from. (It finds
+// more: the values a line's presence depends on, such as the DataFormat's Type and SubFormatType
+// for every member's line.)
+TEST(Links, DeclaredBytesAreThoseTheExperimentFinds) {
+  std::size_t compared = 0, lines = 0, pathChoosing = 0;
+  for (const Input& in : CasesAndSamples()) {
+    SCOPED_TRACE(in.name);
+    const std::unique_ptr<Decoder> decoder = NewDecoder(*in.control);
+    BytesInput input(in.bytes);
+    const CrossChecked checked = CrossCheckLinks(*decoder, input, in.start);
+    compared += checked.compared ? 1 : 0;
+    lines += checked.lines;
+    for (const auto* list : {&checked.mismatches, &checked.conflicts, &checked.untraced})
+      EXPECT_EQ(*list, std::vector<std::string>{});
+    pathChoosing += checked.pathChoosing.size();
+  }
+  // The DataFormat's Type 4 and 5, which choose how its sub-record is read.
+  EXPECT_EQ(pathChoosing, 3u);
+  EXPECT_GT(compared, 80u);
+  EXPECT_GT(lines, 500u);
 }
 
 // A file that claims a picture as long as itself: 256 MiB of zeros made on the fly. The decode
@@ -245,34 +323,36 @@ TEST(StreamDecode, CostIsBoundedWhateverTheStreamClaims) {
 // A toy control of three fields: a word A, a byte count and that many text bytes T, and a byte
 // F whose value only chooses between two texts; the block adds a fixed line.
 struct ToyState {
-  double a = 0;
-  std::string t;
-  std::string f = "No";
+  Read<double> a;
+  Read<std::string> t;
+  Read<bool> f;
 };
 
 DecodeEnd ToyRead(DecodeContext& ctx, ToyState& s) {
   s.a = ctx.ReadSignedWord();
   s.t = ctx.ReadText(ctx.ReadByte());
-  s.f = ctx.ReadByte() > 0x7F ? "Yes" : "No";
+  const Read<std::uint8_t> f = ctx.ReadByte();
+  s.f = {f > 0x7F, f.from};
   ctx.SetStop({ctx.Position(), 255});
   ctx.ReadByte();
   return DecodeEnd::kEndCode;
 }
 
-constexpr PropertyDef kA = {"A"}, kT = {"T", PropertyType::kText}, kF = {"F", PropertyType::kText},
-                      kFixed = {"Fixed"};
+constexpr PropertyDef kA = {"A"}, kT = {"T", PropertyType::kText},
+                      kF = {"F", PropertyType::kBoolean}, kFixed = {"Fixed"};
 
 void ToyWrite(BlockWriter& out, const ToyState& s) {
   out.VersionLine();
   out.Number(kA, s.a);
   out.Quoted(kT, s.t);
-  out.Shown(kF, s.f, std::string_view(s.f), {});
+  out.Shown(kF, s.f ? "Yes" : "No", s.f.value, s.f.from);
   out.Shown(kFixed, "1", std::int64_t{1}, {});
 }
 
 constexpr DeliverableInfo kToy = {"TOY.Toy", "Toy", "Toy", 8, ""};
 
-TEST(Provenance, EachBlockLineToTheValuesItCameFrom) {
+// Each block line's values, as the properties declare them and as the experiment finds them.
+TEST(Links, EachBlockLineToTheValuesItCameFrom) {
   const std::unique_ptr<Decoder> toy = MakeStateDecoder<ToyState>(kToy, ToyRead, ToyWrite);
   // A = -2 (FE FF), T = "ab", F = 0x80, then the end code.
   const std::string bytes(
@@ -280,34 +360,49 @@ TEST(Provenance, EachBlockLineToTheValuesItCameFrom) {
       "ab\x80\xFF",
       7);
   BytesInput input(bytes);
-  const BlockLinks links = LinkBlock(*toy, input, 1, false);
-  ASSERT_TRUE(links.linked);
   // The values: the word at 1, the count at 3, the text at 4, F at 6, the end code at 7.
-  EXPECT_EQ(links.positions, (std::vector<Position>{1, 3, 4, 6, 7}));
-  ASSERT_EQ(links.sources.size(), 5u);
-  EXPECT_EQ(links.sources[0], LineSource::kStartValue);  // LibraryVersion3.0
-  EXPECT_EQ(links.sources[1], LineSource::kValues);
-  EXPECT_EQ(links.values[1], (std::vector<std::size_t>{0}));  // A from the word
-  EXPECT_EQ(links.values[2], (std::vector<std::size_t>{2}));  // T from the text, not its count
-  EXPECT_EQ(links.values[3], (std::vector<std::size_t>{3}));  // F from its byte
-  EXPECT_EQ(links.sources[4], LineSource::kStartValue);       // Fixed = 1
-  EXPECT_EQ(links.lines[0], (std::vector<std::size_t>{1}));
-  EXPECT_TRUE(links.lines[1].empty());
-
-  // The explanation tells the word as the decoder reads it: signed.
-  struct First final : ExplainSink {
+  struct Values final : ExplainSink {
     bool Value(const ExplainedValue& v) override {
       if (v.index == 0) number = v.Number();
+      fed.push_back(v.blockLines);
       return true;
     }
     std::int64_t number = 0;
-  } first;
-  StreamDecode decode(*toy, input, 1, false);
-  const Explained e = Explain(decode, first);
-  EXPECT_EQ(first.number, -2);
-  EXPECT_EQ(e.values, 5u);
-  EXPECT_EQ(e.next, 8u);
-  EXPECT_FALSE(e.cut);
+    std::vector<std::vector<std::size_t>> fed;
+  } values;
+  const Explanation x = Explain(*toy, input, 1, false, 0, values);
+  EXPECT_EQ(values.number, -2);  // the word as the decoder reads it: signed
+  EXPECT_EQ(x.e.values, 5u);
+  EXPECT_EQ(x.e.next, 8u);
+  ASSERT_EQ(x.links.size(), 5u);
+  const std::vector<LineSource> sources = {LineSource::kStartValue, LineSource::kValues,
+                                           LineSource::kValues, LineSource::kValues,
+                                           LineSource::kStartValue};
+  const std::vector<std::vector<Position>> from = {{}, {1}, {4}, {6}, {}};
+  for (std::size_t l = 0; l < 5; ++l) {
+    EXPECT_EQ(x.links[l].source, sources[l]) << l;
+    EXPECT_EQ(x.links[l].from, from[l]) << l;  // T from the text, not its count
+  }
+  EXPECT_EQ(values.fed, (std::vector<std::vector<std::size_t>>{{1}, {}, {2}, {3}, {}}));
+  // The typed values, as the block states them.
+  ASSERT_EQ(x.record->properties.size(), 4u);
+  EXPECT_EQ(x.record->properties[0].value, Value(std::int64_t{-2}));
+  EXPECT_EQ(x.record->properties[1].value, Value(std::string("ab")));
+  EXPECT_EQ(x.record->properties[1].text, "\"ab\"");
+  EXPECT_EQ(x.record->properties[2].value, Value(true));
+
+  // The experiment finds the same.
+  const BlockLinks links = LinkBlock(*toy, input, 1, false);
+  ASSERT_TRUE(links.linked);
+  EXPECT_EQ(links.positions, (std::vector<Position>{1, 3, 4, 6, 7}));
+  for (std::size_t l = 0; l < 5; ++l) {
+    EXPECT_EQ(links.sources[l], sources[l]) << l;
+    std::vector<Position> found;
+    for (const std::size_t v : links.values[l])
+      found.push_back(links.positions[v]);
+    EXPECT_EQ(found, from[l]) << l;
+  }
+  EXPECT_TRUE(CrossCheckLinks(*toy, input, 1).mismatches.empty());
 }
 
 // The finder's window and holes: records that straddle two pieces of the input, one whose class

@@ -7,11 +7,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "codes.h"
+#include "names.h"
 #include "explanation.h"
 #include "json.h"
 #include "picture_format.h"
-#include "provenance.h"
 #include "report_assets.h"
 #include "text.h"
 #include "words.h"
@@ -229,7 +228,7 @@ constexpr std::pair<std::string_view, std::string_view> kLegend[] = {
 };
 
 std::string_view DecodeCode(const ReportRecord& record) {
-  return record.control == "-" ? "not_decoded" : StopCode(record.decode.stop.ended);
+  return record.control == "-" ? "not_decoded" : core::StopCode(record.decode.stop.ended);
 }
 
 bool EndedEarly(const ReportRecord& record) {
@@ -532,7 +531,8 @@ std::string ReportPage(const std::vector<ReportProgram>& programs, const ReportR
 
 namespace {
 
-// The values and listing lines of a decode, as far as the page shows them.
+// The values and listing lines of a decode, as far as the page shows them, and the values each
+// block line came from.
 class Collect final : public core::ExplainSink {
  public:
   explicit Collect(ReportDecode& d) : d_(d) {}
@@ -540,6 +540,10 @@ class Collect final : public core::ExplainSink {
     if (v.End() - v.decode->start() > kMaxReportedBytes) {
       d_.tooLong = true;
       return false;
+    }
+    for (const std::size_t line : v.blockLines) {
+      if (line >= feeds.size()) feeds.resize(line + 1);
+      feeds[line].push_back(d_.values.size());
     }
     d_.values.push_back({v.position, v.consumed, ValueWords(v)});
     if (v.kind == ReadKind::kPictureBytes) d_.pictureAt = v.position - v.decode->start();
@@ -555,9 +559,7 @@ class Collect final : public core::ExplainSink {
     }
     return true;
   }
-  void Block(const core::TextRef& block) override { block_ = block.Bytes(); }
-  void Picture(const core::TextRef& bytes) override { d_.picture = bytes.Bytes(); }
-  std::string block_;
+  std::vector<std::vector<std::size_t>> feeds;  // per block line, the values it came from
 
  private:
   ReportDecode& d_;
@@ -569,26 +571,24 @@ ReportDecode DecodeForReport(Decoder& decoder, InputSource& input, core::Positio
                              bool offsets) {
   ReportDecode d;
   Collect collect(d);
-  core::StreamDecode decode(decoder, input, position, offsets);
-  const core::Explained e = core::Explain(decode, collect);
+  const core::Explanation x = core::Explain(decoder, input, position, offsets, 0, collect);
+  const core::Explained& e = x.e;
   d.stop = e.decode.stop;
   d.stopped = e.cut ? "the stream is longer than the page shows: only its first " +
                           std::to_string(kMaxReportedBytes) + " bytes are here"
                     : StoppedWords(e, d.listing.empty() ? "" : d.listing.back().text);
-  const core::BlockLinks links =
-      e.cut ? core::BlockLinks{} : core::LinkBlock(decoder, input, position, offsets);
-  std::size_t l = 0;
-  for (const std::string_view text : CrLfLines(collect.block_)) {
-    ReportLine& line = d.block.emplace_back();
-    line.text = text;
-    line.linked = links.linked && l < links.sources.size();
-    if (line.linked) {
-      line.from = links.values[l];
-      if (links.sources[l] == core::LineSource::kStartValue) line.note = "not from the stream";
-      if (links.sources[l] == core::LineSource::kNotTraced)
-        line.note = "not traced to a value read";
+  if (x.record) {
+    const core::DecodedRecord& record = *x.record;
+    if (record.picture) d.picture = record.Text(record.picture->held).Bytes();
+    for (std::size_t l = 0; l < record.blockLines.size(); ++l) {
+      ReportLine& line = d.block.emplace_back();
+      line.text = record.Text(record.BlockLine(l)).Bytes();
+      line.linked = true;
+      if (l < collect.feeds.size()) line.from = collect.feeds[l];
+      const core::LineSource source = x.links[l].source;
+      if (source == core::LineSource::kStartValue) line.note = "not from the stream";
+      if (source == core::LineSource::kNotTraced) line.note = "not traced to a value read";
     }
-    ++l;
   }
   d.bytes.resize(static_cast<std::size_t>(e.next - e.start));
   d.bytes.resize(

@@ -1,5 +1,5 @@
-// Which property-block line came from which value read. The block is written from the
-// decoder's stored values alone, so this is found out by experiment: each value's bytes are
+// Which property-block line came from which value read, found out by experiment, without the
+// properties' declared bytes: the oracle the declared links are checked against (links.h). each value's bytes are
 // changed (all their bits, then the lowest bit of each) and the stream decoded again. A value
 // whose change leaves the decode's path as it was (the same reads at the same positions) and
 // changes a line is where that line came from. A line no such value changes is a start value
@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "links.h"
 #include "places.h"
 #include "tvx/decoder.h"
 #include "tvx/reader.h"
@@ -25,13 +26,6 @@ namespace tvx::core {
 inline constexpr std::uint64_t kMaxLinkedBytes = std::uint64_t{4} << 20;
 inline constexpr double kMaxLinkingWork = 64.0 * 1024 * 1024;
 
-// Where a block line came from.
-enum class LineSource : std::uint8_t {
-  kValues,      // the values in `values`
-  kStartValue,  // not from the stream: a decode of no bytes writes the line too
-  kNotTraced,   // no value that could be changed alone changes it
-  kNotLinked,   // the stream is too long to work it out
-};
 
 struct BlockLinks {
   bool linked = false;
@@ -41,6 +35,7 @@ struct BlockLinks {
   // Per value: its position, and the block lines it feeds.
   std::vector<Position> positions;
   std::vector<std::vector<std::size_t>> lines;
+  std::vector<bool> pathChanging;  // per value: a change of its bytes changed the decode's path
 };
 
 // The block lines of the stream at `start` linked to the values read.

@@ -169,13 +169,14 @@ class Measure final : public DecodeObserver {
 struct Changes {
   std::vector<std::set<std::size_t>> value;
   std::vector<std::set<std::size_t>> all;
+  std::vector<bool> pathChanging;  // some change of its bytes changed the decode's path
 };
 
 Changes Experiment(Decoder& decoder, const Request& request, std::string bytes, std::uint64_t base,
                    const Measure& measure, const Run& original) {
   const std::size_t reads = measure.path.size();
   Changes changes{std::vector<std::set<std::size_t>>(reads),
-                  std::vector<std::set<std::size_t>>(reads)};
+                  std::vector<std::set<std::size_t>>(reads), std::vector<bool>(reads, false)};
   for (std::size_t i = 0; i < reads; ++i) {
     const auto& [position, count] = measure.path[i];
     if (count == 0) continue;
@@ -185,15 +186,23 @@ Changes Experiment(Decoder& decoder, const Request& request, std::string bytes, 
     if (measure.kinds[i] == ReadKind::kZeroTerminatedText && to > from && bytes[to - 1] == '\0') {
       --to;
     }
-    for (const unsigned char mask : {0xFF, 0x01}) {
-      const auto flip = [&] {
-        for (std::size_t b = from; b < to; ++b)
-          bytes[b] = static_cast<char>(bytes[b] ^ mask);
-      };
-      flip();
-      const Run run = DecodeRegion(decoder, request, bytes, base);
-      flip();  // as it was
+    // Every bit, the lowest bit, then the value 0 and the value 1: what a value of few meanings
+    // (a flag of 65535, an Align of 7) shows only for some of its values.
+    for (int change = 0; change < 4; ++change) {
+      const std::string before = bytes.substr(from, to - from);
+      for (std::size_t b = from; b < to; ++b) {
+        const auto old = static_cast<unsigned char>(bytes[b]);
+        const unsigned char now = change == 0   ? old ^ 0xFF
+                                  : change == 1 ? old ^ 0x01
+                                  : change == 2 ? 0
+                                                : (b == from ? 1 : 0);
+        bytes[b] = static_cast<char>(now);
+      }
+      const bool unchanged = bytes.compare(from, to - from, before) == 0;
+      const Run run = unchanged ? original : DecodeRegion(decoder, request, bytes, base);
+      bytes.replace(from, to - from, before);  // as it was
       const bool samePath = run.path == original.path;
+      if (!samePath) changes.pathChanging[i] = true;
       const std::vector<bool> kept = Kept(original.block, run.block);
       for (std::size_t l = 0; l < kept.size(); ++l) {
         if (kept[l]) continue;
@@ -297,6 +306,7 @@ BlockLinks LinkBlock(Decoder& decoder, InputSource& file, Position start, bool o
   links.lines.resize(measure.path.size());
   for (const auto& [position, count] : measure.path)
     links.positions.push_back(PositionOf(position));
+  links.pathChanging = changes.pathChanging;
   bool untraced = false;
   for (std::size_t l = 0; l < lines; ++l) {
     const bool startValue = startValues.count(original.block[l]) != 0;

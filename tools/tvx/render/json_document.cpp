@@ -1,0 +1,193 @@
+#include "json_document.h"
+
+#include "json.h"
+#include "names.h"
+#include "words.h"
+
+namespace tvx::render {
+
+namespace {
+
+// `dumped` with every line after the first indented by `levels` more.
+std::string Reindent(const std::string& dumped, std::size_t levels) {
+  std::string text;
+  for (const char c : dumped) {
+    text.push_back(c);
+    if (c == '\n') text.append(levels, ' ');
+  }
+  return text;
+}
+
+}  // namespace
+
+void AppendEscaped(std::string& out, std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    switch (b) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (b <= 0x1F || b >= 0x7F) {
+          out += "\\u00";
+          out.push_back(kHex[b >> 4]);
+          out.push_back(kHex[b & 15]);
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+}
+
+Json Bytes(std::string_view bytes) {
+  return Latin1ToUtf8(bytes);
+}
+
+void AddFile(Json& object, std::string_view path) {
+  object["file"] = Utf8Path(path);
+  if (!IsValidUtf8(path)) object["file_bytes"] = Bytes(path);  // the bytes themselves
+}
+
+void AddPlace(Json& object, core::Position position) {
+  object["position"] = position;
+  object["offset"] = position - 1;
+}
+
+Json Head(std::string_view kind) {
+  return Json{{"schema", kJsonSchema}, {"kind", kind}};
+}
+
+Json StopObject(const core::StopInfo& stop) {
+  Json json = {{"code", core::StopCode(stop.ended)}, {"text", StopText(stop)}};
+  if (stop.position) {
+    AddPlace(json, *stop.position);
+  } else {
+    json["position"] = nullptr;
+    json["offset"] = nullptr;
+  }
+  json["byte"] = stop.byte >= 0 ? Json(stop.byte) : Json(nullptr);
+  return json;
+}
+
+Json TextSlots::Text(const core::TextRef& text) {
+  if (!text.HoldsLongText()) return Bytes(text.raw());
+  const std::string mark = marks_.Add({});
+  std::string escaped;
+  AppendEscaped(escaped, mark);
+  escaped_.push_back(std::move(escaped));
+  texts_.push_back(text);
+  return Bytes(mark);
+}
+
+void TextSlots::Write(Writer& out, std::string_view dumped) const {
+  std::string piece;
+  while (!dumped.empty()) {
+    std::size_t first = std::string_view::npos;
+    std::size_t which = 0;
+    for (std::size_t i = 0; i < escaped_.size(); ++i) {
+      const std::size_t at = dumped.find(escaped_[i]);
+      if (at < first) {
+        first = at;
+        which = i;
+      }
+    }
+    out << dumped.substr(0, first);
+    if (first == std::string_view::npos) return;
+    texts_[which].Write([&](std::string_view bytes) {
+      piece.clear();
+      AppendEscaped(piece, bytes);
+      out << piece;
+    });
+    dumped.remove_prefix(first + escaped_[which].size());
+  }
+}
+
+Document::Document(Writer& out, const Json& head, bool oneLine) : out_(out), oneLine_(oneLine) {
+  std::string text = head.dump(oneLine ? -1 : 1, ' ', true);
+  text.resize(text.size() - (oneLine ? 1 : 2));  // "}" or "\n}"
+  out_ << text;
+}
+
+void Document::Put(const std::string& dumped, const TextSlots* slots) {
+  if (slots == nullptr || slots->empty()) {
+    out_ << dumped;
+  } else {
+    slots->Write(out_, dumped);
+  }
+}
+
+void Document::Member(std::string_view key, const Json& value, const TextSlots* slots) {
+  Key(key);
+  Put(Dump(value, 1), slots);
+}
+
+void Document::BeginArray(std::string_view key) {
+  Key(key);
+  out_ << "[";
+  elements_ = 0;
+}
+
+void Document::Element(const Json& value, const TextSlots* slots) {
+  NextElement();
+  Put(Dump(value, 2), slots);
+}
+
+void Document::BeginString() {
+  NextElement();
+  out_ << "\"";
+}
+
+void Document::StringBytes(std::string_view bytes) {
+  piece_.clear();
+  AppendEscaped(piece_, bytes);
+  out_ << piece_;
+}
+
+void Document::EndArray() {
+  if (elements_ > 0 && !oneLine_) out_ << "\n ";
+  out_ << "]";
+}
+
+void Document::Key(std::string_view key) {
+  out_ << (oneLine_ ? "," : ",\n ") << JsonString(key) << (oneLine_ ? ":" : ": ");
+}
+
+void Document::NextElement() {
+  if (oneLine_) {
+    out_ << (elements_ > 0 ? "," : "");
+  } else {
+    out_ << (elements_ > 0 ? ",\n  " : "\n  ");
+  }
+  ++elements_;
+}
+
+std::string Document::Dump(const Json& value, std::size_t level) const {
+  return oneLine_ ? value.dump(-1, ' ', true) : Reindent(value.dump(1, ' ', true), level);
+}
+
+LinesArray::LinesArray(Document& doc)
+    : doc_(doc),
+      lines_({[this] { doc_.BeginString(); },
+              [this](std::string_view bytes) { doc_.StringBytes(bytes); },
+              [this] { doc_.EndString(); }}) {}
+
+}  // namespace tvx::render
