@@ -37,8 +37,10 @@ class TextRef {
   // True when a long text stands in it.
   bool HoldsLongText() const { return texts_ != nullptr && texts_->Holds(text_); }
   // The bytes as the decode holds them, long texts as their stand-ins: to keep and expand later
-  // through the same decode (StreamDecode::Text).
+  // through the same decode (StreamDecode::Text, or Of).
   std::string_view raw() const { return text_; }
+  // Other bytes held by the same decode, expanded as this one is.
+  TextRef Of(std::string_view held) const { return {held, texts_, input_}; }
 
  private:
   std::string_view text_;

@@ -91,10 +91,8 @@ Json StopObject(const core::StopInfo& stop) {
 Json TextSlots::Text(const core::TextRef& text) {
   if (!text.HoldsLongText()) return Bytes(text.raw());
   const std::string mark = marks_.Add({});
-  std::string escaped;
-  AppendEscaped(escaped, mark);
-  escaped_.push_back(std::move(escaped));
-  texts_.push_back(text);
+  Slot& slot = slots_.emplace_back(Slot{{}, std::string(text.raw()), text});
+  AppendEscaped(slot.escaped, mark);
   return Bytes(mark);
 }
 
@@ -102,22 +100,22 @@ void TextSlots::Write(Writer& out, std::string_view dumped) const {
   std::string piece;
   while (!dumped.empty()) {
     std::size_t first = std::string_view::npos;
-    std::size_t which = 0;
-    for (std::size_t i = 0; i < escaped_.size(); ++i) {
-      const std::size_t at = dumped.find(escaped_[i]);
+    const Slot* which = nullptr;
+    for (const Slot& slot : slots_) {
+      const std::size_t at = dumped.find(slot.escaped);
       if (at < first) {
         first = at;
-        which = i;
+        which = &slot;
       }
     }
     out << dumped.substr(0, first);
-    if (first == std::string_view::npos) return;
-    texts_[which].Write([&](std::string_view bytes) {
+    if (which == nullptr) return;
+    which->text.Of(which->held).Write([&](std::string_view bytes) {
       piece.clear();
       AppendEscaped(piece, bytes);
       out << piece;
     });
-    dumped.remove_prefix(first + escaped_[which].size());
+    dumped.remove_prefix(first + which->escaped.size());
   }
 }
 

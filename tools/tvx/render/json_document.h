@@ -36,15 +36,19 @@ class TextSlots {
  public:
   // The text's JSON string, or a placeholder for it when it holds a long text.
   Json Text(const core::TextRef& text);
-  bool empty() const { return texts_.empty(); }
+  bool empty() const { return slots_.empty(); }
   // Writes `dumped` (a value holding this object's placeholders) with each one replaced by its
   // text, escaped.
   void Write(Writer& out, std::string_view dumped) const;
 
  private:
+  struct Slot {
+    std::string escaped;  // the placeholder as the dumped value holds it
+    std::string held;     // the text as its decode holds it (a view of it may not last)
+    core::TextRef text;   // how it expands
+  };
   LongTexts marks_;  // each placeholder is a fresh stand-in of its own
-  std::vector<std::string> escaped_;
-  std::vector<core::TextRef> texts_;
+  std::vector<Slot> slots_;
 };
 
 // A document written member by member, in the library's layout (indented by one, or on one

@@ -22,6 +22,7 @@
 
 #include "cases.h"
 #include "hexstream.h"
+#include "names.h"
 #include "picture_format.h"
 #include "plugin_process.h"
 #include "record_finder.h"
@@ -1597,20 +1598,31 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
   hexstream::WriteFile(dir / "good.jsonl", documents);
   hexstream::WriteFile(
       dir / "bad.jsonl",
-      "{\"schema\": \"tvx/1\", \"kind\": \"decode\"}\n"
-      "{\"schema\": \"tvx/1\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": "
+      "{\"schema\": \"tvx/2\", \"kind\": \"decode\"}\n"
+      "{\"schema\": \"tvx/2\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": "
       "\"abc\", \"offset\": 0, \"name\": \"A\", \"class\": \"B\", \"control\": null}\n"
-      "{\"schema\": \"tvx/1\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1.5, "
+      "{\"schema\": \"tvx/2\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1.5, "
       "\"offset\": 0.5, \"name\": \"A\", \"class\": \"B\", \"control\": null}\n"
-      "{\"schema\": \"tvx/1\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": "
+      "{\"schema\": \"tvx/2\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": "
       "9007199254740993, \"offset\": 9007199254740992, \"name\": \"A\", \"class\": \"B\", "
       "\"control\": null}\n"
-      "{\"schema\": \"tvx/1\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1, "
+      "{\"schema\": \"tvx/2\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1, "
       "\"offset\": 0, \"name\": \"A\", \"class\": \"B\", \"control\": null, \"extra\": 1}\n"
-      "{\"schema\": \"tvx/1\", \"kind\": \"frobnicate\"}\n"
-      "{\"schema\": \"tvx/2\", \"kind\": \"scan_summary\", \"files\": 0, \"unreadable\": 0, "
+      "{\"schema\": \"tvx/2\", \"kind\": \"frobnicate\"}\n"
+      "{\"schema\": \"tvx/1\", \"kind\": \"scan_summary\", \"files\": 0, \"unreadable\": 0, "
       "\"bytes\": 0, \"records\": 0, \"controls\": {}, \"other_classes\": 0, "
-      "\"not_programs\": 0}\n");
+      "\"not_programs\": 0}\n"
+      // A property whose detail has no type, a value that is a list, a meaning that is a number.
+      "{\"schema\": \"tvx/2\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1, "
+      "\"offset\": 0, \"name\": \"A\", \"class\": \"B\", \"control\": null, "
+      "\"property_details\": {\"X\": {\"line\": 1, \"bytes\": []}}}\n"
+      "{\"schema\": \"tvx/2\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1, "
+      "\"offset\": 0, \"name\": \"A\", \"class\": \"B\", \"control\": null, "
+      "\"properties\": {\"X\": [1]}}\n"
+      "{\"schema\": \"tvx/2\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1, "
+      "\"offset\": 0, \"name\": \"A\", \"class\": \"B\", \"control\": null, "
+      "\"property_details\": {\"X\": {\"type\": \"enumerated\", \"value\": 1, \"text\": \"1\", "
+      "\"stored\": null, \"line\": 1, \"derived\": false, \"bytes\": [], \"meaning\": 1}}}\n");
   const std::string script =
       "import json, sys, collections, jsonschema\n"
       "schema = json.load(open(sys.argv[1]))\n"
@@ -1628,6 +1640,13 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
   EXPECT_EQ(checked.status, 0) << checked.err;
   EXPECT_EQ(checked.out, std::string("['decode', 'explain', ") + (agent.empty() ? "" : "'host', ") +
                              "'scan_record', 'scan_summary']\n");
+  // The schema's words are core's, each vocabulary in its enum's order.
+  std::ifstream file(TVX_SCHEMA);
+  const Json schema = Json::parse(file);
+  for (const core::Vocabulary& v : core::Vocabularies()) {
+    std::vector<std::string> words(v.words.begin(), v.words.end());
+    EXPECT_EQ(schema["$defs"][std::string(v.name)]["enum"], Json(words)) << v.name;
+  }
 }
 
 // A path comes back as it was given: in JSON the same string when it is UTF-8, and its bytes
