@@ -23,7 +23,7 @@ constexpr Factory kFactories[] = {
 
 struct PropertyList {
   const DeliverableInfo* info;
-  std::span<const PropertyDef* const> (*properties)();
+  std::span<const PropertyEntry> (*properties)();
 };
 
 constexpr PropertyList kPropertyLists[] = {
@@ -34,7 +34,7 @@ constexpr PropertyList kPropertyLists[] = {
 
 }  // namespace
 
-std::span<const PropertyDef* const> PropertiesOf(const DeliverableInfo& info) {
+std::span<const PropertyEntry> PropertiesOf(const DeliverableInfo& info) {
   for (const PropertyList& list : kPropertyLists) {
     if (list.info == &info) return list.properties();
   }

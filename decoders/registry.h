@@ -22,7 +22,7 @@ std::unique_ptr<Decoder> FindDecoder(std::string_view control);
 
 // Every property the deliverable's block may hold, in the block's order (a group's members after
 // it); empty for a deliverable not of this tree.
-std::span<const PropertyDef* const> PropertiesOf(const DeliverableInfo& info);
+std::span<const PropertyEntry> PropertiesOf(const DeliverableInfo& info);
 
 // True when `className` is one of the blank-separated `classNames` (without regard to case).
 bool HasClassName(std::string_view classNames, std::string_view className);

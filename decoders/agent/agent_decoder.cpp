@@ -21,8 +21,9 @@ constexpr PropertyDef kCy = {"_cy",
                              "the control's height when it was saved, in HIMETRIC",
                              "control block offset 16: a long"};
 
-const PropertyDef* const kProperties[] = {
-    &extender::kIndex, &extender::kLeft, &extender::kTag, &extender::kTop, &kCx, &kCy};
+const PropertyEntry kProperties[] = {
+    {&extender::kIndex}, {&extender::kLeft}, {&extender::kTag}, {&extender::kTop}, {&kCx}, {&kCy},
+};
 
 }  // namespace
 
@@ -42,7 +43,7 @@ void WriteBlock(BlockWriter& out, const State& s) {
   out.Number(kCy, s.cy);
 }
 
-std::span<const PropertyDef* const> Properties() {
+std::span<const PropertyEntry> Properties() {
   return kProperties;
 }
 

@@ -48,7 +48,7 @@ struct State {
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);
 void WriteBlock(BlockWriter& out, const State& s);
 // Every property the block may hold, in the block's order.
-std::span<const PropertyDef* const> Properties();
+std::span<const PropertyEntry> Properties();
 
 // The number of bytes skipped after the ValueIsNull field, 256 or 512, for a control block
 // starting at the reader's position (the byte after code 45). The reader is not moved.

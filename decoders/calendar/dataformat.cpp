@@ -73,10 +73,19 @@ constexpr PropertyDef kSubFormatType = {"SubFormatType",
                                         "the kind of format within Type",
                                         "sub-record, after LCID: a 16-bit signed slot"};
 
-const PropertyDef* const kProperties[] = {
-    &kDataFormat,      &kType,       &kFormat,       &kHaveTrueFalseNull,
-    &kTrueValue,       &kFalseValue, &kNullValue,    &kFirstDayOfWeek,
-    &kFirstWeekOfYear, &kLCID,       &kSubFormatType};
+const PropertyEntry kProperties[] = {
+    {&kDataFormat},
+    {&kType, &kDataFormat},
+    {&kFormat, &kDataFormat},
+    {&kHaveTrueFalseNull, &kDataFormat},
+    {&kTrueValue, &kDataFormat},
+    {&kFalseValue, &kDataFormat},
+    {&kNullValue, &kDataFormat},
+    {&kFirstDayOfWeek, &kDataFormat},
+    {&kFirstWeekOfYear, &kDataFormat},
+    {&kLCID, &kDataFormat},
+    {&kSubFormatType, &kDataFormat},
+};
 
 // The 16 bytes before each Boolean text, consumed as eight words.
 void SkipGap(DecodeContext& ctx) {
@@ -165,7 +174,7 @@ void ParseDataFormat(DecodeContext& ctx, DataFormatRecord& record) {
   record.record = ctx.Since(at);
 }
 
-std::span<const PropertyDef* const> DataFormatProperties() {
+std::span<const PropertyEntry> DataFormatProperties() {
   return kProperties;
 }
 

@@ -30,7 +30,7 @@ struct DataFormatRecord {
 };
 
 // Its properties, in the order of its block: the group, then its members.
-std::span<const PropertyDef* const> DataFormatProperties();
+std::span<const PropertyEntry> DataFormatProperties();
 
 // Reads the sub-record at the current position (the byte after code 41) into the record and
 // leaves the input after it. The caller sets DataFormatPresent.

@@ -163,12 +163,14 @@ void WriteSettings(BlockWriter& out, const State& s) {
               s.BaudRate.from + s.ParitySetting.from + s.DataBits.from + s.StopBits.from);
 }
 
-const PropertyDef* const kProperties[] = {
-    &extender::kIndex, &extender::kLeft,  &extender::kTag, &extender::kTop, &extent::kExtentX,
-    &extent::kExtentY, &extent::kVersion, &kCommPort,      &kDTREnable,     &kHandshaking,
-    &kInBufferSize,    &kInputLen,        &kNullDiscard,   &kOutBufferSize, &kParityReplace,
-    &kRThreshold,      &kRTSEnable,       &kBaudRate,      &kParitySetting, &kDataBits,
-    &kStopBits,        &kSThreshold,      &kEOFEnable,     &kInputMode,     &kSettings,
+const PropertyEntry kProperties[] = {
+    {&extender::kIndex}, {&extender::kLeft},  {&extender::kTag},   {&extender::kTop},
+    {&extent::kExtentX}, {&extent::kExtentY}, {&extent::kVersion}, {&kCommPort},
+    {&kDTREnable},       {&kHandshaking},     {&kInBufferSize},    {&kInputLen},
+    {&kNullDiscard},     {&kOutBufferSize},   {&kParityReplace},   {&kRThreshold},
+    {&kRTSEnable},       {&kBaudRate},        {&kParitySetting},   {&kDataBits},
+    {&kStopBits},        {&kSThreshold},      {&kEOFEnable},       {&kInputMode},
+    {&kSettings},
 };
 
 }  // namespace
@@ -206,7 +208,7 @@ void WriteBlock(BlockWriter& out, const State& s) {
   WriteSettings(out, s);
 }
 
-std::span<const PropertyDef* const> Properties() {
+std::span<const PropertyEntry> Properties() {
   return kProperties;
 }
 

@@ -190,14 +190,41 @@ constexpr PropertyDef kToPage = {
 constexpr PropertyDef kOrientation = {"Orientation", T::kEnumerated, kOrientations,
                                       "the paper's orientation", "control block offset 56: a long"};
 
-const PropertyDef* const kProperties[] = {
-    &extender::kIndex, &extender::kLeft,  &extender::kTag, &extender::kTop, &extent::kExtentX,
-    &extent::kExtentY, &extent::kVersion, &kCancelError,   &kColor,         &kCopies,
-    &kDefaultExt,      &kDialogTitle,     &kFileName,      &kFilter,        &kFilterIndex,
-    &kFlags,           &kFontBold,        &kFontItalic,    &kFontName,      &kFontSize,
-    &kFontStrikeThru,  &kFontUnderLine,   &kFromPage,      &kHelpCommand,   &kHelpContext,
-    &kHelpFile,        &kHelpKey,         &kInitDir,       &kMax,           &kMin,
-    &kMaxFileSize,     &kPrinterDefault,  &kToPage,        &kOrientation,
+const PropertyEntry kProperties[] = {
+    {&extender::kIndex},
+    {&extender::kLeft},
+    {&extender::kTag},
+    {&extender::kTop},
+    {&extent::kExtentX},
+    {&extent::kExtentY},
+    {&extent::kVersion},
+    {&kCancelError},
+    {&kColor},
+    {&kCopies},
+    {&kDefaultExt},
+    {&kDialogTitle},
+    {&kFileName},
+    {&kFilter},
+    {&kFilterIndex},
+    {&kFlags},
+    {&kFontBold},
+    {&kFontItalic},
+    {&kFontName},
+    {&kFontSize},
+    {&kFontStrikeThru},
+    {&kFontUnderLine},
+    {&kFromPage},
+    {&kHelpCommand},
+    {&kHelpContext},
+    {&kHelpFile},
+    {&kHelpKey},
+    {&kInitDir},
+    {&kMax},
+    {&kMin},
+    {&kMaxFileSize},
+    {&kPrinterDefault},
+    {&kToPage},
+    {&kOrientation},
 };
 
 // A text of the presence mask: a long count of UTF-16 units and the units, when its bit is set.
@@ -303,7 +330,7 @@ void WriteBlock(BlockWriter& out, const State& s) {
   out.Number(kOrientation, s.Orientation);
 }
 
-std::span<const PropertyDef* const> Properties() {
+std::span<const PropertyEntry> Properties() {
   return kProperties;
 }
 

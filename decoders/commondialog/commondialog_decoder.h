@@ -35,6 +35,6 @@ struct State {
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);
 void WriteBlock(BlockWriter& out, const State& s);
 // Every property the block may hold, in the block's order.
-std::span<const PropertyDef* const> Properties();
+std::span<const PropertyEntry> Properties();
 
 }  // namespace tvx::commondialog

@@ -20,23 +20,25 @@ constexpr ExtenderProfile kProfile = {
     .stopLine = "ACTIVEX Parse Error",
 };
 
-const PropertyDef* const kProperties[] = {&extender::kCausesValidation,
-                                          &extender::kDragIcon,
-                                          &extender::kDragMode,
-                                          &extender::kHeight,
-                                          &extender::kHelpContextID,
-                                          &extender::kIndex,
-                                          &extender::kLeft,
-                                          &extender::kTabIndex,
-                                          &extender::kTabStop,
-                                          &extender::kTag,
-                                          &extender::kToolTipText,
-                                          &extender::kTop,
-                                          &extender::kVisible,
-                                          &extender::kWhatsThisHelpID,
-                                          &extender::kWidth,
-                                          &extent::kExtentX,
-                                          &extent::kExtentY};
+const PropertyEntry kProperties[] = {
+    {&extender::kCausesValidation},
+    {&extender::kDragIcon},
+    {&extender::kDragMode},
+    {&extender::kHeight},
+    {&extender::kHelpContextID},
+    {&extender::kIndex},
+    {&extender::kLeft},
+    {&extender::kTabIndex},
+    {&extender::kTabStop},
+    {&extender::kTag},
+    {&extender::kToolTipText},
+    {&extender::kTop},
+    {&extender::kVisible},
+    {&extender::kWhatsThisHelpID},
+    {&extender::kWidth},
+    {&extent::kExtentX},
+    {&extent::kExtentY},
+};
 
 }  // namespace
 
@@ -56,7 +58,7 @@ void WriteBlock(BlockWriter& out, const State& s) {
   out.Number(extent::kExtentY, s.ExtentY);
 }
 
-std::span<const PropertyDef* const> Properties() {
+std::span<const PropertyEntry> Properties() {
   return kProperties;
 }
 

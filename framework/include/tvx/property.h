@@ -94,6 +94,13 @@ struct PropertyDef {
   std::string_view stored = {};              // where and how the stream keeps it
 };
 
+// A property a control's block may hold, as its reference lists it: a group's member names its
+// group (the same member, such as a font's Name, may belong to several).
+struct PropertyEntry {
+  const PropertyDef* def = nullptr;
+  const PropertyDef* group = nullptr;
+};
+
 // The name of the constant that `value` equals, when the property defines one; none otherwise.
 std::optional<std::string_view> ConstantName(const PropertyDef& def, std::int64_t value);
 

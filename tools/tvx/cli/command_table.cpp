@@ -96,16 +96,24 @@ const std::vector<Command>& Table() {
        ExplainCommand},
       {"scan",
        "PATH...",
-       Join(kSelection, {{{O::kDecode, O::kListing}, {O::kOut}}, {{O::kOffsets}}, {{O::kJson}}}),
-       Join(
-           SelectionOptions({}),
-           {{O::kDecode},
-            {O::kListing, "with --decode: the listing too, before the block"},
-            {O::kOut},
-            {O::kOffsets, "with --decode or --out: listings with offset lines"},
-            {O::kJson,
-             "JSON Lines: one object per record (with --decode also its stop, picture, listing and "
-             "block), then one summary object"}}),
+       Join(kSelection, {{{O::kControl}},
+                         {{O::kHas}},
+                         {{O::kDecode, O::kListing}, {O::kOut}, {O::kFields, O::kCsv, O::kTable}},
+                         {{O::kOffsets}},
+                         {{O::kJson}}}),
+       Join(SelectionOptions({}),
+            {{O::kControl},
+             {O::kHas},
+             {O::kDecode},
+             {O::kListing, "with --decode: the listing too, before the block"},
+             {O::kOut},
+             {O::kFields},
+             {O::kCsv},
+             {O::kTable},
+             {O::kOffsets, "with --decode or --out: listings with offset lines"},
+             {O::kJson,
+              "JSON Lines: one object per record (with --decode also its stop, picture, "
+              "properties, listing and block), then one summary object"}}),
        {kPaths},
        "every control of a known class in compiled programs, folders of them or any bytes, and "
        "what each decodes to",
@@ -122,6 +130,9 @@ const std::vector<Command>& Table() {
        "path and a colon; on a terminal each file's records follow a line with its path, under "
        "one header line. A summary goes to standard error: records per control, and how many of "
        "other classes were passed over. Class names compare without regard to case.\n\n"
+       "With --fields, a table instead: a row per record, a column per field, properties "
+       "included (tvx scan DIR --fields file,name,Connect,UserName,Password --csv lists where "
+       "each data control's data is and with what credentials).\n\n"
        "On a terminal, a scan that runs longer than a second shows its progress on one line of "
        "standard error. Memory stays at a few MiB whatever the input.",
        ScanCommand},
@@ -151,6 +162,20 @@ const std::vector<Command>& Table() {
        "status or signal. The plug-in's files (TEVOLIBFILE.TMP, TEVOLIBFILE2.TMP, "
        "TEVOGRAPHICFILE1.TMP) are replaced in its directory, as they are when the host uses it.",
        HostCommand},
+      {"properties",
+       "[CONTROL]",
+       {},
+       {},
+       {{"CONTROL",
+         "a deliverable name, its control class word or a class name, in any case; "
+         "without it, every control"}},
+       "what each property of a control's block is: type, meaning, values, where it is stored",
+       "Writes the reference of CONTROL's properties, as Markdown: each property its block may "
+       "hold, in the block's order, with its type (as tvx's JSON names it), what it is, what the "
+       "block writes when the stream holds none of it, the values it may take with the "
+       "constants' names, and where the stream keeps it. Without CONTROL, the whole reference, "
+       "which is the document docs/properties.md.",
+       PropertiesCommand},
       {"report",
        "PATH... -o FILE.html",
        Join(kSelection, {{{O::kStream}}, {{O::kOffsets}}}),

@@ -90,6 +90,7 @@ int ExplainCommand(const Parsed& args, Io& io);
 int ScanCommand(const Parsed& args, Io& io);
 int HostCommand(const Parsed& args, Io& io);
 int ReportCommand(const Parsed& args, Io& io);
+int PropertiesCommand(const Parsed& args, Io& io);
 int HelpCommand(const Parsed& args, Io& io);
 
 }  // namespace tvx::cli

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "controls.h"
+#include "fields.h"
 #include "places.h"
 #include "suggest.h"
 #include "text.h"
@@ -85,6 +86,23 @@ std::string CheckClass(std::string_view value) {
                                                : Printable(value) + ": " + UnknownControl(control);
 }
 
+std::string CheckControl(std::string_view value) {
+  return core::FindControl(value) != nullptr ? "" : UnknownControl(value);
+}
+
+std::string CheckFields(std::string_view value) {
+  std::string error;
+  return core::ParseFields(value, &error) ? "" : error;
+}
+
+std::string CheckProperty(std::string_view value) {
+  const std::vector<std::string>& paths = core::PropertyPaths();
+  if (std::find(paths.begin(), paths.end(), value) != paths.end()) return "";
+  std::string error;
+  core::ParseFields(value, &error);
+  return error.empty() ? "takes a property, not " + Quoted(value) : error;
+}
+
 std::string CheckStream(std::string_view value) {
   const std::size_t first = value.find(':');
   const std::size_t second = first == std::string_view::npos ? first : value.find(':', first + 1);
@@ -160,6 +178,21 @@ constexpr OptionDefinition kOptions[] = {
      "also show the stream at POSITION (1-based, or 0x hexadecimal) of FILE, decoded by "
      "CONTROL, as a record without a name",
      CheckStream},
+    {Option::kFields, "fields", 0, "LIST", false,
+     "a table of the records: one row each, a column for each field of LIST, separated by "
+     "commas: file, position, offset, name, class, control, stop (how the decode ended) and "
+     "properties by the names their blocks give them (a group's member as Font.Name); a record "
+     "without the property has an empty cell. CSV when piped, aligned columns on a terminal",
+     CheckFields},
+    {Option::kCsv, "csv", 0, "", false,
+     "the table as CSV (RFC 4180, UTF-8, a header row), also on a terminal", nullptr},
+    {Option::kTable, "table", 0, "", false, "the table in aligned columns, also when piped",
+     nullptr},
+    {Option::kControl, "control", 0, "CONTROL", true,
+     "only the records of this control (a deliverable name, class word or class name)",
+     CheckControl},
+    {Option::kHas, "has", 0, "PROPERTY", true,
+     "only the records whose stream holds this property (decoded to know)", CheckProperty},
     {Option::kColor, "color", 0, "WHEN", false,
      "colours: auto (on a terminal, unless NO_COLOR is set), always or never", CheckColor},
     {Option::kQuiet, "quiet", 'q', "", false,

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "names.h"
 #include "collection.h"
 #include "commands.h"
 #include "decode_text.h"
+#include "fields.h"
 #include "json.h"
+#include "names.h"
 #include "picture_format.h"
 #include "progress.h"
+#include "record_table.h"
 #include "scan_text.h"
 #include "support.h"
 #include "terminal.h"
@@ -30,6 +32,10 @@ struct Settings {
   bool json = false;
   bool several = false;  // lines start with the file's path
   std::optional<fs::path> out;
+  std::vector<const DeliverableInfo*> controls;    // only the records of these controls
+  std::vector<std::string> has;                    // only those whose stream holds these
+  std::optional<std::vector<core::Field>> fields;  // a table of these
+  render::TableFormat format = render::TableFormat::kCsv;
 };
 
 // Where --out saves the files of `path`'s records when there are several inputs: the path under
@@ -51,7 +57,11 @@ fs::path OutputFolder(const fs::path& dir, const std::string& path) {
 class ScanOutput final : public core::ScanSink {
  public:
   ScanOutput(Io& io, const Settings& settings)
-      : io_(io), settings_(settings), progress_(io.err, !io.quiet && IsTerminal(stderr)) {}
+      : io_(io), settings_(settings), progress_(io.err, !io.quiet && IsTerminal(stderr)) {
+    if (settings.fields) {
+      table_.emplace(io.out, *settings.fields, settings.format, io.utf8);
+    }
+  }
 
   void NotAProgram(const std::string& file, bool named) override {
     if (!named || io_.quiet) return;
@@ -62,13 +72,27 @@ class ScanOutput final : public core::ScanSink {
 
   void Record(const core::FoundRecord& record) override {
     progress_.Erase();
+    if (!settings_.controls.empty() &&
+        std::find(settings_.controls.begin(), settings_.controls.end(), record.control) ==
+            settings_.controls.end()) {
+      return;
+    }
     const bool decodable = record.control != nullptr && record.input != nullptr;
-    if (settings_.json) {
-      std::optional<core::DecodedRecord> decoded;
-      if (settings_.decode && decodable) decoded = Decode(record);
-      render::WriteScanRecordJson(io_.out, record, decoded ? &*decoded : nullptr);
+    std::optional<core::DecodedRecord> decoded;
+    if (decodable && (settings_.decode || !settings_.has.empty() ||
+                      (settings_.fields && core::NeedsDecode(*settings_.fields)))) {
+      decoded = Decode(record, settings_.listing || (settings_.json && settings_.decode));
+    }
+    for (const std::string& path : settings_.has) {
+      if (!decoded || !core::HoldsProperty(*decoded, path)) return;
+    }
+    if (table_) {
+      table_->Add(record, decoded ? &*decoded : nullptr);
+    } else if (settings_.json) {
+      render::WriteScanRecordJson(io_.out, record,
+                                  settings_.decode && decoded ? &*decoded : nullptr);
     } else if (settings_.decode) {
-      Show(record, decodable);
+      Show(record, decoded ? &*decoded : nullptr);
     } else if (io_.out.Terminal()) {
       if (!headed_) io_.out << render::ScanHeader() << "\n";
       headed_ = true;
@@ -97,31 +121,32 @@ class ScanOutput final : public core::ScanSink {
     progress_.Update(bytes, files, records);
   }
 
-  void Done() { progress_.Erase(); }
+  void Done() {
+    progress_.Erase();
+    if (table_) table_->Finish();
+  }
   std::uint64_t endedEarly = 0;
   std::uint64_t notWritten = 0;
 
  private:
   // The record decoded, counted once if it ended early.
   core::DecodedRecord Decode(const core::FoundRecord& record, bool listing = true) {
-    core::DecodedRecord decoded =
-        core::Decode(decoders_.For(*record.control), *record.input, record.position,
-                     settings_.offsets, listing);
+    core::DecodedRecord decoded = core::Decode(decoders_.For(*record.control), *record.input,
+                                               record.position, settings_.offsets, listing);
     if (decoded.stop.ended != DecodeEnd::kEndCode) ++endedEarly;
     return decoded;
   }
 
-  void Show(const core::FoundRecord& record, bool decodable) {
+  void Show(const core::FoundRecord& record, const core::DecodedRecord* decoded) {
     // Piped, every line ends with CR LF, the records' lines as the blocks' own.
     const std::string_view eol = render::FileLineEnd(io_.out);
     const std::string line = render::ScanLine(record, settings_.several, io_.utf8);
-    if (!decodable) {
+    if (decoded == nullptr) {
       io_.out << "== " << line << ": not decoded ==" << eol;
       return;
     }
-    const core::DecodedRecord decoded = Decode(record, settings_.listing);
-    io_.out << "== " << line << ": " << core::StopCode(decoded.stop.ended) << " ==" << eol;
-    render::WriteDecodeText(io_.out, decoded, settings_.listing, true);
+    io_.out << "== " << line << ": " << core::StopCode(decoded->stop.ended) << " ==" << eol;
+    render::WriteDecodeText(io_.out, *decoded, settings_.listing, true);
   }
 
   // The record's listing, block and picture as files.
@@ -159,6 +184,7 @@ class ScanOutput final : public core::ScanSink {
   bool headed_ = false;
   std::string lastFile_;
   bool saveFailed_ = false;
+  std::optional<render::RecordTable> table_;
 };
 
 }  // namespace
@@ -178,6 +204,15 @@ int ScanCommand(const Parsed& args, Io& io) {
   if (args.Has(O::kOffsets) && !args.Has(O::kDecode) && !args.Has(O::kOut)) {
     return UsageError(io.err, "scan", "--offsets goes with --decode or --out (the listings)");
   }
+  const bool table = args.Has(O::kFields) || args.Has(O::kCsv) || args.Has(O::kTable);
+  if (table && (args.Has(O::kJson) || args.Has(O::kOut) || args.Has(O::kListing))) {
+    return UsageError(io.err, "scan",
+                      "a table (--fields, --csv, --table) goes with neither --json, --out nor "
+                      "--listing");
+  }
+  if (args.Has(O::kCsv) && args.Has(O::kTable)) {
+    return UsageError(io.err, "scan", "--csv and --table are two forms of the table: give one");
+  }
   core::ScanOptions options = SelectionOf(args);
   Settings settings;
   settings.decode = args.Has(O::kDecode);
@@ -188,7 +223,19 @@ int ScanCommand(const Parsed& args, Io& io) {
   if (const std::optional<std::string> dir = args.Value(O::kOut)) {
     settings.out = core::FileSystemPath(*dir);
   }
-  options.keepInputs = settings.decode || settings.out;
+  for (const std::string& control : args.Values(O::kControl))
+    settings.controls.push_back(core::FindControl(control));
+  settings.has = args.Values(O::kHas);
+  if (table) {
+    std::string error;
+    const std::optional<std::string> list = args.Value(O::kFields);
+    settings.fields = list ? core::ParseFields(*list, &error) : core::DefaultFields();
+    const bool aligned = args.Has(O::kTable) || (!args.Has(O::kCsv) && io.out.Terminal());
+    settings.format = aligned ? render::TableFormat::kAligned : render::TableFormat::kCsv;
+    if (args.Has(O::kDecode)) settings.decode = false;  // the table says what each decodes to
+  }
+  options.keepInputs = settings.decode || settings.out || !settings.has.empty() ||
+                       (settings.fields && core::NeedsDecode(*settings.fields));
 
   if (io.checkOnly) return kOk;
   ScanOutput output(io, settings);

@@ -18,14 +18,14 @@
 #include "cases.h"
 #include "collection.h"
 #include "controls.h"
+#include "cross_check.h"
 #include "decode.h"
 #include "explanation.h"
 #include "hexstream.h"
 #include "picture_format.h"
 #include "places.h"
-#include "record.h"
-#include "cross_check.h"
 #include "provenance.h"
+#include "record.h"
 #include "record_finder.h"
 #include "registry.h"
 #include "scan.h"
@@ -127,11 +127,10 @@ std::vector<Input> CasesAndSamples() {
   for (const std::string& deliverable : testing::CaseDeliverables()) {
     for (const testing::Case& c : testing::LoadCases(deliverable)) {
       const std::size_t hash = c.request.find('#');
-      const Position start = hash == std::string::npos
-                                 ? 1
-                                 : ParsePosition(c.request.substr(hash + 1, c.request.find('@') -
-                                                                                hash - 1))
-                                       .position;
+      const Position start =
+          hash == std::string::npos
+              ? 1
+              : ParsePosition(c.request.substr(hash + 1, c.request.find('@') - hash - 1)).position;
       if (start > 0) {
         inputs.push_back({deliverable + "/" + c.name, FindControl(deliverable), c.stream, start});
       }
@@ -177,8 +176,7 @@ TEST(Record, LongTextsLeftInTheFileExpandToThePluginsBytes) {
       const DecodeOutput plain = RunOn(*decoder, input, in.start, offsets, {});
       for (const std::size_t threshold :
            {std::size_t{0}, std::size_t{1}, std::size_t{6}, LongTexts::kDefaultThreshold}) {
-        const DecodedRecord record =
-            Decode(*decoder, input, in.start, offsets, true, threshold);
+        const DecodedRecord record = Decode(*decoder, input, in.start, offsets, true, threshold);
         std::string listing;
         record.WriteListing([&](std::string_view bytes) { listing.append(bytes); });
         EXPECT_EQ(listing, plain.listing) << threshold;
@@ -245,6 +243,36 @@ TEST(Record, EachPropertyLineIsOneTypedProperty) {
   }
   EXPECT_GT(lines, 500u);
   EXPECT_GT(meanings, 50u);
+}
+
+// Where each definition says the control block keeps a property ("control block offset N"), the
+// property of every sample came from there.
+TEST(Record, DefinitionsSayWhereTheControlBlockKeepsEachProperty) {
+  std::size_t checked = 0;
+  for (const Input& in : CasesAndSamples()) {
+    if (in.name.find(".exe") == std::string::npos) continue;  // the samples
+    SCOPED_TRACE(in.name);
+    const std::unique_ptr<Decoder> decoder = NewDecoder(*in.control);
+    BytesInput input(in.bytes);
+    struct Block final : ExplainSink {
+      bool Part(FramePart part, Position at) override {
+        if (part == FramePart::kControlBlock) start = at;
+        return true;
+      }
+      Position start = 0;
+    } block;
+    const Explanation x = Explain(*decoder, input, in.start, false, 0, block);
+    ASSERT_TRUE(x.record);
+    for (const Property& p : x.record->properties) {
+      const std::string_view stored = p.def->stored;
+      constexpr std::string_view kSays = "control block offset ";
+      if (!stored.starts_with(kSays) || p.bytes.empty()) continue;
+      const std::uint64_t offset = std::stoull(std::string(stored.substr(kSays.size())));
+      EXPECT_EQ(p.bytes.front().position - block.start, offset) << p.name();
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 60u);
 }
 
 // The bytes each property declares are those the experiment finds its line made from. (It finds

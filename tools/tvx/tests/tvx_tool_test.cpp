@@ -1649,6 +1649,21 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
   }
 }
 
+// docs/properties.md is what tvx properties writes now; one control's section is its part.
+TEST(TvxProperties, TheReferenceIsTheDocument) {
+  const std::string docs = std::filesystem::path(TVX_DOCS).parent_path() / "properties.md";
+  const Outcome all = Tvx({"properties"});
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(all.out, hexstream::ReadFile(docs))
+      << "docs/properties.md is out of date: build/bin/tvx properties > docs/properties.md";
+  const Outcome one = Tvx({"properties", "adodc"});
+  EXPECT_NE(all.out.find(one.out), std::string::npos);
+  EXPECT_NE(one.out.find("| CursorLocation | enumerated | where the cursor library runs | `0` | "
+                         "1 adUseNone, 2 adUseServer, 3 adUseClient |"),
+            std::string::npos);
+  EXPECT_EQ(Tvx({"properties", "mscom"}).status, 2);
+}
+
 // A path comes back as it was given: in JSON the same string when it is UTF-8, and its bytes
 // otherwise; in a message as it is on a UTF-8 terminal, escaped where it is not, and a control
 // character and an overlong form (F0 8F BF BF, U+FFFF in four bytes) escaped everywhere.
