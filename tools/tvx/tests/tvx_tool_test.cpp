@@ -664,7 +664,8 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"scan", missing}, 1, "tvx scan: cannot read \"" + missing + "\"", true},
       {{},
        2,
-       "tvx: a command is missing (decode, explain, scan, host, report, help)\ntry 'tvx --help'\n"},
+       "tvx: a command is missing (decode, explain, scan, host, properties, report, help)\ntry "
+       "'tvx --help'\n"},
       {{"frobnicate"}, 2, "tvx: unknown command \"frobnicate\"\ntry 'tvx --help'\n"},
       {{"decod"}, 2, "tvx: unknown command \"decod\"; did you mean 'decode'?\ntry 'tvx --help'\n"},
       {{"help", "frobnicate"}, 2, "tvx help: no command \"frobnicate\"\n", true},
@@ -1375,6 +1376,55 @@ TEST(TvxScan, DecodesEachRecordAsItsPlugInDoes) {
                                             : std::string("<missing>"));
     }
   }
+}
+
+// A table of records and their properties: CSV quoted and in UTF-8 where it must be, aligned
+// columns for people, the records picked by control and by a property their streams hold. The
+// program: a head of 68 bytes, then each record's 34 bytes before its stream (offsets 102 and
+// 169, after the first stream's 33 bytes).
+TEST(TvxScan, TablesOfRecordsAndTheirProperties) {
+  TempDir dir;
+  const std::string program = dir / "program.exe";
+  hexstream::WriteFile(
+      program, PeHead() +
+                   Record("Agent1", "AgentObjectsCtl.Agent",
+                          hexstream::Parse("0B w:4 u\"a,\\\"\xE9\" 2D z:12 l:847 l:2 FF")) +
+                   Record("Agent2", "AgentObjectsCtl.Agent", hexstream::Parse("2D z:12 l:1 l:2")));
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {{"--fields", "name,Tag,_cx,Left,stop"},  // piped: CSV
+       "name,Tag,_cx,Left,stop\r\nAgent1,\"a,\"\"\xC3\xA9\",847,,end_code\r\n"
+       "Agent2,,1,,input_ended\r\n"},
+      {{"--fields", "name,_cx", "--table"}, "name    _cx\nAgent1  847\nAgent2  1\n"},
+      {{"--has", "Tag", "--fields", "name,offset"}, "name,offset\r\nAgent1,102\r\n"},
+      {{"--control", "mscomm", "--csv"}, "file,position,offset,name,class,control\r\n"},
+      {{"--control", "Agent", "--name", "agent2", "--fields", "control,class,position,file"},
+       "control,class,position,file\r\nPERSONA.Persona,AgentObjectsCtl.Agent,170," + program +
+           "\r\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"scan", program, "-q"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome outcome = Tvx(args);
+    EXPECT_EQ(outcome.out, c.out) << c.args[0] << " " << c.args[1];
+  }
+  for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--csv", "--table"},
+                                                {"--fields", "name", "--json"},
+                                                {"--fields", "Conect"},
+                                                {"--fields", "Font"},
+                                                {"--has", "Nothing"},
+                                                {"--control", "x"}}) {
+    std::vector<std::string> args = {"scan", program};
+    args.insert(args.end(), wrong.begin(), wrong.end());
+    const Outcome outcome = Tvx(args);
+    EXPECT_EQ(outcome.status, 2) << wrong[0];
+    EXPECT_EQ(outcome.out, "");
+  }
+  EXPECT_NE(Tvx({"scan", program, "--fields", "Conect"}).err.find("did you mean Connect?"),
+            std::string::npos);
 }
 
 // tvx scan on collections, each run with -j 1 and with -j 3 (the same output, in the same
