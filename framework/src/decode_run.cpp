@@ -47,6 +47,7 @@ DecodeOutput RunDecode(Decoder& decoder, const Request& request, FileSystem& fil
     out.stop = ctx.Stop();
     out.listing = ctx.Out().TakeText();
     out.picture = ctx.TakePicture();
+    out.picturePosition = ctx.PicturePosition();
   }
   BlockWriter block(decoder.Info().labelWidth);
   block.SetObserver(options.block);

@@ -176,6 +176,7 @@ Source DecodeContext::ReadPicture() {
   const double at = Position();
   const std::uint32_t length = reader_.ReadLong();
   reader_.Skip(8, ReadKind::kPictureHeader);
+  picturePosition_ = Position();
   // A length below 9 copies nothing; a length past the end copies what the file holds.
   picture_ = reader_.CopyBytes(length > 8 ? length - 8 : 0);
   return Since(at);

@@ -86,17 +86,19 @@ def test_the_document_holds_the_docstrings_reference():
 SCHEMA = json.loads((SOURCE / "tools" / "tvx" / "tvx.schema.json").read_text())["$defs"]
 
 
-@pytest.mark.parametrize("enum_class, names", [
-    (tvx.StopCode, SCHEMA["stop"]["properties"]["code"]["enum"]),
-    (tvx.ReadKind, SCHEMA["value"]["properties"]["read"]["enum"]),
-    (tvx.FramePart, SCHEMA["value"]["properties"]["part"]["enum"]),
-    (tvx.CodeOutcome, SCHEMA["value"]["properties"]["code"]["properties"]["outcome"]["enum"]),
-    (tvx.LineSource,
-     SCHEMA["explain"]["properties"]["block"]["items"]["properties"]["source"]["enum"]),
-], ids=lambda e: getattr(e, "__name__", ""))
-def test_the_enums_hold_the_schemas_names(enum_class, names):
-    assert [m.value for m in enum_class] == names
-    assert all(m.name == m.value.upper() and m == m.value for m in enum_class)
+ENUMS = {"stop_code": tvx.StopCode, "read_kind": tvx.ReadKind, "frame_part": tvx.FramePart,
+         "code_outcome": tvx.CodeOutcome, "line_source": tvx.LineSource,
+         "property_type": tvx.PropertyType, "colour_kind": tvx.ColourKind}
+
+
+def test_the_enums_hold_cores_and_the_schemas_words():
+    """Each enum's values are the words of core's vocabulary of that name, in its order, and the
+    schema's."""
+    vocabularies = tvx._tvx.vocabularies()
+    assert set(vocabularies) == set(ENUMS)
+    for name, words in vocabularies.items():
+        assert [m.value for m in ENUMS[name]] == words == SCHEMA[name]["enum"], name
+        assert all(m.name == m.value.upper() and m == m.value for m in ENUMS[name])
 
 
 def test_controls_are_those_tvx_help_lists():
@@ -158,3 +160,4 @@ def test_the_documents_walk_through_runs(tmp_path, monkeypatch, capsys, collecti
     assert sorted(p.read_bytes() for p in (tmp_path / "pictures").iterdir()) == saved and saved
     explained = tvx.explain("mscomm", "old-builds/serial.exe", 5121)
     assert len(printed[3]) == len(explained.block) + len(explained.values)
+

@@ -2,6 +2,8 @@
 channel for the same request, and tvx.explain against `tvx explain --json`: on the samples, the
 cases' streams and the synthetic collection; data= against the same bytes by path."""
 
+import hashlib
+import json
 import mmap
 
 import pytest
@@ -64,8 +66,13 @@ def test_a_picture_and_its_format():
     (deliverable, path, position), = [s for s in SAMPLES if s[0] == "EMBEDHOST.Embedder"]
     decoded = tvx.decode("activexplugin", path, position)
     assert decoded.picture[:4] == b"\0\0\1\0" and decoded.picture_format == "ico"
+    picture = decoded.properties["DragIcon"]
+    assert (picture.format, picture.size) == ("ico", len(decoded.picture))
+    assert picture.sha256 == hashlib.sha256(decoded.picture).hexdigest()
+    assert path.read_bytes()[picture.offset:picture.offset + picture.size] == decoded.picture
     assert tvx_json("decode", deliverable, path, position)[0]["picture"] == {
-        "size": len(decoded.picture)}
+        "format": "ico", "position": picture.position, "offset": picture.offset,
+        "size": picture.size, "sha256": picture.sha256}
     with open(path, "rb") as f, mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as m:
         mapped = tvx.decode(deliverable, data=m, position=position)
     assert mapped.file is None
@@ -79,25 +86,56 @@ def stop_json(stop):
                                       "byte": stop.byte}
 
 
+def test_to_dict_is_the_commands_json(cases):
+    """A Decoded's to_dict(), properties and their details included, is `tvx decode --json`."""
+    inputs = [(d, p, n) for d, p, n in SAMPLES] + [(d, p, n) for d, _, p, _, n, _ in cases]
+    for deliverable, path, position in inputs:
+        decoded = tvx.decode(deliverable, path, position)
+        document = decoded.to_dict()
+        assert json.loads(json.dumps(document)) == tvx_json(
+            "decode", deliverable, path, position)[0], path
+        pictures = {n for n, v in decoded.properties.items() if isinstance(v, tvx.Picture)}
+        assert {n: v for n, v in decoded.properties.items() if n not in pictures} == {
+            n: v for n, v in document["properties"].items() if n not in pictures}
+
+
+def test_typed_properties():
+    """Numbers, booleans, texts, an enumerated value that names its constant, a group, a value
+    users know in another shape; a value no constant names keeps its number alone."""
+    by_name = {d: (p, n) for d, p, n in SAMPLES}
+    adodc = tvx.decode("adodc", *by_name["RECNAV.Navigator"])
+    props, details = adodc.properties, adodc.property_details
+    assert props["CursorLocation"] == 3 and props["CursorLocation"].constant == "adUseClient"
+    assert props["Enabled"] is True and props["Font"]["Name"] == "MS Sans Serif"
+    assert props["Font"]["Size"] == 8.25 and isinstance(props["ConnectionTimeout"], int)
+    assert props["Connect"].startswith("Provider=")
+    assert details["Connect"].type is tvx.PropertyType.TEXT
+    assert details["BackColor"].colour.name == "vbWindowBackground"
+    assert details["BackColor"].stored == 0x80000005 and props["BackColor"] == -2147483643
+    line = adodc.block[details["Connect"].line]
+    assert line.startswith("Connect ") and line.endswith(details["Connect"].text)
+    span = details["Connect"].bytes[0]
+    raw = by_name["RECNAV.Navigator"][0].read_bytes()[span.offset:span.offset + span.size]
+    assert raw[::2].decode("latin-1") == props["Connect"]
+    comm = tvx.decode("mscomm", *by_name["SERLINK.SerialLink"])
+    assert comm.properties["Settings"] == "19200,n,8,1"
+    settings = comm.property_details["Settings"]
+    assert settings.derived and settings.line is None
+    assert comm.property_details["ParityReplace"].alternate == "?"
+    # Handshaking 7: a number the control names no constant for.
+    stream = b"\x2d" + bytes(56) + (7).to_bytes(2, "little") + bytes(10) + b"\xff"
+    odd = tvx.decode("mscomm", data=stream, position=1)
+    assert odd.properties["Handshaking"] == 7 and odd.properties["Handshaking"].constant is None
+    with pytest.raises(TypeError):
+        odd.properties["Handshaking"] = 1
+
+
 def explanation_json(x):
-    """An Explanation as `tvx explain --json` writes it."""
-    return {
-        "control": x.control, "position": x.position, "offset": x.offset,
-        "file_size": x.file_size, "cut": x.cut,
-        "values": [{
-            "position": v.position, "offset": v.offset, "size": v.size, "consumed": v.consumed,
-            "read": v.read.value, "value": v.value, "what": v.what, "part": v.part.value,
-            "code": None if v.code is None else {"code": v.code.code,
-                                                 "section": v.code.section.value,
-                                                 "outcome": v.code.outcome.value},
-            "listing_lines": v.listing_lines, "block_lines": v.block_lines,
-        } for v in x.values],
-        "listing": x.listing, "listing_before_reads": x.listing_before_reads,
-        "block": [{"line": b.line, "source": b.source.value, "from": b.from_} for b in x.block],
-        "stop": stop_json(x.stop),
-        "picture": None if x.picture_size is None else {"size": x.picture_size},
-        "stopped": x.stopped, "accounted": x.accounted,
-    }
+    """An Explanation as `tvx explain --json` writes it, without the members that name the file."""
+    document = x.to_dict()
+    for member in ("schema", "kind", "file"):
+        del document[member]
+    return json.loads(json.dumps(document))
 
 
 def cli_explanation(*args):

@@ -77,8 +77,8 @@ class StopCode(str, enum.Enum):
     END_CODE = "end_code"
     INPUT_ENDED = "input_ended"
     STOPPED_BY_STREAM = "stopped_by_stream"
-    INVALID_REQUEST = "invalid_request"
     INPUT_NOT_OPENED = "input_not_opened"
+    INVALID_REQUEST = "invalid_request"
 
 
 class ReadKind(str, enum.Enum):
@@ -371,6 +371,25 @@ class Value(_Fields):
         """The 0-based offset of the value's first byte."""
         return self.position - 1
 
+    def _to_dict(self) -> Dict[str, Any]:
+        return {
+            "position": self.position,
+            "offset": self.offset,
+            "size": self.size,
+            "consumed": self.consumed,
+            "read": self.read.value,
+            "value": self.value,
+            "what": self.what,
+            "part": self.part.value,
+            "code": None if self.code is None else {
+                "code": self.code.code,
+                "section": self.code.section.value,
+                "outcome": self.code.outcome.value,
+            },
+            "listing_lines": list(self.listing_lines),
+            "block_lines": list(self.block_lines),
+        }
+
 
 class BlockLine(_Fields):
     """A property-block line and where it came from: ``line`` (its text), ``source`` (a
@@ -471,6 +490,32 @@ class Explanation(_Fields):
     def offset(self) -> int:
         """The 0-based offset of the stream's first byte."""
         return self.position - 1
+
+    def to_dict(self) -> Dict[str, Any]:
+        """The explanation as ``tvx explain --json`` writes it: plain dicts, lists, str, int,
+        bool and None, for json.dumps."""
+        rendered = None if self._properties is None else self._properties.json()
+        return {
+            "schema": "tvx/2",
+            "kind": "explain",
+            "control": self.control,
+            "file": self.file,
+            "position": self.position,
+            "offset": self.offset,
+            "file_size": self.file_size,
+            "cut": self.cut,
+            "values": [v._to_dict() for v in self.values],
+            "listing": list(self.listing),
+            "listing_before_reads": list(self.listing_before_reads),
+            "block": [{"line": b.line, "source": b.source.value, "from": list(b.from_)}
+                      for b in self.block],
+            "stop": None if self.stop is None else _stop_dict(self.stop),
+            "picture": None if rendered is None else rendered["picture"],
+            "properties": None if rendered is None else rendered["properties"],
+            "property_details": None if rendered is None else rendered["property_details"],
+            "stopped": self.stopped,
+            "accounted": self.accounted,
+        }
 
     @property
     def properties(self) -> Mapping[str, Any]:

@@ -13,8 +13,8 @@ class StopCode(str, enum.Enum):
     END_CODE = "end_code"
     INPUT_ENDED = "input_ended"
     STOPPED_BY_STREAM = "stopped_by_stream"
-    INVALID_REQUEST = "invalid_request"
     INPUT_NOT_OPENED = "input_not_opened"
+    INVALID_REQUEST = "invalid_request"
 
 class ReadKind(str, enum.Enum):
     BYTE = "byte"

@@ -30,6 +30,7 @@ struct DecodeOutput {
   std::string listing;
   std::string block;
   std::optional<std::string> picture;
+  double picturePosition = 0;  // where the picture's image starts in the file
   DecodeEnd ended = DecodeEnd::kEndCode;
   StopPlace stop;
 };

@@ -116,6 +116,8 @@ class DecodeContext {
   // bytes of image) into the picture file's contents; returns the bytes of the whole record.
   Source ReadPicture();
   std::optional<std::string> TakePicture() { return std::move(picture_); }
+  // Where the picture's image starts in the file (the last picture read).
+  double PicturePosition() const { return picturePosition_; }
 
  private:
   void OffsetLine(double at);
@@ -130,6 +132,7 @@ class DecodeContext {
   bool showOffsets_;
   Listing listing_;
   std::optional<std::string> picture_;
+  double picturePosition_ = 0;
   StopPlace stop_;
 };
 

@@ -11,9 +11,6 @@ namespace tvx::core {
 
 namespace {
 
-// The header of a picture record before its image: a long length and 8 bytes.
-constexpr Position kPictureHeader = 12;
-
 // Collects the listing lines and the block's properties as the decode writes them.
 class Collector final : public DecodeObserver, public BlockObserver {
  public:
@@ -80,7 +77,7 @@ class Collector final : public DecodeObserver, public BlockObserver {
 };
 
 // The picture's facts, read from the bytes the decode holds.
-Picture PictureOf(const DecodedRecord& record, std::string held) {
+Picture PictureOf(const DecodedRecord& record, std::string held, double position) {
   Picture picture;
   picture.held = std::move(held);
   const TextRef bytes = record.Text(picture.held);
@@ -89,11 +86,7 @@ Picture PictureOf(const DecodedRecord& record, std::string held) {
   Sha256 digest;
   bytes.Write([&digest](std::string_view piece) { digest.Add(piece); });
   picture.sha256 = digest.Hex();
-  for (const Property& p : record.properties) {
-    if (p.def->type == PropertyType::kPicture && !p.bytes.empty()) {
-      picture.position = p.bytes.front().position + kPictureHeader;
-    }
-  }
+  picture.position = PositionOf(position);
   return picture;
 }
 
@@ -204,7 +197,9 @@ DecodedRecord Decode(Decoder& decoder, InputSource& input, Position start, bool 
   }
   record.stop.byte = out.stop.code;
   record.block = std::move(out.block);
-  if (out.picture) record.picture = PictureOf(record, std::move(*out.picture));
+  if (out.picture) {
+    record.picture = PictureOf(record, std::move(*out.picture), out.picturePosition);
+  }
   return record;
 }
 
