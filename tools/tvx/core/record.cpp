@@ -83,9 +83,6 @@ Picture PictureOf(const DecodedRecord& record, std::string held, double position
   const TextRef bytes = record.Text(picture.held);
   picture.size = bytes.Size();
   picture.format = PictureExtension(bytes.Head(64));
-  Sha256 digest;
-  bytes.Write([&digest](std::string_view piece) { digest.Add(piece); });
-  picture.sha256 = digest.Hex();
   picture.position = PositionOf(position);
   return picture;
 }
@@ -146,6 +143,13 @@ void Spool::Write(const std::function<void(std::string_view)>& write) const {
     }
   }
   if (!memory_.empty()) write(memory_);
+}
+
+std::string DecodedRecord::PictureDigest() const {
+  if (!picture) return {};
+  Sha256 digest;
+  Text(picture->held).Write([&digest](std::string_view piece) { digest.Add(piece); });
+  return digest.Hex();
 }
 
 void DecodedRecord::WriteListing(const std::function<void(std::string_view)>& write) const {

@@ -86,7 +86,6 @@ struct Picture {
   Position position = 0;   // where the image starts in the file (after the record's header)
   std::uint64_t size = 0;  // the image's bytes
   std::string format;      // its kind, as a file extension (picture_format.h)
-  std::string sha256;      // its digest, in hexadecimal
 };
 
 class DecodedRecord {
@@ -108,6 +107,9 @@ class DecodedRecord {
   // A text of the record (a value, a line, the picture) with its long texts read from the file.
   TextRef Text(std::string_view held) const { return {held, texts.get(), input}; }
   void WriteListing(const std::function<void(std::string_view)>& write) const;
+  // The picture's SHA-256 in hexadecimal, read from the file when it was left there: it costs
+  // what the picture is long, so it is made only when asked for.
+  std::string PictureDigest() const;
   // A block line as held, without its CR LF.
   std::string_view BlockLine(std::size_t line) const {
     return std::string_view(block).substr(blockLines[line].begin, blockLines[line].size);

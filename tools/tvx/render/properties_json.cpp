@@ -102,7 +102,7 @@ Json PictureJson(const core::DecodedRecord& record) {
     json["offset"] = nullptr;
   }
   json["size"] = picture.size;
-  json["sha256"] = picture.sha256;
+  json["sha256"] = record.PictureDigest();
   return json;
 }
 

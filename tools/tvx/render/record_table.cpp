@@ -79,7 +79,7 @@ struct RecordTable::State {
     const core::Property* p = record.Find(path);
     if (p == nullptr) return cell;
     if (p->def->type == PropertyType::kPicture) {
-      if (!p->bytes.empty() && record.picture) cell.text = record.picture->sha256;
+      if (!p->bytes.empty() && record.picture) cell.text = record.PictureDigest();
       return cell;
     }
     if (const auto* n = std::get_if<std::int64_t>(&p->value)) {
