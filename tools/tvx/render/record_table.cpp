@@ -84,7 +84,10 @@ struct RecordTable::State {
     }
     if (const auto* n = std::get_if<std::int64_t>(&p->value)) {
       cell.text = std::to_string(*n);
-      const std::optional<std::string_view> meaning = core::Meaning(*p);
+      std::optional<std::string_view> meaning = core::Meaning(*p);
+      if (const std::optional<core::Colour> colour = core::ColourOf(*p); colour) {
+        if (!colour->name.empty()) meaning = colour->name;
+      }
       if (meaning && format == TableFormat::kAligned) cell.text += " " + std::string(*meaning);
     } else if (const bool* b = std::get_if<bool>(&p->value)) {
       cell.text = *b ? "True" : "False";
