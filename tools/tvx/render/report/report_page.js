@@ -1,0 +1,162 @@
+// The page: the records opened, the address that follows them, the filter, "open all".
+
+const main = document.getElementById('programs');
+const records = () => main.querySelectorAll('details.record');
+const bulk = new WeakSet();  // records opened by "open all": built when they come into sight
+const sight = new IntersectionObserver((entries) => {
+  for (const entry of entries) {
+    if (!entry.isIntersecting) continue;
+    sight.unobserve(entry.target);
+    if (entry.target.open) enhance(entry.target);
+  }
+}, { rootMargin: '400px' });
+
+const pageUrl = () => location.href.split('#')[0];
+function follow(id) {
+  const url = id ? `${pageUrl()}#${id}` : pageUrl();
+  if (url === location.href) return;
+  try {
+    history.replaceState(history.state, '', url);
+  } catch {
+    // an address that cannot be changed (some browsers, for files): it stays as it was
+  }
+}
+main.addEventListener('toggle', (event) => {
+  const node = event.target;
+  if (!(node instanceof HTMLDetailsElement) || !node.matches('details.record')) return;
+  const many = bulk.has(node);
+  bulk.delete(node);
+  if (!node.open) {
+    if (!many && location.hash === '#' + node.id) follow('');
+    return;
+  }
+  if (many) {
+    sight.observe(node);
+    return;
+  }
+  if (node.dataset.built && node.view.hex) node.view.hex.refresh();  // drawn anew once shown
+  enhance(node);
+  follow(node.id);
+}, true);
+
+// The record a fragment names (#r-1a2b3c4d-3036) opens and comes into sight; any other
+// fragment, malformed ones included, is left to the browser.
+function openFromFragment() {
+  let id = '';
+  try {
+    id = decodeURIComponent(location.hash.slice(1));
+  } catch {
+    return;
+  }
+  const target = id && document.getElementById(id);
+  if (!target || !target.matches('details.record')) return;
+  if (target.hidden) {
+    filter.value = '';
+    applyFilter();
+  }
+  target.open = true;
+  enhance(target);
+  target.scrollIntoView({ block: 'start' });
+}
+
+const filter = document.getElementById('filter');
+const count = document.getElementById('count');
+// Per program and record, its texts in lower case: made in the browser's idle time after the
+// page is shown, a slice at a time, and whatever is left at the first filter.
+const keys = new Map();
+const unkeyed = (function* () {
+  for (const section of main.querySelectorAll('section.program')) {
+    const path = section.querySelector('h2').textContent;
+    yield [section, path.toLowerCase()];
+    for (const node of section.querySelectorAll('details.record')) yield [node, path];
+  }
+})();
+let keyed = false;
+function makeKeys(more) {
+  while (!keyed && more()) {
+    const { done, value } = unkeyed.next();
+    if (done) keyed = true;
+    else keys.set(value[0], value[0].tagName === 'SECTION' ? value[1] : recordKey(value[0], value[1]));
+  }
+}
+const idle = window.requestIdleCallback || ((f) => setTimeout(() => f({ timeRemaining: () => 8 }), 50));
+idle(function slice(deadline) {
+  makeKeys(() => deadline.timeRemaining() > 1);
+  if (!keyed) idle(slice);
+});
+function recordKey(node, path) {
+  const texts = [path];
+  for (const cell of node.querySelector('summary').children) texts.push(cell.textContent);
+  const kept = node.querySelector(':scope > noscript');
+  if (kept) {
+    for (const [, lines] of kept.textContent.matchAll(/<div class="lines">(.*?)<\/div>/gs)) {
+      texts.push(unescape(lines.replace(/<[^>]*>/g, '')));
+    }
+  }
+  for (const lines of node.querySelectorAll('.lines')) {
+    texts.push(lines.tagName === 'OL' ? [...lines.children].map((item) => item.textContent).join('\n')
+                                      : lines.textContent);
+  }
+  return texts.join('\n').toLowerCase();
+}
+function applyFilter() {
+  const words = filter.value.toLowerCase().split(/\s+/).filter(Boolean);
+  const sections = [...main.querySelectorAll('section.program')];
+  if (words.length) makeKeys(() => true);
+  const matches = (node) => words.every((word) => keys.get(node).includes(word));
+  let shown = 0;
+  let total = 0;
+  let programs = 0;
+  for (const section of sections) {
+    let matching = 0;
+    const rows = section.querySelectorAll('details.record');
+    for (const node of rows) {
+      node.hidden = words.length > 0 && !matches(node);
+      if (!node.hidden) matching++;
+    }
+    total += rows.length;
+    section.hidden = words.length > 0 && matching === 0 && !(rows.length === 0 && matches(section));
+    if (!section.hidden) programs++;
+    shown += matching;
+  }
+  count.textContent = words.length
+    ? `${shown} of ${plural(total, 'record')} match, in ${plural(programs, 'program')}.` : '';
+}
+filter.addEventListener('input', applyFilter);
+
+function openAll(open) {
+  for (const node of records()) {
+    if (node.open === open || (open && node.hidden)) continue;
+    bulk.add(node);
+    node.open = open;
+  }
+}
+document.getElementById('open-all').addEventListener('click', () => openAll(true));
+document.getElementById('close-all').addEventListener('click', () => openAll(false));
+
+// What a code of the Decode column means, from the overview's legend, on hover.
+const legend = new Map([...document.querySelectorAll('#overview .legend dt')]
+  .map((term) => [term.textContent, term.nextElementSibling.textContent]));
+main.addEventListener('mouseover', (event) => {
+  const cell = event.target.closest('summary .code');
+  if (cell && !cell.title) cell.title = legend.get(cell.textContent) || '';
+});
+
+// The time the page was made, in the reader's own time zone.
+for (const time of document.querySelectorAll('#overview time')) {
+  const date = new Date(time.dateTime);
+  if (!Number.isNaN(date.getTime())) {
+    time.title = time.textContent;
+    time.textContent = date.toLocaleString();
+  }
+}
+
+// Printed, every record opened shows its block and listing whole.
+window.addEventListener('beforeprint', () => {
+  for (const node of records()) if (node.open) ensureBody(node);
+});
+
+document.getElementById('bar').hidden = false;
+window.addEventListener('hashchange', openFromFragment);
+openFromFragment();
+performance.mark('tvx-ready');
