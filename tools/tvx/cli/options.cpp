@@ -160,6 +160,10 @@ constexpr OptionDefinition kOptions[] = {
      "also show the stream at POSITION (1-based, or 0x hexadecimal) of FILE, decoded by "
      "CONTROL, as a record without a name",
      CheckStream},
+    {Option::kShareable, "shareable", 0, "", false,
+     "a page to pass on: each program by its path below the folder named (a file named by its "
+     "name), without the command line and the time it was made",
+     nullptr},
     {Option::kColor, "color", 0, "WHEN", false,
      "colours: auto (on a terminal, unless NO_COLOR is set), always or never", CheckColor},
     {Option::kQuiet, "quiet", 'q', "", false,

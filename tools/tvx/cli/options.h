@@ -32,6 +32,7 @@ enum class Option : std::uint8_t {
   kTimeout,
   kOutput,
   kStream,
+  kShareable,
   kColor,
   kQuiet,
   kHelp,

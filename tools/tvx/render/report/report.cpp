@@ -14,11 +14,35 @@ namespace tvx::render {
 
 namespace {
 
-std::string Title(const std::vector<ReportProgram>& programs) {
+// The page's title: its one program's file name, or how many programs it shows. As markup for
+// the heading, as text for the title (where the escapes cannot be marked).
+std::string Title(const std::vector<ReportProgram>& programs, bool markup) {
   if (programs.size() != 1) return "tvx report: " + Plural(programs.size(), "program");
-  const std::string path = Utf8Path(programs.front().path);
+  std::string_view path = programs.front().path;
   const std::size_t slash = path.find_last_of("/\\");
-  return "tvx report: " + (slash == std::string::npos ? path : path.substr(slash + 1));
+  if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
+  return "tvx report: " +
+         (markup ? report::PathHtml(path) : report::HtmlText(report::PathText(path)));
+}
+
+// The FNV-1a hash of a key, as eight hex digits.
+std::string KeyHash(std::string_view key) {
+  std::uint32_t hash = 2166136261u;
+  for (const char c : key) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 16777619u;
+  }
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", hash);
+  return hex;
+}
+
+// `id`, or with "-2", "-3", ... the first of them not taken yet; taken now.
+std::string Unique(const std::string& id, std::set<std::string>& taken) {
+  std::string unique = id;
+  for (int n = 2; !taken.insert(unique).second; ++n)
+    unique = id + "-" + std::to_string(n);
+  return unique;
 }
 
 std::string Summary(const std::vector<ReportProgram>& programs, const ReportRun& run) {
@@ -42,7 +66,8 @@ std::optional<std::string> Place(std::string_view name, const std::vector<Report
            "require-trusted-types-for 'script'";
   }
   if (name == "GENERATOR") return report::HtmlText(run.generator);
-  if (name == "TITLE") return report::HtmlText(Title(programs));
+  if (name == "TITLE") return Title(programs, false);
+  if (name == "HEADING") return Title(programs, true);
   if (name == "SUMMARY") return Summary(programs, run);
   if (name == "STYLE") return std::string(report::kStyle);
   if (name == "OVERVIEW") return report::Overview(programs, run, ids);
@@ -57,34 +82,35 @@ std::optional<std::string> Place(std::string_view name, const std::vector<Report
 namespace report {
 
 PageIds MakeIds(const std::vector<ReportProgram>& programs) {
-  // A second record of the same file and position (the same path given twice) gets "-2", and so
-  // on.
+  // A second program of the same key (the same path given twice, or files of one name in two
+  // folders named) and its records get "-2", and so on.
   PageIds ids;
   std::set<std::string> taken;
   for (const ReportProgram& program : programs) {
-    std::vector<std::string>& mine = ids.emplace_back();
-    for (const ReportRecord& record : program.records) {
-      const std::string id = RecordId(program.path, record.position);
-      std::string unique = id;
-      for (int n = 2; !taken.insert(unique).second; ++n)
-        unique = id + "-" + std::to_string(n);
-      mine.push_back(unique);
-    }
+    ids.programs.push_back(Unique(ProgramId(KeyOf(program)), taken));
+    std::vector<std::string>& mine = ids.records.emplace_back();
+    for (const ReportRecord& record : program.records)
+      mine.push_back(Unique(RecordId(KeyOf(program), record.position), taken));
   }
   return ids;
 }
 
+std::string_view KeyOf(const ReportProgram& program) {
+  return program.key.empty() ? program.path : program.key;
+}
+
+std::string ShownPath(const ReportProgram& program, const ReportRun& run) {
+  return PathHtml(run.shareable ? KeyOf(program) : program.path);
+}
+
 }  // namespace report
 
-std::string RecordId(std::string_view path, core::Position position) {
-  std::uint32_t hash = 2166136261u;
-  for (const char c : path) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 16777619u;
-  }
-  char hex[9];
-  std::snprintf(hex, sizeof hex, "%08x", hash);
-  return "r-" + std::string(hex) + "-" + std::to_string(position);
+std::string RecordId(std::string_view key, core::Position position) {
+  return "r-" + KeyHash(key) + "-" + std::to_string(position);
+}
+
+std::string ProgramId(std::string_view key) {
+  return "p-" + KeyHash(key);
 }
 
 std::string ReportPage(const std::vector<ReportProgram>& programs, const ReportRun& run) {

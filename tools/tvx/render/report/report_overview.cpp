@@ -41,14 +41,18 @@ constexpr std::pair<std::string_view, std::string_view> kLegend[] = {
     {"not_decoded", "no plug-in decodes this class (listed with --all)"},
 };
 
-// When and how the page was made, and what was read.
+// When and how the page was made (not on a page to share), and what was read.
 std::string Facts(const std::vector<ReportProgram>& programs, const ReportRun& run) {
-  const auto [iso, shown] = TimeTexts(run.time);
-  std::string html = "<dl class=\"facts\">\n";
-  html += "<dt>Made</dt><dd><time datetime=\"" + iso + "\">" + shown + "</time> by " +
-          HtmlText(run.generator) + "</dd>\n";
-  html += "<dt>Command</dt><dd><code class=\"command\">" + PathHtml(CommandText(run.command)) +
-          "</code></dd>\n";
+  std::string html = "<dl class=\"facts\">\n<dt>Made</dt><dd>";
+  if (!run.shareable) {
+    const auto [iso, shown] = TimeTexts(run.time);
+    html += "<time datetime=\"" + iso + "\">" + shown + "</time> ";
+  }
+  html += "by " + HtmlText(run.generator) + "</dd>\n";
+  if (!run.shareable) {
+    html += "<dt>Command</dt><dd><code class=\"command\">" + HtmlText(CommandText(run.command)) +
+            "</code></dd>\n";
+  }
   std::uint64_t listed = 0;
   std::uint64_t bytes = 0;
   std::uint64_t unreadable = 0;
@@ -66,6 +70,94 @@ std::string Facts(const std::vector<ReportProgram>& programs, const ReportRun& r
   }
   if (unreadable != 0) html += "; " + Plural(unreadable, "file") + " not read";
   return html + "</dd>\n</dl>\n";
+}
+
+// How to show a stream that lies in a file without its record, where a file read held no record.
+std::string Hint(const std::vector<ReportProgram>& programs, const ReportRun& run) {
+  std::uint64_t without = 0;
+  std::uint64_t records = 0;
+  for (const ReportProgram& program : programs) {
+    without += program.error.empty() && program.records.empty() ? 1 : 0;
+    records += program.records.size();
+  }
+  std::string html = "<p class=\"hint\">";
+  if (without != 0) {
+    html += Plural(without, "program") + (without == 1 ? " holds" : " hold") + " no record.";
+  } else if (records == 0 && run.otherFiles != 0) {
+    html += "No record was found.";
+  } else {
+    return "";
+  }
+  return html +
+         " A control is found by the record a compiled form keeps before its property stream; a "
+         "file that holds a stream without its record (a sample, a stream cut out of a program) "
+         "is shown by naming the stream: <code>--stream CONTROL:POSITION:FILE</code>, for "
+         "example <code>tvx report -o agent.html --stream PERSONA.Persona:1025:agent.exe</code>."
+         "</p>\n";
+}
+
+// The class names of the records, the first kMaxClasses of them in the order they come, with
+// whether there are more.
+constexpr std::size_t kMaxClasses = 12;
+std::pair<std::vector<std::string_view>, bool> Classes(const std::vector<ReportProgram>& programs) {
+  std::vector<std::string_view> classes;
+  bool more = false;
+  for (const ReportProgram& program : programs) {
+    for (const ReportRecord& record : program.records) {
+      if (std::find(classes.begin(), classes.end(), record.className) != classes.end()) continue;
+      if (classes.size() < kMaxClasses) {
+        classes.push_back(record.className);
+      } else {
+        more = true;
+      }
+    }
+  }
+  return {classes, more};
+}
+
+std::string Cell(std::uint64_t n) {
+  return std::string(n == 0 ? "<td class=\"num zero\">" : "<td class=\"num\">") +
+         std::to_string(n) + "</td>";
+}
+
+// The programs, each a row with its size and its records per class (the first twelve classes, the
+// others together), those whose decode ended early, and a link to its section; with the script,
+// its columns sort.
+std::string ProgramTable(const std::vector<ReportProgram>& programs, const ReportRun& run,
+                         const PageIds& ids) {
+  const auto [classes, more] = Classes(programs);
+  std::string html =
+      "<div class=\"wide\"><table class=\"programs sortable\">\n<caption>Programs</caption>\n"
+      "<thead><tr><th scope=\"col\">Program</th><th scope=\"col\" class=\"num\">Bytes</th>"
+      "<th scope=\"col\" class=\"num\">Records</th>";
+  for (const std::string_view name : classes)
+    html += "<th scope=\"col\" class=\"num\">" + StreamHtml(name) + "</th>";
+  if (more) html += "<th scope=\"col\" class=\"num\">Other classes</th>";
+  html += "<th scope=\"col\" class=\"num\">Ended early</th></tr></thead>\n<tbody>\n";
+  std::vector<std::uint64_t> all(classes.size() + 4, 0);  // bytes, records, classes, other, early
+  for (std::size_t p = 0; p < programs.size(); ++p) {
+    const ReportProgram& program = programs[p];
+    if (!Shown(program)) continue;
+    std::vector<std::uint64_t> n(all.size(), 0);
+    n[0] = program.size;
+    n[1] = program.records.size();
+    for (const ReportRecord& record : program.records) {
+      ++n[2 + static_cast<std::size_t>(std::find(classes.begin(), classes.end(), record.className) -
+                                       classes.begin())];
+      n.back() += EndedEarly(record) ? 1 : 0;
+    }
+    html += "<tr><td><a href=\"#" + ids.programs[p] + "\">" + ShownPath(program, run) + "</a></td>";
+    for (std::size_t i = 0; i < n.size(); ++i) {
+      all[i] += n[i];
+      if (i != n.size() - 2 || more) html += Cell(n[i]);
+    }
+    html += "</tr>\n";
+  }
+  html += "</tbody>\n<tfoot><tr><th scope=\"row\">All</th>";
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i != all.size() - 2 || more) html += Cell(all[i]);
+  }
+  return html + "</tr></tfoot>\n</table></div>\n";
 }
 
 // The records per control, in the order of the controls' first records, with those whose decode
@@ -89,7 +181,7 @@ std::string ControlTable(const std::vector<ReportProgram>& programs) {
   }
   if (counts.empty()) return "";
   std::string html =
-      "<table class=\"controls\">\n<caption>Records per control</caption>\n<thead><tr>"
+      "<table class=\"controls sortable\">\n<caption>Records per control</caption>\n<thead><tr>"
       "<th scope=\"col\">Control</th><th scope=\"col\" class=\"num\">Records</th>"
       "<th scope=\"col\" class=\"num\">Ended early</th></tr></thead>\n<tbody>\n";
   for (const auto& [control, n] : counts) {
@@ -106,7 +198,8 @@ std::string ControlTable(const std::vector<ReportProgram>& programs) {
 
 // The decodes that ended early, each a link to its record, and the files that could not be
 // read, and why.
-std::string Lists(const std::vector<ReportProgram>& programs, const PageIds& ids) {
+std::string Lists(const std::vector<ReportProgram>& programs, const ReportRun& run,
+                  const PageIds& ids) {
   std::string early;
   std::size_t earlyCount = 0;
   std::string unreadable;
@@ -117,13 +210,13 @@ std::string Lists(const std::vector<ReportProgram>& programs, const PageIds& ids
       const ReportRecord& record = program.records[r];
       if (!EndedEarly(record)) continue;
       ++earlyCount;
-      early += "<li><a href=\"#" + ids[p][r] + "\">" + PathHtml(program.path) + ": " +
+      early += "<li><a href=\"#" + ids.records[p][r] + "\">" + ShownPath(program, run) + ": " +
                RecordLabel(record) + "</a>: <code>" + std::string(DecodeCode(record)) +
                "</code></li>\n";
     }
     if (program.error.empty()) continue;
     ++unreadableCount;
-    unreadable += "<li>" + PathHtml(program.path) + ": " + HtmlText(program.error) + "</li>\n";
+    unreadable += "<li>" + ShownPath(program, run) + ": " + HtmlText(program.error) + "</li>\n";
   }
   std::string html;
   if (earlyCount != 0) {
@@ -145,7 +238,12 @@ std::string Overview(const std::vector<ReportProgram>& programs, const ReportRun
                      const PageIds& ids) {
   std::string html = "<section id=\"overview\" aria-labelledby=\"overview-title\">\n";
   html += "<h2 id=\"overview-title\">Overview</h2>\n";
-  html += Facts(programs, run) + ControlTable(programs) + Lists(programs, ids);
+  std::size_t shown = 0;
+  for (const ReportProgram& program : programs)
+    shown += Shown(program) ? 1 : 0;
+  html += Facts(programs, run) + Hint(programs, run);
+  if (shown > 1) html += ProgramTable(programs, run, ids);
+  html += ControlTable(programs) + Lists(programs, run, ids);
   html +=
       "<details class=\"list\" open><summary>The Decode column</summary>\n<dl class=\"legend\">\n";
   for (const auto& [code, text] : kLegend)

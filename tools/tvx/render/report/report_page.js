@@ -1,4 +1,5 @@
-// The page: the records opened, the address that follows them, the filter, "open all".
+// The page: the records opened, the address that follows them and what is chosen in them, the
+// place kept over a reload, the filter, "open all", the columns that sort.
 
 const main = document.getElementById('programs');
 const records = () => main.querySelectorAll('details.record');
@@ -11,52 +12,80 @@ const sight = new IntersectionObserver((entries) => {
   }
 }, { rootMargin: '400px' });
 
+// The address: the page's, and a fragment that names a record (#r-1a2b3c4d-1058) and what is
+// chosen in it: a block line (:b3), a listing line (:l5) or a byte by its file offset (:0x41A).
 const pageUrl = () => location.href.split('#')[0];
-function follow(id) {
-  const url = id ? `${pageUrl()}#${id}` : pageUrl();
+function follow(fragment) {
+  const url = fragment ? `${pageUrl()}#${fragment}` : pageUrl();
   if (url === location.href) return;
   try {
     history.replaceState(history.state, '', url);
   } catch {
     // an address that cannot be changed (some browsers, for files): it stays as it was
   }
+  remember();
 }
+// The record the address names and what it names in it, or nothing (a malformed fragment too).
+function addressed() {
+  let fragment = '';
+  try {
+    fragment = decodeURIComponent(location.hash.slice(1));
+  } catch {
+    return null;
+  }
+  const [, id, kind, line, offset] =
+    /^(r-[0-9a-f]{8}-\d+(?:-\d+)?)(?::(?:([bl])(\d+)|0x([0-9a-f]+)))?$/i.exec(fragment) || [];
+  const node = id && document.getElementById(id);
+  if (!node || !node.matches('details.record')) return null;
+  return { node, kind: kind && (kind.toLowerCase() === 'b' ? 'block' : 'listing'), line: +line,
+           offset: offset === undefined ? undefined : parseInt(offset, 16) };
+}
+
 main.addEventListener('toggle', (event) => {
   const node = event.target;
   if (!(node instanceof HTMLDetailsElement) || !node.matches('details.record')) return;
   const many = bulk.has(node);
   bulk.delete(node);
+  const named = addressed();
   if (!node.open) {
-    if (!many && location.hash === '#' + node.id) follow('');
-    return;
-  }
-  if (many) {
+    if (named && named.node === node) follow('');
+  } else if (many) {
     sight.observe(node);
-    return;
+  } else {
+    if (node.dataset.built && node.view.hex) node.view.hex.refresh();  // drawn anew once shown
+    enhance(node);
+    if (!named || named.node !== node) follow(node.view && node.view.fragment ? linkOf(node.view) : node.id);
   }
-  if (node.dataset.built && node.view.hex) node.view.hex.refresh();  // drawn anew once shown
-  enhance(node);
-  follow(node.id);
+  remember();
 }, true);
 
-// The record a fragment names (#r-1a2b3c4d-3036) opens and comes into sight; any other
-// fragment, malformed ones included, is left to the browser.
-function openFromFragment() {
-  let id = '';
-  try {
-    id = decodeURIComponent(location.hash.slice(1));
-  } catch {
-    return;
+// What the address names in a record, chosen.
+function chooseNamed(named) {
+  const view = named.node.view;
+  if (!view || !view.hex) return;
+  if (named.kind && named.line >= 1 && named.line <= view.items[named.kind].length) {
+    chooseLine(view, named.kind, named.line - 1);
+  } else if (named.offset !== undefined) {
+    const i = named.offset - view.hex.first;
+    if (i >= 0 && i < view.hex.raw.length) chooseByte(view, i);
   }
-  const target = id && document.getElementById(id);
-  if (!target || !target.matches('details.record')) return;
+}
+
+// The record the address names opens, what it names in it is chosen, and it comes into sight;
+// any other fragment is left to the browser.
+function openFromFragment() {
+  const named = addressed();
+  if (!named) return;
+  const target = named.node;
   if (target.hidden) {
     filter.value = '';
     applyFilter();
   }
   target.open = true;
   enhance(target);
+  chooseNamed(named);
   target.scrollIntoView({ block: 'start' });
+  hold(target, target.getBoundingClientRect().top);
 }
 
 const filter = document.getElementById('filter');
@@ -130,6 +159,7 @@ function openAll(open) {
     bulk.add(node);
     node.open = open;
   }
+  if (!open) follow('');
 }
 document.getElementById('open-all').addEventListener('click', () => openAll(true));
 document.getElementById('close-all').addEventListener('click', () => openAll(false));
@@ -155,8 +185,3 @@ for (const time of document.querySelectorAll('#overview time')) {
 window.addEventListener('beforeprint', () => {
   for (const node of records()) if (node.open) ensureBody(node);
 });
-
-document.getElementById('bar').hidden = false;
-window.addEventListener('hashchange', openFromFragment);
-openFromFragment();
-performance.mark('tvx-ready');

@@ -22,10 +22,16 @@ std::string HtmlText(std::string_view utf8);
 // characters (C0, DEL, C1), which would not show, as a visible, marked \xHH.
 void AppendStreamHtml(std::string& html, std::string_view bytes);
 std::string StreamHtml(std::string_view bytes);
-// A path or another text of the user's: UTF-8 where it is, each other byte as U+FFFD.
+// A path or another text of the user's: UTF-8 where it is; what would not show, or would change
+// how the text around it reads, as a marked escape of what it is, so that the name can be read
+// and typed: a control character or a byte that is not UTF-8 as \xHH (each byte), a
+// bidirectional control or a character not seen (U+202E, U+200B, ...) as \uHHHH.
 std::string PathHtml(std::string_view path);
+// The same as plain text, for where no markup goes (the page's title).
+std::string PathText(std::string_view path);
 // The command line as a POSIX shell takes it back: a word quoted when it holds more than
-// letters, digits and a few signs.
+// letters, digits and a few signs; as $'...' with PathText's escapes when it holds what they
+// escape.
 std::string CommandText(const std::vector<std::string>& command);
 std::string Base64(std::string_view bytes);
 // JSON text that can stand inside a script element: <, > and & as JSON escapes.
@@ -33,9 +39,17 @@ std::string ScriptSafe(const std::string& json);
 
 // ---- What the page says of records and programs.
 
-// Each record's id, unique in the page, per program.
-using PageIds = std::vector<std::vector<std::string>>;
+// Each program's and each record's id, unique in the page.
+struct PageIds {
+  std::vector<std::string> programs;
+  std::vector<std::vector<std::string>> records;
+};
 PageIds MakeIds(const std::vector<ReportProgram>& programs);
+
+// A program's key, or its path where it has none.
+std::string_view KeyOf(const ReportProgram& program);
+// The path a program is shown by, as markup: its key on a page to share.
+std::string ShownPath(const ReportProgram& program, const ReportRun& run);
 
 // A program has its section: it was read, or records were found before it could not be.
 bool Shown(const ReportProgram& program);

@@ -106,17 +106,21 @@ function chooseLine(view, kind, i) {
   }
   revealIn(view.lists[otherKind], view.items[otherKind][firstLinked]);
   view.hex.mark(from, from.length ? from[0] : undefined);
+  if (from.length) view.current = from[0];  // the hex view's arrows go on from its bytes
+  choose(view, kind[0] + (i + 1));
   const name = kind === 'block' ? 'Block' : 'Listing';
   say(view, from.length ? `${name} line ${i + 1} comes from ` +
                           from.map((k) => `${placeText(view, k)}: ${view.record.values[k][2]}`).join('; ')
                         : `${name} line ${i + 1} is not linked to bytes of the stream.`);
 }
 
-// A value's bytes chosen: they light up, and so do the block and listing lines it feeds.
-function chooseValue(view, k, keepPlace) {
+// A value's bytes chosen (by the keyboard, or by one of its bytes, `byte`): they light up, and so
+// do the block and listing lines it feeds.
+function chooseValue(view, k, byte) {
   clearMarks(view);
   view.current = k;
-  view.hex.mark([k], keepPlace ? undefined : k);
+  view.hex.mark([k], byte === undefined ? k : undefined);
+  choose(view, offsetText(view.record.position + (byte === undefined ? view.record.values[k][0] : byte)));
   for (const kind of ['block', 'listing']) {
     for (const j of view.linesOf[k][kind]) mark(view, view.items[kind][j], 'mark');
     revealIn(view.lists[kind], view.items[kind][view.linesOf[k][kind][0]]);
@@ -128,6 +132,27 @@ function chooseValue(view, k, keepPlace) {
   say(view, `${placeText(view, k)}: ${view.record.values[k][2]}` +
             (feeds.length ? `; feeds ${feeds.join(' and ')}` : '; feeds no line'));
 }
+
+// A byte chosen (clicked, named by a link or "go to"): it is underlined, and its value chosen.
+function chooseByte(view, i) {
+  view.hex.goTo(i);
+  const k = view.hex.owner(i);
+  if (k >= 0) {
+    chooseValue(view, k, i);
+    return;
+  }
+  clearMarks(view);
+  view.hex.mark([]);
+  choose(view, offsetText(view.record.position + i));
+  say(view, `Offset ${offsetText(view.record.position + i)}: ${hex2(view.hex.raw.code(i))}, read by no value.`);
+}
+
+// What is chosen in a record, as the end of its link (b3, l5, 0x5B8); the address follows it.
+function choose(view, what) {
+  view.fragment = what;
+  follow(linkOf(view));
+}
+const linkOf = (view) => view.node.id + (view.fragment ? ':' + view.fragment : '');
 
 // The picture's bytes lie among the stream's, from picture.at on: shown and saved from a blob
 // of them.
@@ -205,8 +230,9 @@ function buildTools(view, raw) {
   link.type = 'button';
   link.dataset.copy = 'link';
   link.addEventListener('click', async () => {
-    const url = location.href.split('#')[0] + '#' + view.node.id;
-    say(view, await copyText(url) ? `The link to this record is copied: ${url}` : `The link: ${url}`);
+    const url = pageUrl() + '#' + linkOf(view);
+    const what = view.fragment ? 'what is chosen in this record' : 'this record';
+    say(view, await copyText(url) ? `The link to ${what} is copied: ${url}` : `The link: ${url}`);
   });
   return tools;
 }
@@ -217,7 +243,7 @@ function enhance(node) {
   const record = detailsOf(+node.dataset.p)[+node.dataset.r];
   const body = ensureBody(node);
   const view = {
-    node, record, items: {}, lists: {}, marked: [], current: -1,
+    node, record, items: {}, lists: {}, marked: [], current: -1, fragment: '',
     linesOf: record.values.map(() => ({ block: [], listing: [] })),
     status: make('p', 'status'),
   };
@@ -228,9 +254,10 @@ function enhance(node) {
   const raw = streamBytes(document.getElementById(`tvx-bytes-${+node.dataset.p + 1}-${+node.dataset.r + 1}`).textContent);
   linkLines(view, 'block');
   linkLines(view, 'listing');
-  panes.append(buildBytes(view, raw));
+  view.hex = new HexView(view, raw);
+  panes.append(view.hex.pane);
   panes.before(buildTools(view, raw));
-  panes.after(view.status);
+  view.hex.pane.append(view.status);
   view.hex.refresh();
   // The picture once the record is on screen.
   if (record.picture) {

@@ -127,16 +127,22 @@ std::string RecordLabel(const ReportRecord& record) {
          PlaceText(record.position);
 }
 
-std::string ProgramsHtml(const std::vector<ReportProgram>& programs, const ReportRun& /*run*/,
+std::string ProgramsHtml(const std::vector<ReportProgram>& programs, const ReportRun& run,
                          const PageIds& ids) {
   std::string html;
   for (std::size_t p = 0; p < programs.size(); ++p) {
     const ReportProgram& program = programs[p];
     if (!Shown(program)) continue;
-    html += "<section class=\"program\">\n<h2>" + PathHtml(program.path) +
-            "</h2>\n<p class=\"meta\">" + Plural(program.size, "byte") + ", " +
-            Plural(program.records.size(), "record");
-    if (!program.error.empty()) html += "; not read to its end: " + HtmlText(program.error);
+    html += "<section class=\"program\" id=\"" + ids.programs[p] + "\">\n<h2>" +
+            ShownPath(program, run) + "</h2>\n<p class=\"meta\">" + Plural(program.size, "byte") +
+            ", " + Plural(program.records.size(), "record");
+    if (!program.error.empty()) {
+      html += "; not read to its end: " + HtmlText(program.error);
+    } else if (program.records.empty()) {
+      html +=
+          "; a stream without its record is shown with <code>--stream</code> (see the "
+          "overview)";
+    }
     html += "</p>\n";
     if (!program.records.empty()) {
       html +=
@@ -145,7 +151,7 @@ std::string ProgramsHtml(const std::vector<ReportProgram>& programs, const Repor
           "class=\"num\">Offset</span><span>Decode</span></div>\n";
     }
     for (std::size_t r = 0; r < program.records.size(); ++r)
-      html += RecordHtml(program.records[r], ids[p][r], p, r);
+      html += RecordHtml(program.records[r], ids.records[p][r], p, r);
     html += "</section>\n";
   }
   return html;
@@ -159,7 +165,7 @@ std::string ProgramsHtml(const std::vector<ReportProgram>& programs, const Repor
 std::string ScriptData(const std::vector<ReportProgram>& programs, const ReportRun& run) {
   Json data = {{"schema", kJsonSchema}, {"kind", "report"}};
   data["generator"] = run.generator;
-  data["time"] = run.time;
+  if (!run.shareable) data["time"] = run.time;
   std::string html =
       "<script type=\"application/json\" id=\"tvx-data\">" + Dump(data) + "</script>\n";
   for (std::size_t p = 0; p < programs.size(); ++p) {

@@ -1,11 +1,12 @@
-// The report page's script, in four files run as one (report_text.js, report_hex.js,
-// report_record.js, report_page.js, in that order, in one function of their own). The page is
-// whole without it: every program, record, block and listing is in the markup. The script adds,
-// to a record when it is opened, the stream's bytes as a hex view that holds only the rows on
-// screen, the links between the bytes and the lines (from #tvx-program-N, parsed the first time
-// one of its program's records is opened), copy and save; and to the page the filter, "open all",
-// and links that follow the record opened. Every text that comes from a program is put into the
-// page as text (textContent, Text nodes), never as markup.
+// The report page's script, in five files run as one script (report_text.js, report_hex.js,
+// report_record.js, report_page.js, report_place.js, in that order, in one function of their
+// own). The page is whole without it: every program, record, block and listing is in the markup.
+// The script adds, to a record when it is opened, the stream's bytes as a hex view that holds only
+// the rows on screen, the links between the bytes and the lines (from #tvx-program-N, parsed the
+// first time one of its program's records is opened), copy and save; and to the page the filter,
+// "open all", columns that sort, and an address that follows the record opened and what is chosen
+// in it. Every text that comes from a program is put into the page as text (textContent, Text
+// nodes), never as markup.
 //
 // This file: texts, the record bodies kept as markup text, the stream's bytes, copy.
 'use strict';
