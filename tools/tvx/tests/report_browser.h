@@ -133,6 +133,12 @@ class Browser {
     return 0;
   }
 
+  // Loads the page again, as the browser's reload does.
+  void Reload() {
+    Call("Page.reload");
+    Next([](const Json& m) { return m.value("method", "") == "Page.loadEventFired"; });
+  }
+
   // The value of a script expression (awaited when it is a promise).
   Json Eval(const std::string& expression) {
     const Json result =
@@ -242,15 +248,20 @@ inline std::vector<Expected> Samples() {
   return samples;
 }
 
-// A record's id: FNV-1a of its program's key, here each program's file name (each is named
-// itself, or lies at the top of the folder named).
-inline std::string IdOf(const std::string& path, double position) {
+// A record's id: FNV-1a of its program's key (the path below the folder named, or the name of a
+// file named itself), and its position.
+inline std::string KeyId(const std::string& key, double position) {
   std::uint32_t hash = 2166136261u;
-  for (const char c : fs::path(path).filename().string())
+  for (const char c : key)
     hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
   char hex[16];
   std::snprintf(hex, sizeof hex, "%08x", hash);
   return "r-" + std::string(hex) + "-" + std::to_string(static_cast<long long>(position));
+}
+
+// The id of a record in a file named itself, or at the top of the folder named.
+inline std::string IdOf(const std::string& path, double position) {
+  return KeyId(fs::path(path).filename().string(), position);
 }
 
 inline std::string ReadAll(const fs::path& path) {

@@ -46,46 +46,42 @@ function sortableTable(table) {
   });
 }
 
-// A program's column names become buttons that sort its records.
-function sortableRecords(section) {
-  const cols = section.querySelector(':scope > .cols');
-  if (!cols) return;
-  cols.removeAttribute('aria-hidden');
-  cols.classList.add('sorting');
-  cols.setAttribute('role', 'group');
-  cols.setAttribute('aria-label', 'Sort the records');
-  const mark = (button, value) => {
-    if (value === undefined) return button.dataset.sort;
-    if (value) button.dataset.sort = value;
-    else delete button.dataset.sort;
-    button.setAttribute('aria-pressed', value ? 'true' : 'false');
-    button.setAttribute('aria-label', `${button.textContent}${value ? ', sorted ' + value : ''}`);
+// A program's column names, buttons that sort its records: taken on (the markup has them
+// disabled, for the page without script) in the browser's idle time, a page of many programs
+// opening first. Their place on the page is the same either way.
+function sortRecords(button) {
+  const cols = button.parentElement;
+  const section = cols.parentElement;
+  const buttons = [...cols.children];
+  const column = buttons.indexOf(button);
+  const mark = (b, value) => {
+    if (value === undefined) return b.dataset.sort;
+    if (value) b.dataset.sort = value;
+    else delete b.dataset.sort;
+    b.setAttribute('aria-pressed', value ? 'true' : 'false');
   };
-  const buttons = [...cols.children].map((span, column) => {
-    const button = make('button', span.className || null, span.textContent);
-    button.type = 'button';
-    mark(button, null);
-    span.replaceWith(button);
-    button.addEventListener('click', () => {
-      const descending = sortedBy(buttons, button, mark);
-      const numeric = button.classList.contains('num');
-      const rows = [...section.querySelectorAll(':scope > details.record')];
-      section.append(...ordered(rows, (node) => node.querySelector('summary').children[column].textContent
-        .replace(/^0x/, ''), numeric, descending, (node) => +node.dataset.r));
-    });
-    return button;
-  });
+  const descending = sortedBy(buttons, button, mark);
+  const cell = column === 4 ? 3 : column;  // the offset's order is the position's
+  const rows = [...section.querySelectorAll(':scope > details.record')];
+  section.append(...ordered(rows, (node) => node.querySelector('summary').children[cell].textContent,
+                            button.classList.contains('num'), descending, (node) => +node.dataset.r));
 }
+main.addEventListener('click', (event) => {
+  const button = event.target.closest('.cols > button');
+  if (button) sortRecords(button);
+});
 
-// ---- The place: the records open and where the page was scrolled to, kept in the history entry
-// (a reload, or a step back to the page, comes back to them).
+// ---- The place: the records open and where the page was scrolled to, kept for the page's tab
+// (sessionStorage, written as the page scrolls and as it is left), so that a reload, or a step
+// back to the page, comes back to them; a page opened afresh starts where its address says.
+const placeKey = 'tvx-report-place:' + location.pathname;
 
 // The record or program at the top of the screen, under the filter strip.
 function anchorNow() {
   const below = document.getElementById('bar').getBoundingClientRect().bottom + 2;
   const x = main.getBoundingClientRect().left + 24;
   const hit = document.elementFromPoint(Math.max(x, 1), Math.max(below, 1));
-  return hit && hit.closest('details.record, section.program');
+  return (hit && hit.closest('details.record, section.program, #overview')) || main;
 }
 
 let remembering = 0;
@@ -100,9 +96,18 @@ function remember(now) {
   const state = { open, y: scrollY, anchor: anchor && anchor.id,
                   top: anchor && anchor.getBoundingClientRect().top };
   try {
-    history.replaceState({ ...history.state, tvx: state }, '', location.href);
+    sessionStorage.setItem(placeKey, JSON.stringify(state));
   } catch {
-    // a history entry that cannot be changed: a reload starts at the top
+    // no storage for the page: a reload starts where the address says
+  }
+}
+function keptPlace() {
+  const [entry] = performance.getEntriesByType('navigation');
+  if (!entry || (entry.type !== 'reload' && entry.type !== 'back_forward')) return null;
+  try {
+    return JSON.parse(sessionStorage.getItem(placeKey));
+  } catch {
+    return null;
   }
 }
 
@@ -151,16 +156,19 @@ if ('scrollRestoration' in history) history.scrollRestoration = 'manual';
 addEventListener('scroll', () => remember(), { passive: true });
 addEventListener('pagehide', () => remember(true));
 for (const table of document.querySelectorAll('table.sortable')) sortableTable(table);
-// Each program's column names, in the browser's idle time: a page of many programs opens first.
-const sections = [...main.querySelectorAll('section.program')];
+const sortable = main.getElementsByTagName('fieldset');
+let enabled = 0;
 idle(function slice(deadline) {
-  while (sections.length && deadline.timeRemaining() > 1) sortableRecords(sections.shift());
-  if (sections.length) idle(slice);
+  for (; enabled < sortable.length && deadline.timeRemaining() > 1; enabled++) {
+    sortable[enabled].disabled = false;
+    sortable[enabled].removeAttribute('aria-hidden');
+  }
+  if (enabled < sortable.length) idle(slice);
 });
 
 document.getElementById('bar').hidden = false;
 window.addEventListener('hashchange', openFromFragment);
-const kept = history.state && history.state.tvx;
+const kept = keptPlace();
 if (kept) restore(kept);
 else openFromFragment();
 performance.mark('tvx-ready');

@@ -257,7 +257,7 @@ function enhance(node) {
   view.hex = new HexView(view, raw);
   panes.append(view.hex.pane);
   panes.before(buildTools(view, raw));
-  view.hex.pane.append(view.status);
+  view.hex.box.before(view.status);  // above the rows: in sight with them
   view.hex.refresh();
   // The picture once the record is on screen.
   if (record.picture) {
