@@ -189,7 +189,8 @@ struct Report {
   std::vector<Expected> shown;  // in the page's order
   std::vector<std::string> command;
   Expected cut, player, calendar;
-  std::string example;  // its path
+  std::string example;      // its path
+  std::uint64_t bytes = 0;  // of the programs read
 };
 
 // A script that opens the record of id `id`, waits until it is built, and runs `then` with it
@@ -238,6 +239,20 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
        EXPECT_EQ(b.Eval("[...document.querySelectorAll('#overview li a')].map((a) => "
                         "a.getAttribute('href'))"),
                  Json::array({"#" + IdOf(r.cut.path, r.cut.position)}));
+       // The program table: a program a row, its records per class, a link to its section.
+       const Json programs = b.Eval(
+           "[...document.querySelectorAll('#overview table.programs tr')].map((row) => "
+           "[...row.cells].map((cell) => cell.querySelector('a') ? cell.querySelector('a')"
+           ".getAttribute('href') : cell.textContent).join(' '))");
+       ASSERT_EQ(programs.size(), 1 + 9 + 1u) << programs.dump();
+       EXPECT_EQ(
+           programs[0],
+           "Program Bytes Records Tevo.Host AgentObjectsCtl.Agent MSACAL.Calendar "
+           "MSComDlg.CommonDialog MSCommLib.MSComm MSAdodcLib.Adodc ActiveXPlugin Ended early")
+           << "the classes in the order they come; a stream named by --stream has its control's";
+       EXPECT_EQ(programs[2], "#p-" + IdOf(r.cut.path, 0).substr(2, 8) + " " +
+                                  std::to_string(fs::file_size(r.cut.path)) + " 1 0 1 0 0 0 0 0 1");
+       EXPECT_EQ(programs[10], "All " + std::to_string(r.bytes) + " 19 7 3 2 2 2 2 1 1");
        const std::string overview = b.Eval("document.getElementById('overview').textContent");
        EXPECT_NE(overview.find((r.dir / "missing.exe").string() + ": No such file or directory"),
                  std::string::npos)
@@ -318,17 +333,33 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
        EXPECT_EQ(b.Eval("document.querySelectorAll('b, pre, img:not([src^=\"blob:\"])').length"),
                  0);
      }},
-    {"the keyboard: a line's arrow down chooses the next line",
+    {"the keyboard: a line's arrow down chooses the next line; the hex view's arrows go on from "
+     "the value chosen",
      [](Browser& b, const Report& r) {
-       b.Eval(WithRecord(IdOf(r.calendar.path, r.calendar.position),
-                         "block.querySelector('li').focus();"));
-       b.Call("Input.dispatchKeyEvent", {{"type", "keyDown"},
-                                         {"key", "ArrowDown"},
-                                         {"code", "ArrowDown"},
-                                         {"windowsVirtualKeyCode", 40}});
+       const auto key = [&b](const char* name, int code) {
+         b.Call(
+             "Input.dispatchKeyEvent",
+             {{"type", "keyDown"}, {"key", name}, {"code", name}, {"windowsVirtualKeyCode", code}});
+       };
+       const std::string id = IdOf(r.calendar.path, r.calendar.position);
+       b.Eval(WithRecord(id, "block.querySelector('li').focus();"));
+       key("ArrowDown", 40);
        EXPECT_EQ(b.Eval("document.activeElement.classList.contains('chosen') && "
                         "document.activeElement.dataset.line"),
                  "1");
+       // Block line 6 comes from the word at 1465; the arrow right of the hex view chooses the
+       // value read next after it, as tvx explain lists the values.
+       std::string json;
+       Tvx({"explain", "DTGRID.Almanac", r.example, "1425", "--json"}, &json);
+       const Json explained = Json::parse(json);
+       double next = 1e18;
+       for (const Json& value : explained["values"]) {
+         const double at = value["position"];
+         if (at > 1465 && value["consumed"].get<double>() > 0) next = std::min(next, at);
+       }
+       b.Eval(WithRecord(id, "block.children[5].click(); record.querySelector('.hex').focus();"));
+       key("ArrowRight", 39);
+       EXPECT_EQ(b.Eval("+document.querySelector('.hex .bytes .v.mark').dataset.at"), next);
      }},
     {"the filter: name, class, control, path, position, offset, stop code and property text; "
      "what does not match is hidden",
@@ -486,7 +517,7 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
        EXPECT_EQ(seen[4], 10) << "8 bytes to a row: offset, 8 columns, characters";
        EXPECT_LE(seen[5], 40) << "the hex view nearly fits; the rest is in reach by its scroll";
      }},
-    {"printed: an opened record whole, the page's controls left out; open all",
+    {"printed: an opened record whole, the page's controls left out; open all, close all",
      [](Browser& b, const Report& r) {
        b.Eval(WithRecord(IdOf(r.calendar.path, r.calendar.position), ""));
        b.Call("Emulation.setEmulatedMedia", {{"media", "print"}});
@@ -502,10 +533,13 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
                         "Promise((done) => setTimeout(done, 50)); return "
                         "document.querySelectorAll('details.record[open]').length; })()"),
                  r.shown.size());
+       EXPECT_EQ(b.Eval("location.hash"), "#" + IdOf(r.calendar.path, r.calendar.position));
        EXPECT_EQ(b.Eval("(async () => { document.getElementById('close-all').click(); await new "
                         "Promise((done) => setTimeout(done, 50)); return "
-                        "document.querySelectorAll('details.record[open]').length; })()"),
-                 0);
+                        "[document.querySelectorAll('details.record[open]').length, "
+                        "location.href.includes('#')]; })()"),
+                 Json::array({0, false}))
+           << "all closed, and the address names none";
      }},
     {"contrast: text at least 4.5:1 and borders 3:1, in both colour schemes",
      [](Browser& b, const Report& r) {
@@ -616,6 +650,11 @@ TEST(ReportInBrowser, Behaviours) {
   report.shown.push_back(report.cut);
   report.shown.insert(report.shown.end(), example.begin(), example.end());
   report.shown.insert(report.shown.end(), samples.begin(), samples.end());
+  for (const fs::path& file :
+       {dir / "hostile.exe", dir / "folder" / "cut.exe", fs::path(report.example)})
+    report.bytes += fs::file_size(file);
+  for (const Expected& e : samples)
+    report.bytes += fs::file_size(e.path);
 
   report.command = {"report",
                     (dir / "hostile.exe").string(),
