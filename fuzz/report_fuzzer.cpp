@@ -57,11 +57,11 @@ std::string Element(const std::string& page, const std::string& open, std::size_
 
 // The elements the page's markup is made of.
 const std::set<std::string> kElements = {
-    "!doctype", "html",    "head",    "meta",    "title",    "style", "body",   "header",
-    "h1",       "h2",      "h3",      "p",       "noscript", "div",   "label",  "input",
-    "button",   "span",    "main",    "section", "dl",       "dt",    "dd",     "time",
-    "code",     "table",   "caption", "thead",   "tbody",    "tfoot", "tr",     "th",
-    "td",       "details", "summary", "ul",      "li",       "a",     "script", "fieldset"};
+    "!doctype", "html",    "head",    "meta",    "title",    "style", "body",  "header",
+    "h1",       "h2",      "h3",      "p",       "noscript", "div",   "label", "input",
+    "button",   "span",    "main",    "section", "dl",       "dt",    "dd",    "time",
+    "code",     "table",   "caption", "thead",   "tbody",    "tfoot", "tr",    "th",
+    "td",       "details", "summary", "ul",      "li",       "a",     "script"};
 
 // The markup's text read back: \xHH shown for a control character is that byte, character
 // references are the characters they stand for, and nothing else is markup.

@@ -179,7 +179,7 @@ constexpr const char* kLinked = R"((async (id) => {
 // twice: the counts and positions in their order then, and the sort buttons in sight.
 constexpr const char* kSorted = R"((async () => {
   const section = document.querySelectorAll('section.program')[2];
-  for (let i = 0; i < 100 && section.querySelector('.cols').disabled; i++) await new Promise((done) => setTimeout(done, 10));
+  for (let i = 0; i < 100 && !section.querySelector('.cols > button'); i++) await new Promise((done) => setTimeout(done, 10));
   const th = document.querySelectorAll('table.programs thead th')[2];
   th.querySelector('button').click();
   th.querySelector('button').click();

@@ -122,12 +122,17 @@ std::string Cell(std::uint64_t n) {
 
 // The programs, each a row with its size and its records per class (the first twelve classes, the
 // others together), those whose decode ended early, and a link to its section; with the script,
-// its columns sort.
+// its columns sort. Open on a page of up to kOpenTable programs; on a larger one closed, so that
+// the page opens at the cost of its rows' markup, not their layout.
+constexpr std::size_t kOpenTable = 50;
 std::string ProgramTable(const std::vector<ReportProgram>& programs, const ReportRun& run,
-                         const PageIds& ids) {
+                         const PageIds& ids, std::size_t shown) {
   const auto [classes, more] = Classes(programs);
   std::string html =
-      "<div class=\"wide\"><table class=\"programs sortable\">\n<caption>Programs</caption>\n"
+      std::string("<details class=\"list\"") + (shown <= kOpenTable ? " open" : "") +
+      "><summary id=\"programs-title\">Programs (" + std::to_string(shown) +
+      ")</summary>\n<div class=\"wide\"><table class=\"programs sortable\" "
+      "aria-labelledby=\"programs-title\">\n"
       "<thead><tr><th scope=\"col\">Program</th><th scope=\"col\" class=\"num\">Bytes</th>"
       "<th scope=\"col\" class=\"num\">Records</th>";
   for (const std::string_view name : classes)
@@ -157,7 +162,7 @@ std::string ProgramTable(const std::vector<ReportProgram>& programs, const Repor
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (i != all.size() - 2 || more) html += Cell(all[i]);
   }
-  return html + "</tr></tfoot>\n</table></div>\n";
+  return html + "</tr></tfoot>\n</table></div>\n</details>\n";
 }
 
 // The records per control, in the order of the controls' first records, with those whose decode
@@ -242,7 +247,7 @@ std::string Overview(const std::vector<ReportProgram>& programs, const ReportRun
   for (const ReportProgram& program : programs)
     shown += Shown(program) ? 1 : 0;
   html += Facts(programs, run) + Hint(programs, run);
-  if (shown > 1) html += ProgramTable(programs, run, ids);
+  if (shown > 1) html += ProgramTable(programs, run, ids, shown);
   html += ControlTable(programs) + Lists(programs, run, ids);
   html +=
       "<details class=\"list\" open><summary>The Decode column</summary>\n<dl class=\"legend\">\n";

@@ -46,9 +46,19 @@ function sortableTable(table) {
   });
 }
 
-// A program's column names, buttons that sort its records: taken on (the markup has them
-// disabled, for the page without script) in the browser's idle time, a page of many programs
-// opening first. Their place on the page is the same either way.
+// A program's column names, buttons that sort its records: made (the markup has names, for the
+// page without script) in the browser's idle time, a page of many programs opening first. The
+// buttons take the names' place as they are: the page does not move.
+function sortableRecords(cols) {
+  cols.removeAttribute('aria-hidden');
+  cols.setAttribute('role', 'group');
+  cols.setAttribute('aria-label', 'Sort the records');
+  for (const name of [...cols.children]) {
+    const button = make('button', name.className || null, name.textContent);
+    button.type = 'button';
+    name.replaceWith(button);
+  }
+}
 function sortRecords(button) {
   const cols = button.parentElement;
   const section = cols.parentElement;
@@ -156,14 +166,11 @@ if ('scrollRestoration' in history) history.scrollRestoration = 'manual';
 addEventListener('scroll', () => remember(), { passive: true });
 addEventListener('pagehide', () => remember(true));
 for (const table of document.querySelectorAll('table.sortable')) sortableTable(table);
-const sortable = main.getElementsByTagName('fieldset');
-let enabled = 0;
+const names = main.getElementsByClassName('cols');
+let sorting = 0;
 idle(function slice(deadline) {
-  for (; enabled < sortable.length && deadline.timeRemaining() > 1; enabled++) {
-    sortable[enabled].disabled = false;
-    sortable[enabled].removeAttribute('aria-hidden');
-  }
-  if (enabled < sortable.length) idle(slice);
+  for (; sorting < names.length && deadline.timeRemaining() > 1; sorting++) sortableRecords(names[sorting]);
+  if (sorting < names.length) idle(slice);
 });
 
 document.getElementById('bar').hidden = false;

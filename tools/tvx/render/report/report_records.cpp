@@ -145,14 +145,12 @@ std::string ProgramsHtml(const std::vector<ReportProgram>& programs, const Repor
     }
     html += "</p>\n";
     if (!program.records.empty()) {
-      // The column names, buttons that sort the records once the script takes them on (without
-      // it, names a screen reader need not hear: each cell tells its own).
+      // The column names; the script makes them buttons that sort the records. Without it, names
+      // a screen reader need not hear: each cell tells its own.
       html +=
-          "<fieldset class=\"cols\" disabled aria-hidden=\"true\" aria-label=\"Sort the "
-          "records\"><button type=\"button\">Name</button><button type=\"button\">Class</button>"
-          "<button type=\"button\">Control</button><button type=\"button\" "
-          "class=\"num\">Position</button><button type=\"button\" class=\"num\">Offset</button>"
-          "<button type=\"button\">Decode</button></fieldset>\n";
+          "<div class=\"cols\" aria-hidden=\"true\"><span>Name</span><span>Class</span>"
+          "<span>Control</span><span class=\"num\">Position</span><span "
+          "class=\"num\">Offset</span><span>Decode</span></div>\n";
     }
     for (std::size_t r = 0; r < program.records.size(); ++r)
       html += RecordHtml(program.records[r], ids.records[p][r], p, r);
