@@ -446,7 +446,7 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
        EXPECT_EQ(b.Eval(WithRecord(id, "return location.hash;")), "#" + id);
        EXPECT_EQ(b.Eval("(async () => { document.getElementById('" + id +
                         "').querySelector('summary').click(); await new Promise((done) => "
-                        "setTimeout(done, 50)); return location.hash; })()"),
+                        "setTimeout(done, 150)); return location.hash; })()"),
                  "");
        // A fragment typed or followed opens its record; a malformed one is passed over.
        EXPECT_EQ(b.Eval("(async () => { location.hash = '" + other +

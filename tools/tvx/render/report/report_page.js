@@ -14,10 +14,27 @@ const sight = new IntersectionObserver((entries) => {
 
 // The address: the page's, and a fragment that names a record (#r-1a2b3c4d-1058) and what is
 // chosen in it: a block line (:b3), a listing line (:l5) or a byte by its file offset (:0x41A).
+// The address changes at most every 60 ms, to the latest (a browser stops taking changes of the
+// address that come faster for long, as a key held down would make them).
 const pageUrl = () => location.href.split('#')[0];
+const following = { last: -Infinity, timer: 0, next: null };
 function follow(fragment) {
-  const url = fragment ? `${pageUrl()}#${fragment}` : pageUrl();
+  following.next = fragment;
+  if (following.timer) return;
+  const wait = following.last + 60 - performance.now();
+  if (wait > 0) {
+    following.timer = setTimeout(() => {
+      following.timer = 0;
+      changeAddress();
+    }, wait);
+  } else {
+    changeAddress();
+  }
+}
+function changeAddress() {
+  const url = following.next ? `${pageUrl()}#${following.next}` : pageUrl();
   if (url === location.href) return;
+  following.last = performance.now();
   try {
     history.replaceState(history.state, '', url);
   } catch {

@@ -124,17 +124,17 @@ function keptPlace() {
 // Keeps `node` `top` pixels from the top of the screen while the page settles (programs laid out
 // as they come near, pictures, the hex view), until the reader scrolls.
 function hold(node, top) {
-  let left = false;
-  const leave = () => { left = true; };
+  const reader = new AbortController();
   for (const kind of ['wheel', 'touchstart', 'keydown', 'mousedown']) {
-    addEventListener(kind, leave, { once: true, capture: true, passive: true });
+    addEventListener(kind, () => reader.abort(), { capture: true, passive: true, signal: reader.signal });
   }
   const until = performance.now() + 1500;
   (function keep() {
-    if (left || !node.isConnected) return;
+    if (reader.signal.aborted || !node.isConnected) return;
     const off = node.getBoundingClientRect().top - top;
     if (Math.abs(off) >= 1) scrollBy(0, off);
     if (performance.now() < until) requestAnimationFrame(keep);
+    else reader.abort();
   })();
 }
 
