@@ -125,10 +125,23 @@ function makeKeys(more) {
     else keys.set(value[0], value[0].tagName === 'SECTION' ? value[1] : recordKey(value[0], value[1]));
   }
 }
+// Work for the browser's idle time, one step after the other: each step does what the time left
+// allows and says whether it is done.
 const idle = window.requestIdleCallback || ((f) => setTimeout(() => f({ timeRemaining: () => 8 }), 50));
-idle(function slice(deadline) {
+const idleWork = [];
+function whenIdle(step) {
+  idleWork.push(step);
+  if (idleWork.length > 1) return;
+  idle(function slice(deadline) {
+    while (idleWork.length && deadline.timeRemaining() > 1) {
+      if (idleWork[0](deadline)) idleWork.shift();
+    }
+    if (idleWork.length) idle(slice);
+  });
+}
+whenIdle((deadline) => {
   makeKeys(() => deadline.timeRemaining() > 1);
-  if (!keyed) idle(slice);
+  return keyed;
 });
 function recordKey(node, path) {
   const texts = [path];

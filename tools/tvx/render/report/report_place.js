@@ -168,9 +168,9 @@ addEventListener('pagehide', () => remember(true));
 for (const table of document.querySelectorAll('table.sortable')) sortableTable(table);
 const names = main.getElementsByClassName('cols');
 let sorting = 0;
-idle(function slice(deadline) {
+whenIdle((deadline) => {  // after the filter's texts: a filter typed soon finds less left to do
   for (; sorting < names.length && deadline.timeRemaining() > 1; sorting++) sortableRecords(names[sorting]);
-  if (sorting < names.length) idle(slice);
+  return sorting >= names.length;
 });
 
 document.getElementById('bar').hidden = false;
