@@ -105,6 +105,7 @@ function chooseLine(view, kind, i) {
     }
   }
   revealIn(view.lists[otherKind], view.items[otherKind][firstLinked]);
+  view.hex.here = -1;  // no byte is named now
   view.hex.mark(from, from.length ? from[0] : undefined);
   if (from.length) view.current = from[0];  // the hex view's arrows go on from its bytes
   choose(view, kind[0] + (i + 1));
@@ -119,6 +120,7 @@ function chooseLine(view, kind, i) {
 function chooseValue(view, k, byte) {
   clearMarks(view);
   view.current = k;
+  if (byte === undefined) view.hex.here = -1;
   view.hex.mark([k], byte === undefined ? k : undefined);
   choose(view, offsetText(view.record.position + (byte === undefined ? view.record.values[k][0] : byte)));
   for (const kind of ['block', 'listing']) {
