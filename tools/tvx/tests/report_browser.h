@@ -91,7 +91,11 @@ class Browser {
     for (const char* domain : {"Runtime.enable", "Log.enable", "Page.enable"})
       Call(domain);
   }
-  ~Browser() {
+  ~Browser() { Close(); }
+
+  // Closes the browser and waits for it to end: after this it writes nothing more to its profile,
+  // which can then be removed.
+  void Close() {
     if (pid_ > 0) {
       Send("Browser.close", Json::object(), false);
       for (int i = 0; i < 100 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i)
@@ -100,9 +104,11 @@ class Browser {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
       }
+      pid_ = -1;
     }
     if (to_ >= 0) close(to_);
     if (from_ >= 0) close(from_);
+    to_ = from_ = -1;
   }
 
   bool ready() const { return !session_.empty(); }

@@ -683,6 +683,7 @@ TEST(ReportInBrowser, Behaviours) {
     EXPECT_TRUE(browser.errors().empty()) << browser.errors().front();
     browser.ClearErrors();
   }
+  browser.Close();  // before its profile goes
   fs::remove_all(dir);
 }
 
@@ -846,6 +847,7 @@ TEST(ReportInBrowser, LargeReportsOpenQuickly) {
         static_cast<unsigned long long>(fs::file_size(dir / "many.html")), builtMany, opened,
         shown[1].get<double>(), shown[2].get<double>());
   }
+  browser.Close();
   if (std::getenv("TVX_REPORT_KEEP") == nullptr) fs::remove_all(dir);
 }
 
