@@ -6,6 +6,10 @@
 # Content-Security-Policy source of those bytes ("sha256-" and the base64 of their SHA-256).
 # Carriage returns are dropped first, as a browser drops them from an element's text before it
 # hashes it, so that a checkout with CR LF line ends gives the same page.
+#
+# NAME=PATH|PATH|... makes one script of several files: their texts one after the other, in one
+# function that runs at once ("(() => {" before them, "})();" after), so that they share their
+# declarations and leave none behind in the page.
 
 # The base64 form of bytes given in hexadecimal.
 function(hex_to_base64 hex out)
@@ -48,19 +52,32 @@ foreach(entry ${FILES})
   string(FIND "${entry}" "=" equals)
   string(SUBSTRING "${entry}" 0 ${equals} name)
   math(EXPR from "${equals} + 1")
-  string(SUBSTRING "${entry}" ${from} -1 path)
-  file(READ "${path}" hex HEX)
+  string(SUBSTRING "${entry}" ${from} -1 paths)
+  string(REPLACE "|" ";" paths "${paths}")
+  list(LENGTH paths count)
+  set(text "")
+  foreach(path ${paths})
+    file(READ "${path}" part)
+    string(APPEND text "${part}")
+  endforeach()
+  if(count GREATER 1)
+    set(text "(() => {\n${text}})();\n")
+  endif()
+  string(REPLACE "\r" "" text "${text}")
+  # The text's bytes, as character literals, 16 to a line.
+  string(HEX "${text}" hex)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," chars "${hex}")
-  string(REPLACE "'\\x0d'," "" chars "${chars}")
   string(REPEAT "'[^,]*'," 16 row)
   string(REGEX REPLACE "(${row})" "\\1\n    " chars "${chars}")
-  file(READ "${path}" text)
-  string(REPLACE "\r" "" text "${text}")
   string(LENGTH "${text}" size)
   string(SHA256 digest "${text}")
   hex_to_base64("${digest}" hash)
-  get_filename_component(file "${path}" NAME)
-  string(APPEND header "\n// ${file}\ninline constexpr char ${name}Bytes[] = {\n    ${chars}'\\0'};\n")
+  set(files "")
+  foreach(path ${paths})
+    get_filename_component(file "${path}" NAME)
+    string(APPEND files " ${file}")
+  endforeach()
+  string(APPEND header "\n//${files}\ninline constexpr char ${name}Bytes[] = {\n    ${chars}'\\0'};\n")
   string(APPEND header "inline constexpr std::string_view ${name}(${name}Bytes, ${size});\n")
   string(APPEND header "inline constexpr std::string_view ${name}Hash = \"sha256-${hash}\";\n")
 endforeach()

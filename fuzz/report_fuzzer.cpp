@@ -1,8 +1,8 @@
 // Fuzz target for the report page: programs and records of any texts and paths (bytes of every
 // value, quotes, "</script>", "<!--", "</noscript>") make a page whose markup holds only the page's
-// own elements (no text opens one), whose data elements hold no "<" at all (no text can end them
-// or open a comment), parse as JSON and hold every program and record, and whose records' names
-// and block lines read back from the markup as they were.
+// own elements (no text opens one) and no bidirectional control, whose data elements hold no "<"
+// at all (no text can end them or open a comment), parse as JSON and hold every program and
+// record, and whose records' names and block lines read back from the markup as they were.
 //
 // Input layout: texts, each a length byte and that many bytes; in order: per program (up to 3)
 // its path and a record count byte (modulo 4), then per record its name, class name, a stream
@@ -144,6 +144,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     Check(kElements.count(tag) != 0 && tag != "script", "only the page's own elements",
           markup.substr(at, 80));
+  }
+  // No text turns the page's text around: every bidirectional control of a path is an escape.
+  const std::string head = page.substr(0, dataStart);
+  for (const char* control : {"\xE2\x80\xAA", "\xE2\x80\xAB", "\xE2\x80\xAC", "\xE2\x80\xAD",
+                              "\xE2\x80\xAE", "\xE2\x81\xA6", "\xE2\x81\xA7", "\xE2\x81\xA8",
+                              "\xE2\x81\xA9", "\xE2\x80\x8E", "\xE2\x80\x8F", "\xD8\x9C"}) {
+    Check(head.find(control) == std::string::npos, "no bidirectional control in the page's text");
   }
   for (std::size_t at = markup.find("<noscript>"); at != std::string::npos;
        at = markup.find("<noscript>", at + 1)) {

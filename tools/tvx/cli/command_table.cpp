@@ -179,11 +179,11 @@ const std::vector<Command>& Table() {
        PropertiesCommand},
       {"report",
        "PATH... -o FILE.html",
-       Join(kSelection, {{{O::kStream}}, {{O::kOffsets}}}),
+       Join(kSelection, {{{O::kStream}}, {{O::kOffsets}}, {{O::kShareable}}}),
        Join(Join({{O::kOutput}},
                  SelectionOptions("the records of every class; those no plug-in decodes are "
                                   "listed, not decoded")),
-            {{O::kStream}, {O::kOffsets, "listings with offset lines"}}),
+            {{O::kStream}, {O::kOffsets, "listings with offset lines"}, {O::kShareable}}),
        {kPaths},
        "one self-contained HTML page of the programs' controls: blocks, listings, pictures and "
        "the stream bytes each line came from",

@@ -193,6 +193,10 @@ constexpr OptionDefinition kOptions[] = {
      CheckControl},
     {Option::kHas, "has", 0, "PROPERTY", true,
      "only the records whose stream holds this property (decoded to know)", CheckProperty},
+    {Option::kShareable, "shareable", 0, "", false,
+     "a page to pass on: each program by its path below the folder named (a file named by its "
+     "name), without the command line and the time it was made",
+     nullptr},
     {Option::kColor, "color", 0, "WHEN", false,
      "colours: auto (on a terminal, unless NO_COLOR is set), always or never", CheckColor},
     {Option::kQuiet, "quiet", 'q', "", false,

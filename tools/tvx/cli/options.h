@@ -37,6 +37,7 @@ enum class Option : std::uint8_t {
   kTable,
   kControl,
   kHas,
+  kShareable,
   kColor,
   kQuiet,
   kHelp,

@@ -154,6 +154,48 @@ bool Arrange(std::vector<render::ReportProgram>& programs, Io& io) {
   return early;
 }
 
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+// True when `path` is the operand `given` or was found in the folder it names.
+bool Covers(std::string_view given, std::string_view path) {
+  if (path == given) return true;
+  return !given.empty() && path.size() > given.size() && path.starts_with(given) &&
+         (IsSeparator(given.back()) || IsSeparator(path[given.size()]));
+}
+
+// Each program's key: its path below the folder named that it was found in, or the name of a
+// file named itself (or by --stream), with "/" between folders. The scan hands programs on in the
+// order of the operands, so one pass finds each program's operand.
+void KeepKeys(std::vector<render::ReportProgram>& programs,
+              const std::vector<std::string>& operands) {
+  std::size_t o = 0;
+  for (render::ReportProgram& program : programs) {
+    while (o < operands.size() && !Covers(operands[o], program.path))
+      ++o;
+    std::string_view key = program.path;
+    if (o < operands.size() && program.path != operands[o]) {
+      key.remove_prefix(operands[o].size());
+    } else {
+      for (std::size_t at = key.size(); at > 0; --at) {
+        if (IsSeparator(key[at - 1])) {
+          key.remove_prefix(at);
+          break;
+        }
+      }
+    }
+    while (!key.empty() && IsSeparator(key.front()))
+      key.remove_prefix(1);
+    program.key = key;
+    std::replace_if(program.key.begin(), program.key.end(), IsSeparator, '/');
+  }
+}
+
 // Writes the page to standard output ("-") or its file; false after saying why.
 bool WritePage(const std::string& output, const std::string& page, Io& io) {
   if (output != "-") {
@@ -191,11 +233,14 @@ int ReportCommand(const Parsed& args, Io& io) {
   for (const GivenStream& stream : streams)
     programs.AddStream(stream, io);
   const bool early = Arrange(programs.programs, io);
+  KeepKeys(programs.programs, args.operands);
   std::size_t records = 0;
   std::size_t listed = 0;
+  std::size_t without = 0;  // programs read that hold no record
   bool unreadable = false;
   for (const render::ReportProgram& program : programs.programs) {
     records += program.records.size();
+    without += program.records.empty() && program.error.empty() ? 1 : 0;
     unreadable = unreadable || !program.error.empty();
     listed += program.error.empty() || !program.records.empty() ? 1 : 0;
   }
@@ -205,6 +250,7 @@ int ReportCommand(const Parsed& args, Io& io) {
   run.command.insert(run.command.end(), args.given.begin(), args.given.end());
   run.time = MadeAt();
   run.otherFiles = programs.otherFiles;
+  run.shareable = args.Has(O::kShareable);
   const std::string page = render::ReportPage(programs.programs, run);
   if (!WritePage(*output, page, io)) return kIoError;
   if (!io.quiet) {
@@ -217,6 +263,14 @@ int ReportCommand(const Parsed& args, Io& io) {
                    ? std::string()
                    : render::Plural(programs.otherFiles, "other file") + " passed over, ")
            << std::to_string(page.size()) << " bytes\n";
+    if (without != 0 || (records == 0 && programs.otherFiles != 0)) {
+      io.err << "tvx report: "
+             << (without != 0 ? render::Plural(without, "program") +
+                                    (without == 1 ? " holds" : " hold") + " no record"
+                              : std::string("no record found"))
+             << ": a control is found by the record a compiled form keeps before its stream; "
+                "a stream without its record is shown with --stream CONTROL:POSITION:FILE\n";
+    }
   }
   if (unreadable) return kIoError;
   return early ? kEndedEarly : kOk;

@@ -14,34 +14,6 @@ void AppendEscaped(std::string& text, unsigned char b) {
   text.push_back(kHex[b & 15]);
 }
 
-// The length of the valid UTF-8 sequence at the start of `text`, or 0.
-std::size_t Utf8Length(std::string_view text) {
-  const auto b = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = b(0);
-  std::size_t n = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    n = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    n = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    n = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (text.size() < n || b(1) < low || b(1) > high) return 0;
-  for (std::size_t i = 2; i < n; ++i) {
-    if (b(i) < 0x80 || b(i) > 0xBF) return 0;
-  }
-  return n;
-}
-
 }  // namespace
 
 std::string Printable(std::string_view bytes) {
@@ -73,6 +45,33 @@ std::string Latin1ToUtf8(std::string_view bytes) {
     }
   }
   return text;
+}
+
+std::size_t Utf8Length(std::string_view text) {
+  const auto b = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = b(0);
+  std::size_t n = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (text.size() < n || b(1) < low || b(1) > high) return 0;
+  for (std::size_t i = 2; i < n; ++i) {
+    if (b(i) < 0x80 || b(i) > 0xBF) return 0;
+  }
+  return n;
 }
 
 bool IsValidUtf8(std::string_view text) {

@@ -25,6 +25,8 @@ std::string Printable(std::string_view bytes);
 std::string PrintablePath(std::string_view path, bool utf8);
 // True when `text` is valid UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);
+// The length of the valid UTF-8 sequence at the start of `text` (not empty), or 0.
+std::size_t Utf8Length(std::string_view text);
 // A stream text as UTF-8, each byte the character of the same number (U+0000 to U+00FF).
 std::string Latin1ToUtf8(std::string_view bytes);
 

@@ -1,226 +1,20 @@
-// tvx report's page in a real browser: headless chromium driven through its DevTools protocol
-// over a pipe (--remote-debugging-pipe: commands in on descriptor 3, replies out on 4, each
-// message a JSON text ended by a NUL). The page is read as a person would see it: its records,
-// its pictures, the bytes a block line marks, and texts of the stream shown as text.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// tvx report's page in a real browser (report_browser.h drives headless chromium). The page is
+// read as a person would see it: its records, its pictures, the bytes a block line marks, and
+// texts of the stream shown as text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <random>
 #include <set>
-#include <sstream>
-#include <thread>
 
 #include "hexstream.h"
-
-extern char** environ;
+#include "report_browser.h"
 
 namespace tvx::testing {
 namespace {
-
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-using Clock = std::chrono::steady_clock;
-
-const std::string kSamples = TVX_SAMPLES_DIR;
-
-// Starts `argv` with its standard output on `out` (a descriptor), `extra` on descriptors 3, 4.
-pid_t Start(const std::vector<std::string>& argv, int out, std::vector<int> extra = {}) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (out >= 0) posix_spawn_file_actions_adddup2(&actions, out, 1);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  for (std::size_t i = 0; i < extra.size(); ++i)
-    posix_spawn_file_actions_adddup2(&actions, extra[i], 3 + static_cast<int>(i));
-  std::vector<char*> args;
-  for (const std::string& a : argv)
-    args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = -1;
-  const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return failed == 0 ? pid : -1;
-}
-
-// Runs tvx to its end; its exit status, and its standard output in `out`.
-int Tvx(const std::vector<std::string>& args, std::string* out = nullptr) {
-  int pipe[2];
-  if (pipe2(pipe, O_CLOEXEC) != 0) return -1;
-  std::vector<std::string> argv = {TVX_TOOL};
-  argv.insert(argv.end(), args.begin(), args.end());
-  const pid_t pid = Start(argv, pipe[1]);
-  close(pipe[1]);
-  char buffer[65536];
-  for (ssize_t n; (n = read(pipe[0], buffer, sizeof buffer)) > 0;)
-    if (out != nullptr) out->append(buffer, static_cast<std::size_t>(n));
-  close(pipe[0]);
-  int raw = 0;
-  if (pid < 0 || waitpid(pid, &raw, 0) != pid) return -1;
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-// Headless chromium with one page, driven through the DevTools protocol.
-class Browser {
- public:
-  explicit Browser(const fs::path& profile) {
-    int commands[2];
-    int replies[2];
-    if (pipe2(commands, O_CLOEXEC) != 0 || pipe2(replies, O_CLOEXEC) != 0) return;
-    pid_ = Start({"chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                  "--no-first-run", "--disable-background-networking", "--disable-component-update",
-                  "--disable-sync", "--remote-debugging-pipe",
-                  "--user-data-dir=" + profile.string(), "about:blank"},
-                 -1, {commands[0], replies[1]});
-    close(commands[0]);
-    close(replies[1]);
-    to_ = commands[1];
-    from_ = replies[0];
-    if (pid_ < 0) return;
-    const Json target = Call("Target.createTarget", {{"url", "about:blank"}}, false);
-    session_ = Call("Target.attachToTarget",
-                    {{"targetId", target.value("targetId", "")}, {"flatten", true}}, false)
-                   .value("sessionId", "");
-    for (const char* domain : {"Runtime.enable", "Log.enable", "Page.enable"})
-      Call(domain);
-  }
-  ~Browser() {
-    if (pid_ > 0) {
-      Send("Browser.close", Json::object(), false);
-      for (int i = 0; i < 100 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      if (kill(pid_, 0) == 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-      }
-    }
-    if (to_ >= 0) close(to_);
-    if (from_ >= 0) close(from_);
-  }
-
-  bool ready() const { return !session_.empty(); }
-
-  Json Call(const std::string& method, const Json& params = Json::object(), bool page = true) {
-    const int id = Send(method, params, page);
-    const Json reply = Next([id](const Json& m) { return m.value("id", 0) == id; });
-    if (reply.contains("error")) throw std::runtime_error(method + ": " + reply.dump());
-    return reply.value("result", Json::object());
-  }
-
-  // Opens the page afresh (a blank page first: a page that differs only in its fragment would
-  // not be loaded again) and waits for its load; the seconds from the navigation to the load's end.
-  double Open(const fs::path& file) {
-    for (const std::string& url :
-         {std::string("about:blank"), "file://" + fs::absolute(file).string()}) {
-      const auto start = Clock::now();
-      Call("Page.navigate", {{"url", url}});
-      Next([](const Json& m) { return m.value("method", "") == "Page.loadEventFired"; });
-      if (url != "about:blank") return std::chrono::duration<double>(Clock::now() - start).count();
-    }
-    return 0;
-  }
-
-  // The value of a script expression (awaited when it is a promise).
-  Json Eval(const std::string& expression) {
-    const Json result =
-        Call("Runtime.evaluate",
-             {{"expression", expression}, {"awaitPromise", true}, {"returnByValue", true}});
-    if (result.contains("exceptionDetails")) {
-      throw std::runtime_error("script failed: " + result["exceptionDetails"].dump());
-    }
-    return result["result"].value("value", Json());
-  }
-
-  // What the page said on its console as errors, and its uncaught exceptions.
-  const std::vector<std::string>& errors() const { return errors_; }
-  void ClearErrors() { errors_.clear(); }
-
- private:
-  int Send(const std::string& method, const Json& params, bool page) {
-    Json message = {{"id", ++id_}, {"method", method}, {"params", params}};
-    if (page) message["sessionId"] = session_;
-    const std::string text = message.dump() + '\0';
-    for (std::size_t done = 0; done < text.size();) {
-      const ssize_t n = write(to_, text.data() + done, text.size() - done);
-      if (n <= 0) throw std::runtime_error("the browser does not read its commands");
-      done += static_cast<std::size_t>(n);
-    }
-    return id_;
-  }
-
-  template <typename Match>
-  Json Next(Match match) {
-    const auto deadline = Clock::now() + std::chrono::seconds(60);
-    for (;;) {
-      for (std::size_t end; (end = buffer_.find('\0')) != std::string::npos;) {
-        Json message = Json::parse(buffer_.substr(0, end));
-        buffer_.erase(0, end + 1);
-        Note(message);
-        if (match(message)) return message;
-      }
-      pollfd p = {from_, POLLIN, 0};
-      const int left = static_cast<int>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-      char chunk[65536];
-      const ssize_t n = left > 0 && poll(&p, 1, left) > 0 ? read(from_, chunk, sizeof chunk) : 0;
-      if (n <= 0) throw std::runtime_error("no answer from the browser");
-      buffer_.append(chunk, static_cast<std::size_t>(n));
-    }
-  }
-
-  void Note(const Json& message) {
-    const std::string method = message.value("method", "");
-    const Json params = message.value("params", Json::object());
-    const bool error =
-        method == "Runtime.exceptionThrown" ||
-        (method == "Runtime.consoleAPICalled" && params.value("type", "") == "error") ||
-        (method == "Log.entryAdded" &&
-         params.value("entry", Json::object()).value("level", "") == "error");
-    if (error) errors_.push_back(params.dump());
-  }
-
-  pid_t pid_ = -1;
-  int to_ = -1;
-  int from_ = -1;
-  int id_ = 0;
-  std::string session_;
-  std::string buffer_;
-  std::vector<std::string> errors_;
-};
-
-// A fresh folder for one test's files and the browser's profile.
-fs::path Scratch(const std::string& name) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("tvx-report-" + name + "-" + std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir / "profile");
-  return dir;
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A record as a compiled form stores a control: its name, its class name, its stream.
-std::string Record(const std::string& name, const std::string& className) {
-  std::string bytes = {static_cast<char>(name.size()), '\0'};
-  bytes += name + std::string("\0\xFF", 2);
-  bytes += {static_cast<char>(className.size()), '\0'};
-  return bytes + className + '\0';
-}
 
 // Each picture format the page shows, as its own smallest file, written out by hand.
 struct Picture {
@@ -256,12 +50,6 @@ const Picture kPictures[] = {
 const std::string kTagText = "</script><script>window.tvxRan=1</script></pre>\"'&amp;<b>\xE9</b>";
 const std::string kTipText = "<img src=x onerror=\"window.tvxRan=2\"><!--\xFF\x85";
 
-struct Expected {
-  std::string path, name;
-  double position;
-  std::string control;
-};
-
 // A program whose records each hold a picture of one shown format, and one whose texts are
 // hostile; every stream is the plug-in host control's (its class given with --class).
 std::string HostileProgram(const fs::path& path, std::vector<Expected>& expected) {
@@ -291,20 +79,6 @@ std::string HostileProgram(const fs::path& path, std::vector<Expected>& expected
                      controlBlock + "4A w:0 " + quoted(kTipText) + " 00 FF");
   WriteFile(path, program);
   return program;
-}
-
-// The bundled samples, each stream named by samples.txt.
-std::vector<Expected> Samples() {
-  std::vector<Expected> samples;
-  std::ifstream list(kSamples + "/samples.txt");
-  for (std::string line; std::getline(list, line);) {
-    std::istringstream words(line);
-    Expected e;
-    if (line.empty() || line[0] == '#' || !(words >> e.control >> e.path >> e.position)) continue;
-    e.path = kSamples + "/" + e.path;
-    samples.push_back(e);
-  }
-  return samples;
 }
 
 // The page's records as shown: program path, name, position and how the decode ended, in the
@@ -374,16 +148,6 @@ constexpr const char* kLowestContrast = R"((() => {
   return [text[0], border[0], text[1] + ' / ' + border[1]];
 })())";
 
-// FNV-1a of a path, as the page's record ids take it.
-std::string IdOf(const std::string& path, double position) {
-  std::uint32_t hash = 2166136261u;
-  for (const char c : path)
-    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "%08x", hash);
-  return "r-" + std::string(hex) + "-" + std::to_string(static_cast<long long>(position));
-}
-
 // The records of a program file, found by the names and class names it is known to hold.
 std::vector<Expected> RecordsOf(const fs::path& path, const std::vector<std::string>& names,
                                 const std::string& control = "") {
@@ -396,11 +160,6 @@ std::vector<Expected> RecordsOf(const fs::path& path, const std::vector<std::str
     found.push_back({path.string(), name, static_cast<double>(end + 2), control});
   }
   return found;
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // The page's bytes of a data: address of base64 (a save link), or "" for another address.
@@ -430,7 +189,8 @@ struct Report {
   std::vector<Expected> shown;  // in the page's order
   std::vector<std::string> command;
   Expected cut, player, calendar;
-  std::string example;  // its path
+  std::string example;      // its path
+  std::uint64_t bytes = 0;  // of the programs read
 };
 
 // A script that opens the record of id `id`, waits until it is built, and runs `then` with it
@@ -476,9 +236,23 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
        EXPECT_EQ(rows, Json::parse(R"(["Control Records Ended early", "EMBEDHOST.Embedder 8 0",
          "PERSONA.Persona 3 1", "DTGRID.Almanac 2 0", "STDPICK.Picker 2 0",
          "SERLINK.SerialLink 2 0", "RECNAV.Navigator 2 0", "All 19 1"])"));
-       EXPECT_EQ(b.Eval("[...document.querySelectorAll('#overview a')].map((a) => "
+       EXPECT_EQ(b.Eval("[...document.querySelectorAll('#overview li a')].map((a) => "
                         "a.getAttribute('href'))"),
                  Json::array({"#" + IdOf(r.cut.path, r.cut.position)}));
+       // The program table: a program a row, its records per class, a link to its section.
+       const Json programs = b.Eval(
+           "[...document.querySelectorAll('#overview table.programs tr')].map((row) => "
+           "[...row.cells].map((cell) => cell.querySelector('a') ? cell.querySelector('a')"
+           ".getAttribute('href') : cell.textContent).join(' '))");
+       ASSERT_EQ(programs.size(), 1 + 9 + 1u) << programs.dump();
+       EXPECT_EQ(
+           programs[0],
+           "Program Bytes Records Tevo.Host AgentObjectsCtl.Agent MSACAL.Calendar "
+           "MSComDlg.CommonDialog MSCommLib.MSComm MSAdodcLib.Adodc ActiveXPlugin Ended early")
+           << "the classes in the order they come; a stream named by --stream has its control's";
+       EXPECT_EQ(programs[2], "#p-" + IdOf(r.cut.path, 0).substr(2, 8) + " " +
+                                  std::to_string(fs::file_size(r.cut.path)) + " 1 0 1 0 0 0 0 0 1");
+       EXPECT_EQ(programs[10], "All " + std::to_string(r.bytes) + " 19 7 3 2 2 2 2 1 1");
        const std::string overview = b.Eval("document.getElementById('overview').textContent");
        EXPECT_NE(overview.find((r.dir / "missing.exe").string() + ": No such file or directory"),
                  std::string::npos)
@@ -559,17 +333,35 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
        EXPECT_EQ(b.Eval("document.querySelectorAll('b, pre, img:not([src^=\"blob:\"])').length"),
                  0);
      }},
-    {"the keyboard: a line's arrow down chooses the next line",
+    {"the keyboard: a line's arrow down chooses the next line; the hex view's arrows go on from "
+     "the value chosen",
      [](Browser& b, const Report& r) {
-       b.Eval(WithRecord(IdOf(r.calendar.path, r.calendar.position),
-                         "block.querySelector('li').focus();"));
-       b.Call("Input.dispatchKeyEvent", {{"type", "keyDown"},
-                                         {"key", "ArrowDown"},
-                                         {"code", "ArrowDown"},
-                                         {"windowsVirtualKeyCode", 40}});
+       const auto key = [&b](const char* name, int code) {
+         b.Call(
+             "Input.dispatchKeyEvent",
+             {{"type", "keyDown"}, {"key", name}, {"code", name}, {"windowsVirtualKeyCode", code}});
+       };
+       const std::string id = IdOf(r.calendar.path, r.calendar.position);
+       b.Eval(WithRecord(id, "block.querySelector('li').focus();"));
+       key("ArrowDown", 40);
        EXPECT_EQ(b.Eval("document.activeElement.classList.contains('chosen') && "
                         "document.activeElement.dataset.line"),
                  "1");
+       // Block line 6 comes from one value (HaveTrueFalseNull's word); the arrow right of the
+       // hex view chooses the value read next after it, as tvx explain lists the values.
+       std::string json;
+       Tvx({"explain", "DTGRID.Almanac", r.example, "1425", "--json"}, &json);
+       const Json explained = Json::parse(json);
+       ASSERT_EQ(explained["block"][5]["from"].size(), 1u);
+       const double from = explained["block"][5]["from"][0];
+       double next = 1e18;
+       for (const Json& value : explained["values"]) {
+         const double at = value["position"];
+         if (at > from && value["consumed"].get<double>() > 0) next = std::min(next, at);
+       }
+       b.Eval(WithRecord(id, "block.children[5].click(); record.querySelector('.hex').focus();"));
+       key("ArrowRight", 39);
+       EXPECT_EQ(b.Eval("+document.querySelector('.hex .bytes .v.mark').dataset.at"), next);
      }},
     {"the filter: name, class, control, path, position, offset, stop code and property text; "
      "what does not match is hidden",
@@ -656,7 +448,7 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
        EXPECT_EQ(b.Eval(WithRecord(id, "return location.hash;")), "#" + id);
        EXPECT_EQ(b.Eval("(async () => { document.getElementById('" + id +
                         "').querySelector('summary').click(); await new Promise((done) => "
-                        "setTimeout(done, 50)); return location.hash; })()"),
+                        "setTimeout(done, 150)); return location.hash; })()"),
                  "");
        // A fragment typed or followed opens its record; a malformed one is passed over.
        EXPECT_EQ(b.Eval("(async () => { location.hash = '" + other +
@@ -706,8 +498,7 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
      }},
     {"at 360 px: every column in reach, the panes stacked, the sticky strip one line",
      [](Browser& b, const Report& r) {
-       b.Call("Emulation.setDeviceMetricsOverride",
-              {{"width", 360}, {"height", 740}, {"deviceScaleFactor", 1}, {"mobile", false}});
+       b.Width(360, 740);
        b.Open(r.page);
        const Json seen = b.Eval(WithRecord(
            IdOf(r.calendar.path, r.calendar.position),
@@ -717,10 +508,10 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
            "const hex = record.querySelector('.hex');"
            "return [document.documentElement.scrollWidth, cells.every((c) => c.left >= 0 && "
            "c.right <= innerWidth), document.getElementById('bar').getBoundingClientRect().height,"
-           " pane('block').bottom <= pane('listing').top && pane('listing').bottom <= "
-           "pane('bytes').top, hex.querySelector('.ruler').textContent.trim().split(/ +/).length,"
+           " [...record.querySelectorAll('.pane')].every((p) => p.offsetWidth === "
+           "p.parentElement.clientWidth), hex.querySelector('.ruler').textContent.trim()"
+           ".split(/ +/).length,"
            " hex.scrollWidth - hex.clientWidth];"));
-       b.Call("Emulation.clearDeviceMetricsOverride");
        EXPECT_LE(seen[0], 360) << seen.dump();
        EXPECT_EQ(seen[1], true);
        EXPECT_LT(seen[2], 48) << "the sticky strip is one line";
@@ -728,7 +519,7 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
        EXPECT_EQ(seen[4], 10) << "8 bytes to a row: offset, 8 columns, characters";
        EXPECT_LE(seen[5], 40) << "the hex view nearly fits; the rest is in reach by its scroll";
      }},
-    {"printed: an opened record whole, the page's controls left out; open all",
+    {"printed: an opened record whole, the page's controls left out; open all, close all",
      [](Browser& b, const Report& r) {
        b.Eval(WithRecord(IdOf(r.calendar.path, r.calendar.position), ""));
        b.Call("Emulation.setEmulatedMedia", {{"media", "print"}});
@@ -744,10 +535,13 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
                         "Promise((done) => setTimeout(done, 50)); return "
                         "document.querySelectorAll('details.record[open]').length; })()"),
                  r.shown.size());
+       EXPECT_EQ(b.Eval("location.hash"), "#" + IdOf(r.calendar.path, r.calendar.position));
        EXPECT_EQ(b.Eval("(async () => { document.getElementById('close-all').click(); await new "
                         "Promise((done) => setTimeout(done, 50)); return "
-                        "document.querySelectorAll('details.record[open]').length; })()"),
-                 0);
+                        "[document.querySelectorAll('details.record[open]').length, "
+                        "location.href.includes('#')]; })()"),
+                 Json::array({0, false}))
+           << "all closed, and the address names none";
      }},
     {"contrast: text at least 4.5:1 and borders 3:1, in both colour schemes",
      [](Browser& b, const Report& r) {
@@ -858,6 +652,11 @@ TEST(ReportInBrowser, Behaviours) {
   report.shown.push_back(report.cut);
   report.shown.insert(report.shown.end(), example.begin(), example.end());
   report.shown.insert(report.shown.end(), samples.begin(), samples.end());
+  for (const fs::path& file :
+       {dir / "hostile.exe", dir / "folder" / "cut.exe", fs::path(report.example)})
+    report.bytes += fs::file_size(file);
+  for (const Expected& e : samples)
+    report.bytes += fs::file_size(e.path);
 
   report.command = {"report",
                     (dir / "hostile.exe").string(),
@@ -880,11 +679,13 @@ TEST(ReportInBrowser, Behaviours) {
                                   "Debian's chromium)";
   for (const auto& [name, check] : kBehaviours) {
     SCOPED_TRACE(name);
+    browser.Width(1280);
     browser.Open(report.page);
     check(browser, report);
     EXPECT_TRUE(browser.errors().empty()) << browser.errors().front();
     browser.ClearErrors();
   }
+  browser.Close();  // before its profile goes
   fs::remove_all(dir);
 }
 
@@ -996,6 +797,7 @@ TEST(ReportInBrowser, LargeReportsOpenQuickly) {
   ASSERT_TRUE(browser.ready());
   browser.Open(dir / "one.html");
   EXPECT_EQ(browser.Eval("document.querySelectorAll('details.record').length"), 75);
+  browser.Width(1280);  // 16 bytes to a row
   browser.Open(dir / "picture.html");
   const Json picture = browser.Eval(kOpenAndChoose);
   EXPECT_LT(picture[2], 60) << "only the rows on screen are in the page";
@@ -1047,6 +849,7 @@ TEST(ReportInBrowser, LargeReportsOpenQuickly) {
         static_cast<unsigned long long>(fs::file_size(dir / "many.html")), builtMany, opened,
         shown[1].get<double>(), shown[2].get<double>());
   }
+  browser.Close();
   if (std::getenv("TVX_REPORT_KEEP") == nullptr) fs::remove_all(dir);
 }
 

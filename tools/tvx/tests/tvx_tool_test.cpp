@@ -748,6 +748,14 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
        "tvx report: warning: --stream Agent:1.5:" + file +
            ": position rounded to 2, as the plug-ins round it (half to even)\n",
        true},
+      // A report of lone streams (the samples, a raw stream) says how to show them.
+      {{"report", TVX_SAMPLES_DIR, "-o", dir / "r.html"},
+       0,
+       "tvx report: 6 programs hold no record: a control is found by the record a compiled form "
+       "keeps before its stream; a stream without its record is shown with --stream "
+       "CONTROL:POSITION:FILE\n",
+       true},
+      {{"report", file, "-o", dir / "r.html"}, 0, "tvx report: no record found: a control", true},
       {{"report", file, "-0", "x.html"},
        2,
        "tvx report: unknown option -0; did you mean -o?\ntry 'tvx report --help'\n"},

@@ -52,6 +52,10 @@ struct ReportRecord {
 
 struct ReportProgram {
   std::string path;
+  // The path that does not change with where the report is made from: the file's path below the
+  // folder named on the command line, or its name when it was named itself ("" for `path`).
+  // Its ids come from it, and a page to share shows it instead of the path.
+  std::string key;
   std::uint64_t size = 0;
   std::string error;  // why the file could not be read, or ""
   std::vector<ReportRecord> records;
@@ -63,6 +67,8 @@ struct ReportRun {
   std::vector<std::string> command;  // the command line, word by word as given
   std::int64_t time = 0;             // when the page was made, in seconds since 1970 (UTC)
   std::uint64_t otherFiles = 0;      // files passed over: no Windows program, no record
+  // A page to pass on: each program by its key, no command line, no time.
+  bool shareable = false;
 };
 
 // The most of a stream the page shows: its values, lines and bytes stop there.
@@ -77,9 +83,11 @@ ReportDecode DecodeForReport(Decoder& decoder, InputSource& input, core::Positio
 // markup), its script adding the bytes, the links between them, the filter, copy and save.
 std::string ReportPage(const std::vector<ReportProgram>& programs, const ReportRun& run);
 
-// A record's id in the page, from its file and its position (a link to it holds when the report
-// is made again from other inputs): "r-", eight hex digits of the path's FNV-1a hash, "-" and
-// the position.
-std::string RecordId(std::string_view path, core::Position position);
+// A record's id in the page, from its program's key and its position (a link to it holds when the
+// report is made again from other inputs, or from another folder): "r-", eight hex digits of the
+// key's FNV-1a hash, "-" and the position.
+std::string RecordId(std::string_view key, core::Position position);
+// A program's id: "p-" and the eight hex digits of its key's hash.
+std::string ProgramId(std::string_view key);
 
 }  // namespace tvx::render
