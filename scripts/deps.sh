@@ -5,8 +5,9 @@
 #   scripts/deps.sh python   the above, plus pytest and venv for the Python module's tests
 #   scripts/deps.sh test     the above, plus clang's fuzzer and sanitizer runtimes, Google
 #                            Benchmark, mingw-w64, Wine and Xvfb for the Windows tests, chromium
-#                            for the HTML report's browser test, and the
-#                            Wine 10 root that runs the 32-bit Windows programs (below)
+#                            for the HTML report's browser test, python3-jsonschema for the
+#                            JSON schema test, and the Wine 10 root that runs the 32-bit
+#                            Windows programs (below)
 #   scripts/deps.sh coverage the build's, plus clang, its profile runtime and the LLVM tools
 #                            that merge profiles and report coverage
 #
@@ -31,7 +32,8 @@ if [[ $mode == test || $mode == python ]]; then
   for p in python3-pytest python3-venv; do want "$p"; done
 fi
 if [[ $mode == test ]]; then
-  for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb chromium; do want "$p"; done
+  for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb chromium \
+    python3-jsonschema; do want "$p"; done
 fi
 if [[ $mode == coverage ]]; then
   for p in clang-14 libclang-rt-14-dev llvm-14; do want "$p"; done

@@ -18,6 +18,10 @@ int DecodeCommand(const Parsed& args, Io& io) {
     return UsageError(io.err, "decode",
                       "--json goes with neither --block, --listing nor --picture -");
   }
+  if (args.Has(O::kBlock) && args.Has(O::kListing)) {
+    return UsageError(io.err, "decode",
+                      "give --block or --listing, not both (without either, both are written)");
+  }
   if (pictureOut && (args.Has(O::kBlock) || args.Has(O::kListing))) {
     return UsageError(io.err, "decode",
                       "--picture - writes only the picture to standard output: it goes with "
@@ -47,7 +51,7 @@ int DecodeCommand(const Parsed& args, Io& io) {
     render::DecodeText text(io.out, false, false, &io.out);
     result = decode.Run(text);
   } else {
-    const bool both = args.Has(O::kBlock) == args.Has(O::kListing);
+    const bool both = !args.Has(O::kBlock) && !args.Has(O::kListing);
     render::DecodeText text(io.out, both || args.Has(O::kListing), both || args.Has(O::kBlock));
     result = decode.Run(text);
   }
