@@ -1,8 +1,9 @@
 // tvx.scan: the scan runs on a thread of its own and hands its records to Python through a
 // bounded queue, so that a scan of any size holds a few thousand records at most; Python takes
-// them in batches, waiting with the GIL released. The iterator's __next__ is this file's, so that
+// them in batches, waiting with the GIL released. The iterator's __next__ is this file's, and so
+// is the making of each tvx.Record (its slots filled as they are, its __init__ not run), so that
 // no Python code runs between a record taken from the batch and its return to the caller's loop:
-// a KeyboardInterrupt either comes before a record is taken or after it was handed over.
+// a KeyboardInterrupt comes either before a record is taken or after it was handed over.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -47,14 +48,21 @@ class Taking {
 class ScanRun {
  public:
   // The files of `paths` (folders walked), or the caller's memory (`data`, its records' file
-  // None). `dash`: the path "-" was given, as "./-", and is shown as given.
+  // None). `dash`: the path "-" was given, as "./-", and is shown as given. `record`: the class
+  // tvx.Record, whose slots file, position, name, class_name, control and _data each record
+  // fills.
   ScanRun(std::vector<std::string> paths, const py::object& data, core::ScanOptions options,
-          bool dash)
+          bool dash, const py::object& record)
       : paths_(std::move(paths)),
         options_(std::move(options)),
         memory_(!data.is_none()),
         dash_(dash),
-        sink_(*this) {
+        sink_(*this),
+        recordType_(record),
+        data_(data) {
+    if (!PyType_Check(record.ptr())) throw py::type_error("record is a class");
+    for (const char* slot : {"file", "position", "name", "class_name", "control", "_data"})
+      slots_.push_back(record.attr(slot));
     if (!data.is_none()) held_ = std::make_unique<HeldBuffer>(data);
     options_.stop = &cancelled_;
     thread_ = std::thread([this] { Run(); });
@@ -64,10 +72,9 @@ class ScanRun {
   ScanRun(const ScanRun&) = delete;
   ScanRun& operator=(const ScanRun&) = delete;
 
-  // The next record, made by `self._record(file, position, name, class name, control)`; an
-  // entry that could not be read raises its OSError, or is handed to `self._onerror` (when not
-  // None) and the next is taken. StopIteration at the end. An item leaves the batch only once
-  // it has been made into its record or handed on.
+  // The next record; an entry that could not be read raises its OSError, or is handed to
+  // `self._onerror` (when not None) and the next is taken. StopIteration at the end. An item
+  // leaves the batch only once it has been made into its record or handed on.
   py::object Next(py::handle self) {
     Taking taking(taking_);
     for (;;) {
@@ -78,7 +85,7 @@ class ScanRun {
       if (taken_ < pending_.size()) {
         const py::object item = pending_[taken_];
         if (py::isinstance<py::tuple>(item)) {
-          py::object record = self.attr("_record")(*item);  // may raise (Ctrl-C): taken again
+          py::object record = Record(item);
           ++taken_;
           return record;
         }
@@ -175,6 +182,23 @@ class ScanRun {
     ScanRun& run_;
   };
 
+  // A tvx.Record of (file, position, name, class name, control) and the scan's data.
+  py::object Record(const py::handle& item) {
+    auto* type = reinterpret_cast<PyTypeObject*>(recordType_.ptr());
+    const py::object none = py::tuple();
+    py::object record =
+        py::reinterpret_steal<py::object>(PyBaseObject_Type.tp_new(type, none.ptr(), nullptr));
+    if (!record) throw py::error_already_set();
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+      PyObject* value = i + 1 < slots_.size() ? PyTuple_GET_ITEM(item.ptr(), i) : data_.ptr();
+      PyObject* slot = slots_[i].ptr();
+      if (Py_TYPE(slot)->tp_descr_set(slot, record.ptr(), value) != 0) {
+        throw py::error_already_set();
+      }
+    }
+    return record;
+  }
+
   void Drop() {
     pending_ = py::list();
     taken_ = 0;
@@ -267,6 +291,9 @@ class ScanRun {
   const bool dash_;
   std::unique_ptr<HeldBuffer> held_;  // released (with the GIL) after the thread has ended
   Sink sink_;
+  const py::object recordType_;
+  const py::object data_;
+  std::vector<py::object> slots_;  // the record's slots' descriptors
   std::mutex mutex_;
   std::condition_variable changed_;  // an item, the end or the close, for Python
   std::condition_variable room_;     // room in the queue for the scan
@@ -291,7 +318,7 @@ std::unique_ptr<ScanRun> StartScan(std::vector<std::string> paths, const py::obj
                                    std::vector<std::string> names,
                                    std::vector<core::Position> positions,
                                    const std::vector<std::pair<std::string, std::string>>& classes,
-                                   bool follow, unsigned jobs) {
+                                   bool follow, unsigned jobs, const py::object& record) {
   core::ScanOptions options;
   for (const auto& [name, control] : classes)
     options.classes.Add(name, ControlNamed(control));
@@ -307,17 +334,19 @@ std::unique_ptr<ScanRun> StartScan(std::vector<std::string> paths, const py::obj
     path = "./-";
     dash = true;
   }
-  return std::make_unique<ScanRun>(std::move(paths), data, std::move(options), dash);
+  return std::make_unique<ScanRun>(std::move(paths), data, std::move(options), dash, record);
 }
 
 }  // namespace
 
 void DefineScan(py::module_& module) {
   py::class_<ScanRun>(module, "ScanRun",
-                      "A scan running on a thread of its own; tvx.Scan adds _record and _onerror.")
+                      "A scan running on a thread of its own; tvx.Scan adds _onerror.")
       .def(py::init(&StartScan), py::arg("paths"), py::arg("data"), py::arg("all"),
            py::arg("names"), py::arg("positions"), py::arg("classes"), py::arg("follow"),
-           py::arg("jobs"), "Starts a scan of the paths (bytes) or of the buffer `data`.")
+           py::arg("jobs"), py::arg("record"),
+           "Starts a scan of the paths (bytes) or of the buffer `data`, its records of the class "
+           "`record`.")
       .def(
           "__next__", [](py::object self) { return self.cast<ScanRun&>().Next(self); },
           "The next record; an OSError raised or handed to _onerror.")

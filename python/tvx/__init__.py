@@ -130,14 +130,14 @@ class _Fields:
         return type(self), tuple(getattr(self, n) for n in self.__slots__ if not n.startswith("_"))
 
 
+# How a _Frozen value fills its slots, once.
+_put = object.__setattr__
+
+
 class _Frozen(_Fields):
     """Values that do not change once made, hashed by their fields."""
 
     __slots__ = ()
-
-    def _set(self, **values: Any) -> None:
-        for name, value in values.items():
-            object.__setattr__(self, name, value)
 
     def __setattr__(self, name: str, value: Any) -> None:
         raise AttributeError(f"a {type(self).__name__} cannot be changed")
@@ -192,7 +192,10 @@ class Control(_Frozen):
     def __init__(
         self, name: str, class_word: str, class_names: Tuple[str, ...], caption: str
     ) -> None:
-        self._set(name=name, class_word=class_word, class_names=tuple(class_names), caption=caption)
+        _put(self, "name", name)
+        _put(self, "class_word", class_word)
+        _put(self, "class_names", tuple(class_names))
+        _put(self, "caption", caption)
 
 
 class Stop(_Frozen):
@@ -215,7 +218,10 @@ class Stop(_Frozen):
     def __init__(
         self, code: StopCode, text: str, position: Optional[int], byte: Optional[int]
     ) -> None:
-        self._set(code=StopCode(code), text=text, position=position, byte=byte)
+        _put(self, "code", StopCode(code))
+        _put(self, "text", text)
+        _put(self, "position", position)
+        _put(self, "byte", byte)
 
     @property
     def offset(self) -> Optional[int]:
@@ -320,7 +326,9 @@ class Code(_Frozen):
     outcome: CodeOutcome
 
     def __init__(self, code: int, section: FramePart, outcome: CodeOutcome) -> None:
-        self._set(code=code, section=FramePart(section), outcome=CodeOutcome(outcome))
+        _put(self, "code", code)
+        _put(self, "section", FramePart(section))
+        _put(self, "outcome", CodeOutcome(outcome))
 
 
 class Value(_Fields):
@@ -545,14 +553,12 @@ class Record(_Frozen):
         control: Optional[str],
         _data: Any = None,
     ) -> None:
-        self._set(
-            file=file,
-            position=position,
-            name=name,
-            class_name=class_name,
-            control=control,
-            _data=_data,
-        )
+        _put(self, "file", file)
+        _put(self, "position", position)
+        _put(self, "name", name)
+        _put(self, "class_name", class_name)
+        _put(self, "control", control)
+        _put(self, "_data", _data)
 
     @property
     def offset(self) -> int:
@@ -650,23 +656,18 @@ class Scan(_tvx.ScanRun):
         jobs: int,
         onerror: Optional[Callable[[OSError], object]],
     ) -> None:
-        super().__init__(paths, data, all, names, positions, classes, follow, jobs)
-        # What the compiled __next__ calls; kept here, where the collector sees them.
-        self._data = data
+        super().__init__(paths, data, all, names, positions, classes, follow, jobs, Record)
+        # What the compiled __next__ calls; kept here, where the collector sees it (it may refer
+        # to the scan).
         self._onerror = onerror
         self._summary: Optional[ScanSummary] = None
         _RUNNING.add(self)
-
-    def _record(
-        self, file: Optional[str], position: int, name: str, class_name: str, control: Optional[str]
-    ) -> Record:
-        return Record(file, position, name, class_name, control, self._data)
 
     def __iter__(self) -> "Scan":
         return self
 
     # __next__ is the compiled module's (see python/src/scan.cpp): no Python code runs between a
-    # record taken and its return.
+    # record taken and its return, the record's making included.
 
     @property
     def summary(self) -> Optional[ScanSummary]:

@@ -1,7 +1,7 @@
 # The types of the compiled half of the package, tvx._tvx (python/src): what the package's own
 # module calls. The package's types are annotated in __init__.py itself;
 # python/tests/test_api.py holds this stub to the compiled module's names and parameters.
-from typing import Any, Dict, List, Optional, Tuple, Union
+from typing import Any, Dict, List, Optional, Tuple, Type, Union
 
 from . import Record
 
@@ -26,9 +26,10 @@ class ScanRun:
         classes: List[Tuple[str, str]],
         follow: bool,
         jobs: int,
+        record: Type[Record],
     ) -> None: ...
-    # A record made by the subclass's _record(file, position, name, class_name, control); an
-    # OSError raised or handed to its _onerror.
+    # A record of the class given (its slots filled, its __init__ not run); an OSError raised or
+    # handed to the subclass's _onerror.
     def __next__(self) -> Record: ...
     def close(self) -> None: ...
     def _running(self) -> bool: ...
