@@ -162,11 +162,13 @@ def _build_package(build_dir):
 
 def _built_files(package):
     """The compiled module and the programs in the build's package folder, as the wheel's files:
-    {name in the wheel: (bytes, executable)}."""
+    {name in the wheel: (bytes, executable)}. Only programs: a plug-in run from there (by an
+    editable install's `tvx host`) leaves its listing and block files beside it."""
     found = [os.path.join(package, "_tvx" + sysconfig.get_config_var("EXT_SUFFIX"))]
     for folder in PROGRAM_FOLDERS:
         where = os.path.join(package, folder)
-        found += [os.path.join(where, name) for name in sorted(os.listdir(where))]
+        found += [os.path.join(where, name) for name in sorted(os.listdir(where))
+                  if os.access(os.path.join(where, name), os.X_OK)]
     files = {}
     for path in found:
         with open(path, "rb") as f:

@@ -64,6 +64,11 @@ def test_pip_installs_the_package_into_a_fresh_venv(tmp_path, collection, option
                                     for d in (tvx.decode(*s) for s in wanted)]
     scanned = [[r.file, r.position, r.class_name] for r in tvx.scan(folder, all=True)]
     assert installed["scan"] == scanned and len(scanned) > 10
+    if home == "venv":  # the programs and nothing else beside them
+        (package,) = venv.glob("lib/python*/site-packages/tvx")
+        assert sorted(p.name for p in (package / "bin").iterdir()) == ["tvx"]
+        assert sorted(p.name for p in (package / "libexec" / "tvx").iterdir()) == sorted(
+            f"{c.name}.tvx" for c in tvx.controls())
     # The command, both ways, is the build's tvx: the same bytes and status, for a decode, a
     # usage error and a plug-in driven through its channel (found beside the installed tvx).
     deliverable, sample, position = wanted[0]
