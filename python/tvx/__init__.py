@@ -909,7 +909,8 @@ def _whole(value: object, what: str) -> int:
     try:
         return operator.index(value)  # type: ignore[arg-type]
     except TypeError:
-        raise TypeError(f"{what} is a whole number (int), not {type(value).__name__} {value!r}") from None
+        kind = type(value).__name__
+        raise TypeError(f"{what} is a whole number (int), not {kind} {value!r}") from None
 
 
 def _position(position: Optional[int]) -> int:
