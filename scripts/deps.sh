@@ -3,9 +3,10 @@
 #   scripts/deps.sh build    compiler, CMake, Ninja, GoogleTest, nlohmann/json (tvx), Python 3
 #                            with its headers and pybind11 (the Python module, python/)
 #   scripts/deps.sh python   the above, plus pytest and venv for the Python module's tests
+#   scripts/deps.sh quick    the above, plus chromium for the HTML report's browser test and
+#                            python3-jsonschema for the JSON schema test (scripts/test.sh quick)
 #   scripts/deps.sh test     the above, plus clang's fuzzer and sanitizer runtimes, Google
-#                            Benchmark, mingw-w64, Wine and Xvfb for the Windows tests, chromium
-#                            for the HTML report's browser test, and the
+#                            Benchmark, mingw-w64, Wine and Xvfb for the Windows tests, and the
 #                            Wine 10 root that runs the 32-bit Windows programs (below)
 #   scripts/deps.sh coverage the build's, plus clang, its profile runtime and the LLVM tools
 #                            that merge profiles and report coverage
@@ -27,11 +28,14 @@ want() { dpkg -s "$1" >/dev/null 2>&1 || need+=("$1"); }
 for p in g++ cmake ninja-build libgtest-dev nlohmann-json3-dev python3 python3-dev pybind11-dev; do
   want "$p"
 done
-if [[ $mode == test || $mode == python ]]; then
+if [[ $mode == test || $mode == quick || $mode == python ]]; then
   for p in python3-pytest python3-venv; do want "$p"; done
 fi
+if [[ $mode == test || $mode == quick ]]; then
+  for p in chromium python3-jsonschema; do want "$p"; done
+fi
 if [[ $mode == test ]]; then
-  for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb chromium; do want "$p"; done
+  for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb; do want "$p"; done
 fi
 if [[ $mode == coverage ]]; then
   for p in clang-14 libclang-rt-14-dev llvm-14; do want "$p"; done

@@ -20,8 +20,11 @@
 #
 # A campaign: TVX_FUZZ_RUNS=N runs each target for N executions instead of a time;
 # TVX_FUZZ_MERGE=1 then replaces fuzz/corpus/<target>/ by the smallest set of inputs, from it
-# and from what the run learned, that reaches every feature the seeds and the regression inputs
-# do not (libFuzzer's -merge=1; files named by their SHA-1, so never twice).
+# and from what the run learned, that reaches every edge of the code the seeds and the
+# regression inputs do not (libFuzzer's -merge=1 with -use_counters=0: an edge counts once, not
+# once for each number of times it is taken; files named by their SHA-1, so never twice). So a
+# clone carries seeds; a campaign learns the rest again into build-fuzz. TVX_FUZZ_RUNS=0 with
+# TVX_FUZZ_MERGE=1 only minimises the committed corpora.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -102,7 +105,7 @@ for entry in "${selected[@]}"; do
     rm -rf "$merged" && mkdir -p "$merged"
     cp "$seeds"/* "$merged"/ && find "$regressions" -type f ! -name '.*' -exec cp {} "$merged"/ \;
     ls "$merged" >"$build/fuzz/merge/$name.known"
-    if "$program" -merge=1 "$merged" "$corpus" "$committed" >"$log.merge" 2>&1; then
+    if "$program" -merge=1 -use_counters=0 "$merged" "$corpus" "$committed" >"$log.merge" 2>&1; then
       find "$committed" -type f ! -name '.*' -delete
       ls "$merged" | grep -vxF -f "$build/fuzz/merge/$name.known" |
         while read -r file; do cp "$merged/$file" "$committed/"; done

@@ -270,6 +270,7 @@ py::dict Vocabularies() {
 
 void DefineDecode(py::module_& module) {
   py::class_<Properties>(module, "_Properties")
+      .def(py::init<std::string>(), py::arg("text"))
       .def("text", [](Properties& p) { return py::str(p.Text()); },
            "{\"picture\", \"properties\", \"property_details\"} as tvx's JSON gives them.");
   module.def("vocabularies", &Vocabularies,

@@ -55,7 +55,16 @@ py::list StreamLines(std::string_view text) {
 
 HeldBuffer::HeldBuffer(py::handle object) {
   // A simple buffer: the bytes in one piece, read-only (a bytes object) or not.
-  if (PyObject_GetBuffer(object.ptr(), &view_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+  if (PyObject_GetBuffer(object.ptr(), &view_, PyBUF_SIMPLE) == 0) return;
+  // A closed mmap says only "mmap closed or invalid".
+  if (PyErr_ExceptionMatches(PyExc_ValueError) &&
+      std::string_view(Py_TYPE(object.ptr())->tp_name) == "mmap.mmap") {
+    PyErr_Clear();
+    throw py::value_error(
+        "data= is a closed mmap: it is read where it lies, so it must stay open while it is "
+        "read (the records of its scan read it again when they are decoded)");
+  }
+  throw py::error_already_set();
 }
 
 HeldBuffer::~HeldBuffer() {

@@ -1,19 +1,26 @@
-"""The package's face: the stub (__init__.pyi) holds the package's own signatures, docs/python.md
-holds the reference its docstrings make, the enums hold the schema's names, controls() lists what
-`tvx help` lists, and the values show as Python shows values."""
+"""The package's face: its own module is annotated whole (the one source of its types) and the
+stub of the compiled module (_tvx.pyi) holds that module's names and parameters; docs/python.md
+holds the reference its docstrings make and its recipes run as written; the enums hold the
+schema's names, controls() lists what `tvx help` lists, and the values show, compare, hash and
+pickle as Python's values do."""
 
 import ast
+import copy
 import enum
 import importlib.util
 import inspect
 import json
+import mmap
+import pickle
+import re
 import shutil
+import typing
 
 import pytest
 import tvx
-from conftest import SOURCE, run_tvx, samples, tvx_json
+from conftest import SAMPLES, SOURCE, run_tvx, samples, tvx_json
 
-STUB = ast.parse((SOURCE / "python" / "tvx" / "__init__.pyi").read_text())
+STUB = ast.parse((SOURCE / "python" / "tvx" / "_tvx.pyi").read_text())
 
 
 def load_reference():
@@ -24,55 +31,75 @@ def load_reference():
     return module
 
 
-def parameters(node, skip_self):
-    """(name, kind, default as source) of each parameter of a stub's def."""
+def stub_parameters(node):
+    """The parameter names of a stub's def."""
     a = node.args
-    positional = a.posonlyargs + a.args
-    defaults = [None] * (len(positional) - len(a.defaults)) + a.defaults
-    found = [(p.arg, "positional", d and ast.unparse(d)) for p, d in zip(positional, defaults)]
-    if a.vararg:
-        found.append((a.vararg.arg, "var", None))
-    found += [(p.arg, "keyword", d and ast.unparse(d)) for p, d in zip(a.kwonlyargs, a.kw_defaults)]
-    if a.kwarg:
-        found.append((a.kwarg.arg, "varkw", None))
-    return found[1:] if skip_self else found
+    return [p.arg for p in a.posonlyargs + a.args + a.kwonlyargs]
 
 
-def runtime_parameters(function):
-    kinds = {"POSITIONAL_ONLY": "positional", "POSITIONAL_OR_KEYWORD": "positional",
-             "VAR_POSITIONAL": "var", "KEYWORD_ONLY": "keyword", "VAR_KEYWORD": "varkw"}
-    return [(p.name, kinds[p.kind.name], None if p.default is p.empty else repr(p.default))
-            for p in inspect.signature(function).parameters.values()]
+def compiled_parameters(function):
+    """The parameter names pybind11 gives in the first line of a compiled function's docstring,
+    "name(a: T, b: T) -> R"."""
+    line = function.__doc__.splitlines()[0]
+    inside = line[line.index("(") + 1:line.rindex(") ->")]
+    return [part.split(":")[0].strip() for part in re.split(r",\s*(?![^\[]*\])", inside) if part]
 
 
-def test_the_stub_holds_the_packages_signatures():
-    stubbed = {node.name: node for node in STUB.body if isinstance(node, (ast.FunctionDef,
-                                                                           ast.ClassDef))}
-    assert set(tvx.__all__) - {"MAX_POSITION"} == set(stubbed)
+def test_the_stub_holds_the_compiled_modules_names_and_parameters():
+    compiled = tvx._tvx
+    stubbed = {}
+    for node in STUB.body:
+        if isinstance(node, (ast.FunctionDef, ast.ClassDef)):
+            stubbed[node.name] = node
+        elif isinstance(node, ast.AnnAssign):
+            stubbed[node.target.id] = node
+    public = {n for n in dir(compiled) if not n.startswith("__")}
+    assert public == set(stubbed)
     for name, node in stubbed.items():
-        thing = getattr(tvx, name)
         if isinstance(node, ast.FunctionDef):
-            assert parameters(node, False) == runtime_parameters(thing), name
-            continue
-        attributes = {n.target.id for n in node.body if isinstance(n, ast.AnnAssign)}
-        if issubclass(thing, enum.Enum):
-            members = {n.targets[0].id: n.value.value for n in node.body
-                       if isinstance(n, ast.Assign)}
-            assert members == {m.name: m.value for m in thing}, name
-            continue
-        if hasattr(thing, "__slots__"):
-            assert attributes == {s for s in thing.__slots__ if not s.startswith("_")}, name
-        for item in node.body:
-            if not isinstance(item, ast.FunctionDef):
-                continue
-            member = inspect.getattr_static(thing, item.name)
-            if isinstance(member, property):
-                assert [ast.unparse(d) for d in item.decorator_list] == ["property"], item.name
-            else:
-                assert parameters(item, True) == runtime_parameters(member)[1:], item.name
-        public = {n for n, m in vars(thing).items()
-                  if not n.startswith("_") and (callable(m) or isinstance(m, property))}
-        assert public <= {i.name for i in node.body if isinstance(i, ast.FunctionDef)}, name
+            assert stub_parameters(node) == compiled_parameters(getattr(compiled, name)), name
+        elif isinstance(node, ast.ClassDef):
+            methods = {m.name: m for m in node.body if isinstance(m, ast.FunctionDef)}
+            own = {n for n, m in vars(getattr(compiled, name)).items()
+                   if callable(m) and (not n.startswith("__") or n in ("__init__", "__next__"))}
+            assert set(methods) == own, name
+            for method, m in methods.items():
+                assert stub_parameters(m) == compiled_parameters(
+                    getattr(getattr(compiled, name), method)), method
+
+
+def public_callables():
+    """The package's functions, and its classes' methods and properties of their own."""
+    for name in tvx.__all__:
+        thing = getattr(tvx, name)
+        if inspect.isfunction(thing):
+            yield name, thing
+        elif inspect.isclass(thing) and not issubclass(thing, enum.Enum):
+            for member, value in vars(thing).items():
+                if isinstance(value, property):
+                    yield f"{name}.{member}", value.fget
+                elif inspect.isfunction(value) and (not member.startswith("_")
+                                                    or member == "__init__"):
+                    yield f"{name}.{member}", value
+
+
+def test_the_package_is_annotated_whole():
+    """Every parameter and result of the package's functions and methods, and every public slot
+    of its values, carries a type that resolves."""
+    checked = 0
+    for name, function in public_callables():
+        signature = inspect.signature(function)
+        hints = typing.get_type_hints(function)
+        wanted = {p for p in signature.parameters if p != "self"} | {"return"}
+        assert wanted <= set(hints), (name, wanted - set(hints))
+        checked += 1
+    assert checked >= 20
+    for name in tvx.__all__:
+        thing = getattr(tvx, name)
+        if inspect.isclass(thing) and hasattr(thing, "_fields"):
+            slots = {s for s in thing.__slots__ if not s.startswith("_")}
+            hinted = {n for n in typing.get_type_hints(thing) if not n.startswith("_")}
+            assert slots == hinted, name
 
 
 def test_the_document_holds_the_docstrings_reference():
@@ -124,19 +151,66 @@ def test_values_show_as_python_shows_them():
     assert repr(record) == ("Record(file='p.exe', position=1025, offset=1024, name='Agent1', "
                             f"class_name='AgentObjectsCtl.Agent', control={deliverable!r})")
     assert record == tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent", deliverable)
-    assert len({record, tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent",
-                                   deliverable)}) == 1
     assert tvx.decode(tvx.controls()[0], path, position) == decoded
     assert tvx.__version__ == run_tvx("--version").stdout.decode().split()[-1]
+    # A long text shows its start and its length, in a short list too.
+    long = tvx.BlockLine("x" * 100 + "y" * 1_000_000, tvx.LineSource.READS, [1])
+    assert repr(long) == ("BlockLine(line=" + repr("x" * 80) + "...<1000100 characters>, "
+                          "source=LineSource.READS, from_=[1])")
+    assert repr(tvx.Record(None, 1, "n", "c", None, b"data")).startswith("Record(file=None,")
+    assert "<1000001 characters>]" in repr(tvx.BlockLine("", "reads", ["z" * 1_000_001]))
 
 
-def test_the_documents_walk_through_runs(tmp_path, monkeypatch, capsys, collection):
-    """docs/python.md's examples, run on a copy of the synthetic collection, against what the
-    command finds and saves there."""
+def test_only_values_that_cannot_change_hash():
+    (deliverable, path, position), = samples()[:1]
+    decoded = tvx.decode(deliverable, path, position)
+    explained = tvx.explain(deliverable, path, position, limit=3)
+    for changing in (decoded, explained, explained.values[0], tvx.BlockLine("a", "reads", []),
+                     tvx.ScanSummary(1, 0, 2, 0, {}, 0, 0)):
+        with pytest.raises(TypeError, match="unhashable type"):
+            hash(changing)
+    record = tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent", deliverable)
+    for fixed, field in ((record, "name"), (decoded.stop, "text"), (tvx.controls()[0], "name"),
+                         (explained.values[0].code, "code")):
+        assert hash(fixed) == hash(copy.copy(fixed))
+        with pytest.raises(AttributeError, match="cannot be changed"):
+            setattr(fixed, field, "changed")
+        with pytest.raises(AttributeError, match="cannot be changed"):
+            delattr(fixed, field)
+    assert len({record, tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent",
+                                   deliverable)}) == 1
+
+
+def test_values_pickle_as_made(tmp_path):
+    (deliverable, path, position), = samples()[:1]
+    for value in (tvx.decode(deliverable, path, position),
+                  tvx.explain(deliverable, path, position), *tvx.controls()):
+        assert pickle.loads(pickle.dumps(value)) == value
+    # A record of data= leaves the data behind: it decodes once given it again.
+    data = (SAMPLES / "example.exe").read_bytes() * 64
+    found = next(tvx.scan(data=data, all=True, names="Merlin1"))
+    carried = pickle.dumps(found)
+    assert len(carried) < 1000 < len(data)
+    again = pickle.loads(carried)
+    assert again == found and copy.deepcopy(found) == found
+    assert found.decode().block == tvx.decode(again.control, data=data,
+                                              position=again.position).block
+    with pytest.raises(ValueError, match="pickled or copied without the scan's data"):
+        again.decode()
+    # And so does one of an mmap, which itself cannot be pickled.
+    mapped = tmp_path / "mapped.exe"
+    mapped.write_bytes(data)
+    with open(mapped, "rb") as f, mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as m:
+        found = next(tvx.scan(data=m, all=True, names="Merlin1"))
+        assert pickle.loads(pickle.dumps(found)) == found
+
+
+def test_the_documents_recipes_run(tmp_path, monkeypatch, capsys, collection):
+    """docs/python.md's recipes, every block of Python in it, run as written on a copy of the
+    synthetic collection, against what the command finds and saves there."""
     document = (SOURCE / "docs" / "python.md").read_text()
-    walk = document[document.index("## A walk through"):document.index("## How it behaves")]
-    blocks = [b.split("```", 1)[0] for b in walk.split("```python\n")[1:]]
-    assert len(blocks) == 4
+    blocks = [b.split("```", 1)[0] for b in document.split("```python\n")[1:]]
+    assert len(blocks) == 5
     shutil.copytree(collection, tmp_path / "old-builds", symlinks=True)
     (deliverable, comm, _), = [s for s in samples() if s[0] == "SERLINK.SerialLink"]
     shutil.copy(comm, tmp_path / "old-builds" / "serial.exe")
@@ -160,4 +234,6 @@ def test_the_documents_walk_through_runs(tmp_path, monkeypatch, capsys, collecti
     assert sorted(p.read_bytes() for p in (tmp_path / "pictures").iterdir()) == saved and saved
     explained = tvx.explain("mscomm", "old-builds/serial.exe", 5121)
     assert len(printed[3]) == len(explained.block) + len(explained.values)
-
+    (summary,) = [d for d in tvx_json("scan", "old-builds", "--all") if d["kind"] == "scan_summary"]
+    assert printed[4] == [f"{len(found)} records, {summary['files']} files"]
+    assert [pickle.loads(p) for p in namespace["parcels"]] == list(tvx.scan("old-builds", all=True))

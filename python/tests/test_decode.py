@@ -5,6 +5,7 @@ cases' streams and the synthetic collection; data= against the same bytes by pat
 import hashlib
 import json
 import mmap
+import pickle
 
 import pytest
 import tvx
@@ -128,6 +129,8 @@ def test_typed_properties():
     assert odd.properties["Handshaking"] == 7 and odd.properties["Handshaking"].constant is None
     with pytest.raises(TypeError):
         odd.properties["Handshaking"] = 1
+    again = pickle.loads(pickle.dumps(adodc))
+    assert again == adodc and again.to_dict() == adodc.to_dict()
 
 
 def explanation_json(x):

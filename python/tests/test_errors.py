@@ -5,6 +5,7 @@ no error (test_decode.py)."""
 
 import errno
 import itertools
+import mmap
 import os
 import pwd
 import shutil
@@ -14,7 +15,7 @@ import tempfile
 
 import pytest
 import tvx
-from conftest import BUILD, run_tvx, samples
+from conftest import BUILD, SAMPLES, run_tvx, samples
 
 SAMPLE = samples()[0]
 
@@ -119,8 +120,50 @@ def test_scan_errors_come_in_order_or_go_to_onerror(places, collection):
     assert list(scan) == [] and scan.summary is None
 
 
+def closed_mmap():
+    with open(SAMPLE[1], "rb") as f:
+        m = mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
+    m.close()
+    return m
+
+
+def record_of_a_closed_mmap():
+    with open(SAMPLES / "example.exe", "rb") as f:
+        m = mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
+    found = next(tvx.scan(data=m))
+    m.close()
+    return found
+
+
+CLOSED = "data= is a closed mmap"
+
 # (id, call, exception, words of its message)
 ARGUMENT_ERRORS = [
+    ("decode of a path with NUL", lambda: tvx.decode("agent", "a\0b", 1), ValueError, "NUL"),
+    ("explain of a path with NUL", lambda: tvx.explain("agent", b"a\0", 1), ValueError, "NUL"),
+    ("scan of a path with NUL", lambda: tvx.scan(SAMPLE[1], "a\0b"), ValueError, "NUL"),
+    ("decode of a closed mmap", lambda: tvx.decode("agent", data=closed_mmap(), position=1),
+     ValueError, CLOSED),
+    ("scan of a closed mmap", lambda: tvx.scan(data=closed_mmap()), ValueError, CLOSED),
+    ("record of a closed mmap", lambda: record_of_a_closed_mmap().decode(), ValueError, CLOSED),
+    ("names of a number", lambda: tvx.scan(SAMPLE[1], names=5), TypeError,
+     "names= is a name (str) or several, not 5"),
+    ("positions as text", lambda: tvx.scan(SAMPLE[1], positions="12"), TypeError,
+     "positions= is a position (int) or several, not '12'"),
+    ("position of a fraction", lambda: tvx.scan(SAMPLE[1], positions=[2.5]), TypeError,
+     "a position is a whole number (int), not float 2.5"),
+    ("jobs of a fraction", lambda: tvx.scan(SAMPLE[1], jobs=2.5), TypeError,
+     "jobs= is a whole number (int), not float 2.5"),
+    ("classes as a list", lambda: tvx.scan(SAMPLE[1], classes=["A.B"]), TypeError,
+     "classes= maps class names to controls"),
+    ("all as text", lambda: tvx.scan(SAMPLE[1], all="no"), TypeError,
+     "all= is True or False, not 'no'"),
+    ("follow as a number", lambda: tvx.scan(SAMPLE[1], follow=1), TypeError, "follow="),
+    ("onerror not callable", lambda: tvx.scan(SAMPLE[1], onerror=5), TypeError, "onerror="),
+    ("offsets as text", lambda: tvx.decode("agent", SAMPLE[1], 1, "no"), TypeError,
+     "offsets= is True or False, not 'no'"),
+    ("limit of a fraction", lambda: tvx.explain("agent", SAMPLE[1], 1, limit=2.5), TypeError,
+     "limit= is a whole number"),
     ("mistyped control", lambda: tvx.decode("mscom", SAMPLE[1], 1), ValueError,
      "unknown control \"mscom\"; did you mean 'MSComm'?"),
     ("mistyped deliverable", lambda: tvx.explain("SERLINK.SerialLnik", SAMPLE[1], 1), ValueError,
@@ -132,7 +175,8 @@ ARGUMENT_ERRORS = [
     ("position 0", lambda: tvx.decode("agent", SAMPLE[1], 0), ValueError, "not from 1 to"),
     ("position beyond any file", lambda: tvx.decode("agent", SAMPLE[1], 2**53 + 1), ValueError,
      "9007199254740992"),
-    ("position as text", lambda: tvx.decode("agent", SAMPLE[1], "1025"), TypeError, "str"),
+    ("position as text", lambda: tvx.decode("agent", SAMPLE[1], "1025"), TypeError,
+     "a position is a whole number (int), not str '1025'"),
     ("no position", lambda: tvx.decode("agent", SAMPLE[1]), TypeError, "position"),
     ("file and data", lambda: tvx.decode("agent", SAMPLE[1], 1, data=b""), TypeError, "not both"),
     ("neither", lambda: tvx.explain("agent", position=1), TypeError, "data="),

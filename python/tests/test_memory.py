@@ -1,8 +1,8 @@
 """What a scan holds: a 1 GiB file scanned by path in a process that stays under 32 MiB resident;
 a 1 GiB mmap scanned through data= adding under 32 MiB beyond its mapped pages (the buffer is
-never copied); a scan's records held back in a bounded queue while Python takes none; and the GIL
-let go while a scan runs. Each measure is taken in a process of its own, from
-/proc/self/status."""
+never copied); a scan's records held back in a bounded queue while Python takes none; the GIL
+let go while a scan runs; a scan that waits for records ended from another thread. Each measure is
+taken in a process of its own, from /proc/self/status."""
 
 import os
 import random
@@ -115,3 +115,20 @@ def test_a_scan_left_running_ends_with_python(big):
         done = subprocess.run([sys.executable, "-c", script, str(big)], capture_output=True,
                               text=True, timeout=120)
         assert (done.returncode, done.stdout, done.stderr) == (0, "Agent1\n", "")
+
+
+def test_close_from_another_thread_ends_a_scan_waiting_for_records(big):
+    """40 GiB to read (the 1 GiB file 40 times) of which no record is picked: the thread taking
+    records waits, and close() from another ends the scan within a few seconds."""
+    scan = tvx.scan(*[big] * 40, names="nothing", jobs=1)
+    taken = []
+    thread = threading.Thread(target=lambda: taken.append(list(scan)), daemon=True)
+    thread.start()
+    time.sleep(0.5)
+    started = time.monotonic()
+    scan.close()
+    thread.join(60)
+    took = time.monotonic() - started
+    assert not thread.is_alive() and taken == [[]]
+    assert took < 2, f"the scan ended {took:.1f} s after close()"
+    assert scan.summary is None

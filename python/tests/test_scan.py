@@ -1,13 +1,16 @@
 """tvx.scan against `tvx scan --json`: the same records in the same order and the same counts, on
 the samples, the cases' streams and a synthetic collection, for each selection; data= against the
-same bytes by path; two threads scanning at once; a scan ended early."""
+same bytes by path; two threads scanning at once; a scan ended early, by its onerror callback too;
+Ctrl-C in the middle of a scan, which then goes on; a file named "-"."""
 
 import mmap
+import shutil
+import signal
 import threading
 
 import pytest
 import tvx
-from conftest import SAMPLES, tvx_json
+from conftest import SAMPLES, record, tvx_json
 
 SUMMARY = ("files", "unreadable", "bytes", "records", "controls", "other_classes", "not_programs")
 
@@ -139,3 +142,89 @@ def test_a_scan_ended_early(collection):
         t.join()
     assert sorted(taken[0] + taken[1], key=repr) == sorted(
         tvx.scan(collection, collection, collection, all=True), key=repr)
+
+
+def in_a_thread(work):
+    """`work()` run on a thread of its own, which must end within 30 s: its result."""
+    done = []
+    thread = threading.Thread(target=lambda: done.append(work()), daemon=True)
+    thread.start()
+    thread.join(30)
+    assert not thread.is_alive(), "hangs"
+    return done[0]
+
+
+# What an onerror callback does with its scan: (id, the callback, given the scan and the list of
+# records taken, and how many of the records of `sample missing sample` are taken)
+ONERROR_CALLS = [
+    ("close", lambda scan, taken: scan.close(), 1),
+    ("next", lambda scan, taken: taken.append(next(scan)), 2),
+    ("next until the end", lambda scan, taken: taken.extend(scan), 2),
+]
+
+
+@pytest.mark.parametrize("call, samples", [c[1:] for c in ONERROR_CALLS],
+                         ids=[c[0] for c in ONERROR_CALLS])
+def test_onerror_may_end_the_scan_or_take_its_records(tmp_path, call, samples):
+    sample = str(SAMPLES / "example.exe")
+    one = list(tvx.scan(sample, all=True))
+
+    def work():
+        scan = tvx.scan(sample, str(tmp_path / "missing.exe"), sample, all=True,
+                        onerror=lambda error: call(scan, taken))
+        taken = []
+        for r in scan:
+            taken.append(r)
+        return taken, scan.summary
+
+    taken, summary = in_a_thread(work)
+    assert taken == one * samples and len(one) == 6
+    assert (summary is None) == (samples == 1)
+
+
+def test_ctrl_c_loses_no_record(tmp_path):
+    """KeyboardInterrupt raised every half millisecond, wherever the scan is (mostly in its
+    __next__): the loop goes on after each, and every record comes once, in order."""
+    dense = tmp_path / "dense.bin"
+    dense.write_bytes(record(b"C", b"VB.Label", b"") * 200_000)
+    whole = list(tvx.scan(dense, all=True))
+    armed = [False]
+
+    def interrupt(signum, frame):
+        if armed[0]:  # only inside the try below
+            armed[0] = False
+            raise KeyboardInterrupt
+
+    taken = []
+    interrupted = 0
+    before = signal.signal(signal.SIGALRM, interrupt)
+    signal.setitimer(signal.ITIMER_REAL, 0.0005, 0.0005)
+    try:
+        scan = tvx.scan(dense, all=True)
+        while True:
+            try:
+                armed[0] = True
+                for r in scan:
+                    taken.append(r)
+                armed[0] = False
+                break
+            except KeyboardInterrupt:
+                interrupted += 1
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, before)
+    assert interrupted > 20
+    assert len(taken) == len(whole) == 200_000
+    assert taken == whole and scan.summary.records == 200_000
+
+
+def test_a_file_named_dash_is_shown_as_given(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    for call in (lambda: tvx.decode("agent", "-", 1), lambda: list(tvx.scan("-"))):
+        with pytest.raises(FileNotFoundError) as raised:
+            call()
+        assert raised.value.filename == "-"
+    shutil.copy(SAMPLES / "example.exe", "-")
+    found = list(tvx.scan("-"))
+    assert [r.file for r in found] == ["-"] * 5
+    assert found[0].decode().file == "-"

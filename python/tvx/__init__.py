@@ -12,16 +12,16 @@ with one character per byte (``text.encode("latin-1")`` gives the bytes back).
 from __future__ import annotations
 
 import atexit
+import collections.abc
 import enum
 import operator
 import os
-import threading
 import types
 import weakref
-from typing import Any, Callable, Dict, Iterable, Iterator, List, Mapping, Optional, Tuple, Union
+from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, Tuple, Union
 
 from . import _tvx
-from ._fields import _Fields
+from ._fields import _Fields, _Frozen, _put, _short
 from ._properties import (
     Colour,
     ColourKind,
@@ -122,7 +122,7 @@ class LineSource(str, enum.Enum):
     NOT_LINKED = "not_linked"
 
 
-class Control(_Fields):
+class Control(_Frozen):
     """A control tvx decodes: one deliverable (plug-in) and its control class.
 
     ``name`` is the deliverable's name (``"SERLINK.SerialLink"``), ``class_word`` the control
@@ -134,14 +134,21 @@ class Control(_Fields):
     __slots__ = ("name", "class_word", "class_names", "caption")
     _fields = __slots__
 
-    def __init__(self, name: str, class_word: str, class_names: Tuple[str, ...], caption: str):
-        self.name = name
-        self.class_word = class_word
-        self.class_names = tuple(class_names)
-        self.caption = caption
+    name: str
+    class_word: str
+    class_names: Tuple[str, ...]
+    caption: str
+
+    def __init__(
+        self, name: str, class_word: str, class_names: Tuple[str, ...], caption: str
+    ) -> None:
+        _put(self, "name", name)
+        _put(self, "class_word", class_word)
+        _put(self, "class_names", tuple(class_names))
+        _put(self, "caption", caption)
 
 
-class Stop(_Fields):
+class Stop(_Frozen):
     """How and where a decode ended, as the JSON's ``stop``.
 
     ``code`` is a StopCode, ``text`` the same in words with where; ``position`` and ``offset``
@@ -153,11 +160,18 @@ class Stop(_Fields):
     __slots__ = ("code", "text", "position", "byte")
     _fields = ("code", "text", "position", "offset", "byte")
 
-    def __init__(self, code: StopCode, text: str, position: Optional[int], byte: Optional[int]):
-        self.code = StopCode(code)
-        self.text = text
-        self.position = position
-        self.byte = byte
+    code: StopCode
+    text: str
+    position: Optional[int]
+    byte: Optional[int]
+
+    def __init__(
+        self, code: StopCode, text: str, position: Optional[int], byte: Optional[int]
+    ) -> None:
+        _put(self, "code", StopCode(code))
+        _put(self, "text", text)
+        _put(self, "position", position)
+        _put(self, "byte", byte)
 
     @property
     def offset(self) -> Optional[int]:
@@ -208,6 +222,15 @@ class Decoded(_Fields):
         "picture",
         "picture_format",
     )
+    control: str
+    file: Optional[str]
+    position: int
+    offsets: bool
+    listing: List[str]
+    block: List[str]
+    picture: Optional[bytes]
+    picture_format: Optional[str]
+    stop: Stop
 
     def __init__(
         self,
@@ -221,7 +244,7 @@ class Decoded(_Fields):
         picture_format: Optional[str],
         stop: Stop,
         properties: Properties,
-    ):
+    ) -> None:
         self.control = control
         self.file = file
         self.position = position
@@ -237,6 +260,10 @@ class Decoded(_Fields):
     def offset(self) -> int:
         """The 0-based offset of the stream's first byte."""
         return self.position - 1
+
+    def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
+        made, arguments = super().__reduce__()
+        return made, arguments + (self._properties,)
 
     @property
     def properties(self) -> Mapping[str, Any]:
@@ -291,17 +318,21 @@ def _file_bytes(lines: List[str]) -> bytes:
     return b"".join(line.encode("latin-1") + b"\r\n" for line in lines)
 
 
-class Code(_Fields):
+class Code(_Frozen):
     """A section's code byte: ``code`` (its number), ``section`` (a FramePart) and
     ``outcome`` (a CodeOutcome)."""
 
     __slots__ = ("code", "section", "outcome")
     _fields = __slots__
 
-    def __init__(self, code: int, section: FramePart, outcome: CodeOutcome):
-        self.code = code
-        self.section = FramePart(section)
-        self.outcome = CodeOutcome(outcome)
+    code: int
+    section: FramePart
+    outcome: CodeOutcome
+
+    def __init__(self, code: int, section: FramePart, outcome: CodeOutcome) -> None:
+        _put(self, "code", code)
+        _put(self, "section", FramePart(section))
+        _put(self, "outcome", CodeOutcome(outcome))
 
 
 class Value(_Fields):
@@ -341,6 +372,16 @@ class Value(_Fields):
         "listing_lines",
         "block_lines",
     )
+    position: int
+    size: int
+    consumed: int
+    read: ReadKind
+    value: Union[int, str, None]
+    what: str
+    part: FramePart
+    code: Optional[Code]
+    listing_lines: List[int]
+    block_lines: List[int]
 
     def __init__(
         self,
@@ -354,7 +395,7 @@ class Value(_Fields):
         code: Optional[Code],
         listing_lines: List[int],
         block_lines: List[int],
-    ):
+    ) -> None:
         self.position = position
         self.size = size
         self.consumed = consumed
@@ -397,8 +438,11 @@ class BlockLine(_Fields):
 
     __slots__ = ("line", "source", "from_")
     _fields = __slots__
+    line: str
+    source: LineSource
+    from_: List[int]
 
-    def __init__(self, line: str, source: LineSource, from_: List[int]):
+    def __init__(self, line: str, source: LineSource, from_: List[int]) -> None:
         self.line = line
         self.source = LineSource(source)
         self.from_ = from_
@@ -451,6 +495,20 @@ class Explanation(_Fields):
         "listing_before_reads",
         "block",
     )
+    control: str
+    file: Optional[str]
+    position: int
+    offsets: bool
+    file_size: int
+    cut: bool
+    values: List[Value]
+    listing: List[str]
+    listing_before_reads: List[int]
+    block: List[BlockLine]
+    stop: Optional[Stop]
+    picture_size: Optional[int]
+    stopped: str
+    accounted: int
 
     def __init__(
         self,
@@ -469,7 +527,7 @@ class Explanation(_Fields):
         stopped: str,
         accounted: int,
         properties: Optional[Properties] = None,
-    ):
+    ) -> None:
         self.control = control
         self.file = file
         self.position = position
@@ -517,6 +575,10 @@ class Explanation(_Fields):
             "accounted": self.accounted,
         }
 
+    def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
+        made, arguments = super().__reduce__()
+        return made, arguments + (self._properties,)
+
     @property
     def properties(self) -> Mapping[str, Any]:
         """Each property's typed value, by name (empty when ``cut``)."""
@@ -531,17 +593,26 @@ class Explanation(_Fields):
 _EMPTY: Mapping[str, Any] = types.MappingProxyType({})
 
 
-class Record(_Fields):
+class Record(_Frozen):
     """A control record found by a scan.
 
     ``file`` is the path as given or walked (None for ``data=``), ``position``/``offset`` where
     the control's property stream starts, ``name`` the control's name, ``class_name`` its class
     name as the program holds it and ``control`` the name of the deliverable that decodes it
     (None for a class no plug-in decodes, found with ``all=True``).
+
+    A record of a ``data=`` scan keeps the scan's object, to decode from; it is not pickled
+    (nor copied) with the record, which then decodes only by ``tvx.decode(record.control,
+    data=..., position=record.position)``.
     """
 
     __slots__ = ("file", "position", "name", "class_name", "control", "_data")
     _fields = ("file", "position", "offset", "name", "class_name", "control")
+    file: Optional[str]
+    position: int
+    name: str
+    class_name: str
+    control: Optional[str]
 
     def __init__(
         self,
@@ -551,13 +622,13 @@ class Record(_Fields):
         class_name: str,
         control: Optional[str],
         _data: Any = None,
-    ):
-        self.file = file
-        self.position = position
-        self.name = name
-        self.class_name = class_name
-        self.control = control
-        self._data = _data
+    ) -> None:
+        _put(self, "file", file)
+        _put(self, "position", position)
+        _put(self, "name", name)
+        _put(self, "class_name", class_name)
+        _put(self, "control", control)
+        _put(self, "_data", _data)
 
     @property
     def offset(self) -> int:
@@ -581,6 +652,11 @@ class Record(_Fields):
                 f"no control decodes the class {self.class_name!r}: scan with "
                 f"classes={{{self.class_name!r}: CONTROL}}, or name the control to tvx.decode"
             )
+        if self.file is None and self._data is None:
+            raise ValueError(
+                "this record of a data= scan was pickled or copied without the scan's data: "
+                "tvx.decode(record.control, data=..., position=record.position) decodes it"
+            )
         return self.control
 
 
@@ -600,6 +676,13 @@ class ScanSummary(_Fields):
         "not_programs",
     )
     _fields = __slots__
+    files: int
+    unreadable: int
+    bytes: int
+    records: int
+    controls: Dict[str, int]
+    other_classes: int
+    not_programs: int
 
     def __init__(
         self,
@@ -610,7 +693,7 @@ class ScanSummary(_Fields):
         controls: Dict[str, int],
         other_classes: int,
         not_programs: int,
-    ):
+    ) -> None:
         self.files = files
         self.unreadable = unreadable
         self.bytes = bytes
@@ -620,68 +703,63 @@ class ScanSummary(_Fields):
         self.not_programs = not_programs
 
 
-class Scan:
+class Scan(_tvx.ScanRun):
     """The records of a running scan, an iterator: what ``tvx.scan`` returns.
 
     The scan reads its files on a thread of its own while the records are taken, holding a few
     thousand records at most. ``summary`` is a ScanSummary once every record has been taken
     (None before, and after ``close``). ``close()`` (or leaving a ``with`` block) ends the scan
-    early: the files being read are read to their end, no more.
+    early, from any thread, a wait for records included: the files being read are left where
+    they are. Ctrl-C (KeyboardInterrupt) stops a wait for records without losing any: the loop
+    may go on from where it was. Threads may share one scan: each record goes to one of them.
     """
 
-    def __init__(self, run: Any, data: Any, onerror: Optional[Callable[[OSError], object]]):
-        self._run = run
-        self._data = data
+    def __init__(
+        self,
+        paths: List[bytes],
+        data: Any,
+        all: bool,
+        names: List[str],
+        positions: List[int],
+        classes: List[Tuple[str, str]],
+        follow: bool,
+        jobs: int,
+        onerror: Optional[Callable[[OSError], object]],
+    ) -> None:
+        super().__init__(paths, data, all, names, positions, classes, follow, jobs, Record)
+        # What the compiled __next__ calls; kept here, where the collector sees it (it may refer
+        # to the scan).
         self._onerror = onerror
-        self._pending: Iterator[Any] = iter(())
-        self._lock = threading.Lock()
-        self.summary: Optional[ScanSummary] = None
+        self._summary: Optional[ScanSummary] = None
         _RUNNING.add(self)
 
     def __iter__(self) -> "Scan":
         return self
 
-    def __next__(self) -> Record:
-        with self._lock:
-            while True:
-                item = next(self._pending, None)
-                if item is None:
-                    if self._run is None:
-                        raise StopIteration
-                    batch = self._run.next_batch()
-                    if batch is None:
-                        self.summary = ScanSummary(**self._run.summary())
-                        self._end()
-                        raise StopIteration
-                    self._pending = iter(batch)
-                elif type(item) is tuple:
-                    return Record(*item, self._data)
-                elif self._onerror is None:
-                    self._end()
-                    raise item
-                else:
-                    self._onerror(item)
+    # __next__ is the compiled module's (see python/src/scan.cpp): no Python code runs between a
+    # record taken and its return, the record's making included.
+
+    @property
+    def summary(self) -> Optional[ScanSummary]:
+        """The counts of the whole scan, once every record has been taken; else None."""
+        if self._summary is None:
+            counts = self._counts()
+            if counts is not None:
+                self._summary = ScanSummary(**counts)
+        return self._summary
 
     def close(self) -> None:
-        """Ends the scan; the iterator is then exhausted."""
-        with self._lock:
-            self._end()
-
-    def _end(self) -> None:
-        if self._run is not None:
-            self._run.close()
-        self._run = None
-        self._data = None
-        self._pending = iter(())
+        """Ends the scan, from any thread; the iterator is then exhausted."""
+        super().close()
 
     def __enter__(self) -> "Scan":
         return self
 
-    def __exit__(self, *exc_info: Any) -> None:
+    def __exit__(self, *exc_info: object) -> None:
         self.close()
 
     def __repr__(self) -> str:
-        return f"<tvx.Scan {'running' if self._run is not None else 'ended'}>"
+        return f"<tvx.Scan {'running' if self._running() else 'ended'}>"
 
 
 # The scans not yet ended, ended before the interpreter is: none reads on past it.
@@ -736,36 +814,39 @@ def scan(
     while the records are taken, the GIL released. A path or an entry of a folder that cannot be
     read raises its OSError (FileNotFoundError, PermissionError, IsADirectoryError, ...) where
     it comes in the order, and ends the scan; with ``onerror``, the OSError is handed to it
-    instead and the scan goes on. An unknown control in ``classes`` raises ValueError.
+    instead and the scan goes on (``onerror`` may call the scan's ``close()``, which ends it, or
+    take records itself). An unknown control in ``classes`` raises ValueError, an argument of
+    the wrong kind TypeError.
     """
     if data is not None and paths:
         raise TypeError("scan() takes paths or data=, not both")
     if data is None and not paths:
         raise TypeError("scan() needs a path, or data=")
     if onerror is not None and not callable(onerror):
-        raise TypeError("onerror must be callable")
-    if isinstance(names, str):
-        names = (names,)
-    if isinstance(positions, int):
-        positions = (positions,)
+        raise TypeError(f"onerror= is a function (called with each OSError), not {onerror!r}")
+    if classes is not None and not isinstance(classes, collections.abc.Mapping):
+        raise TypeError(
+            "classes= maps class names to controls ({'Tevo.Host': 'ActiveXPlugin'}), not "
+            f"{type(classes).__name__}"
+        )
     pairs = [(_text(name, "class name"), _control_name(c)) for name, c in (classes or {}).items()]
     if jobs is None:
         jobs = max(1, min(_tvx.processors(), _DEFAULT_JOBS_AT_MOST))
     else:
-        jobs = operator.index(jobs)
+        jobs = _whole(jobs, "jobs=")
         if not 1 <= jobs <= 256:
-            raise ValueError(f"jobs must be from 1 to 256, not {jobs}")
-    run = _tvx.scan(
+            raise ValueError(f"jobs= is from 1 to 256, not {jobs}")
+    return Scan(
         [_path(p) for p in paths],
         data,
-        bool(all),
-        [_text(name, "name") for name in names],
-        [_position(p) for p in positions],
+        _flag(all, "all="),
+        [_text(name, "name") for name in _some(names, str, "names=", "a name (str)")],
+        [_position(p) for p in _some(positions, int, "positions=", "a position (int)")],
         pairs,
-        bool(follow),
+        _flag(follow, "follow="),
         jobs,
+        onerror,
     )
-    return Scan(run, data, onerror)
 
 
 def decode(
@@ -791,9 +872,14 @@ def decode(
     name = _control_name(control)
     path, where = _input(file, data)
     start = _position(position)
-    listing, block, picture, picture_format, stop, properties = _tvx.decode(
-        name, path, data, start, offsets
-    )
+    offsets = _flag(offsets, "offsets=")
+    try:
+        listing, block, picture, picture_format, stop, properties = _tvx.decode(
+            name, path, data, start, offsets
+        )
+    except OSError as error:
+        error.filename = where  # as given ("-" is read as "./-")
+        raise
     return Decoded(
         name,
         where,
@@ -828,12 +914,17 @@ def explain(
     name = _control_name(control)
     path, where = _input(file, data)
     start = _position(position)
+    offsets = _flag(offsets, "offsets=")
     most = 0
     if limit is not None:
-        most = operator.index(limit)
+        most = _whole(limit, "limit=")
         if most < 1:
             raise ValueError(f"limit must be 1 or more, not {most}")
-    x = _tvx.explain(name, path, data, start, offsets, most)
+    try:
+        x = _tvx.explain(name, path, data, start, offsets, most)
+    except OSError as error:
+        error.filename = where
+        raise
     file_size, cut, rows, listing, before, block, stop, picture_size, stopped, accounted, props = x
     values = [
         Value(p, size, consumed, read, value, what, part, None if c is None else Code(*c), ll, bl)
@@ -868,8 +959,9 @@ def _control_name(control: Union[str, Control]) -> str:
 
 def _path(path: PathType) -> bytes:
     encoded = os.fsencode(path)
-    # "-" is a file of that name, not standard input as for the command.
-    return b"./-" if encoded == b"-" else encoded
+    if b"\0" in encoded:
+        raise ValueError(f"a path has no NUL character: {path!r}")
+    return encoded
 
 
 def _input(file: Optional[PathType], data: Any) -> Tuple[bytes, Optional[str]]:
@@ -881,16 +973,40 @@ def _input(file: Optional[PathType], data: Any) -> Tuple[bytes, Optional[str]]:
     if file is None:
         raise TypeError("a file, or data=, is needed")
     path = _path(file)
-    return path, os.fsdecode(path)
+    # "-" is a file of that name, not standard input as for the command.
+    return (b"./-" if path == b"-" else path), os.fsdecode(path)
+
+
+def _whole(value: object, what: str) -> int:
+    try:
+        return operator.index(value)  # type: ignore[arg-type]
+    except TypeError:
+        kind = type(value).__name__
+        raise TypeError(f"{what} is a whole number (int), not {kind} {value!r}") from None
 
 
 def _position(position: Optional[int]) -> int:
     if position is None:
         raise TypeError("a position is needed")
-    number = operator.index(position)
+    number = _whole(position, "a position")
     if not 1 <= number <= MAX_POSITION:
         raise ValueError(f"position {number} is not from 1 to {MAX_POSITION}")
     return number
+
+
+def _flag(value: object, what: str) -> bool:
+    if not isinstance(value, bool):
+        raise TypeError(f"{what} is True or False, not {value!r}")
+    return value
+
+
+def _some(value: Any, kind: type, what: str, one: str) -> Iterable[Any]:
+    """One value of `kind`, or an iterable of them."""
+    if isinstance(value, kind) and not isinstance(value, bool):
+        return (value,)
+    if isinstance(value, (str, bytes)) or not isinstance(value, collections.abc.Iterable):
+        raise TypeError(f"{what} is {one} or several, not {value!r}")
+    return value
 
 
 def _text(value: object, what: str) -> str:

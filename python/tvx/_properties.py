@@ -10,6 +10,7 @@ import json
 import types
 from typing import Any, Dict, Mapping, Optional, Tuple
 
+from . import _tvx
 from ._fields import _Fields
 
 
@@ -57,8 +58,10 @@ class Span(_Fields):
 
     __slots__ = ("position", "size")
     _fields = ("position", "offset", "size")
+    position: int
+    size: int
 
-    def __init__(self, position: int, size: int):
+    def __init__(self, position: int, size: int) -> None:
         self.position = position
         self.size = size
 
@@ -75,8 +78,15 @@ class Colour(_Fields):
 
     __slots__ = ("kind", "raw", "red", "green", "blue", "index", "name")
     _fields = __slots__
+    kind: ColourKind
+    raw: int
+    red: Optional[int]
+    green: Optional[int]
+    blue: Optional[int]
+    index: Optional[int]
+    name: Optional[str]
 
-    def __init__(self, detail: Mapping[str, Any]):
+    def __init__(self, detail: Mapping[str, Any]) -> None:
         self.kind = ColourKind(detail["kind"])
         self.raw = detail["raw"]
         self.red = detail.get("red")
@@ -93,8 +103,12 @@ class Picture(_Fields):
 
     __slots__ = ("format", "position", "size", "sha256")
     _fields = ("format", "position", "offset", "size", "sha256")
+    format: str
+    position: Optional[int]
+    size: int
+    sha256: str
 
-    def __init__(self, detail: Mapping[str, Any]):
+    def __init__(self, detail: Mapping[str, Any]) -> None:
         self.format = detail["format"]
         self.position = detail["position"]
         self.size = detail["size"]
@@ -136,8 +150,22 @@ class Property(_Fields):
         "members",
     )
     _fields = __slots__
+    name: str
+    type: PropertyType
+    value: Any
+    meaning: Optional[str]
+    stored: Optional[int]
+    text: Optional[str]
+    line: Optional[int]
+    derived: bool
+    alternate: Optional[str]
+    bytes: Tuple[Span, ...]
+    bits: Tuple[Tuple[int, Tuple[str, ...]], ...]
+    unnamed_bits: Optional[int]
+    colour: Optional[Colour]
+    members: Mapping[str, "Property"]
 
-    def __init__(self, name: str, detail: Mapping[str, Any], value: Any):
+    def __init__(self, name: str, detail: Mapping[str, Any], value: Any) -> None:
         self.name = name
         self.type = PropertyType(detail["type"])
         self.value = value
@@ -148,13 +176,13 @@ class Property(_Fields):
         self.derived = bool(detail.get("derived", False))
         self.alternate = detail.get("alternate")
         self.bytes = tuple(Span(b["position"], b["size"]) for b in detail.get("bytes", ()))
-        self.bits: Tuple[Tuple[int, Tuple[str, ...]], ...] = tuple(
+        self.bits = tuple(
             (b["bit"], tuple(b["names"])) for b in detail.get("bits", ())
         )
         self.unnamed_bits = detail.get("unnamed_bits")
         colour = detail.get("colour")
         self.colour = None if colour is None else Colour(colour)
-        self.members: Mapping[str, "Property"] = types.MappingProxyType(
+        self.members = types.MappingProxyType(
             {
                 n: Property(n, d, value[n] if value is not None else None)
                 for n, d in detail.get("members", {}).items()
@@ -184,7 +212,7 @@ class Properties:
 
     __slots__ = ("_source", "_json", "_values", "_details")
 
-    def __init__(self, source: Any):
+    def __init__(self, source: Any) -> None:
         self._source = source
         self._json: Optional[Dict[str, Any]] = None
         self._values: Optional[Mapping[str, Any]] = None
@@ -197,7 +225,12 @@ class Properties:
             self._source = None
         return self._json
 
+    def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
+        # Pickled as the JSON text they are made from (the compiled half's object is not).
+        return _from_text, (json.dumps(self.json()),)
+
     def values(self) -> Mapping[str, Any]:
+        """Each property's typed value, by name."""
         if self._values is None:
             raw = self.json()
             details = raw["property_details"]
@@ -207,9 +240,15 @@ class Properties:
         return self._values
 
     def details(self) -> Mapping[str, Property]:
+        """Each property's Property, by name."""
         if self._details is None:
             values = self.values()
             self._details = types.MappingProxyType(
                 {n: Property(n, d, values[n]) for n, d in self.json()["property_details"].items()}
             )
         return self._details
+
+
+def _from_text(text: str) -> Properties:
+    """Properties made from their JSON text (as pickled)."""
+    return Properties(_tvx._Properties(text))

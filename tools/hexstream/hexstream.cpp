@@ -1,10 +1,10 @@
 #include "hexstream.h"
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 
 namespace tvx::hexstream {
 
@@ -119,18 +119,44 @@ std::string Parse(std::string_view text) {
   return out;
 }
 
+namespace {
+
+[[noreturn]] void FailWith(const std::string& what, int code) {
+  throw std::runtime_error(what + ": " + std::strerror(code));
+}
+
+}  // namespace
+
+std::string ReadAll(std::FILE* file, const std::string& name) {
+  std::string text;
+  char buffer[1 << 16];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+    text.append(buffer, n);
+  if (std::ferror(file)) FailWith("cannot read " + name, errno);
+  return text;
+}
+
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
+  const std::string name = "\"" + path + "\"";
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) FailWith("cannot read " + name, errno);
+  try {
+    std::string text = ReadAll(file, name);
+    std::fclose(file);
+    return text;
+  } catch (...) {
+    std::fclose(file);
+    throw;
+  }
 }
 
 void WriteFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
+  const std::string what = "cannot write \"" + path + "\"";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) FailWith(what, errno);
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const int code = errno;
+  if (std::fclose(file) != 0 || !written) FailWith(what, written ? errno : code);
 }
 
 }  // namespace tvx::hexstream

@@ -10,6 +10,7 @@
 //   r:4:AB         the byte AB four times
 #pragma once
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,7 +25,11 @@ class SyntaxError : public std::runtime_error {
 // The bytes the text describes; throws SyntaxError naming the line of a bad token.
 std::string Parse(std::string_view text);
 
+// Whole files; a failure throws std::runtime_error with the system's reason ("cannot read
+// \"x.hex\": No such file or directory").
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view bytes);
+// The rest of an open file (standard input, say), `name` in the reason.
+std::string ReadAll(std::FILE* file, const std::string& name);
 
 }  // namespace tvx::hexstream

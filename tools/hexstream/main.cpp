@@ -1,7 +1,6 @@
 // tvx-hexstream IN.hex OUT.bin: turns annotated hex into bytes; - is standard input or output.
 #include <cstdio>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -33,9 +32,16 @@ int main(int argc, char** argv) {
   const std::string in = argv[1];
   const std::string out = argv[2];
   try {
-    const std::string text = in == "-" ? std::string(std::istreambuf_iterator<char>(std::cin), {})
-                                       : tvx::hexstream::ReadFile(in);
-    const std::string bytes = tvx::hexstream::Parse(text);
+    const std::string text =
+        in == "-" ? tvx::hexstream::ReadAll(stdin, "standard input") : tvx::hexstream::ReadFile(in);
+    std::string bytes;
+    try {
+      bytes = tvx::hexstream::Parse(text);
+    } catch (const tvx::hexstream::SyntaxError& e) {
+      std::cerr << "tvx-hexstream: " << (in == "-" ? "standard input" : in) << ": " << e.what()
+                << "\n";
+      return 1;
+    }
     if (out == "-") {
       if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
           std::fflush(stdout) != 0) {
@@ -45,8 +51,8 @@ int main(int argc, char** argv) {
     } else {
       tvx::hexstream::WriteFile(out, bytes);
     }
-  } catch (const std::exception& e) {
-    std::cerr << "tvx-hexstream: " << in << ": " << e.what() << "\n";
+  } catch (const std::exception& e) {  // a file that cannot be read or written
+    std::cerr << "tvx-hexstream: " << e.what() << "\n";
     return 1;
   }
   return 0;

@@ -216,6 +216,14 @@ std::vector<std::string_view> CommandNames() {
   return names;
 }
 
+// "decode, explain, ..."
+std::string JoinedCommandNames() {
+  std::string names;
+  for (const std::string_view name : CommandNames())
+    names += (names.empty() ? "" : ", ") + std::string(name);
+  return names;
+}
+
 // "--name VALUE", or "-j N" for an option known by its short name.
 std::string SynopsisLabel(Option option) {
   const OptionDefinition& definition = Definition(option);
@@ -306,10 +314,7 @@ int RunTvx(const std::vector<std::string>& args, Output& out, Output& err, bool 
     return kOk;
   }
   if (first == args.size()) {
-    std::string names;
-    for (const std::string_view name : CommandNames())
-      names += (names.empty() ? "" : ", ") + std::string(name);
-    return UsageError(err, "", "a command is missing (" + names + ")");
+    return UsageError(err, "", "a command is missing (" + JoinedCommandNames() + ")");
   }
   const std::string& name = args[first];
   const Command* command = FindCommand(name);
@@ -318,6 +323,8 @@ int RunTvx(const std::vector<std::string>& args, Output& out, Output& err, bool 
     const std::vector<std::string_view> names = CommandNames();
     if (const std::string_view close = core::Closest(name, names); !close.empty()) {
       message += "; did you mean '" + std::string(close) + "'?";
+    } else {
+      message += " (the commands: " + JoinedCommandNames() + ")";
     }
     return UsageError(err, "", message);
   }

@@ -18,6 +18,10 @@ int DecodeCommand(const Parsed& args, Io& io) {
     return UsageError(io.err, "decode",
                       "--json goes with neither --block, --listing nor --picture -");
   }
+  if (args.Has(O::kBlock) && args.Has(O::kListing)) {
+    return UsageError(io.err, "decode",
+                      "give --block or --listing, not both (without either, both are written)");
+  }
   if (pictureOut && (args.Has(O::kBlock) || args.Has(O::kListing))) {
     return UsageError(io.err, "decode",
                       "--picture - writes only the picture to standard output: it goes with "
@@ -42,7 +46,7 @@ int DecodeCommand(const Parsed& args, Io& io) {
   } else if (pictureOut) {
     render::WritePicture(io.out, record);
   } else {
-    const bool both = args.Has(O::kBlock) == args.Has(O::kListing);
+    const bool both = !args.Has(O::kBlock) && !args.Has(O::kListing);
     render::WriteDecodeText(io.out, record, both || args.Has(O::kListing),
                             both || args.Has(O::kBlock));
   }

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "controls.h"
 #include "fields.h"
+#include "files.h"
 #include "places.h"
 #include "suggest.h"
 #include "text.h"
@@ -289,6 +291,16 @@ class Parser {
     if (parsed_.error.empty()) parsed_.error = std::move(message);
   }
 
+  // An unknown option that is the name of a file: how to give it.
+  void FailUnknown(std::string message, const std::string& arg) {
+    std::error_code error;
+    if (std::filesystem::exists(core::FileSystemPath(arg), error)) {
+      message += " (to name the file \"" + Printable(arg) + "\", put -- before it: -- " +
+                 Printable(arg) + ")";
+    }
+    Fail(std::move(message));
+  }
+
   // `typed`: the option as it was typed, "-j" or "--jobs".
   void Record(const OptionDefinition& definition, std::string value, const std::string& typed) {
     if (definition.check != nullptr) {
@@ -326,7 +338,7 @@ class Parser {
       if (const std::string_view close = core::Closest(name, names); !close.empty()) {
         message += "; did you mean --" + std::string(close) + "?";
       }
-      Fail(message);
+      FailUnknown(message, arg);
     } else if (definition->value.empty()) {
       if (equals != std::string::npos) Fail(typed + " takes no value");
       Record(*definition, "", typed);
@@ -348,7 +360,7 @@ class Parser {
         if (const OptionDefinition* near = Find({}, LookAlike(arg[j]))) {
           message += "; did you mean -" + std::string(1, near->shortName) + "?";
         }
-        Fail(message);
+        FailUnknown(message, arg);
         return;
       }
       const std::string typed = "-" + std::string(1, definition->shortName);

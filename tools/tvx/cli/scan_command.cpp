@@ -2,6 +2,7 @@
 // decodes to.
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "collection.h"
 #include "commands.h"
@@ -31,6 +32,7 @@ struct Settings {
   bool offsets = false;
   bool json = false;
   bool several = false;  // lines start with the file's path
+  bool picked = false;   // only the records at the positions given
   std::optional<fs::path> out;
   std::vector<const DeliverableInfo*> controls;    // only the records of these controls
   std::vector<std::string> has;                    // only those whose stream holds these
@@ -72,6 +74,7 @@ class ScanOutput final : public core::ScanSink {
 
   void Record(const core::FoundRecord& record) override {
     progress_.Erase();
+    if (settings_.picked) found.insert(record.position);
     if (!settings_.controls.empty() &&
         std::find(settings_.controls.begin(), settings_.controls.end(), record.control) ==
             settings_.controls.end()) {
@@ -107,6 +110,8 @@ class ScanOutput final : public core::ScanSink {
     if (settings_.out && decodable) Save(record);
   }
 
+  void Nearby(const core::FoundRecord& record) override { nearby.insert(record.position); }
+
   void FileDone(const std::string&, std::uint64_t) override { saveFailed_ = false; }
 
   void Unreadable(const std::string& file, const core::IoError& error) override {
@@ -127,6 +132,10 @@ class ScanOutput final : public core::ScanSink {
   }
   std::uint64_t endedEarly = 0;
   std::uint64_t notWritten = 0;
+  // With --position or --file-offset, the places records were found at (only those given), and
+  // the places near them (ScanOptions::nearby).
+  std::set<core::Position> found;
+  std::set<core::Position> nearby;
 
  private:
   // The record decoded, counted once if it ended early.
@@ -187,6 +196,28 @@ class ScanOutput final : public core::ScanSink {
   std::optional<render::RecordTable> table_;
 };
 
+// A hexadecimal --position that found nothing is most likely an offset pasted from the offset
+// column: the positions one past them are looked at too, and named when a record starts there.
+std::vector<core::Position> OffsetsMeant(const Parsed& args) {
+  std::vector<core::Position> meant;
+  for (const std::string& text : args.Values(O::kPosition)) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+      meant.push_back(core::ParsePosition(text).position + 1);
+  }
+  return meant;
+}
+
+void HintOffsets(const Parsed& args, const ScanOutput& output, Io& io) {
+  for (const std::string& text : args.Values(O::kPosition)) {
+    const core::Position position = core::ParsePosition(text).position;
+    if (output.found.count(position) != 0 || output.nearby.count(position + 1) == 0) continue;
+    io.err << "tvx scan: no record starts at position " << render::Printable(text)
+           << "; one starts at offset " << render::Printable(text)
+           << " (positions count from 1, offsets from 0): --file-offset " << render::Printable(text)
+           << " picks it\n";
+  }
+}
+
 }  // namespace
 
 int ScanCommand(const Parsed& args, Io& io) {
@@ -236,22 +267,26 @@ int ScanCommand(const Parsed& args, Io& io) {
   }
   options.keepInputs = settings.decode || settings.out || !settings.has.empty() ||
                        (settings.fields && core::NeedsDecode(*settings.fields));
+  options.nearby = OffsetsMeant(args);
+  settings.picked = !options.positions.empty();
 
   if (io.checkOnly) return kOk;
   ScanOutput output(io, settings);
   const core::ScanTotals totals = core::Scan(args.operands, options, output);
   output.Done();
   if (settings.json) render::WriteScanSummaryJson(io.out, totals);
+  // A scan ended by its output says so, and no more.
+  if (!io.out.Finish()) {
+    io.err << "tvx scan: cannot write to standard output: " << io.out.error() << "\n";
+    return kIoError;
+  }
   if (!io.quiet && (totals.files > 0 || settings.several)) {
     io.err << "tvx scan: "
            << render::ScanSummary(totals, settings.several, args.operands.front(), options.all,
                                   io.utf8)
            << "\n";
   }
-  if (!io.out.Finish()) {
-    io.err << "tvx scan: cannot write to standard output: " << io.out.error() << "\n";
-    return kIoError;
-  }
+  if (!io.quiet) HintOffsets(args, output, io);
   if (totals.unreadable > 0 || output.notWritten > 0) return kIoError;
   if (output.endedEarly > 0) {
     io.err << "tvx scan: " << render::Plural(output.endedEarly, "decode")

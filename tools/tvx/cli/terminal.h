@@ -9,8 +9,9 @@ namespace tvx::cli {
 // True when `file` is a terminal (a console window on Windows).
 bool IsTerminal(std::FILE* file);
 
-// Sets standard input and output to pass bytes unchanged (no line-end translation), and makes a
-// write past the limit of a file's size a write error like any other (not the end of tvx).
+// Sets standard input and output to pass bytes unchanged (no line-end translation), makes a
+// write past the limit of a file's size a write error like any other (not the end of tvx), and
+// keeps the descriptors of closed standard streams from any file tvx opens.
 void SetUpProcess();
 
 // True when the terminals this program writes to show UTF-8: the locale's character set off

@@ -1,7 +1,9 @@
 // The terminal off Windows.
+#include <fcntl.h>
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstring>
@@ -18,6 +20,17 @@ bool IsTerminal(std::FILE* file) {
 void SetUpProcess() {
   // Bytes pass unchanged already; a write past RLIMIT_FSIZE then fails with EFBIG.
   std::signal(SIGXFSZ, SIG_IGN);
+  // A standard stream that was closed would be the descriptor of the next file opened (read as
+  // standard input, say). Each is opened on /dev/null the other way round, so that it still
+  // takes no file's place and its reads or writes still fail (EBADF), as on a closed one.
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int opened = open("/dev/null", (fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) | O_NOCTTY);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
 }
 
 bool IsWideConsole(std::FILE*) {

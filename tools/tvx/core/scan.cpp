@@ -20,9 +20,9 @@ constexpr std::size_t kHead = 64 << 10;
 
 // What a file's scan hands on, kept until its turn.
 struct Event {
-  enum class Kind { kNotAProgram, kRecord, kDone, kUnreadable };
+  enum class Kind { kNotAProgram, kRecord, kNearby, kDone, kUnreadable };
   Kind kind = Kind::kRecord;
-  FoundRecord record;        // kRecord
+  FoundRecord record;        // kRecord, kNearby
   std::string file;          // the others
   bool named = false;        // kNotAProgram
   std::uint64_t bytes = 0;   // kDone, kUnreadable: the bytes read
@@ -51,9 +51,10 @@ class InOrder final : public SequentialInput {
 // One file's scan: every record the finder hands over, picked, and handed on.
 class FileScan {
  public:
+  // `stopped`, asked between pieces on the reading thread, ends the file's scan where it is.
   FileScan(const ScanOptions& options, const Emit& emit, std::atomic<std::uint64_t>& bytesRead,
-           const std::function<void()>& tick = {})
-      : options_(options), emit_(emit), bytesRead_(bytesRead), tick_(tick) {}
+           const std::function<bool()>& stopped, const std::function<void()>& tick = {})
+      : options_(options), emit_(emit), bytesRead_(bytesRead), stopped_(stopped), tick_(tick) {}
 
   void Run(const Collection::File& file) {
     file_ = file.path;
@@ -67,7 +68,8 @@ class FileScan {
       sequential = file.path == "-" ? StandardInputStream() : OpenSequential(file.path, &error);
     }
     const bool read = sequential && Read(*sequential, file.named, &error);
-    Ended(read ? Event::Kind::kDone : Event::Kind::kUnreadable, std::move(error));
+    if (!stoppedHere_)
+      Ended(read ? Event::Kind::kDone : Event::Kind::kUnreadable, std::move(error));
   }
 
   void Run(const std::string& name, std::shared_ptr<InputSource> input) {
@@ -76,7 +78,7 @@ class FileScan {
     InOrder sequential(*input_);
     IoError error;
     Read(sequential, true, &error);  // reads of memory or a held file do not fail
-    Ended(Event::Kind::kDone, {});
+    if (!stoppedHere_) Ended(Event::Kind::kDone, {});
   }
 
  private:
@@ -96,6 +98,10 @@ class FileScan {
     std::size_t filled = 0;
     bool headSeen = false;
     for (SequentialInput::Part part;;) {
+      if (stopped_()) {
+        stoppedHere_ = true;
+        return false;
+      }
       const std::span<std::uint8_t> space = finder.Space().first(RecordFinder::kPiece);
       if (!input.Next(space.subspan(filled), &part, error)) return false;
       filled += part.read;
@@ -128,18 +134,18 @@ class FileScan {
                      [&](const std::string& name) { return SameWord(name, record.name); })) {
       return;
     }
-    if (!options_.positions.empty() &&
-        std::find(options_.positions.begin(), options_.positions.end(), record.position) ==
-            options_.positions.end()) {
-      return;
-    }
+    const auto among = [&](const std::vector<Position>& places) {
+      return std::find(places.begin(), places.end(), record.position) != places.end();
+    };
+    const bool nearby = !options_.positions.empty() && !among(options_.positions);
+    if (nearby && !among(options_.nearby)) return;
     const DeliverableInfo* control = options_.classes.Find(record.className);
     if (control == nullptr && !options_.all) {
-      ++others_;
+      if (!nearby) ++others_;
       return;
     }
     Event found;
-    found.kind = Event::Kind::kRecord;
+    found.kind = nearby ? Event::Kind::kNearby : Event::Kind::kRecord;
     found.record.file = file_;
     found.record.position = record.position;
     found.record.name = record.name;
@@ -158,7 +164,9 @@ class FileScan {
   const ScanOptions& options_;
   const Emit& emit_;
   std::atomic<std::uint64_t>& bytesRead_;
+  const std::function<bool()>& stopped_;
   std::function<void()> tick_;
+  bool stoppedHere_ = false;  // the scan was ended while this file was read
   std::string file_;
   std::shared_ptr<InputSource> input_;
   bool inputTried_ = false;
@@ -189,6 +197,9 @@ class Delivery {
         sink_.Record(e.record);
         break;
       }
+      case Event::Kind::kNearby:
+        sink_.Nearby(e.record);
+        break;
       case Event::Kind::kDone:
       case Event::Kind::kUnreadable:
         totals.bytes += e.bytes;
@@ -222,19 +233,25 @@ Event Problem(const std::string& path, const IoError& why) {
   return e;
 }
 
+bool StopAsked(const ScanOptions& options) {
+  return options.stop != nullptr && options.stop->load(std::memory_order_relaxed);
+}
+
 ScanTotals ScanOneAtATime(const std::vector<std::string>& paths, const ScanOptions& options,
                           ScanSink& sink) {
   Delivery deliver(sink);
   std::atomic<std::uint64_t> bytes{0};
   const Emit emit = [&](Event&& e) { deliver(std::move(e)); };
   const std::function<void()> tick = [&] { deliver.Progress(bytes); };
+  const std::function<bool()> stopped = [&] { return StopAsked(options) || sink.Stopped(); };
   Collection collection(paths, options.follow);
   const auto problem = [&](const std::string& path, const IoError& why) {
     deliver(Problem(path, why));
   };
-  while (const std::optional<Collection::File> file = collection.Next(problem)) {
-    FileScan(options, emit, bytes, tick).Run(*file);
-    if (sink.Stopped()) break;
+  while (!stopped()) {
+    const std::optional<Collection::File> file = collection.Next(problem);
+    if (!file) break;
+    FileScan(options, emit, bytes, stopped, tick).Run(*file);
   }
   return deliver.totals;
 }
@@ -243,7 +260,11 @@ ScanTotals ScanOneAtATime(const std::vector<std::string>& paths, const ScanOptio
 class Parallel {
  public:
   Parallel(const ScanOptions& options, ScanSink& sink)
-      : options_(options), sink_(sink), deliver_(sink), window_(4 * std::size_t{options.jobs}) {}
+      : options_(options),
+        sink_(sink),
+        deliver_(sink),
+        window_(4 * std::size_t{options.jobs}),
+        stopped_([this] { return stop_ || StopAsked(options_); }) {}
 
   ScanTotals Run(const std::vector<std::string>& paths) {
     for (unsigned i = 0; i < options_.jobs; ++i)
@@ -264,7 +285,7 @@ class Parallel {
         queue_.emplace_back(added_ - 1, std::move(*file));
         changed_.NotifyAll();
       }
-      if (stop_) break;
+      if (stopped_()) break;
     }
     {
       Lock lock(mutex_);
@@ -301,11 +322,7 @@ class Parallel {
           slots_.pop_front();
           ++head_;
           changed_.NotifyAll();
-          if (!stop_) {
-            lock.Unlock();
-            if (sink_.Stopped()) stop_ = true;
-            lock.Relock();
-          }
+          AskSink(lock);
           continue;
         }
         Event e = std::move(head.events.front());
@@ -314,13 +331,23 @@ class Parallel {
         lock.Unlock();
         deliver_(std::move(e));
         lock.Relock();
+        AskSink(lock);
       }
       lock.Unlock();
       deliver_.Progress(bytes_);
       lock.Relock();
+      AskSink(lock);
       if (!busy()) return;
       changed_.Wait(lock, 100);
     }
+  }
+
+  // Whether the sink wants the scan to end, asked on the delivering thread.
+  void AskSink(Lock& lock) {
+    if (stop_) return;
+    lock.Unlock();
+    if (sink_.Stopped()) stop_ = true;
+    lock.Relock();
   }
 
   void Work() {
@@ -341,11 +368,7 @@ class Parallel {
         while (slots_[index - head_].events.size() >= kHeldPerFile)
           changed_.Wait(held);
       };
-      if (stop_) {
-        emit(Problem(file.path, {0, "not read: the scan stopped"}));
-      } else {
-        FileScan(options_, emit, bytes_).Run(file);
-      }
+      if (!stopped_()) FileScan(options_, emit, bytes_, stopped_).Run(file);
       lock.Relock();
       slots_[index - head_].done = true;
       changed_.NotifyAll();
@@ -359,7 +382,8 @@ class Parallel {
   Delivery deliver_;
   const std::size_t window_;
   std::atomic<std::uint64_t> bytes_{0};
-  std::atomic<bool> stop_{false};
+  std::atomic<bool> stop_{false};  // the sink asked for the end
+  const std::function<bool()> stopped_;
   Mutex mutex_;
   Signal changed_;
   std::deque<Slot> slots_;  // of the files from head_ on
@@ -386,7 +410,8 @@ ScanTotals ScanInput(const std::string& file, std::shared_ptr<InputSource> input
   std::atomic<std::uint64_t> bytes{0};
   const Emit emit = [&](Event&& e) { deliver(std::move(e)); };
   const std::function<void()> tick = [&] { deliver.Progress(bytes); };
-  FileScan(options, emit, bytes, tick).Run(file, std::move(input));
+  const std::function<bool()> stopped = [&] { return StopAsked(options) || sink.Stopped(); };
+  FileScan(options, emit, bytes, stopped, tick).Run(file, std::move(input));
   return deliver.totals;
 }
 

@@ -5,6 +5,7 @@
 // still read is held back, up to a bound, so memory stays a few MiB whatever the inputs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,9 +24,15 @@ struct ScanOptions {
   bool all = false;                 // records of every class, not only the known ones
   std::vector<std::string> names;   // only the records of these control names (any case)
   std::vector<Position> positions;  // only the records whose stream starts at one of these
-  bool follow = false;              // symbolic links inside folders are followed
-  unsigned jobs = 1;                // files read at a time
-  bool keepInputs = false;          // each record carries its file, to decode it from
+  // Where a record may have been meant instead (an offset given as a position): one that starts
+  // at one of these, picked by all but `positions`, goes to ScanSink::Nearby, not counted.
+  std::vector<Position> nearby;
+  bool follow = false;      // symbolic links inside folders are followed
+  unsigned jobs = 1;        // files read at a time
+  bool keepInputs = false;  // each record carries its file, to decode it from
+  // Set from any thread to end the scan soon: the files being read are left where they are and
+  // nothing more is handed on (no record, no file done, no error).
+  const std::atomic<bool>* stop = nullptr;
 };
 
 struct FoundRecord {
@@ -45,11 +52,14 @@ class ScanSink {
   // `named`: given as a path, not found in a folder.
   virtual void NotAProgram(const std::string& /*file*/, bool /*named*/) {}
   virtual void Record(const FoundRecord& record) = 0;
+  // A record at one of ScanOptions::nearby.
+  virtual void Nearby(const FoundRecord& /*record*/) {}
   // The file was read to its end.
   virtual void FileDone(const std::string& /*file*/, std::uint64_t /*bytes*/) {}
   // An entry that could not be read (wholly): a path, a file of a folder, a read error.
   virtual void Unreadable(const std::string& /*file*/, const IoError& /*error*/) {}
-  // Asked between files: true to stop the scan (no use going on).
+  // Asked between files and between the pieces of a file, on the thread the sink is called on:
+  // true to end the scan there (no use going on), as ScanOptions::stop does.
   virtual bool Stopped() { return false; }
   virtual void Progress(std::uint64_t /*bytes*/, std::uint64_t /*files*/,
                         std::uint64_t /*records*/) {}

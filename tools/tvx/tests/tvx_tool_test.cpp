@@ -666,7 +666,6 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
        2,
        "tvx: a command is missing (decode, explain, scan, host, properties, report, help)\ntry "
        "'tvx --help'\n"},
-      {{"frobnicate"}, 2, "tvx: unknown command \"frobnicate\"\ntry 'tvx --help'\n"},
       {{"decod"}, 2, "tvx: unknown command \"decod\"; did you mean 'decode'?\ntry 'tvx --help'\n"},
       {{"help", "frobnicate"}, 2, "tvx help: no command \"frobnicate\"\n", true},
       {{"decode", "agent", file},
@@ -717,6 +716,10 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
        2,
        "tvx decode: --picture - writes only the picture to standard output: it goes with neither "
        "--block nor --listing" +
+           usage},
+      {{"decode", "agent", file, "1", "--block", "--listing"},
+       2,
+       "tvx decode: give --block or --listing, not both (without either, both are written)" +
            usage},
       {{"decode", "agent", file, "1", "--json", "--block"},
        2,
@@ -870,6 +873,20 @@ TEST(TvxArguments, WriteErrorsAreReported) {
               std::string::npos)
         << outcome.err;
   }
+  // A scan that the full output ends blames the output alone, not the files it then leaves.
+  TempDir dir;
+  const std::string example = hexstream::ReadFile(std::string(TVX_SAMPLES_DIR) + "/example.exe");
+  for (int i = 0; i < 16; ++i) {
+    std::string many;
+    for (int j = 0; j < 20; ++j)
+      many += example;
+    hexstream::WriteFile(dir / ("p" + std::to_string(i) + ".exe"), many);
+  }
+  for (const char* jobs : {"-j1", "-j2"}) {
+    const Outcome outcome = RunProgram(TVX_TOOL, {"scan", dir.path(), jobs}, {}, "/dev/full");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "tvx scan: cannot write to standard output: No space left on device\n");
+  }
 }
 
 // The program file from standard input decodes as from the file itself.
@@ -887,6 +904,18 @@ TEST(TvxDecode, ReadsStandardInput) {
     EXPECT_EQ(unreadable.out, "");
     EXPECT_EQ(unreadable.err,
               "tvx " + std::string(command) + ": cannot read standard input: Is a directory\n");
+  }
+  // Closed, the same: no file tvx opens (the copy of standard input) is read in its place.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"decode", "mscomm", "-", "5999"},
+        {"scan", "-", "--decode"},
+        {"scan", "-"}}) {
+    std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" <&-", TVX_TOOL};
+    shell.insert(shell.end(), args.begin(), args.end());
+    const Outcome closed = RunProgram("/bin/sh", shell);
+    EXPECT_EQ(closed.status, 1) << args[0];
+    EXPECT_EQ(closed.out, "");
+    EXPECT_EQ(closed.err, "tvx " + args[0] + ": cannot read standard input: Bad file descriptor\n");
   }
 }
 
@@ -1223,6 +1252,76 @@ TEST(TvxArguments, FilesAreWrittenWholeOrNotAtAll) {
         EXPECT_EQ(entry.path().extension(), ".txt") << name;  // the picture was not written
       }
     }
+  }
+}
+
+// A slip that looks like another way of saying what was meant gets a hint naming it.
+TEST(TvxArguments, HintsNameWhatWasMeant) {
+  TempDir dir;
+  // A record whose stream starts at offset 0x9C (position 157): the head (68 bytes), 60 zeros,
+  // then 28 bytes of the record before its stream.
+  const std::string program =
+      PeHead() + std::string(60, '\0') + Record("Comm1", "MSCommLib.MSComm", "\xFF");
+  hexstream::WriteFile(dir / "program.exe", program);
+  hexstream::WriteFile(dir / "-dash.exe", program);
+  const std::string found = "157         0x9C        Comm1             MSCommLib.MSComm";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string err;  // a part of standard error
+    std::string out;  // a part of standard output
+  };
+  const Case cases[] = {
+      {{"stauts"},
+       2,
+       "tvx: unknown command \"stauts\" (the commands: decode, explain, scan, host, report, "
+       "help)\ntry 'tvx --help'\n",
+       ""},
+      {{"scan", "-dash.exe"},
+       2,
+       "tvx scan: unknown option -d (to name the file \"-dash.exe\", put -- before it: -- "
+       "-dash.exe)\n",
+       ""},
+      {{"scan", "--", "-dash.exe"}, 0, "1 record", found},
+      {{"scan", "program.exe", "--position", "0x9C"},
+       0,
+       "tvx scan: no record starts at position 0x9C; one starts at offset 0x9C (positions count "
+       "from 1, offsets from 0): --file-offset 0x9C picks it\n",
+       ""},
+      {{"scan", "program.exe", "--file-offset", "0x9C"}, 0, "1 record", found},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    std::vector<std::string> shell = {"-c", "cd \"$0\" && exec \"$@\"", dir.path(), TVX_TOOL};
+    shell.insert(shell.end(), c.args.begin(), c.args.end());
+    const Outcome outcome = RunProgram("/bin/sh", shell);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_NE(outcome.err.find(c.err), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.out.find(c.out), std::string::npos) << outcome.out;
+    if (c.out.empty()) {
+      EXPECT_EQ(outcome.out, "");
+    }
+  }
+}
+
+// tvx-hexstream's errors give the system's reason, and the file it is about.
+TEST(TvxHexstream, ErrorsSayTheSystemsReason) {
+  TempDir dir;
+  hexstream::WriteFile(dir / "bad.hex", "2D\nzz\n");
+  hexstream::WriteFile(dir / "good.hex", "2D FF");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{dir / "missing.hex", dir / "out"},
+       "cannot read \"" + (dir / "missing.hex") + "\": No such file or directory"},
+      {{dir.path(), dir / "out"}, "cannot read \"" + dir.path() + "\": Is a directory"},
+      {{dir / "good.hex", dir / "no/out"},
+       "cannot write \"" + (dir / "no/out") + "\": No such file or directory"},
+      {{dir / "good.hex", "/dev/full"}, "cannot write \"/dev/full\": No space left on device"},
+      {{dir / "bad.hex", dir / "out"}, dir / "bad.hex" + ": line 2: unknown token 'zz'"},
+  };
+  for (const auto& [args, err] : cases) {
+    const Outcome outcome = RunProgram(TVX_HEXSTREAM, args);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "tvx-hexstream: " + err + "\n");
   }
 }
 
