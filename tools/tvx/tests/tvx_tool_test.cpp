@@ -1274,8 +1274,8 @@ TEST(TvxArguments, HintsNameWhatWasMeant) {
   const Case cases[] = {
       {{"stauts"},
        2,
-       "tvx: unknown command \"stauts\" (the commands: decode, explain, scan, host, report, "
-       "help)\ntry 'tvx --help'\n",
+       "tvx: unknown command \"stauts\" (the commands: decode, explain, scan, host, properties, "
+       "report, help)\ntry 'tvx --help'\n",
        ""},
       {{"scan", "-dash.exe"},
        2,
