@@ -187,6 +187,8 @@ DecodedRecord Decode(Decoder& decoder, InputSource& input, Position start, bool 
   record.start = start;
   record.offsets = offsets;
   record.input = &input;
+  record.properties.reserve(64);
+  record.blockLines.reserve(64);
   Collector collector(record, listing);
   DecodeOptions options;
   options.observer = &collector;

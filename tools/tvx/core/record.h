@@ -8,6 +8,7 @@
 // file; Text() gives their bytes back while the input is open.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -55,6 +56,23 @@ struct ByteSpan {
   std::uint64_t size = 0;
 };
 
+// The runs of bytes a value came from, held in place (a value has at most Source::kMost).
+class ByteSpans {
+ public:
+  void push_back(ByteSpan span) {
+    if (count_ < spans_.size()) spans_[count_++] = span;
+  }
+  const ByteSpan* begin() const { return spans_.data(); }
+  const ByteSpan* end() const { return spans_.data() + count_; }
+  bool empty() const { return count_ == 0; }
+  std::size_t size() const { return count_; }
+  const ByteSpan& front() const { return spans_[0]; }
+
+ private:
+  std::array<ByteSpan, Source::kMost> spans_{};
+  std::size_t count_ = 0;
+};
+
 // A typed value: none, a whole number, a boolean, a number with a fraction, or a text's bytes
 // (as the decode holds them: a long text is its stand-in, DecodedRecord::Text expands it).
 using Value = std::variant<std::monostate, std::int64_t, bool, double, std::string>;
@@ -66,7 +84,7 @@ struct Property {
   std::optional<std::int64_t> stored;  // the number the stream holds, where it differs
   std::string text;                    // the value as its line shows it (as held)
   std::string alternate;               // the value in another shape users know, or empty
-  std::vector<ByteSpan> bytes;         // where it came from; none for a start value
+  ByteSpans bytes;                     // where it came from; none for a start value
   std::optional<std::size_t> line;     // its block line, from 0
   std::optional<std::size_t> group;    // the index of the group it belongs to
   std::string_view name() const { return def->name; }

@@ -16,12 +16,13 @@ namespace {
 // A decoded record's members: how it ended, the picture, the properties, the listing and the
 // block.
 void WriteDecodeMembers(Document& doc, const core::DecodedRecord& record) {
+  const bool indented = !doc.OneLine();
   doc.Member("stop", StopObject(record.stop));
-  doc.Member("picture", PictureJson(record));
+  doc.MemberText("picture", PictureMember(&record, indented));
   TextSlots slots;
-  doc.Member("properties", PropertiesJson(record, slots), &slots);
+  doc.MemberText("properties", PropertiesMember(record, slots, indented), &slots);
   TextSlots detailSlots;
-  doc.Member("property_details", PropertyDetailsJson(record, detailSlots), &detailSlots);
+  doc.MemberText("property_details", DetailsMember(record, detailSlots, indented), &detailSlots);
   doc.BeginArray("listing");
   {
     LinesArray lines(doc);
@@ -202,13 +203,13 @@ std::optional<core::StopInfo> ExplainJson::Finish(const core::Explanation& x) {
   }
   doc.EndArray();
   doc.Member("stop", e.cut ? Json(nullptr) : StopObject(e.decode.stop));
-  doc.Member("picture", x.record ? PictureJson(*x.record) : Json(nullptr));
+  doc.MemberText("picture", PictureMember(x.record ? &*x.record : nullptr, true));
   TextSlots slots;
-  doc.Member("properties", x.record ? PropertiesJson(*x.record, slots) : Json(nullptr), &slots);
+  doc.MemberText("properties", x.record ? PropertiesMember(*x.record, slots, true) : "null",
+                 &slots);
   TextSlots detailSlots;
-  doc.Member("property_details",
-             x.record ? PropertyDetailsJson(*x.record, detailSlots) : Json(nullptr),
-             &detailSlots);
+  doc.MemberText("property_details",
+                 x.record ? DetailsMember(*x.record, detailSlots, true) : "null", &detailSlots);
   doc.Member("stopped", Bytes(StoppedWords(e, x.lastLine)));
   doc.Member("accounted", e.next - e.start);
   doc.End();

@@ -1,5 +1,7 @@
 #include "json_document.h"
 
+#include <array>
+
 #include "json.h"
 #include "names.h"
 #include "words.h"
@@ -22,8 +24,22 @@ std::string Reindent(const std::string& dumped, std::size_t levels) {
 
 void AppendEscaped(std::string& out, std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
+  // The bytes that stand for themselves in a JSON string: printable ASCII but " and \.
+  static constexpr auto kPlain = [] {
+    std::array<bool, 256> plain{};
+    for (int b = 0x20; b < 0x7F; ++b)
+      plain[b] = b != '"' && b != '\\';
+    return plain;
+  }();
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    // A run of characters that stand as they are, appended at once.
+    std::size_t end = at;
+    while (end < bytes.size() && kPlain[static_cast<unsigned char>(bytes[end])])
+      ++end;
+    out.append(bytes.data() + at, end - at);
+    if (end == bytes.size()) return;
+    const auto b = static_cast<unsigned char>(bytes[end]);
     switch (b) {
       case '"':
         out += "\\\"";
@@ -47,14 +63,11 @@ void AppendEscaped(std::string& out, std::string_view bytes) {
         out += "\\t";
         break;
       default:
-        if (b <= 0x1F || b >= 0x7F) {
-          out += "\\u00";
-          out.push_back(kHex[b >> 4]);
-          out.push_back(kHex[b & 15]);
-        } else {
-          out.push_back(c);
-        }
+        out += "\\u00";
+        out.push_back(kHex[b >> 4]);
+        out.push_back(kHex[b & 15]);
     }
+    at = end + 1;
   }
 }
 
@@ -96,6 +109,17 @@ Json TextSlots::Text(const core::TextRef& text) {
   return Bytes(mark);
 }
 
+void TextSlots::Put(JsonText& json, const core::TextRef& text) {
+  if (!text.HoldsLongText()) {
+    json.Stream(text.raw());
+    return;
+  }
+  const std::string mark = marks_.Add({});
+  Slot& slot = slots_.emplace_back(Slot{{}, std::string(text.raw()), text});
+  AppendEscaped(slot.escaped, mark);
+  json.Stream(mark);
+}
+
 void TextSlots::Write(Writer& out, std::string_view dumped) const {
   std::string piece;
   while (!dumped.empty()) {
@@ -125,7 +149,7 @@ Document::Document(Writer& out, const Json& head, bool oneLine) : out_(out), one
   out_ << text;
 }
 
-void Document::Put(const std::string& dumped, const TextSlots* slots) {
+void Document::Put(std::string_view dumped, const TextSlots* slots) {
   if (slots == nullptr || slots->empty()) {
     out_ << dumped;
   } else {
@@ -136,6 +160,11 @@ void Document::Put(const std::string& dumped, const TextSlots* slots) {
 void Document::Member(std::string_view key, const Json& value, const TextSlots* slots) {
   Key(key);
   Put(Dump(value, 1), slots);
+}
+
+void Document::MemberText(std::string_view key, std::string_view text, const TextSlots* slots) {
+  Key(key);
+  Put(text, slots);
 }
 
 void Document::BeginArray(std::string_view key) {

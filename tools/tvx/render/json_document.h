@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "decode.h"
+#include "json_text.h"
 #include "places.h"
 #include "text.h"
 #include "tvx/long_texts.h"
@@ -36,6 +37,8 @@ class TextSlots {
  public:
   // The text's JSON string, or a placeholder for it when it holds a long text.
   Json Text(const core::TextRef& text);
+  // The same, written as JSON text.
+  void Put(JsonText& json, const core::TextRef& text);
   bool empty() const { return slots_.empty(); }
   // Writes `dumped` (a value holding this object's placeholders) with each one replaced by its
   // text, escaped.
@@ -51,6 +54,28 @@ class TextSlots {
   std::vector<Slot> slots_;
 };
 
+// Bytes gathered before they are written, in pieces of up to a limit: a document of many small
+// pieces goes out in few writes.
+class BufferedWriter final : public Writer {
+ public:
+  static constexpr std::size_t kLimit = std::size_t{64} << 10;
+  explicit BufferedWriter(Writer& out) : out_(out) {}
+  ~BufferedWriter() override { Flush(); }
+  void Write(std::string_view bytes) override {
+    buffer_.append(bytes);
+    if (buffer_.size() >= kLimit) Flush();
+  }
+  bool Terminal() const override { return out_.Terminal(); }
+  void Flush() {
+    if (!buffer_.empty()) out_ << buffer_;
+    buffer_.clear();
+  }
+
+ private:
+  Writer& out_;
+  std::string buffer_;
+};
+
 // A document written member by member, in the library's layout (indented by one, or on one
 // line), so that its long arrays go out as they are made.
 class Document {
@@ -58,6 +83,10 @@ class Document {
   Document(Writer& out, const Json& head, bool oneLine);
   // A member whose value may hold the placeholders of `slots`.
   void Member(std::string_view key, const Json& value, const TextSlots* slots = nullptr);
+  // A member whose value is JSON text already in the document's layout (json_text.h, written at
+  // level 1 when the document is indented).
+  void MemberText(std::string_view key, std::string_view text, const TextSlots* slots = nullptr);
+  bool OneLine() const { return oneLine_; }
   void BeginArray(std::string_view key);
   // An element, which may hold the placeholders of `slots`.
   void Element(const Json& value, const TextSlots* slots = nullptr);
@@ -66,15 +95,18 @@ class Document {
   void StringBytes(std::string_view bytes);
   void EndString() { out_ << "\""; }
   void EndArray();
-  void End() { out_ << (oneLine_ ? "}\n" : "\n}\n"); }
+  void End() {
+    out_ << (oneLine_ ? "}\n" : "\n}\n");
+    out_.Flush();
+  }
 
  private:
   void Key(std::string_view key);
   void NextElement();
   std::string Dump(const Json& value, std::size_t level) const;
-  void Put(const std::string& dumped, const TextSlots* slots);
+  void Put(std::string_view dumped, const TextSlots* slots);
 
-  Writer& out_;
+  BufferedWriter out_;
   bool oneLine_;
   std::size_t elements_ = 0;
   std::string piece_;

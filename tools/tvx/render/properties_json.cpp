@@ -6,145 +6,251 @@ namespace tvx::render {
 
 namespace {
 
-Json BytesJson(const core::Property& p) {
-  Json spans = Json::array();
+void WriteBytes(JsonText& json, const core::Property& p) {
+  json.BeginArray();
   for (const core::ByteSpan& b : p.bytes) {
-    Json span = Json::object();
-    AddPlace(span, b.position);
-    span["size"] = b.size;
-    spans.push_back(std::move(span));
+    json.BeginObject();
+    json.Key("position");
+    json.UInt(b.position);
+    json.Key("offset");
+    json.UInt(b.position - 1);
+    json.Key("size");
+    json.UInt(b.size);
+    json.EndObject();
   }
-  return spans;
+  json.EndArray();
 }
 
-Json ColourJson(const core::Colour& c) {
-  Json colour = {{"kind", core::ColourKindCode(c.kind)}, {"raw", c.raw}};
+void WriteColour(JsonText& json, const core::Colour& c) {
+  json.BeginObject();
+  json.Key("kind");
+  json.Stream(core::ColourKindCode(c.kind));
+  json.Key("raw");
+  json.UInt(c.raw);
   if (c.kind == core::Colour::Kind::kRgb) {
-    colour["red"] = c.red;
-    colour["green"] = c.green;
-    colour["blue"] = c.blue;
+    json.Key("red");
+    json.Int(c.red);
+    json.Key("green");
+    json.Int(c.green);
+    json.Key("blue");
+    json.Int(c.blue);
   } else if (c.kind == core::Colour::Kind::kSystem) {
-    colour["index"] = c.index;
-    colour["name"] = c.name.empty() ? Json(nullptr) : Json(c.name);
+    json.Key("index");
+    json.Int(c.index);
+    json.Key("name");
+    if (c.name.empty()) {
+      json.Null();
+    } else {
+      json.Stream(c.name);
+    }
   }
-  return colour;
+  json.EndObject();
 }
 
-Json BitsJson(const core::Property& p, std::uint64_t* unnamed) {
-  Json bits = Json::array();
+void WriteBits(JsonText& json, const core::Property& p) {
+  std::uint64_t unnamed = 0;
+  json.Key("bits");
+  json.BeginArray();
   for (const core::FlagBit& b : core::SetBits(p)) {
-    Json names = Json::array();
+    json.BeginObject();
+    json.Key("bit");
+    json.UInt(b.bit);
+    json.Key("names");
+    json.BeginArray();
     for (const std::string_view name : b.names)
-      names.push_back(name);
-    if (b.names.empty()) *unnamed |= b.bit;
-    bits.push_back({{"bit", b.bit}, {"names", std::move(names)}});
+      json.Stream(name);
+    json.EndArray();
+    json.EndObject();
+    if (b.names.empty()) unnamed |= b.bit;
   }
-  return bits;
+  json.EndArray();
+  json.Key("unnamed_bits");
+  json.UInt(unnamed);
 }
 
-Json DetailJson(const core::DecodedRecord& record, std::size_t index, TextSlots& slots);
+void WriteValue(JsonText& json, const core::DecodedRecord& record, std::size_t index,
+                TextSlots& slots);
+void WriteDetail(JsonText& json, const core::DecodedRecord& record, std::size_t index,
+                 TextSlots& slots);
 
-// The members of a group, by name, each made by `member`.
-template <typename Member>
-Json MembersJson(const core::DecodedRecord& record, std::optional<std::size_t> group,
-                 Member member) {
-  Json object = Json::object();
+// The members of a group (or the top level), by name, each written by `write`.
+template <typename Write>
+void WriteMembers(JsonText& json, const core::DecodedRecord& record,
+                  std::optional<std::size_t> group, Write write) {
+  json.BeginObject();
   for (std::size_t i = group ? *group + 1 : 0; i < record.properties.size(); ++i) {
     if (record.properties[i].group != group) continue;
-    object[std::string(record.properties[i].name())] = member(i);
+    json.Key(record.properties[i].name());
+    write(i);
   }
-  return object;
+  json.EndObject();
 }
 
-Json DetailJson(const core::DecodedRecord& record, std::size_t index, TextSlots& slots) {
+void WriteValue(JsonText& json, const core::DecodedRecord& record, std::size_t index,
+                TextSlots& slots) {
+  const core::Property& p = record.properties[index];
+  if (p.def->type == PropertyType::kGroup) {
+    WriteMembers(json, record, index,
+                 [&](std::size_t i) { WriteValue(json, record, i, slots); });
+    return;
+  }
+  if (p.def->type == PropertyType::kPicture) {
+    if (p.bytes.empty()) {
+      json.Null();
+    } else {
+      WritePicture(json, record);
+    }
+    return;
+  }
+  if (const auto* n = std::get_if<std::int64_t>(&p.value)) {
+    json.Int(*n);
+  } else if (const bool* b = std::get_if<bool>(&p.value)) {
+    json.Bool(*b);
+  } else if (const double* d = std::get_if<double>(&p.value)) {
+    json.Double(*d);  // a number no JSON number holds (NaN, infinity) is written as null
+  } else if (const std::string* s = std::get_if<std::string>(&p.value)) {
+    slots.Put(json, record.Text(*s));
+  } else {
+    json.Null();
+  }
+}
+
+void WriteDetail(JsonText& json, const core::DecodedRecord& record, std::size_t index,
+                 TextSlots& slots) {
   const core::Property& p = record.properties[index];
   const PropertyType type = p.def->type;
-  Json d = {{"type", core::PropertyTypeCode(type)}};
+  json.BeginObject();
+  json.Key("type");
+  json.Stream(core::PropertyTypeCode(type));
+  if (type != PropertyType::kGroup) {
+    json.Key("value");
+    WriteValue(json, record, index, slots);
+    json.Key("text");
+    slots.Put(json, record.Text(p.text));
+    if (p.stored) {  // only where it differs from the value the block states
+      json.Key("stored");
+      json.Int(*p.stored);
+    }
+  }
+  json.Key("line");
+  if (p.line) {
+    json.UInt(*p.line);
+  } else {
+    json.Null();
+  }
+  if (p.derived) {
+    json.Key("derived");
+    json.Bool(true);
+  }
+  json.Key("bytes");
+  WriteBytes(json, p);
+  if (!p.alternate.empty()) {
+    json.Key("alternate");
+    json.Stream(p.alternate);
+  }
   if (type == PropertyType::kGroup) {
-    d["line"] = p.line ? Json(*p.line) : Json(nullptr);
-    d["bytes"] = BytesJson(p);
-    d["members"] = MembersJson(record, index, [&](std::size_t i) {
-      return DetailJson(record, i, slots);
-    });
-    return d;
-  }
-  d["value"] = PropertyValueJson(record, index, slots);
-  d["text"] = slots.Text(record.Text(p.text));
-  d["stored"] = p.stored ? Json(*p.stored) : Json(nullptr);
-  d["line"] = p.line ? Json(*p.line) : Json(nullptr);
-  d["derived"] = p.derived;
-  d["bytes"] = BytesJson(p);
-  if (!p.alternate.empty()) d["alternate"] = Bytes(p.alternate);
-  if (type == PropertyType::kEnumerated) {
+    json.Key("members");
+    WriteMembers(json, record, index, [&](std::size_t i) { WriteDetail(json, record, i, slots); });
+  } else if (type == PropertyType::kEnumerated) {
+    json.Key("meaning");
     const std::optional<std::string_view> meaning = core::Meaning(p);
-    d["meaning"] = meaning ? Json(*meaning) : Json(nullptr);
+    if (meaning) {
+      json.Stream(*meaning);
+    } else {
+      json.Null();
+    }
   } else if (type == PropertyType::kFlags) {
-    std::uint64_t unnamed = 0;
-    d["bits"] = BitsJson(p, &unnamed);
-    d["unnamed_bits"] = unnamed;
+    WriteBits(json, p);
   } else if (type == PropertyType::kColour) {
+    json.Key("colour");
     const std::optional<core::Colour> colour = core::ColourOf(p);
-    d["colour"] = colour ? ColourJson(*colour) : Json(nullptr);
+    if (colour) {
+      WriteColour(json, *colour);
+    } else {
+      json.Null();
+    }
   }
-  return d;
+  json.EndObject();
 }
 
 }  // namespace
 
-Json PictureJson(const core::DecodedRecord& record) {
-  if (!record.picture) return nullptr;
-  const core::Picture& picture = *record.picture;
-  Json json = {{"format", picture.format}};
-  if (picture.position > 0) {
-    AddPlace(json, picture.position);
-  } else {
-    json["position"] = nullptr;
-    json["offset"] = nullptr;
+void WritePicture(JsonText& json, const core::DecodedRecord& record) {
+  if (!record.picture) {
+    json.Null();
+    return;
   }
-  json["size"] = picture.size;
-  json["sha256"] = record.PictureDigest();
-  return json;
+  const core::Picture& picture = *record.picture;
+  json.BeginObject();
+  json.Key("format");
+  json.Stream(picture.format);
+  json.Key("position");
+  if (picture.position > 0) {
+    json.UInt(picture.position);
+    json.Key("offset");
+    json.UInt(picture.position - 1);
+  } else {
+    json.Null();
+    json.Key("offset");
+    json.Null();
+  }
+  json.Key("size");
+  json.UInt(picture.size);
+  json.Key("sha256");
+  json.Stream(record.PictureDigest());
+  json.EndObject();
 }
 
-Json PropertyValueJson(const core::DecodedRecord& record, std::size_t index, TextSlots& slots) {
-  const core::Property& p = record.properties[index];
-  if (p.def->type == PropertyType::kGroup) {
-    return MembersJson(record, index,
-                       [&](std::size_t i) { return PropertyValueJson(record, i, slots); });
+void WriteProperties(JsonText& json, const core::DecodedRecord& record, TextSlots& slots) {
+  WriteMembers(json, record, std::nullopt,
+               [&](std::size_t i) { WriteValue(json, record, i, slots); });
+}
+
+void WritePropertyDetails(JsonText& json, const core::DecodedRecord& record, TextSlots& slots) {
+  WriteMembers(json, record, std::nullopt,
+               [&](std::size_t i) { WriteDetail(json, record, i, slots); });
+}
+
+std::string PropertiesMember(const core::DecodedRecord& record, TextSlots& slots, bool indented) {
+  std::string text;
+  JsonText json(text, indented, 1);
+  WriteProperties(json, record, slots);
+  return text;
+}
+
+std::string DetailsMember(const core::DecodedRecord& record, TextSlots& slots, bool indented) {
+  std::string text;
+  JsonText json(text, indented, 1);
+  WritePropertyDetails(json, record, slots);
+  return text;
+}
+
+std::string PictureMember(const core::DecodedRecord* record, bool indented) {
+  std::string text;
+  JsonText json(text, indented, 1);
+  if (record == nullptr) {
+    json.Null();
+  } else {
+    WritePicture(json, *record);
   }
-  if (p.def->type == PropertyType::kPicture) return p.bytes.empty() ? nullptr : PictureJson(record);
-  return std::visit(
-      [&](const auto& v) -> Json {
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::monostate>) {
-          return nullptr;
-        } else if constexpr (std::is_same_v<T, std::string>) {
-          return slots.Text(record.Text(v));
-        } else {
-          return v;  // a number no JSON number holds (NaN, infinity) is written as null
-        }
-      },
-      p.value);
+  return text;
 }
 
 std::string RecordPropertiesText(const core::DecodedRecord& record) {
   TextSlots slots;
-  const Json json = {{"picture", PictureJson(record)},
-                     {"properties", PropertiesJson(record, slots)},
-                     {"property_details", PropertyDetailsJson(record, slots)}};
+  std::string text;
+  JsonText json(text, false);
+  json.BeginObject();
+  json.Key("picture");
+  WritePicture(json, record);
+  json.Key("properties");
+  WriteProperties(json, record, slots);
+  json.Key("property_details");
+  WritePropertyDetails(json, record, slots);
+  json.EndObject();
   StringWriter out;
-  slots.Write(out, json.dump(-1, ' ', true));
+  slots.Write(out, text);
   return std::move(out.text);
-}
-
-Json PropertiesJson(const core::DecodedRecord& record, TextSlots& slots) {
-  return MembersJson(record, std::nullopt,
-                     [&](std::size_t i) { return PropertyValueJson(record, i, slots); });
-}
-
-Json PropertyDetailsJson(const core::DecodedRecord& record, TextSlots& slots) {
-  return MembersJson(record, std::nullopt,
-                     [&](std::size_t i) { return DetailJson(record, i, slots); });
 }
 
 }  // namespace tvx::render

@@ -1779,7 +1779,7 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
       "{\"schema\": \"tvx/2\", \"kind\": \"scan_record\", \"file\": \"a\", \"position\": 1, "
       "\"offset\": 0, \"name\": \"A\", \"class\": \"B\", \"control\": null, "
       "\"property_details\": {\"X\": {\"type\": \"enumerated\", \"value\": 1, \"text\": \"1\", "
-      "\"stored\": null, \"line\": 1, \"derived\": false, \"bytes\": [], \"meaning\": 1}}}\n");
+      "\"line\": 1, \"bytes\": [], \"meaning\": 1}}}\n");
   const std::string script =
       "import json, sys, collections, jsonschema\n"
       "schema = json.load(open(sys.argv[1]))\n"
