@@ -3,6 +3,7 @@
 #include "tvx/output.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "tvx/decoder.h"
 #include "tvx/text.h"
@@ -39,67 +40,56 @@ TypedValue NumberValue(const PropertyDef& def, double value) {
 // The property lines are appended in place, without building each line on its own first.
 void BlockWriter::AppendLabel(std::string_view name) {
   const std::size_t width = inGroup_ ? groupWidth_ : width_;
-  if (inGroup_) text_.append(indent_, ' ');
-  text_.append(name);
-  if (name.size() < width) text_.append(width - name.size(), ' ');
-  text_.append("= ");
+  const std::size_t indent = inGroup_ ? indent_ : 0;
+  const std::size_t pad = name.size() < width ? width - name.size() : 0;
+  // The label in one piece: indent, name, blanks and "= ".
+  char label[128];
+  if (indent + name.size() + pad + 2 > sizeof label) {
+    text_.append(indent, ' ').append(name).append(pad, ' ').append("= ");
+    return;
+  }
+  std::memset(label, ' ', indent);
+  std::memcpy(label + indent, name.data(), name.size());
+  std::memset(label + indent + name.size(), ' ', pad);
+  label[indent + name.size() + pad] = '=';
+  label[indent + name.size() + pad + 1] = ' ';
+  text_.append(label, indent + name.size() + pad + 2);
 }
 
-void BlockWriter::EndLine(BlockLineKind kind, const PropertyDef* def, std::size_t start,
-                          std::size_t valueAt, const TypedValue& value, const Source& from,
-                          std::optional<std::int64_t> stored, std::string_view alternate) {
-  if (observer_ != nullptr) {
-    const std::string_view all(text_);
-    BlockLine line;
-    line.kind = kind;
-    line.def = def;
-    line.value = value;
-    line.stored = stored;
-    line.text = all.substr(valueAt);
-    line.line = all.substr(start);
-    line.alternate = alternate;
-    line.from = from;
-    observer_->OnBlockLine(line);
-  }
-  text_.append(kLineEnd);
+void BlockWriter::Tell(BlockLineKind kind, const PropertyDef* def, std::size_t start,
+                       std::size_t valueAt, const TypedValue& value, const Source& from,
+                       std::optional<std::int64_t> stored, std::string_view alternate) {
+  const std::string_view all(text_);
+  BlockLine line;
+  line.kind = kind;
+  line.def = def;
+  line.value = value;
+  line.stored = stored;
+  line.text = all.substr(valueAt);
+  line.line = all.substr(start);
+  line.alternate = alternate;
+  line.from = from;
+  observer_->OnBlockLine(line);
 }
 
 void BlockWriter::VersionLine() {
   const std::size_t start = text_.size();
   text_.append(kLibraryVersionLine);
-  EndLine(BlockLineKind::kVersion, nullptr, start, text_.size(), {}, {});
+  if (observer_ != nullptr) Tell(BlockLineKind::kVersion, nullptr, start, text_.size(), {}, {});
+  text_.append(kLineEnd);
 }
 
-void BlockWriter::Number(const PropertyDef& def, const Read<double>& value) {
-  const std::size_t start = text_.size();
-  AppendLabel(def.name);
-  const std::size_t at = text_.size();
-  const ShortText number = NumberChars(value.value);
-  text_.append(number.View());
-  EndLine(BlockLineKind::kProperty, &def, start, at, NumberValue(def, value.value), value.from);
-}
-
-void BlockWriter::NumberIfSet(const PropertyDef& def, const Read<double>& value) {
-  if (value.value != -1) Number(def, value);
-}
-
-void BlockWriter::NumberOrEmpty(const PropertyDef& def, const Read<double>& value) {
-  if (value.Held()) {
-    Number(def, value);
-  } else {
-    Shown(def, "", {}, {});
-  }
-}
-
-void BlockWriter::Number(const PropertyDef& def, double value, const Read<double>& stored) {
+void BlockWriter::NumberLine(const PropertyDef& def, double value, const Source& from,
+                             std::optional<std::int64_t> stored) {
   const std::size_t start = text_.size();
   AppendLabel(def.name);
   const std::size_t at = text_.size();
   const ShortText number = NumberChars(value);
   text_.append(number.View());
-  std::optional<std::int64_t> held;
-  if (stored.value != value) held = static_cast<std::int64_t>(stored.value);
-  EndLine(BlockLineKind::kProperty, &def, start, at, NumberValue(def, value), stored.from, held);
+  if (observer_ != nullptr) {
+    Tell(BlockLineKind::kProperty, &def, start, at, NumberValue(def, value), from, stored);
+  }
+  text_.append(kLineEnd);
 }
 
 void BlockWriter::Quoted(const PropertyDef& def, const Read<std::string>& text) {
@@ -107,7 +97,10 @@ void BlockWriter::Quoted(const PropertyDef& def, const Read<std::string>& text) 
   AppendLabel(def.name);
   const std::size_t at = text_.size();
   AppendQuoted(text_, text.value);
-  EndLine(BlockLineKind::kProperty, &def, start, at, std::string_view(text.value), text.from);
+  if (observer_ != nullptr) {
+    Tell(BlockLineKind::kProperty, &def, start, at, std::string_view(text.value), text.from);
+  }
+  text_.append(kLineEnd);
 }
 
 void BlockWriter::QuotedIfSet(const PropertyDef& def, const Read<std::string>& text) {
@@ -125,7 +118,10 @@ void BlockWriter::Shown(const PropertyDef& def, std::string_view shown, const Ty
   AppendLabel(def.name);
   const std::size_t at = text_.size();
   text_.append(shown);
-  EndLine(BlockLineKind::kProperty, &def, start, at, value, from, stored, alternate);
+  if (observer_ != nullptr) {
+    Tell(BlockLineKind::kProperty, &def, start, at, value, from, stored, alternate);
+  }
+  text_.append(kLineEnd);
 }
 
 void BlockWriter::Flag(const PropertyDef& def, const Read<bool>& flag, std::string_view trueText,
@@ -143,7 +139,8 @@ void BlockWriter::BeginGroup(const PropertyDef& def, std::size_t indent, std::si
   text_.append("BeginProperty ");
   const std::size_t at = text_.size();
   text_.append(def.name);
-  EndLine(BlockLineKind::kGroupStart, &def, start, at, {}, from);
+  if (observer_ != nullptr) Tell(BlockLineKind::kGroupStart, &def, start, at, {}, from);
+  text_.append(kLineEnd);
   inGroup_ = true;
   indent_ = indent;
   groupWidth_ = width;
@@ -153,7 +150,8 @@ void BlockWriter::EndGroup() {
   inGroup_ = false;
   const std::size_t start = text_.size();
   text_.append("EndProperty");
-  EndLine(BlockLineKind::kGroupEnd, nullptr, start, text_.size(), {}, {});
+  if (observer_ != nullptr) Tell(BlockLineKind::kGroupEnd, nullptr, start, text_.size(), {}, {});
+  text_.append(kLineEnd);
 }
 
 void BlockWriter::Derived(const PropertyDef& def, const TypedValue& value, std::string_view text,

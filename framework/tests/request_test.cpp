@@ -99,7 +99,7 @@ class EchoDecoder final : public Decoder {
   void WriteBlock(BlockWriter& out) const override {
     out.VersionLine();
     static constexpr PropertyDef kFirst = {"First"};
-    out.NumberIfSet(kFirst, first_);
+    out.NumberIfSet(kFirst, Read<double>(first_));
   }
 
  private:

@@ -64,13 +64,32 @@ class BlockWriter {
 
   // A number as the block states it: an integer, an enumeration, flags, a colour, a boolean held
   // as a number (-1 or 0), or a number with a fraction, by the definition's type.
-  void Number(const PropertyDef& def, const Read<double>& value);
+  template <typename T>
+  void Number(const PropertyDef& def, const Read<T>& value) {
+    NumberLine(def, static_cast<double>(value.value), value.from, std::nullopt);
+  }
   // Left out when the value is the absent marker -1.
-  void NumberIfSet(const PropertyDef& def, const Read<double>& value);
+  template <typename T>
+  void NumberIfSet(const PropertyDef& def, const Read<T>& value) {
+    if (static_cast<double>(value.value) != -1) Number(def, value);
+  }
   // A number kept as its text: an empty value until the stream held it (a fresh process's).
-  void NumberOrEmpty(const PropertyDef& def, const Read<double>& value);
+  template <typename T>
+  void NumberOrEmpty(const PropertyDef& def, const Read<T>& value) {
+    if (value.Held()) {
+      Number(def, value);
+    } else {
+      Shown(def, "", {}, {});
+    }
+  }
   // A number the block states as `value` where the stream holds `stored`.
-  void Number(const PropertyDef& def, double value, const Read<double>& stored);
+  template <typename T>
+  void Number(const PropertyDef& def, double value, const Read<T>& stored) {
+    const auto held = static_cast<double>(stored.value);
+    NumberLine(def, value, stored.from,
+               held != value ? std::optional<std::int64_t>(static_cast<std::int64_t>(held))
+                             : std::nullopt);
+  }
 
   // A text between double quotes, every inner quote doubled.
   void Quoted(const PropertyDef& def, const Read<std::string>& text);
@@ -106,10 +125,12 @@ class BlockWriter {
 
  private:
   void AppendLabel(std::string_view name);
-  // Ends the line begun at `start`, whose value begins at `valueAt`, telling the observer.
-  void EndLine(BlockLineKind kind, const PropertyDef* def, std::size_t start, std::size_t valueAt,
-               const TypedValue& value, const Source& from, std::optional<std::int64_t> stored = {},
-               std::string_view alternate = {});
+  void NumberLine(const PropertyDef& def, double value, const Source& from,
+                  std::optional<std::int64_t> stored);
+  // Tells the observer of the line begun at `start`, whose value begins at `valueAt`.
+  void Tell(BlockLineKind kind, const PropertyDef* def, std::size_t start, std::size_t valueAt,
+            const TypedValue& value, const Source& from, std::optional<std::int64_t> stored = {},
+            std::string_view alternate = {});
 
   std::size_t width_;
   std::size_t indent_ = 0;  // inside a group: its members' indent and width

@@ -5,7 +5,6 @@
 // disagree. The plug-ins attach no observer and pay only for carrying where each value was read.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,8 +18,8 @@ namespace tvx {
 // A run of bytes of the input: its 1-based file position and how many bytes it covers (past the
 // end of the file too: a read there still covers them).
 struct ByteRange {
-  double position = 0;
-  std::uint64_t size = 0;
+  double position;
+  std::uint64_t size;
 };
 
 // The bytes a value came from: none for a start value, else up to kMost ranges in the order they
@@ -30,7 +29,18 @@ class Source {
   static constexpr std::size_t kMost = 4;
 
   Source() = default;
-  Source(double position, std::uint64_t size) { Add({position, size}); }
+  Source(double position, std::uint64_t size) : count_(1) { ranges_[0] = {position, size}; }
+  // Only the ranges held are copied (values are read and copied often; most hold one).
+  Source(const Source& other) : count_(other.count_) {
+    for (std::size_t i = 0; i < count_; ++i)
+      ranges_[i] = other.ranges_[i];
+  }
+  Source& operator=(const Source& other) {
+    count_ = other.count_;
+    for (std::size_t i = 0; i < count_; ++i)
+      ranges_[i] = other.ranges_[i];
+    return *this;
+  }
 
   void Add(ByteRange range);
   Source& operator+=(const Source& other) {
@@ -40,11 +50,11 @@ class Source {
   }
   friend Source operator+(Source a, const Source& b) { return a += b; }
 
-  std::span<const ByteRange> Ranges() const { return {ranges_.data(), count_}; }
+  std::span<const ByteRange> Ranges() const { return {ranges_, count_}; }
   bool empty() const { return count_ == 0; }
 
  private:
-  std::array<ByteRange, kMost> ranges_{};
+  ByteRange ranges_[kMost];  // only the first count_ are set
   std::size_t count_ = 0;
 };
 

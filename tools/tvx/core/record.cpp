@@ -88,16 +88,31 @@ Picture PictureOf(const DecodedRecord& record, std::string held, double position
 }
 
 // The system colours' names, by index.
-constexpr std::string_view kSystemColours[] = {
-    "vbScrollBars",        "vbDesktop",           "vbActiveTitleBar",
-    "vbInactiveTitleBar",  "vbMenuBar",           "vbWindowBackground",
-    "vbWindowFrame",       "vbMenuText",          "vbWindowText",
-    "vbTitleBarText",      "vbActiveBorder",      "vbInactiveBorder",
-    "vbApplicationWorkspace", "vbHighlight",      "vbHighlightText",
-    "vbButtonFace",        "vbButtonShadow",      "vbGrayText",
-    "vbButtonText",        "vbInactiveCaptionText", "vb3DHighlight",
-    "vb3DDKShadow",        "vb3DLight",           "vbInfoText",
-    "vbInfoBackground"};
+constexpr std::string_view kSystemColours[] = {"vbScrollBars",
+                                               "vbDesktop",
+                                               "vbActiveTitleBar",
+                                               "vbInactiveTitleBar",
+                                               "vbMenuBar",
+                                               "vbWindowBackground",
+                                               "vbWindowFrame",
+                                               "vbMenuText",
+                                               "vbWindowText",
+                                               "vbTitleBarText",
+                                               "vbActiveBorder",
+                                               "vbInactiveBorder",
+                                               "vbApplicationWorkspace",
+                                               "vbHighlight",
+                                               "vbHighlightText",
+                                               "vbButtonFace",
+                                               "vbButtonShadow",
+                                               "vbGrayText",
+                                               "vbButtonText",
+                                               "vbInactiveCaptionText",
+                                               "vb3DHighlight",
+                                               "vb3DDKShadow",
+                                               "vb3DLight",
+                                               "vbInfoText",
+                                               "vbInfoBackground"};
 
 const std::int64_t* Number(const Property& property) {
   return std::get_if<std::int64_t>(&property.value);
@@ -109,7 +124,7 @@ Spool::Spool(Spool&&) noexcept = default;
 Spool& Spool::operator=(Spool&&) noexcept = default;
 Spool::~Spool() = default;
 
-void Spool::Append(std::string_view bytes) {
+void Spool::Spill(std::string_view bytes) {
   size_ += bytes.size();
   if (file_ == nullptr && memory_.size() + bytes.size() > limit_) {
     IoError error;

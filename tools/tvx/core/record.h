@@ -38,12 +38,21 @@ class Spool {
   Spool& operator=(Spool&&) noexcept;
   ~Spool();
 
-  void Append(std::string_view bytes);
+  void Append(std::string_view bytes) {
+    if (file_ == nullptr && memory_.size() + bytes.size() <= limit_) {
+      size_ += bytes.size();
+      memory_.append(bytes);
+      return;
+    }
+    Spill(bytes);
+  }
   // Every byte in order, a piece at a time.
   void Write(const std::function<void(std::string_view)>& write) const;
   std::uint64_t size() const { return size_; }
 
  private:
+  void Spill(std::string_view bytes);  // past the limit: into the temporary file
+
   std::size_t limit_;
   std::string memory_;
   std::unique_ptr<TemporaryFile> file_;  // once the memory is full
@@ -139,10 +148,10 @@ class DecodedRecord {
 };
 
 // Decodes the stream at `start` as the plug-in decodes a request. `listing`: whether the record
-// keeps the listing; texts and pictures of more than `longText` bytes stay in the file. The input must stay open while the record's texts are read.
+// keeps the listing; texts and pictures of more than `longText` bytes stay in the file. The input
+// must stay open while the record's texts are read.
 DecodedRecord Decode(Decoder& decoder, InputSource& input, Position start, bool offsets,
-                     bool listing = true,
-                     std::size_t longText = LongTexts::kDefaultThreshold);
+                     bool listing = true, std::size_t longText = LongTexts::kDefaultThreshold);
 
 // The name of the constant an enumerated property's value stands for, or nothing.
 std::optional<std::string_view> Meaning(const Property& property);
