@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
-#include "names.h"
 #include "controls.h"
+#include "names.h"
 #include "plugin_host.h"
+#include "text.h"
 #include "tvx/extender.h"
 #include "tvx/text.h"
 
@@ -150,6 +151,53 @@ std::string StoppedWords(const core::Explained& e, std::string_view stopLine) {
                             : e.next > e.start ? "after position " + PlaceText(e.next - 1)
                                                : "without reading a byte of the file";
   return where + ": " + why;
+}
+
+std::string PropertyWords(const core::Property& property) {
+  std::string words(core::PropertyTypeCode(property.def->type));
+  const auto* n = std::get_if<std::int64_t>(&property.value);
+  switch (property.def->type) {
+    case PropertyType::kEnumerated:
+      if (n != nullptr) {
+        const std::optional<std::string_view> meaning = core::Meaning(property);
+        words += ": " + std::to_string(*n) + " " +
+                 (meaning ? std::string(*meaning) : std::string("(no constant of the control)"));
+      }
+      break;
+    case PropertyType::kFlags: {
+      const std::vector<core::FlagBit> bits = core::SetBits(property);
+      words += bits.empty() ? ": no bit set" : ":";
+      for (const core::FlagBit& b : bits) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, " 0x%X ", b.bit);
+        words += hex;
+        if (b.names.empty()) words += "(no name)";
+        for (std::size_t i = 0; i < b.names.size(); ++i)
+          words += (i > 0 ? "/" : "") + std::string(b.names[i]);
+        words += ",";
+      }
+      if (!bits.empty()) words.pop_back();
+      break;
+    }
+    case PropertyType::kColour:
+      if (const std::optional<core::Colour> c = core::ColourOf(property)) {
+        if (c->kind == core::Colour::Kind::kSystem) {
+          words += ": system colour " + std::to_string(c->index) +
+                   (c->name.empty() ? "" : ", " + std::string(c->name));
+        } else if (c->kind == core::Colour::Kind::kRgb) {
+          words += ": red " + std::to_string(c->red) + ", green " + std::to_string(c->green) +
+                   ", blue " + std::to_string(c->blue);
+        } else {
+          words += ": neither an RGB value nor a system colour";
+        }
+      }
+      break;
+    default:
+      break;
+  }
+  if (property.stored) words += " (the stream holds " + std::to_string(*property.stored) + ")";
+  if (!property.alternate.empty()) words += " (" + Printable(property.alternate) + ")";
+  return words;
 }
 
 std::string Plural(std::uint64_t n, std::string_view word) {

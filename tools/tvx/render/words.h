@@ -10,6 +10,7 @@
 #include "decode.h"
 #include "explanation.h"
 #include "places.h"
+#include "record.h"
 
 namespace tvx::render {
 
@@ -31,6 +32,11 @@ std::string PartHeading(FramePart part, core::Position at);
 // Where and why an explained decode stopped: "after position 1074 (0x431): end code 255". For
 // a stop line, `stopLine` is the line the stopping code wrote.
 std::string StoppedWords(const core::Explained& e, std::string_view stopLine);
+
+// What a property is and what its value means, for people: "enumerated: 3 adUseClient",
+// "colour: system colour 5, vbWindowBackground (the stream holds 2147483653)", "flags: 0x4
+// cdlOFNHideReadOnly/cdlCCPreventFullOpen, ...", "text".
+std::string PropertyWords(const core::Property& property);
 
 // "3 records", "1 file".
 std::string Plural(std::uint64_t n, std::string_view word);

@@ -359,7 +359,13 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
          const double at = value["position"];
          if (at > from && value["consumed"].get<double>() > 0) next = std::min(next, at);
        }
-       b.Eval(WithRecord(id, "block.children[5].click(); record.querySelector('.hex').focus();"));
+       b.Eval(WithRecord(id, "block.children[5].click();"));
+       // The line's property, typed, leads what the status line says of it.
+       EXPECT_EQ(b.Eval(WithRecord(id,
+                                   "return status().startsWith('HaveTrueFalseNull, integer. "
+                                   "Block line 6');")),
+                 true);
+       b.Eval(WithRecord(id, "record.querySelector('.hex').focus();"));
        key("ArrowRight", 39);
        EXPECT_EQ(b.Eval("+document.querySelector('.hex .bytes .v.mark').dataset.at"), next);
      }},
@@ -570,12 +576,19 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
            "return [records.length, shown, records.map((d) => [...d.querySelectorAll('.lines')]"
            ".map((l) => l.textContent)), getComputedStyle(document.getElementById('bar')).display,"
            " document.querySelector('header noscript p') && "
-           "getComputedStyle(document.querySelector('header noscript p')).display]; })()");
+           "getComputedStyle(document.querySelector('header noscript p')).display,"
+           " [...document.querySelectorAll('details.props tr')].map((r) => r.textContent)"
+           ".filter((t) => t.startsWith('CursorLocation'))]; })()");
        b.Call("Emulation.setScriptExecutionDisabled", {{"value", false}});
        ASSERT_EQ(seen[0], r.shown.size());
        EXPECT_EQ(seen[1], 0);
        EXPECT_EQ(seen[3], "none");
        EXPECT_EQ(seen[4], "block");
+       // The typed properties read as a table: the data controls' CursorLocation, typed.
+       ASSERT_FALSE(seen[5].empty());
+       for (const Json& row : seen[5])
+         EXPECT_NE(row.get<std::string>().find("enumerated: "), std::string::npos) << row;
+       EXPECT_NE(seen[5][0].get<std::string>().find("3 adUseClient"), std::string::npos);
        for (std::size_t i = 0; i < r.shown.size(); ++i) {
          const Expected& e = r.shown[i];
          std::string block;

@@ -152,7 +152,7 @@ constexpr const char* kChoice = R"((async (id) => {
   };
   const status = record.querySelector('.status');
   return [inSight(line), inSight(record.querySelector('.hex .mark')),
-          inSight(status) && status.textContent.startsWith('Block line 6 comes from'), location.hash];
+          inSight(status) && status.textContent.includes('Block line 6 comes from'), location.hash];
 }))";
 
 // After the page opened at a link to a line or a byte: the line chosen and in sight, or the byte

@@ -27,6 +27,15 @@ struct ReportLine {
   std::vector<std::size_t> from;  // indexes into ReportDecode::values
   bool linked = true;             // false: where the line came from was not worked out
   std::string note;               // why `from` is empty ("not from the stream"), or ""
+  std::string about;              // a block line's property: its name, type and meaning
+};
+
+// A property of a record's block, typed: what the page's table of properties shows.
+struct ReportProperty {
+  std::string path;     // Connect, Font.Name
+  std::string value;    // as its line shows it (stream bytes)
+  std::string meaning;  // its type and what its value means (PropertyWords)
+  std::string bytes;    // where it came from: "0x4A0 (4), ..." or "" for a start value
 };
 
 // What the page shows of one decode.
@@ -35,6 +44,7 @@ struct ReportDecode {
   std::vector<ReportValue> values;
   std::vector<ReportLine> listing;
   std::vector<ReportLine> block;
+  std::vector<ReportProperty> properties;
   core::StopInfo stop;
   std::string stopped;  // where and why the decode stopped, as a phrase
   std::optional<std::string> picture;

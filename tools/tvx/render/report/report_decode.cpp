@@ -44,6 +44,24 @@ class Collect final : public core::ExplainSink {
   ReportDecode& d_;
 };
 
+// The typed properties, a row each: a group's members by Group.Member, the group itself left out.
+std::vector<ReportProperty> PropertyRows(const core::DecodedRecord& record) {
+  std::vector<ReportProperty> rows;
+  for (const core::Property& p : record.properties) {
+    if (p.def->type == PropertyType::kGroup) continue;
+    ReportProperty& row = rows.emplace_back();
+    row.path = std::string(p.name());
+    if (p.group) row.path = std::string(record.properties[*p.group].name()) + "." + row.path;
+    row.value = record.Text(p.text).Head(200);
+    row.meaning = PropertyWords(p);
+    for (const core::ByteSpan& span : p.bytes) {
+      if (!row.bytes.empty()) row.bytes += ", ";
+      row.bytes += OffsetText(span.position) + " (" + std::to_string(span.size) + ")";
+    }
+  }
+  return rows;
+}
+
 }  // namespace
 
 ReportDecode DecodeForReport(Decoder& decoder, InputSource& input, core::Position position,
@@ -64,11 +82,16 @@ ReportDecode DecodeForReport(Decoder& decoder, InputSource& input, core::Positio
       line.text = record.Text(record.BlockLine(l)).Bytes();
       line.linked = true;
       if (l < collect.feeds.size()) line.from = collect.feeds[l];
+      if (const auto& info = record.blockLines[l]; info.property) {
+        const core::Property& p = record.properties[*info.property];
+        line.about = std::string(p.name()) + ", " + PropertyWords(p);
+      }
       const core::LineSource source = x.links[l].source;
       if (source == core::LineSource::kStartValue) line.note = "not from the stream";
       if (source == core::LineSource::kNotTraced) line.note = "not traced to a value read";
     }
   }
+  if (x.record) d.properties = PropertyRows(*x.record);
   d.bytes.resize(static_cast<std::size_t>(e.next - e.start));
   d.bytes.resize(
       input.ReadAt(e.start - 1, reinterpret_cast<std::uint8_t*>(d.bytes.data()), d.bytes.size()));

@@ -110,9 +110,10 @@ function chooseLine(view, kind, i) {
   if (from.length) view.current = from[0];  // the hex view's arrows go on from its bytes
   choose(view, kind[0] + (i + 1));
   const name = kind === 'block' ? 'Block' : 'Listing';
-  say(view, from.length ? `${name} line ${i + 1} comes from ` +
+  const about = kind === 'block' && view.record.about ? view.record.about[i] : null;
+  say(view, (about ? `${about}. ` : '') + (from.length ? `${name} line ${i + 1} comes from ` +
                           from.map((k) => `${placeText(view, k)}: ${view.record.values[k][2]}`).join('; ')
-                        : `${name} line ${i + 1} is not linked to bytes of the stream.`);
+                        : `${name} line ${i + 1} is not linked to bytes of the stream.`));
 }
 
 // A value's bytes chosen (by the keyboard, or by one of its bytes, `byte`): they light up, and so

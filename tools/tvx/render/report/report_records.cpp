@@ -2,8 +2,8 @@
 // the data the script adds to a record when it is opened.
 #include <nlohmann/json.hpp>
 
-#include "names.h"
 #include "json.h"
+#include "names.h"
 #include "picture_format.h"
 #include "report_parts.h"
 #include "text.h"
@@ -40,6 +40,11 @@ Json RecordDetails(const ReportRecord& record) {
   json["values"] = std::move(values);
   json["listing"] = LinksJson(d.listing);
   json["block"] = LinksJson(d.block);
+  // Each block line's property in words, or null.
+  Json about = Json::array();
+  for (const ReportLine& line : d.block)
+    about.push_back(line.about.empty() ? Json(nullptr) : Bytes(line.about));
+  json["about"] = std::move(about);
   // The picture's bytes are among the stream's: where they lie, not a copy.
   json["picture"] = d.picture ? Json{{"format", core::PictureExtension(*d.picture)},
                                      {"size", d.picture->size()},
@@ -72,6 +77,21 @@ std::string LinesHtml(const std::vector<ReportLine>& lines) {
   return html + "</div>";
 }
 
+// The typed properties as a table, closed until opened: with script or without.
+std::string PropertiesHtml(const std::vector<ReportProperty>& properties) {
+  if (properties.empty()) return "";
+  std::string html = "<details class=\"props\"><summary>Properties, typed (" +
+                     std::to_string(properties.size()) +
+                     ")</summary><table><thead><tr><th>Property</th><th>Value</th>"
+                     "<th>Type and meaning</th><th>Offset (size)</th></tr></thead><tbody>";
+  for (const ReportProperty& p : properties) {
+    html += "<tr><td>" + HtmlText(p.path) + "</td><td><code>" + StreamHtml(p.value) +
+            "</code></td><td>" + StreamHtml(p.meaning) + "</td><td class=\"num\">" +
+            HtmlText(p.bytes) + "</td></tr>";
+  }
+  return html + "</tbody></table></details>";
+}
+
 // A record's block and listing, or why it has none.
 std::string BodyHtml(const ReportRecord& record) {
   if (record.control == "-") {
@@ -86,7 +106,7 @@ std::string BodyHtml(const ReportRecord& record) {
   }
   return html + "<div class=\"panes\"><section class=\"pane block\"><h3>Property block</h3>" +
          LinesHtml(d.block) + "</section><section class=\"pane listing\"><h3>Listing</h3>" +
-         LinesHtml(d.listing) + "</section></div>";
+         LinesHtml(d.listing) + "</section></div>" + PropertiesHtml(d.properties);
 }
 
 // A record: its summary (the cells of its row) and, opened, its block and listing. The body is
