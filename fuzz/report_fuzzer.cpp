@@ -117,8 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       record.position = 1 + record.name.size();
       record.decode.bytes = in.Next();
       record.decode.values.push_back({record.position, record.decode.bytes.size(), "text"});
-      record.decode.listing.push_back({in.Next(), {0}, true, ""});
-      record.decode.block.push_back({in.Next(), {}, true, "not from the stream"});
+      record.decode.listing.push_back({in.Next(), {0}, true, "", ""});
+      record.decode.block.push_back({in.Next(), {}, true, "not from the stream", in.Next()});
+      record.decode.properties.push_back({in.Next(), in.Next(), in.Next(), in.Next()});
       record.decode.stopped = in.Next();
     }
   }
