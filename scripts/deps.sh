@@ -6,7 +6,8 @@
 #   scripts/deps.sh quick    the above, plus chromium for the HTML report's browser test and
 #                            python3-jsonschema for the JSON schema test (scripts/test.sh quick)
 #   scripts/deps.sh test     the above, plus clang's fuzzer and sanitizer runtimes, Google
-#                            Benchmark, mingw-w64, Wine and Xvfb for the Windows tests, and the
+#                            Benchmark, mingw-w64, Wine and Xvfb for the Windows tests, pandas for
+#                            the Python recipe that makes a table of properties, and the
 #                            Wine 10 root that runs the 32-bit Windows programs (below)
 #   scripts/deps.sh coverage the build's, plus clang, its profile runtime and the LLVM tools
 #                            that merge profiles and report coverage
@@ -35,7 +36,9 @@ if [[ $mode == test || $mode == quick ]]; then
   for p in chromium python3-jsonschema; do want "$p"; done
 fi
 if [[ $mode == test ]]; then
-  for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb; do want "$p"; done
+  for p in clang-14 libclang-rt-14-dev libbenchmark-dev mingw-w64 wine64 xvfb python3-pandas; do
+    want "$p"
+  done
 fi
 if [[ $mode == coverage ]]; then
   for p in clang-14 libclang-rt-14-dev llvm-14; do want "$p"; done
