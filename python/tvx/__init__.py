@@ -907,8 +907,8 @@ def explain(
     meaning, and each property-block line with the values it came from (``tvx explain --json``).
 
     The arguments are ``decode``'s; ``limit`` stops the decode after that many values (then
-    ``cut`` is True, and there is no stop or block). Linking the block to the values decodes the
-    stream again for each value: streams of more than 4 MiB are not linked. The GIL is released
+    ``cut`` is True, and there is no stop, block or properties). Each block line is linked to
+    the values whose bytes its property came from, at any stream length. The GIL is released
     while the work runs. Errors as for ``decode``.
     """
     name = _control_name(control)
