@@ -73,9 +73,10 @@ const std::vector<Command>& Table() {
        DecodeCommand},
       {"explain",
        "CONTROL FILE POSITION",
-       {{{O::kOffsets}}, {{O::kLimit}}, {{O::kJson}}},
+       {{{O::kOffsets}}, {{O::kLimit}}, {{O::kWhole}}, {{O::kJson}}},
        {{O::kOffsets, "decode as a request with the flag Y does (offset lines in the listing)"},
         {O::kLimit},
+        {O::kWhole},
         {O::kJson,
          "one JSON document: schema, kind, control, file, position, offset, file_size, cut, "
          "values, listing, listing_before_reads, block, stop, picture, stopped, accounted"},

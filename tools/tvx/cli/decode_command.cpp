@@ -89,7 +89,7 @@ int ExplainCommand(const Parsed& args, Io& io) {
     stop = json.Finish(core::Explain(*decoder, *input, target->position, offsets, limit, json));
   } else {
     render::ExplainTable table(io.out, *target->control, target->file, target->position,
-                               input->Size(), {io.colour, io.utf8, limit});
+                               input->Size(), {io.colour, io.utf8, limit, args.Has(O::kWhole)});
     stop = table.Finish(core::Explain(*decoder, *input, target->position, offsets, 0, table));
   }
   // Cut by --limit, the decode did not end: nothing to say of how.

@@ -199,6 +199,10 @@ constexpr OptionDefinition kOptions[] = {
      "a page to pass on: each program by its path below the folder named (a file named by its "
      "name), without the command line and the time it was made",
      nullptr},
+    {Option::kWhole, "whole", 0, "", false,
+     "every byte of every value in the table; without it, a value longer than 256 bytes shows "
+     "its first 256 and how many more there are",
+     nullptr},
     {Option::kColor, "color", 0, "WHEN", false,
      "colours: auto (on a terminal, unless NO_COLOR is set), always or never", CheckColor},
     {Option::kQuiet, "quiet", 'q', "", false,

@@ -38,6 +38,7 @@ enum class Option : std::uint8_t {
   kControl,
   kHas,
   kShareable,
+  kWhole,
   kColor,
   kQuiet,
   kHelp,

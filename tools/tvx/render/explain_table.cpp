@@ -177,10 +177,13 @@ class Table final : public core::ExplainSink {
     constexpr std::size_t kBlockSize = kBytesPerRow * 512;
     std::uint8_t block[kBlockSize];
     const std::uint64_t first = v.position - 1;
-    for (std::uint64_t from = 0; from < v.consumed; from += kBlockSize) {
+    // A long value shows its first bytes and how many more there are, unless all are asked for.
+    const std::uint64_t shown =
+        options_.whole ? v.consumed : std::min(v.consumed, kShownValueBytes);
+    for (std::uint64_t from = 0; from < shown; from += kBlockSize) {
       const std::size_t got = v.decode->input().ReadAt(
           first + from, block,
-          static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, v.consumed - from)));
+          static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, shown - from)));
       if (got == 0) {
         return Row(0, "",
                    "!! the file changed while it was shown: it ends before position " +
@@ -206,6 +209,11 @@ class Table final : public core::ExplainSink {
         }
         if (!Row(v.position + done, hex, done == 0 ? what : "", style)) return false;
       }
+    }
+    if (shown < v.consumed) {
+      return Row(0, "",
+                 "... and " + std::to_string(v.consumed - shown) +
+                     " bytes more (--whole shows every byte)");
     }
     return true;
   }

@@ -18,7 +18,11 @@ struct TableOptions {
   bool colour = false;      // ANSI colours
   bool utf8 = true;         // the terminal shows UTF-8 (for the path)
   std::uint64_t limit = 0;  // at most this many rows; the decode stops there. 0: no limit
+  bool whole = false;       // every byte of a long value, not its first ones and a count
 };
+
+// The bytes a value shows in rows unless the whole of each is asked for.
+inline constexpr std::uint64_t kShownValueBytes = 256;
 
 // The table of a stream's explanation, written as the explanation hands its values on: the
 // header when made, then a row per value and listing line, and, on Finish, the stop and the block

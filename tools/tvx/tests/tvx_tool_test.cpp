@@ -516,6 +516,33 @@ TEST(TvxExplain, MarksCodesTheControlDoesNotKnow) {
       << outcome.out;
 }
 
+// A Tag of 150 characters at positions 4-303: the table shows its first 256 bytes (4-259) and
+// says 44 more follow, unless --whole asks for every byte.
+TEST(TvxExplain, ShowsALongValuesFirstBytesUnlessWholeIsAsked) {
+  TempDir dir;
+  const std::string path = dir / "stream.exe";
+  const std::string file = hexstream::Parse("0B w:150 r:300:41 2D z:20 FF");
+  hexstream::WriteFile(path, file);
+  const Outcome cut = Tvx({"explain", "Agent", path, "1"});
+  ASSERT_EQ(cut.status, 0) << cut.err;
+  const Explanation e = ParseExplanation(cut.out);
+  std::vector<double> starts;
+  for (const Row& row : e.rows)
+    starts.push_back(row.position);
+  EXPECT_NE(std::find(starts.begin(), starts.end(), 252.0), starts.end());
+  EXPECT_EQ(std::find(starts.begin(), starts.end(), 260.0), starts.end()) << cut.out;
+  EXPECT_NE(cut.out.find("|                         | ... and 44 bytes more (--whole shows every "
+                         "byte)\n           |            |                         | => Tag: AAAA"),
+            std::string::npos)
+      << cut.out;
+  EXPECT_NE(cut.out.find("\n       304 |      0x12F | 2D "), std::string::npos) << cut.out;
+
+  const Outcome whole = Tvx({"explain", "Agent", path, "1", "--whole"});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(ExpectEveryByteOnce(ParseExplanation(whole.out), file, 1), 326) << whole.out;
+  EXPECT_EQ(whole.out.find("bytes more"), std::string::npos);
+}
+
 // tvx host against a copy of each plug-in that has a sample: the reply, then the plug-in's own
 // files as it wrote them, then the end.
 TEST(TvxHost, DrivesAPluginThroughItsChannel) {
