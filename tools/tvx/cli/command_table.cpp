@@ -34,13 +34,14 @@ std::vector<T> Join(std::vector<T> first, const std::vector<T>& then) {
 }
 
 // The options that pick the records a scan finds: scan's and the report's.
-const Groups kSelection = {{{O::kClass}},      {{O::kAll}},    {{O::kName}}, {{O::kPosition}},
-                           {{O::kFileOffset}}, {{O::kFollow}}, {{O::kJobs}}};
+const Groups kSelection = {{{O::kClass}},    {{O::kAll}},        {{O::kName}},   {{O::kForm}},
+                           {{O::kPosition}}, {{O::kFileOffset}}, {{O::kFollow}}, {{O::kJobs}}};
 
 std::vector<CommandOption> SelectionOptions(std::string_view allHelp) {
   return {{O::kClass},
           {O::kAll, allHelp},
           {O::kName},
+          {O::kForm},
           {O::kPosition},
           {O::kFileOffset,
            "only the record whose stream starts at this 0-based offset, as the offset column of "

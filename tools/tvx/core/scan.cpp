@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "collection.h"
+#include "control_index.h"
 #include "registry.h"
 #include "threads.h"
 
@@ -20,9 +21,10 @@ constexpr std::size_t kHead = 64 << 10;
 
 // What a file's scan hands on, kept until its turn.
 struct Event {
-  enum class Kind { kNotAProgram, kRecord, kNearby, kDone, kUnreadable };
+  enum class Kind { kNotAProgram, kRecord, kNearby, kForm, kDone, kUnreadable };
   Kind kind = Kind::kRecord;
   FoundRecord record;        // kRecord, kNearby
+  FoundForm form;            // kForm
   std::string file;          // the others
   bool named = false;        // kNotAProgram
   std::uint64_t bytes = 0;   // kDone, kUnreadable: the bytes read
@@ -54,13 +56,19 @@ class FileScan {
   // `stopped`, asked between pieces on the reading thread, ends the file's scan where it is.
   FileScan(const ScanOptions& options, const Emit& emit, std::atomic<std::uint64_t>& bytesRead,
            const std::function<bool()>& stopped, const std::function<void()>& tick = {})
-      : options_(options), emit_(emit), bytesRead_(bytesRead), stopped_(stopped), tick_(tick) {}
+      : options_(options),
+        emit_(emit),
+        bytesRead_(bytesRead),
+        stopped_(stopped),
+        tick_(tick),
+        placer_([this](Held&& held, const FormImage* form) { Placed(std::move(held), form); },
+                [this](const FormImage& image, FormTrouble trouble) { Image(image, trouble); }) {}
 
   void Run(const Collection::File& file) {
     file_ = file.path;
     IoError error;
     std::unique_ptr<SequentialInput> sequential;
-    if (file.path == "-" && options_.keepInputs) {
+    if (file.path == "-" && (options_.keepInputs || options_.indexes)) {
       // Standard input is copied, so that its records can be decoded at their positions.
       input_ = CopyStandardInput(&error);
       if (input_) sequential = std::make_unique<InOrder>(*input_);
@@ -94,7 +102,8 @@ class FileScan {
   }
 
   bool Read(SequentialInput& input, bool named, IoError* error) {
-    RecordFinder finder([this](const ControlRecord& record) { Found(record); });
+    RecordFinder finder([this](const ControlRecord& record) { Found(record); },
+                        [this](const FormHeader& header) { placer_.Image(header); });
     std::size_t filled = 0;
     bool headSeen = false;
     for (SequentialInput::Part part;;) {
@@ -118,6 +127,7 @@ class FileScan {
       }
       finder.Commit(filled);
       finder.Zeros(part.zeros);
+      placer_.Passed(finder.looked());
       bytes_ += filled + part.zeros;
       bytesRead_ += filled + part.zeros;
       if (tick_) tick_();
@@ -125,8 +135,15 @@ class FileScan {
       if (part.read == 0 && part.zeros == 0) break;
     }
     finder.Finish();
+    placer_.Finish(finder.size());
     return !input.Changed(error);
   }
+
+  // A record waiting for its form to be known; `other`: of a class not handed on, only counted.
+  struct Held {
+    Event event;
+    bool other = false;
+  };
 
   void Found(const ControlRecord& record) {
     if (!options_.names.empty() &&
@@ -140,25 +157,71 @@ class FileScan {
     const bool nearby = !options_.positions.empty() && !among(options_.positions);
     if (nearby && !among(options_.nearby)) return;
     const DeliverableInfo* control = options_.classes.Find(record.className);
-    if (control == nullptr && !options_.all) {
-      if (!nearby) ++others_;
+    Held held;
+    held.other = control == nullptr && !options_.all;
+    if (held.other && (nearby || options_.forms.empty())) {
+      if (!nearby) ++others_;  // in no matter what form
       return;
     }
-    Event found;
+    Event& found = held.event;
     found.kind = nearby ? Event::Kind::kNearby : Event::Kind::kRecord;
     found.record.file = file_;
     found.record.position = record.position;
     found.record.name = record.name;
     found.record.className = record.className;
     found.record.control = control;
-    if (options_.keepInputs) {
-      if (!input_ && !inputTried_) {
-        inputTried_ = true;
-        input_ = OpenProgram(file_).input;
-      }
-      found.record.input = input_;
+    if (options_.keepInputs) found.record.input = Input();
+    if (options_.indexes && control != nullptr && !held.other) {
+      found.record.index = IndexOf(record, *control);
     }
-    emit_(std::move(found));
+    const std::uint64_t pair = record.start + 2 + record.name.size();
+    placer_.Item(std::move(held), record.start, record.position - 1, pair);
+  }
+
+  // The record's Index, read from the bytes at hand when its section A ends among them.
+  std::optional<std::int64_t> IndexOf(const ControlRecord& record, const DeliverableInfo& control) {
+    Decoder& decoder = decoders_.For(control);
+    WindowInput window(record.after, record.position - 1);
+    IndexRead read = ReadIndex(decoder, window, record.position);
+    if (!read.sectionEnded && !record.endsInput) {
+      if (const std::shared_ptr<InputSource> input = Input())
+        read = ReadIndex(decoder, *input, record.position);
+    }
+    return read.index;
+  }
+
+  // The file read at offsets, opened when first wanted.
+  std::shared_ptr<InputSource> Input() {
+    if (!input_ && !inputTried_) {
+      inputTried_ = true;
+      input_ = OpenProgram(file_).input;
+    }
+    return input_;
+  }
+
+  bool InFormsNamed(const FormImage* form) const {
+    if (options_.forms.empty()) return true;
+    return form != nullptr &&
+           std::any_of(options_.forms.begin(), options_.forms.end(),
+                       [&](const std::string& name) { return SameWord(name, form->name); });
+  }
+
+  void Placed(Held&& held, const FormImage* form) {
+    if (!InFormsNamed(form)) return;
+    if (held.other) {
+      ++others_;
+      return;
+    }
+    if (form != nullptr) held.event.record.form = *form;
+    emit_(std::move(held.event));
+  }
+
+  void Image(const FormImage& image, FormTrouble trouble) {
+    if (!InFormsNamed(&image)) return;
+    Event e;
+    e.kind = Event::Kind::kForm;
+    e.form = {file_, image, trouble};
+    emit_(std::move(e));
   }
 
   const ScanOptions& options_;
@@ -172,6 +235,8 @@ class FileScan {
   bool inputTried_ = false;
   std::uint64_t bytes_ = 0;
   std::uint64_t others_ = 0;
+  Decoders decoders_;
+  FormPlacer<Held> placer_;
 };
 
 // Hands the events to the sink, on the calling thread, and counts them.
@@ -199,6 +264,10 @@ class Delivery {
       }
       case Event::Kind::kNearby:
         sink_.Nearby(e.record);
+        break;
+      case Event::Kind::kForm:
+        if (e.form.trouble == FormTrouble::kNone) ++totals.forms;
+        sink_.Form(e.form);
         break;
       case Event::Kind::kDone:
       case Event::Kind::kUnreadable:

@@ -38,6 +38,20 @@ void WriteDecodeMembers(Document& doc, const core::DecodedRecord& record) {
   doc.EndArray();
 }
 
+// The form whose image holds a record: its name (bytes), kind byte and the kind's code where
+// tvx knows it, and the image's offset and size.
+Json FormJson(const std::optional<core::FormImage>& form) {
+  if (!form) return nullptr;
+  const std::string_view kind = form->kind == core::kFormKind      ? "form"
+                                : form->kind == core::kMdiFormKind ? "mdi_form"
+                                                                   : "";
+  return Json{{"name", Bytes(form->name)},
+              {"kind", form->kind},
+              {"kind_name", kind.empty() ? Json(nullptr) : Json(kind)},
+              {"offset", form->offset},
+              {"size", form->size}};
+}
+
 }  // namespace
 
 std::string Utf8Path(std::string_view path) {
@@ -78,6 +92,8 @@ void WriteScanRecordJson(Writer& out, const core::FoundRecord& found,
   head["name"] = Bytes(found.name);
   head["class"] = Bytes(found.className);
   head["control"] = found.control != nullptr ? Json(found.control->name) : Json(nullptr);
+  head["index"] = found.index ? Json(*found.index) : Json(nullptr);
+  head["form"] = FormJson(found.form);
   Document doc(out, head, true);
   if (record != nullptr) WriteDecodeMembers(doc, *record);
   doc.End();
@@ -207,8 +223,7 @@ std::optional<core::StopInfo> ExplainJson::Finish(const core::Explanation& x) {
   doc.Member("properties", x.record ? PropertiesJson(*x.record, slots) : Json(nullptr), &slots);
   TextSlots detailSlots;
   doc.Member("property_details",
-             x.record ? PropertyDetailsJson(*x.record, detailSlots) : Json(nullptr),
-             &detailSlots);
+             x.record ? PropertyDetailsJson(*x.record, detailSlots) : Json(nullptr), &detailSlots);
   doc.Member("stopped", Bytes(StoppedWords(e, x.lastLine)));
   doc.Member("accounted", e.next - e.start);
   doc.End();
