@@ -13,11 +13,13 @@ namespace {
 // Notes the word read after code 1 in section A, and stops the decode at the section's end.
 class IndexObserver final : public DecodeObserver {
  public:
+  explicit IndexObserver(bool stop) : stop_(stop) {}
+
   void OnCode(const CodeEvent& code) override {
     if (code.section != FramePart::kSectionA) return;
     if (code.outcome == CodeOutcome::kEndOfSection) {
       read.sectionEnded = true;
-      throw StreamDecode::Stop{};
+      if (stop_) throw StreamDecode::Stop{};
     }
     wantWord_ = code.outcome == CodeOutcome::kProperty &&
                 code.code == static_cast<int>(ExtenderCode::kIndex);
@@ -27,23 +29,36 @@ class IndexObserver final : public DecodeObserver {
     wantWord_ = false;
   }
   void OnFramePart(double, FramePart part) override {
-    if (part != FramePart::kSectionA) throw StreamDecode::Stop{};
+    if (part != FramePart::kSectionA && stop_) throw StreamDecode::Stop{};
   }
 
   IndexRead read;
 
  private:
+  bool stop_;
   bool wantWord_ = false;
 };
 
 }  // namespace
 
-IndexRead ReadIndex(Decoder& decoder, InputSource& input, Position start) {
-  struct Nothing final : DecodeSink {
-  } nothing;
-  IndexObserver observer;
-  StreamDecode decode(decoder, input, start, false);
-  decode.Run(nothing, &observer);
+IndexRead ReadIndex(Decoder& decoder, InputSource& input, Position start, bool stop) {
+  IndexObserver observer(stop);
+  if (stop) {
+    // The run as every decode makes it, long texts left in the file.
+    struct Nothing final : DecodeSink {
+    } nothing;
+    StreamDecode decode(decoder, input, start, false);
+    decode.Run(nothing, &observer);
+    return observer.read;
+  }
+  // A short input read to its end as RunDecode reads it, without the block (nor the listing) it
+  // would write after.
+  decoder.Reset();
+  StreamReader reader(input, static_cast<double>(start));
+  reader.SetObserver(&observer);
+  DecodeContext ctx(reader, false);
+  ctx.Out().SetObserver(&observer, false);
+  decoder.ReadStream(ctx);
   return observer.read;
 }
 

@@ -20,8 +20,10 @@ struct IndexRead {
 };
 
 // Reads section A of the stream at `start`. Where the input ends before the section does,
-// `sectionEnded` is false and `index` is what the section held up to there.
-IndexRead ReadIndex(Decoder& decoder, InputSource& input, Position start);
+// `sectionEnded` is false and `index` is what the section held up to there. `stop`: the decode is
+// stopped at the section's end (by an exception, which costs a few microseconds); without it, the
+// decode goes on to the input's end, for an input of a few hundred bytes.
+IndexRead ReadIndex(Decoder& decoder, InputSource& input, Position start, bool stop = true);
 
 // Bytes in memory that stand for the input from offset `origin` on (the bytes of a scan's
 // window): reads before `origin` or past the bytes find nothing.

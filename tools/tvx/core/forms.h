@@ -111,12 +111,17 @@ class FormPlacer {
     for (const std::shared_ptr<State>& open : open_) {
       if (start >= open->headerEnd && streamAt <= open->image.end()) in = open;
     }
+    if (!in && waiting_.empty()) {
+      itemOut_(std::move(item), nullptr);  // in no image, and nothing before it waits
+      return;
+    }
     waiting_.push_back({in, false, std::move(item)});
     Release();
   }
 
   // Every pair before `offset` has been looked at.
   void Passed(std::uint64_t offset) {
+    if (open_.empty() && waiting_.empty()) return;
     for (const std::shared_ptr<State>& open : open_) {
       if (offset >= open->image.end() + kFormHeaderBefore) open->settled = true;
     }

@@ -121,10 +121,10 @@ class DecodedRecord {
 };
 
 // Decodes the stream at `start` as the plug-in decodes a request. `listing`: whether the record
-// keeps the listing; texts and pictures of more than `longText` bytes stay in the file. The input must stay open while the record's texts are read.
+// keeps the listing; texts and pictures of more than `longText` bytes stay in the file. The input
+// must stay open while the record's texts are read.
 DecodedRecord Decode(Decoder& decoder, InputSource& input, Position start, bool offsets,
-                     bool listing = true,
-                     std::size_t longText = LongTexts::kDefaultThreshold);
+                     bool listing = true, std::size_t longText = LongTexts::kDefaultThreshold);
 
 // The name of the constant an enumerated property's value stands for, or nothing.
 std::optional<std::string_view> Meaning(const Property& property);

@@ -19,6 +19,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "forms.h"
 #include "places.h"
@@ -93,6 +94,11 @@ std::size_t FindPairWordwise(const std::uint8_t* bytes, std::size_t from, std::s
                              const PairSeconds& seconds = kRecordPairs);
 std::size_t FindPairBytewise(const std::uint8_t* bytes, std::size_t from, std::size_t last,
                              const PairSeconds& seconds = kRecordPairs);
+// Every way of searching this machine runs (the word-wise one, the vector ones it has): what
+// FindPair picks from.
+using PairSearch = std::size_t (*)(const std::uint8_t*, std::size_t, std::size_t,
+                                   const PairSeconds&);
+std::vector<PairSearch> PairSearches();
 
 // Every record of `file`, in file order, handed to `found`. One pass, reading the file in pieces.
 void ScanRecords(InputSource& file, const RecordFinder::Found& found);

@@ -178,11 +178,23 @@ class FileScan {
     placer_.Item(std::move(held), record.start, record.position - 1, pair);
   }
 
-  // The record's Index, read from the bytes at hand when its section A ends among them.
+  // The record's Index, read from the bytes at hand when its section A ends among them: first
+  // from its first few hundred bytes, decoded to their end (most sections A are a few bytes),
+  // then from all the window holds, then from the file.
   std::optional<std::int64_t> IndexOf(const ControlRecord& record, const DeliverableInfo& control) {
-    Decoder& decoder = decoders_.For(control);
-    WindowInput window(record.after, record.position - 1);
-    IndexRead read = ReadIndex(decoder, window, record.position);
+    constexpr std::size_t kShort = 32;
+    // One decoder of each control for each thread that reads files, kept from file to file.
+    thread_local Decoders decoders;
+    Decoder& decoder = decoders.For(control);
+    const std::uint64_t origin = record.position - 1;
+    const bool whole = record.after.size() <= kShort;
+    WindowInput head(record.after.first(whole ? record.after.size() : kShort), origin);
+    IndexRead read = ReadIndex(decoder, head, record.position, false);
+    if (read.sectionEnded || (whole && record.endsInput)) return read.index;
+    if (!whole) {
+      WindowInput window(record.after, origin);
+      read = ReadIndex(decoder, window, record.position);
+    }
     if (!read.sectionEnded && !record.endsInput) {
       if (const std::shared_ptr<InputSource> input = Input())
         read = ReadIndex(decoder, *input, record.position);
@@ -235,7 +247,6 @@ class FileScan {
   bool inputTried_ = false;
   std::uint64_t bytes_ = 0;
   std::uint64_t others_ = 0;
-  Decoders decoders_;
   FormPlacer<Held> placer_;
 };
 
