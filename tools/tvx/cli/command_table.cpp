@@ -138,6 +138,23 @@ const std::vector<Command>& Table() {
        "On a terminal, a scan that runs longer than a second shows its progress on one line of "
        "standard error. Memory stays at a few MiB whatever the input.",
        ScanCommand},
+      {"outline",
+       "PATH...",
+       kSelection,
+       SelectionOptions("the records of every class; \"-\" for the control of those no plug-in "
+                        "decodes"),
+       {kPaths},
+       "each program's forms and, under each, its controls with their indexes and positions",
+       "Writes the outline of the programs PATH, found in one pass over each as tvx scan finds "
+       "them: each file's path, then its forms in file order, each as its kind (form, MDI form), "
+       "its name and where its image lies in the file, and under each form the records its "
+       "image holds: the control's name, as Name(Index) for one of a control array, the control "
+       "that decodes it and its stream's position and offset. Records in no form's image are "
+       "listed under \"in no form\" where they lie. An image that overlaps another, or whose "
+       "size runs past the end of the file, gives no form: it is listed with the reason, and its "
+       "records are in no form. --form picks forms by name (any case). A summary goes to "
+       "standard error.",
+       OutlineCommand},
       {"host",
        "PLUGIN FILE POSITION",
        {{{O::kOffsets}}, {{O::kTimeout}}, {{O::kJson}}},

@@ -63,9 +63,8 @@ Json DetailJson(const core::DecodedRecord& record, std::size_t index, TextSlots&
   if (type == PropertyType::kGroup) {
     d["line"] = p.line ? Json(*p.line) : Json(nullptr);
     d["bytes"] = BytesJson(p);
-    d["members"] = MembersJson(record, index, [&](std::size_t i) {
-      return DetailJson(record, i, slots);
-    });
+    d["members"] =
+        MembersJson(record, index, [&](std::size_t i) { return DetailJson(record, i, slots); });
     return d;
   }
   d["value"] = PropertyValueJson(record, index, slots);

@@ -9,7 +9,6 @@
 
 namespace tvx::render {
 
-
 Json PropertiesJson(const core::DecodedRecord& record, TextSlots& slots);
 Json PropertyDetailsJson(const core::DecodedRecord& record, TextSlots& slots);
 // {"format", "position", "offset", "size", "sha256"}, or null without a picture.

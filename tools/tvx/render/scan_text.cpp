@@ -62,6 +62,27 @@ std::string ScanFormLine(const std::optional<core::FormImage>& form) {
                    " " + form->name + " " + ImageWords(*form));
 }
 
+std::string OutlineFormLine(const core::FormImage& image, core::FormTrouble trouble) {
+  const std::string_view kind = core::FormKindName(image.kind);
+  std::string line = "  " +
+                     (kind.empty() ? "kind " + HexByte(image.kind) + " image" : std::string(kind)) +
+                     " " + image.name + " " + ImageWords(image);
+  if (trouble != core::FormTrouble::kNone) {
+    line += ": no form, " + std::string(core::FormTroubleWords(trouble));
+  }
+  return Printable(line);
+}
+
+std::string OutlineNoFormLine() {
+  return "  in no form";
+}
+
+std::string OutlineRecordLine(const core::FoundRecord& record) {
+  return Printable("    " + Padded(ShownName(record), 18) + "  " + Padded(ControlName(record), 18) +
+                   "  " + Padded(std::to_string(record.position), 10) + "  " +
+                   OffsetText(record.position));
+}
+
 std::string ScanLine(const core::FoundRecord& record, bool several, bool utf8) {
   const std::string fields =
       Columns(std::to_string(record.position), OffsetText(record.position), ShownName(record),

@@ -31,6 +31,12 @@ std::string ScanTerminalLine(const core::FoundRecord& record);
 // "in no form".
 std::string ScanFormLine(const std::optional<core::FormImage>& form);
 
+// tvx outline's lines (without their line ends): a form's, with why it gives no form where it
+// gives none, the line of the records in no form, and a record's under them.
+std::string OutlineFormLine(const core::FormImage& image, core::FormTrouble trouble);
+std::string OutlineNoFormLine();
+std::string OutlineRecordLine(const core::FoundRecord& record);
+
 // The summary: "3 records: 1 PERSONA.Persona, 1 DTGRID.Almanac"; for several files
 // "2 files, 1.2 MB: ..."; for one, after its path.
 std::string ScanSummary(const core::ScanTotals& totals, bool several, const std::string& path,

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "names.h"
 #include "controls.h"
+#include "names.h"
 #include "plugin_host.h"
 #include "tvx/extender.h"
 #include "tvx/text.h"
