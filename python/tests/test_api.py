@@ -149,8 +149,15 @@ def test_values_show_as_python_shows_them():
     assert "block=[7 items]" in repr(decoded)
     record = tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent", deliverable)
     assert repr(record) == ("Record(file='p.exe', position=1025, offset=1024, name='Agent1', "
-                            f"class_name='AgentObjectsCtl.Agent', control={deliverable!r})")
+                            f"class_name='AgentObjectsCtl.Agent', control={deliverable!r}, "
+                            "index=None, form=None)")
     assert record == tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent", deliverable)
+    form = tvx.Form("frm\xe9", 20, 994, 375)
+    arrayed = tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent", deliverable, 3, form)
+    assert repr(form) == "Form(name='frm\xe9', kind=20, kind_name='mdi_form', offset=994, size=375)"
+    assert (arrayed.shown_name, record.shown_name) == ("Agent1(3)", "Agent1")
+    assert pickle.loads(pickle.dumps(arrayed)) == arrayed and hash(arrayed) == hash(
+        pickle.loads(pickle.dumps(arrayed)))
     assert tvx.decode(tvx.controls()[0], path, position) == decoded
     assert tvx.__version__ == run_tvx("--version").stdout.decode().split()[-1]
     # A long text shows its start and its length, in a short list too.

@@ -21,6 +21,11 @@ class IndexObserver final : public DecodeObserver {
       read.sectionEnded = true;
       if (stop_) throw StreamDecode::Stop{};
     }
+    if (code.outcome == CodeOutcome::kPassedOver && ++passedOver_ > kMaxPassedOver) {
+      read.gaveUp = true;
+      read.index.reset();
+      throw StreamDecode::Stop{};
+    }
     wantWord_ = code.outcome == CodeOutcome::kProperty &&
                 code.code == static_cast<int>(ExtenderCode::kIndex);
   }
@@ -37,6 +42,7 @@ class IndexObserver final : public DecodeObserver {
  private:
   bool stop_;
   bool wantWord_ = false;
+  int passedOver_ = 0;
 };
 
 }  // namespace
@@ -58,7 +64,10 @@ IndexRead ReadIndex(Decoder& decoder, InputSource& input, Position start, bool s
   reader.SetObserver(&observer);
   DecodeContext ctx(reader, false);
   ctx.Out().SetObserver(&observer, false);
-  decoder.ReadStream(ctx);
+  try {
+    decoder.ReadStream(ctx);
+  } catch (const StreamDecode::Stop&) {
+  }
   return observer.read;
 }
 

@@ -17,7 +17,11 @@ namespace tvx::core {
 struct IndexRead {
   bool sectionEnded = false;          // the decode reached the end code of section A
   std::optional<std::int64_t> index;  // the Index, when the section holds one
+  // More codes than kMaxPassedOver that the control does not know came first: bytes that are no
+  // stream (a run of zeros, say) are not read on to a distant 0x2D; no index is given.
+  bool gaveUp = false;
 };
+inline constexpr int kMaxPassedOver = 256;
 
 // Reads section A of the stream at `start`. Where the input ends before the section does,
 // `sectionEnded` is false and `index` is what the section held up to there. `stop`: the decode is

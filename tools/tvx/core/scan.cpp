@@ -190,10 +190,11 @@ class FileScan {
     const bool whole = record.after.size() <= kShort;
     WindowInput head(record.after.first(whole ? record.after.size() : kShort), origin);
     IndexRead read = ReadIndex(decoder, head, record.position, false);
-    if (read.sectionEnded || (whole && record.endsInput)) return read.index;
+    if (read.sectionEnded || read.gaveUp || (whole && record.endsInput)) return read.index;
     if (!whole) {
       WindowInput window(record.after, origin);
       read = ReadIndex(decoder, window, record.position);
+      if (read.gaveUp) return read.index;
     }
     if (!read.sectionEnded && !record.endsInput) {
       if (const std::shared_ptr<InputSource> input = Input())

@@ -113,6 +113,7 @@ void WriteScanSummaryJson(Writer& out, const core::ScanTotals& totals) {
   summary["controls"] = std::move(controls);
   summary["other_classes"] = totals.others;
   summary["not_programs"] = totals.notPrograms;
+  summary["forms"] = totals.forms;
   out << summary.dump(-1, ' ', true) << "\n";
 }
 

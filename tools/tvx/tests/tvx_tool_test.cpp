@@ -664,7 +664,8 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"scan", missing}, 1, "tvx scan: cannot read \"" + missing + "\"", true},
       {{},
        2,
-       "tvx: a command is missing (decode, explain, scan, host, properties, report, help)\ntry "
+       "tvx: a command is missing (decode, explain, scan, outline, host, properties, report, "
+       "help)\ntry "
        "'tvx --help'\n"},
       {{"decod"}, 2, "tvx: unknown command \"decod\"; did you mean 'decode'?\ntry 'tvx --help'\n"},
       {{"help", "frobnicate"}, 2, "tvx help: no command \"frobnicate\"\n", true},
@@ -1274,8 +1275,8 @@ TEST(TvxArguments, HintsNameWhatWasMeant) {
   const Case cases[] = {
       {{"stauts"},
        2,
-       "tvx: unknown command \"stauts\" (the commands: decode, explain, scan, host, properties, "
-       "report, help)\ntry 'tvx --help'\n",
+       "tvx: unknown command \"stauts\" (the commands: decode, explain, scan, outline, host, "
+       "properties, report, help)\ntry 'tvx --help'\n",
        ""},
       {{"scan", "-dash.exe"},
        2,
@@ -1386,7 +1387,7 @@ TEST(TvxScan, FindsEveryRecordOfAKnownClass) {
     char offset[32];
     std::snprintf(offset, sizeof offset, "0x%llX", static_cast<unsigned long long>(e.position - 1));
     want.push_back({std::to_string(static_cast<long long>(e.position)), offset, e.name, e.className,
-                    e.control});
+                    e.control, "-"});
   }
   EXPECT_EQ(Fields(outcome.out), want) << outcome.out;
   EXPECT_EQ(outcome.err.rfind("tvx scan: " + path + ": 7 records: ", 0), 0u) << outcome.err;
@@ -1507,7 +1508,7 @@ TEST(TvxScan, TablesOfRecordsAndTheirProperties) {
        "Agent2,,1,,input_ended\r\n"},
       {{"--fields", "name,_cx", "--table"}, "name    _cx\nAgent1  847\nAgent2  1\n"},
       {{"--has", "Tag", "--fields", "name,offset"}, "name,offset\r\nAgent1,102\r\n"},
-      {{"--control", "mscomm", "--csv"}, "file,position,offset,name,class,control\r\n"},
+      {{"--control", "mscomm", "--csv"}, "file,position,offset,name,index,class,control,form\r\n"},
       {{"--control", "Agent", "--name", "agent2", "--fields", "control,class,position,file"},
        "control,class,position,file\r\nPERSONA.Persona,AgentObjectsCtl.Agent,170," + program +
            "\r\n"},
@@ -1562,7 +1563,7 @@ TEST(TvxScan, Collections) {
     const std::string name = record.substr(2, n);
     const std::string className = record.substr(n + 6, record.size() - n - 8);
     lines[path].push_back(NumberText(position) + " " + offset + " " + name + " " + className + " " +
-                          (control == "-" ? control : ProgramFor(control)));
+                          (control == "-" ? control : ProgramFor(control)) + " -");
   };
   const std::string d = dir / "d";
   put(d + "/B.exe", 0, PeHead() + "xx" + agent, agent, "Agent");
@@ -1576,7 +1577,7 @@ TEST(TvxScan, Collections) {
   put(sparse, 0,
       PeHead() + std::string(4096 - PeHead().size() - agent.size() + 2, 'x') +
           agent.substr(0, agent.size() - 2));
-  lines[sparse].push_back("4098 0x1001 Agent1 AgentObjectsCtl.Agent " + ProgramFor("Agent"));
+  lines[sparse].push_back("4098 0x1001 Agent1 AgentObjectsCtl.Agent " + ProgramFor("Agent") + " -");
   put(sparse, std::uint64_t{16} << 30, calendar, calendar, "Calendar");
   // Records across the edges of the scan's 256 KiB pieces.
   const std::string edges = dir / "edges.exe";
@@ -1605,7 +1606,7 @@ TEST(TvxScan, Collections) {
   std::snprintf(gridOffset, sizeof gridOffset, "0x%llX",
                 static_cast<unsigned long long>(gridAt - 1));
   const std::string gridLine =
-      NumberText(gridAt) + " " + gridOffset + " Grid1 MSFlexGridLib.MSFlexGrid -";
+      NumberText(gridAt) + " " + gridOffset + " Grid1 MSFlexGridLib.MSFlexGrid - -";
   struct Case {
     std::vector<std::string> args;
     std::string input;  // standard input: a file, or "" for none
