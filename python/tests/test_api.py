@@ -217,8 +217,10 @@ def test_the_documents_recipes_run(tmp_path, monkeypatch, capsys, collection):
     synthetic collection, against what the command finds and saves there."""
     document = (SOURCE / "docs" / "python.md").read_text()
     blocks = [b.split("```", 1)[0] for b in document.split("```python\n")[1:]]
-    assert len(blocks) == 5
+    assert len(blocks) == 6
     shutil.copytree(collection, tmp_path / "old-builds", symlinks=True)
+    (tmp_path / "forms").mkdir()
+    shutil.copy(SAMPLES / "example.exe", tmp_path / "forms")
     (deliverable, comm, _), = [s for s in samples() if s[0] == "SERLINK.SerialLink"]
     shutil.copy(comm, tmp_path / "old-builds" / "serial.exe")
     monkeypatch.chdir(tmp_path)
@@ -239,8 +241,18 @@ def test_the_documents_recipes_run(tmp_path, monkeypatch, capsys, collection):
     saved = sorted(p.read_bytes() for p in (tmp_path / "saved").rglob("*")
                    if p.suffix not in (".txt", "") and p.is_file())
     assert sorted(p.read_bytes() for p in (tmp_path / "pictures").iterdir()) == saved and saved
+    in_forms = [d for d in tvx_json("scan", "forms", "--class", "Tevo.Host=ActiveXPlugin")
+                if d["kind"] == "scan_record"]
+
+    def line(d):
+        form = d["form"]["name"] if d["form"] else "(in no form)"
+        name = d["name"] if d["index"] is None else f"{d['name']}({d['index']})"
+        return f"{form} {name} {d['control']}"
+
+    assert printed[3] == [line(d) for d in in_forms]
+    assert printed[3][0] == "Form1 Merlin1(0) PERSONA.Persona"
     explained = tvx.explain("mscomm", "old-builds/serial.exe", 5121)
-    assert len(printed[3]) == len(explained.block) + len(explained.values)
+    assert len(printed[4]) == len(explained.block) + len(explained.values)
     (summary,) = [d for d in tvx_json("scan", "old-builds", "--all") if d["kind"] == "scan_summary"]
-    assert printed[4] == [f"{len(found)} records, {summary['files']} files"]
+    assert printed[5] == [f"{len(found)} records, {summary['files']} files"]
     assert [pickle.loads(p) for p in namespace["parcels"]] == list(tvx.scan("old-builds", all=True))
