@@ -17,7 +17,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -111,7 +110,7 @@ class FormPlacer {
     for (const std::shared_ptr<State>& open : open_) {
       if (start >= open->headerEnd && streamAt <= open->image.end()) in = open;
     }
-    if (!in && waiting_.empty()) {
+    if (!in && Empty()) {
       itemOut_(std::move(item), nullptr);  // in no image, and nothing before it waits
       return;
     }
@@ -121,7 +120,7 @@ class FormPlacer {
 
   // Every pair before `offset` has been looked at.
   void Passed(std::uint64_t offset) {
-    if (open_.empty() && waiting_.empty()) return;
+    if (open_.empty() && Empty()) return;
     for (const std::shared_ptr<State>& open : open_) {
       if (offset >= open->image.end() + kFormHeaderBefore) open->settled = true;
     }
@@ -143,6 +142,7 @@ class FormPlacer {
   void Restart() {
     open_.clear();
     waiting_.clear();
+    first_ = 0;
     maxEnd_ = 0;
   }
 
@@ -160,15 +160,28 @@ class FormPlacer {
     std::optional<T> item;
   };
 
+  bool Empty() const { return first_ == waiting_.size(); }
+
+  // Drops the first entry; the vector holds no more than kMaxHeld before the first.
+  void Pop() {
+    if (++first_ == waiting_.size()) {
+      waiting_.clear();
+      first_ = 0;
+    } else if (first_ >= kMaxHeld) {
+      waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(first_));
+      first_ = 0;
+    }
+  }
+
   // Takes the images whose fate is known out of those open.
   void Forget() {
     std::erase_if(open_, [](const std::shared_ptr<State>& s) { return s->Known(); });
   }
 
   void Release() {
-    while (waiting_.size() > kMaxHeld) {
+    while (waiting_.size() - first_ > kMaxHeld) {
       // The first entry waits on an open image: it gives no form.
-      waiting_.front().image->trouble = FormTrouble::kHeldLong;
+      waiting_[first_].image->trouble = FormTrouble::kHeldLong;
       Forget();
       HandOn();
     }
@@ -176,9 +189,9 @@ class FormPlacer {
   }
 
   void HandOn() {
-    while (!waiting_.empty() && (!waiting_.front().image || waiting_.front().image->Known())) {
-      Waiting w = std::move(waiting_.front());
-      waiting_.pop_front();
+    while (!Empty() && (!waiting_[first_].image || waiting_[first_].image->Known())) {
+      Waiting w = std::move(waiting_[first_]);
+      Pop();
       const State* s = w.image.get();
       if (w.isImage) {
         imageOut_(s->image, s->trouble);
@@ -192,7 +205,9 @@ class FormPlacer {
   ItemOut itemOut_;
   ImageOut imageOut_;
   std::vector<std::shared_ptr<State>> open_;  // images of no known fate, disjoint
-  std::deque<Waiting> waiting_;
+  // The entries waiting, from first_ on (a vector allocates nothing until an entry waits).
+  std::vector<Waiting> waiting_;
+  std::size_t first_ = 0;
   std::uint64_t maxEnd_ = 0;  // the furthest end of the images so far
 };
 
