@@ -46,7 +46,7 @@ class FileScan {
     file_ = file.path;
     IoError error;
     std::unique_ptr<SequentialInput> sequential;
-    if (file.path == "-" && (options_.keepInputs || options_.indexes)) {
+    if (file.path == "-" && options_.keepInputs) {
       // Standard input is copied, so that its records can be decoded at their positions.
       input_ = CopyStandardInput(&error);
       if (input_) sequential = std::make_unique<InOrder>(*input_);
@@ -182,8 +182,9 @@ class FileScan {
   }
 
   // The file read at offsets, opened when first wanted.
+  // Standard input, read once, is there only when it was copied.
   std::shared_ptr<InputSource> Input() {
-    if (!input_ && !inputTried_) {
+    if (!input_ && !inputTried_ && file_ != "-") {
       inputTried_ = true;
       input_ = OpenProgram(file_).input;
     }

@@ -33,8 +33,9 @@ struct ScanOptions {
   unsigned jobs = 1;        // files read at a time
   bool keepInputs = false;  // each record carries its file, to decode it from
   // Each record of a control a plug-in decodes carries its Index (control_index.h): read from
-  // the bytes the scan holds, or else from the file (standard input is then copied, as for
-  // keepInputs).
+  // the bytes the scan holds, or else from the file. Standard input that is not copied
+  // (keepInputs) cannot be read again: a record whose section A runs past the bytes held (a few
+  // hundred at least, mostly the rest of a 256 KiB piece) has no index then.
   bool indexes = true;
   std::vector<std::string> forms;  // only the records in the forms of these names (any case)
   // Set from any thread to end the scan soon: the files being read are left where they are and

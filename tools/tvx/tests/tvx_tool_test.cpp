@@ -1590,6 +1590,8 @@ TEST(TvxOutline, FormsAndTheirControls) {
   EXPECT_EQ(lines[1], (std::vector<std::string>{lines[1][0], lines[1][1], "Agent1(3)",
                                                 "AgentObjectsCtl.Agent", "PERSONA.Persona",
                                                 "frm\\xE9", "(MDI", "form)"}));
+  // Standard input, not copied: the indexes from the bytes the scan holds.
+  EXPECT_EQ(Fields(RunProgram(TVX_TOOL, {"scan", "-", "--form", "frm\xE9"}, path).out), lines);
   const std::string json = Tvx({"scan", path, "--json"}).out;
   const nlohmann::json first = nlohmann::json::parse(json.substr(0, json.find('\n')));
   EXPECT_EQ(first["index"], 2);
