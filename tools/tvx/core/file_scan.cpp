@@ -33,11 +33,13 @@ class FileScan {
  public:
   // `stopped`, asked between pieces on the reading thread, ends the file's scan where it is.
   FileScan(const ScanOptions& options, const Emit& emit, std::atomic<std::uint64_t>& bytesRead,
-           const std::function<bool()>& stopped, const std::function<void()>& tick = {})
+           const std::function<bool()>& stopped, Decoders& decoders,
+           const std::function<void()>& tick = {})
       : options_(options),
         emit_(emit),
         bytesRead_(bytesRead),
         stopped_(stopped),
+        decoders_(decoders),
         tick_(tick),
         placer_([this](Held&& held, const FormImage* form) { Placed(std::move(held), form); },
                 [this](const FormImage& image, FormTrouble trouble) { Image(image, trouble); }) {}
@@ -161,9 +163,7 @@ class FileScan {
   // then from all the window holds, then from the file.
   std::optional<std::int64_t> IndexOf(const ControlRecord& record, const DeliverableInfo& control) {
     constexpr std::size_t kShort = 32;
-    // One decoder of each control for each thread that reads files, kept from file to file.
-    thread_local Decoders decoders;
-    Decoder& decoder = decoders.For(control);
+    Decoder& decoder = decoders_.For(control);
     const std::uint64_t origin = record.position - 1;
     const bool whole = record.after.size() <= kShort;
     WindowInput head(record.after.first(whole ? record.after.size() : kShort), origin);
@@ -220,6 +220,7 @@ class FileScan {
   const Emit& emit_;
   std::atomic<std::uint64_t>& bytesRead_;
   const std::function<bool()>& stopped_;
+  Decoders& decoders_;  // one of each control for the thread, kept from file to file
   std::function<void()> tick_;
   bool stoppedHere_ = false;  // the scan was ended while this file was read
   std::string file_;
@@ -232,12 +233,13 @@ class FileScan {
 }  // namespace
 
 void ScanFile(const FileScanContext& c, const Collection::File& file) {
-  FileScan(c.options, c.emit, c.bytesRead, c.stopped, c.tick).Run(file);
+  FileScan(c.options, c.emit, c.bytesRead, c.stopped, c.decoders, c.tick).Run(file);
 }
 
 void ScanOpenInput(const FileScanContext& c, const std::string& name,
                    std::shared_ptr<InputSource> input) {
-  FileScan(c.options, c.emit, c.bytesRead, c.stopped, c.tick).Run(name, std::move(input));
+  FileScan(c.options, c.emit, c.bytesRead, c.stopped, c.decoders, c.tick)
+      .Run(name, std::move(input));
 }
 
 }  // namespace tvx::core

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "collection.h"
+#include "controls.h"
 #include "scan.h"
 
 namespace tvx::core {
@@ -37,6 +38,7 @@ struct FileScanContext {
   const Emit& emit;
   std::atomic<std::uint64_t>& bytesRead;
   const std::function<bool()>& stopped;
+  Decoders& decoders;  // the reading thread's, for the records' indexes
   std::function<void()> tick = {};
 };
 

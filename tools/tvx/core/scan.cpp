@@ -90,13 +90,14 @@ ScanTotals ScanOneAtATime(const std::vector<std::string>& paths, const ScanOptio
   const std::function<void()> tick = [&] { deliver.Progress(bytes); };
   const std::function<bool()> stopped = [&] { return StopAsked(options) || sink.Stopped(); };
   Collection collection(paths, options.follow);
+  Decoders decoders;
   const auto problem = [&](const std::string& path, const IoError& why) {
     deliver(Problem(path, why));
   };
   while (!stopped()) {
     const std::optional<Collection::File> file = collection.Next(problem);
     if (!file) break;
-    ScanFile({options, emit, bytes, stopped, tick}, *file);
+    ScanFile({options, emit, bytes, stopped, decoders, tick}, *file);
   }
   return deliver.totals;
 }
@@ -196,6 +197,7 @@ class Parallel {
   }
 
   void Work() {
+    Decoders decoders;  // this thread's
     for (;;) {
       Lock lock(mutex_);
       while (!closing_ && queue_.empty())
@@ -213,7 +215,7 @@ class Parallel {
         while (slots_[index - head_].events.size() >= kHeldPerFile)
           changed_.Wait(held);
       };
-      if (!stopped_()) ScanFile({options_, emit, bytes_, stopped_}, file);
+      if (!stopped_()) ScanFile({options_, emit, bytes_, stopped_, decoders}, file);
       lock.Relock();
       slots_[index - head_].done = true;
       changed_.NotifyAll();
@@ -256,7 +258,8 @@ ScanTotals ScanInput(const std::string& file, std::shared_ptr<InputSource> input
   const Emit emit = [&](Event&& e) { deliver(std::move(e)); };
   const std::function<void()> tick = [&] { deliver.Progress(bytes); };
   const std::function<bool()> stopped = [&] { return StopAsked(options) || sink.Stopped(); };
-  ScanOpenInput({options, emit, bytes, stopped, tick}, file, std::move(input));
+  Decoders decoders;
+  ScanOpenInput({options, emit, bytes, stopped, decoders, tick}, file, std::move(input));
   return deliver.totals;
 }
 
