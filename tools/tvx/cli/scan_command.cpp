@@ -108,9 +108,9 @@ class ScanOutput final : public core::ScanSink {
       // A line for each form before its records; once one was shown, one for records in none.
       const std::optional<std::uint64_t> form =
           record.form ? std::optional(record.form->offset) : std::nullopt;
-      if (form != lastForm_ || (!formShown_ && form)) {
-        if (form || formShown_) io_.out << "  " << render::ScanFormLine(record.form) << "\n";
-        formShown_ = formShown_ || form.has_value();
+      if (form != lastForm_ && (form || formShown_)) {
+        io_.out << "  " << render::ScanFormLine(record.form) << "\n";
+        formShown_ = true;
       }
       lastForm_ = form;
       io_.out << render::ScanTerminalLine(record) << "\n";
