@@ -155,6 +155,8 @@ int main(int argc, char** argv) {
         {"scan", "a.exe", "b.exe", "--name=X", "--position", "1.5", "--out", "found", "--all"},
         {"host", "SERLINK.SerialLink", "comm.exe", "5121", "Y", "--timeout", "0.5"},
         {"report", "old/", "-o", "r.html", "--stream", "Agent:1025:a.exe", "--follow"},
+        {"outline", "old/", "--form", "frmMain", "--all", "-j1"},
+        {"scan", "a.exe", "--form=Form1", "--fields", "name,index,form", "--csv"},
         {"help", "scan"},
         {"--version"},
         {"scna", "--jsno"},

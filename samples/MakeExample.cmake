@@ -1,9 +1,13 @@
 # Writes the annotated hex of the example program: a Windows program's head, then one control
 # record per sample (word n, name, 00, FF, word m, class name, 00, the property stream), each
-# stream the sample's bytes from its start position to the end of the sample file.
+# stream the sample's bytes from its start position to the end of the sample file, 24 bytes
+# between records. The records lie in the images of four forms (tools/tvx/core/forms.h): each
+# image's header (size long, long, 00, word n, name, 00, kind byte) stands in the bytes before its
+# first record, so that the records' positions are those of a program without forms.
 #   cmake -DLIST=samples.txt -DSAMPLES=DIR -DOUT=example.hex -P MakeExample.cmake
 # The plug-in host control's class name is its hosted plug-in's: Tevo.Host here, given to tvx as
 # --class Tevo.Host=ActiveXPlugin.
+cmake_policy(SET CMP0057 NEW)
 set(name_PERSONA.Persona Merlin1)
 set(class_PERSONA.Persona AgentObjectsCtl.Agent)
 set(name_EMBEDHOST.Embedder Player1)
@@ -16,11 +20,21 @@ set(name_SERLINK.SerialLink MSComm1)
 set(class_SERLINK.SerialLink MSCommLib.MSComm)
 set(name_RECNAV.Navigator Adodc1)
 set(class_RECNAV.Navigator MSAdodcLib.Adodc)
+# The form each record lies in, and each form's kind byte (0D a form, 14 an MDI form); a form
+# begins with its first record.
+set(form_PERSONA.Persona Form1)
+set(form_EMBEDHOST.Embedder Form1)
+set(form_DTGRID.Almanac frmCalendar)
+set(form_STDPICK.Picker MDIForm1)
+set(form_SERLINK.SerialLink frmComm)
+set(form_RECNAV.Navigator frmComm)
+set(kind_Form1 0D)
+set(kind_frmCalendar 0D)
+set(kind_MDIForm1 14)
+set(kind_frmComm 0D)
 
-set(hex "# The example program: one record of each of the six controls, made from the samples.\n")
-string(APPEND hex "\"MZ\" 90 00 03 00 00 00 04 00 00 00 FF FF 00 00 B8 00 z:6 40 00 z:34 80 00 00 00\n")
-string(APPEND hex "0E 1F BA 0E 00 B4 09 CD 21 B8 01 4C CD 21 \"This program cannot be run in DOS mode.\" 0D 0D 0A 24\n")
-string(APPEND hex "z:7\n\"PE\" 00 00 4C 01 03 00\nz:870\n\"Form1\" 00 z:10\n")
+# The records in order: their hex, size in bytes and form.
+set(records)
 file(STRINGS ${LIST} lines)
 foreach(line ${lines})
   if(line MATCHES "^([A-Za-z.]+)[ \t]+([^ \t]+)[ \t]+([0-9]+)")
@@ -29,15 +43,79 @@ foreach(line ${lines})
     math(EXPR offset "${CMAKE_MATCH_3} - 1")
     set(name ${name_${control}})
     set(class ${class_${control}})
-    if(NOT name OR NOT class)
-      message(FATAL_ERROR "${LIST}: no name and class name for ${control}")
+    set(form ${form_${control}})
+    if(NOT name OR NOT class OR NOT form)
+      message(FATAL_ERROR "${LIST}: no name, class name and form for ${control}")
     endif()
     string(LENGTH "${name}" n)
     string(LENGTH "${class}" m)
     file(READ ${SAMPLES}/${file} stream HEX OFFSET ${offset})
+    string(LENGTH "${stream}" digits)
     string(REGEX REPLACE "(..)" "\\1 " stream "${stream}")
-    string(APPEND hex "# ${control}: ${file} from position ${CMAKE_MATCH_3}\n"
-      "w:${n} \"${name}\" 00 FF w:${m} \"${class}\" 00\n${stream}\nz:24\n")
+    math(EXPR size "2 + ${n} + 2 + 2 + ${m} + 1 + ${digits} / 2")
+    list(APPEND records ${control})
+    set(hex_${control} "# ${control}: ${file} from position ${CMAKE_MATCH_3}\n"
+      "w:${n} \"${name}\" 00 FF w:${m} \"${class}\" 00\n${stream}\n")
+    set(size_${control} ${size})
   endif()
 endforeach()
+
+# A form's image: its header's bytes after the size long, the records and the gaps between them.
+set(forms)
+foreach(control ${records})
+  set(form ${form_${control}})
+  if(NOT form IN_LIST forms)
+    list(APPEND forms ${form})
+    string(LENGTH "${form}" n)
+    # The zeros after the header: 10 for the first form, the rest of a 24-byte gap for others.
+    if(forms STREQUAL form)
+      set(pad_${form} 10)
+    else()
+      math(EXPR pad_${form} "24 - 13 - ${n}")
+    endif()
+    if(pad_${form} LESS 0)
+      message(FATAL_ERROR "form name ${form}: longer than a 24-byte gap holds with its header")
+    endif()
+    math(EXPR image_${form} "4 + 1 + 2 + ${n} + 1 + 1 + ${pad_${form}}")
+    set(first_${form} ${control})
+  else()
+    math(EXPR image_${form} "${image_${form}} + 24")  # the gap before the record
+  endif()
+  math(EXPR image_${form} "${image_${form}} + ${size_${control}}")
+endforeach()
+
+# The header of `form` and the zeros after it, in `out`.
+function(form_header out form)
+  string(LENGTH "${form}" n)
+  set(${out} "# form ${form}, kind ${kind_${form}}\nl:${image_${form}} l:0 00 w:${n} \"${form}\" 00 ${kind_${form}} z:${pad_${form}}\n" PARENT_SCOPE)
+endfunction()
+
+set(hex "# The example program: one record of each of the six controls, made from the samples,\n")
+string(APPEND hex "# in the images of four forms.\n")
+string(APPEND hex "\"MZ\" 90 00 03 00 00 00 04 00 00 00 FF FF 00 00 B8 00 z:6 40 00 z:34 80 00 00 00\n")
+string(APPEND hex "0E 1F BA 0E 00 B4 09 CD 21 B8 01 4C CD 21 \"This program cannot be run in DOS mode.\" 0D 0D 0A 24\n")
+string(APPEND hex "z:7\n\"PE\" 00 00 4C 01 03 00\n")
+# 886 bytes up to the first record: zeros, then the first form's header and 10 zero bytes.
+list(GET records 0 first)
+set(form ${form_${first}})
+string(LENGTH "${form}" n)
+math(EXPR lead "886 - 13 - ${n} - 10")
+form_header(header ${form})
+string(APPEND hex "z:${lead}\n${header}")
+set(previous "")
+foreach(control ${records})
+  if(previous)
+    # The 24 bytes between two records: the next form's header first, where one begins there.
+    set(form ${form_${control}})
+    if(first_${form} STREQUAL control)
+      form_header(header ${form})
+      string(APPEND hex "${header}")
+    else()
+      string(APPEND hex "z:24\n")
+    endif()
+  endif()
+  string(APPEND hex ${hex_${control}})
+  set(previous ${control})
+endforeach()
+string(APPEND hex "z:24\n")
 file(WRITE ${OUT} "${hex}")

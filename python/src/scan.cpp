@@ -49,19 +49,21 @@ class ScanRun {
  public:
   // The files of `paths` (folders walked), or the caller's memory (`data`, its records' file
   // None). `dash`: the path "-" was given, as "./-", and is shown as given. `record`: the class
-  // tvx.Record, whose slots file, position, name, class_name, control and _data each record
-  // fills.
+  // tvx.Record, whose slots file, position, name, class_name, control, index, form and _data
+  // each record fills; `form`: the class tvx.Form, made of (name, kind, offset, size).
   ScanRun(std::vector<std::string> paths, const py::object& data, core::ScanOptions options,
-          bool dash, const py::object& record)
+          bool dash, const py::object& record, const py::object& form)
       : paths_(std::move(paths)),
         options_(std::move(options)),
         memory_(!data.is_none()),
         dash_(dash),
         sink_(*this),
         recordType_(record),
+        formType_(form),
         data_(data) {
     if (!PyType_Check(record.ptr())) throw py::type_error("record is a class");
-    for (const char* slot : {"file", "position", "name", "class_name", "control", "_data"})
+    for (const char* slot :
+         {"file", "position", "name", "class_name", "control", "index", "form", "_data"})
       slots_.push_back(record.attr(slot));
     if (!data.is_none()) held_ = std::make_unique<HeldBuffer>(data);
     options_.stop = &cancelled_;
@@ -153,6 +155,7 @@ class ScanRun {
     summary["controls"] = controls;
     summary["other_classes"] = totals_.others;
     summary["not_programs"] = totals_.notPrograms;
+    summary["forms"] = totals_.forms;
     return summary;
   }
 
@@ -163,6 +166,8 @@ class ScanRun {
     std::string name;
     std::string className;
     const DeliverableInfo* control = nullptr;
+    std::optional<std::int64_t> index;
+    std::optional<core::FormImage> form;
     std::optional<core::IoError> error;
   };
 
@@ -171,10 +176,10 @@ class ScanRun {
     explicit Sink(ScanRun& run) : run_(run) {}
     void Record(const core::FoundRecord& record) override {
       run_.Push({record.file, record.position, record.name, record.className, record.control,
-                 std::nullopt});
+                 record.index, record.form, std::nullopt});
     }
     void Unreadable(const std::string& file, const core::IoError& error) override {
-      run_.Push({file, 0, {}, {}, nullptr, error});
+      run_.Push({file, 0, {}, {}, nullptr, std::nullopt, std::nullopt, error});
     }
     bool Stopped() override { return run_.cancelled_; }
 
@@ -182,7 +187,8 @@ class ScanRun {
     ScanRun& run_;
   };
 
-  // A tvx.Record of (file, position, name, class name, control) and the scan's data.
+  // A tvx.Record of (file, position, name, class name, control, index, form) and the scan's
+  // data.
   py::object Record(const py::handle& item) {
     auto* type = reinterpret_cast<PyTypeObject*>(recordType_.ptr());
     const py::object none = py::tuple();
@@ -205,7 +211,8 @@ class ScanRun {
     ended_ = true;
   }
 
-  // The next records and errors, in order: (file, position, name, class name, control) for a
+  // The next records and errors, in order: (file, position, name, class name, control, index,
+  // form) for a
   // record, an OSError (not raised) for an entry that could not be read; None at the end, and
   // once the scan is closed.
   py::object NextBatch() {
@@ -243,10 +250,24 @@ class ScanRun {
         batch[i] = py::make_tuple(
             *lastPath_, item.position, StreamText(item.name), StreamText(item.className),
             item.control != nullptr ? py::object(py::str(std::string(item.control->name)))
-                                    : py::object(py::none()));
+                                    : py::object(py::none()),
+            item.index ? py::object(py::int_(*item.index)) : py::object(py::none()),
+            FormObject(item));
       }
     }
     return batch;
+  }
+
+  // The tvx.Form of the item's form, or None; one object for the records of one image in a row.
+  py::object FormObject(const Item& item) {
+    if (!item.form) return py::none();
+    if (!lastForm_ || item.file != lastFormFile_ || !(*item.form == lastFormImage_)) {
+      lastForm_ = formType_(StreamText(item.form->name), item.form->kind, item.form->offset,
+                            item.form->size);
+      lastFormFile_ = item.file;
+      lastFormImage_ = *item.form;
+    }
+    return *lastForm_;
   }
 
   // A path as walked, as the caller gave it: "-" (or a folder "-"), read as "./-".
@@ -292,6 +313,7 @@ class ScanRun {
   std::unique_ptr<HeldBuffer> held_;  // released (with the GIL) after the thread has ended
   Sink sink_;
   const py::object recordType_;
+  const py::object formType_;
   const py::object data_;
   std::vector<py::object> slots_;  // the record's slots' descriptors
   std::mutex mutex_;
@@ -311,19 +333,24 @@ class ScanRun {
   bool exhausted_ = false;  // every item was taken
   std::string lastFile_;
   std::optional<py::object> lastPath_;
+  std::optional<py::object> lastForm_;
+  std::string lastFormFile_;
+  core::FormImage lastFormImage_;
   std::thread thread_;
 };
 
 std::unique_ptr<ScanRun> StartScan(std::vector<std::string> paths, const py::object& data, bool all,
-                                   std::vector<std::string> names,
+                                   std::vector<std::string> names, std::vector<std::string> forms,
                                    std::vector<core::Position> positions,
                                    const std::vector<std::pair<std::string, std::string>>& classes,
-                                   bool follow, unsigned jobs, const py::object& record) {
+                                   bool follow, unsigned jobs, const py::object& record,
+                                   const py::object& form) {
   core::ScanOptions options;
   for (const auto& [name, control] : classes)
     options.classes.Add(name, ControlNamed(control));
   options.all = all;
   options.names = std::move(names);
+  options.forms = std::move(forms);
   options.positions = std::move(positions);
   options.follow = follow;
   options.jobs = jobs;
@@ -334,7 +361,7 @@ std::unique_ptr<ScanRun> StartScan(std::vector<std::string> paths, const py::obj
     path = "./-";
     dash = true;
   }
-  return std::make_unique<ScanRun>(std::move(paths), data, std::move(options), dash, record);
+  return std::make_unique<ScanRun>(std::move(paths), data, std::move(options), dash, record, form);
 }
 
 }  // namespace
@@ -343,10 +370,10 @@ void DefineScan(py::module_& module) {
   py::class_<ScanRun>(module, "ScanRun",
                       "A scan running on a thread of its own; tvx.Scan adds _onerror.")
       .def(py::init(&StartScan), py::arg("paths"), py::arg("data"), py::arg("all"),
-           py::arg("names"), py::arg("positions"), py::arg("classes"), py::arg("follow"),
-           py::arg("jobs"), py::arg("record"),
+           py::arg("names"), py::arg("forms"), py::arg("positions"), py::arg("classes"),
+           py::arg("follow"), py::arg("jobs"), py::arg("record"), py::arg("form"),
            "Starts a scan of the paths (bytes) or of the buffer `data`, its records of the class "
-           "`record`.")
+           "`record`, their forms of the class `form`.")
       .def(
           "__next__", [](py::object self) { return self.cast<ScanRun&>().Next(self); },
           "The next record; an OSError raised or handed to _onerror.")

@@ -151,8 +151,15 @@ def test_values_show_as_python_shows_them():
     assert "block=[7 items]" in repr(decoded)
     record = tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent", deliverable)
     assert repr(record) == ("Record(file='p.exe', position=1025, offset=1024, name='Agent1', "
-                            f"class_name='AgentObjectsCtl.Agent', control={deliverable!r})")
+                            f"class_name='AgentObjectsCtl.Agent', control={deliverable!r}, "
+                            "index=None, form=None)")
     assert record == tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent", deliverable)
+    form = tvx.Form("frm\xe9", 20, 994, 375)
+    arrayed = tvx.Record("p.exe", 1025, "Agent1", "AgentObjectsCtl.Agent", deliverable, 3, form)
+    assert repr(form) == "Form(name='frm\xe9', kind=20, kind_name='mdi_form', offset=994, size=375)"
+    assert (arrayed.shown_name, record.shown_name) == ("Agent1(3)", "Agent1")
+    assert pickle.loads(pickle.dumps(arrayed)) == arrayed and hash(arrayed) == hash(
+        pickle.loads(pickle.dumps(arrayed)))
     assert tvx.decode(tvx.controls()[0], path, position) == decoded
     assert tvx.__version__ == run_tvx("--version").stdout.decode().split()[-1]
     # A long text shows its start and its length, in a short list too.
@@ -213,8 +220,10 @@ def test_the_documents_recipes_run(tmp_path, monkeypatch, capsys, collection):
     pandas is installed)."""
     document = (SOURCE / "docs" / "python.md").read_text()
     blocks = [b.split("```", 1)[0] for b in document.split("```python\n")[1:]]
-    assert len(blocks) == 7
+    assert len(blocks) == 8
     shutil.copytree(collection, tmp_path / "old-builds", symlinks=True)
+    (tmp_path / "forms").mkdir()
+    shutil.copy(SAMPLES / "example.exe", tmp_path / "forms")
     (deliverable, comm, _), = [s for s in samples() if s[0] == "SERLINK.SerialLink"]
     shutil.copy(comm, tmp_path / "old-builds" / "serial.exe")
     monkeypatch.chdir(tmp_path)
@@ -246,8 +255,18 @@ def test_the_documents_recipes_run(tmp_path, monkeypatch, capsys, collection):
     saved = sorted(p.read_bytes() for p in (tmp_path / "saved").rglob("*")
                    if p.suffix not in (".txt", "") and p.is_file())
     assert sorted(p.read_bytes() for p in (tmp_path / "pictures").iterdir()) == saved and saved
+    in_forms = [d for d in tvx_json("scan", "forms", "--class", "Tevo.Host=ActiveXPlugin")
+                if d["kind"] == "scan_record"]
+
+    def line(d):
+        form = d["form"]["name"] if d["form"] else "(in no form)"
+        name = d["name"] if d["index"] is None else f"{d['name']}({d['index']})"
+        return f"{form} {name} {d['control']}"
+
+    assert printed[5] == [line(d) for d in in_forms]
+    assert printed[5][0] == "Form1 Merlin1(0) PERSONA.Persona"
     explained = tvx.explain("mscomm", "old-builds/serial.exe", 5121)
-    assert len(printed[5]) == len(explained.block) + len(explained.values)
+    assert len(printed[6]) == len(explained.block) + len(explained.values)
     (summary,) = [d for d in tvx_json("scan", "old-builds", "--all") if d["kind"] == "scan_summary"]
-    assert printed[6] == [f"{len(found)} records, {summary['files']} files"]
+    assert printed[7] == [f"{len(found)} records, {summary['files']} files"]
     assert [pickle.loads(p) for p in namespace["parcels"]] == list(tvx.scan("old-builds", all=True))

@@ -44,6 +44,7 @@ __all__ = [
     "Decoded",
     "Enumerated",
     "Explanation",
+    "Form",
     "FramePart",
     "LineSource",
     "Picture",
@@ -593,26 +594,62 @@ class Explanation(_Fields):
 _EMPTY: Mapping[str, Any] = types.MappingProxyType({})
 
 
+class Form(_Frozen):
+    """The form a record lies in: the form's image in the compiled program.
+
+    ``name`` is the form's name (a stream text: a character per byte), ``kind`` the image's kind
+    byte (13 a form, 20 an MDI form) and ``kind_name`` its code (``"form"``, ``"mdi_form"``, or
+    None for a kind byte tvx does not know), ``offset`` where the image starts (its size long)
+    and ``size`` its bytes, the size long included.
+    """
+
+    __slots__ = ("name", "kind", "offset", "size")
+    _fields = ("name", "kind", "kind_name", "offset", "size")
+    name: str
+    kind: int
+    offset: int
+    size: int
+
+    _KIND_NAMES = {13: "form", 20: "mdi_form"}
+
+    def __init__(self, name: str, kind: int, offset: int, size: int) -> None:
+        _put(self, "name", name)
+        _put(self, "kind", kind)
+        _put(self, "offset", offset)
+        _put(self, "size", size)
+
+    @property
+    def kind_name(self) -> Optional[str]:
+        """``"form"``, ``"mdi_form"``, or None for a kind byte of neither."""
+        return self._KIND_NAMES.get(self.kind)
+
+
 class Record(_Frozen):
     """A control record found by a scan.
 
     ``file`` is the path as given or walked (None for ``data=``), ``position``/``offset`` where
     the control's property stream starts, ``name`` the control's name, ``class_name`` its class
     name as the program holds it and ``control`` the name of the deliverable that decodes it
-    (None for a class no plug-in decodes, found with ``all=True``).
+    (None for a class no plug-in decodes, found with ``all=True``). ``index`` is the control's
+    index in its control array (the stream's Index, read by its decoder; None for a control of
+    no array, or of a class no plug-in decodes), ``shown_name`` the name as tvx shows it
+    (``Name(Index)`` for one of an array), and ``form`` the Form whose image holds the record,
+    or None (no image holds it, or the image overlaps another or runs past the end of the file).
 
     A record of a ``data=`` scan keeps the scan's object, to decode from; it is not pickled
     (nor copied) with the record, which then decodes only by ``tvx.decode(record.control,
     data=..., position=record.position)``.
     """
 
-    __slots__ = ("file", "position", "name", "class_name", "control", "_data")
-    _fields = ("file", "position", "offset", "name", "class_name", "control")
+    __slots__ = ("file", "position", "name", "class_name", "control", "index", "form", "_data")
+    _fields = ("file", "position", "offset", "name", "class_name", "control", "index", "form")
     file: Optional[str]
     position: int
     name: str
     class_name: str
     control: Optional[str]
+    index: Optional[int]
+    form: Optional[Form]
 
     def __init__(
         self,
@@ -621,6 +658,8 @@ class Record(_Frozen):
         name: str,
         class_name: str,
         control: Optional[str],
+        index: Optional[int] = None,
+        form: Optional[Form] = None,
         _data: Any = None,
     ) -> None:
         _put(self, "file", file)
@@ -628,7 +667,14 @@ class Record(_Frozen):
         _put(self, "name", name)
         _put(self, "class_name", class_name)
         _put(self, "control", control)
+        _put(self, "index", index)
+        _put(self, "form", form)
         _put(self, "_data", _data)
+
+    @property
+    def shown_name(self) -> str:
+        """The name as tvx shows it: ``Name(Index)`` for a control of an array, else ``Name``."""
+        return self.name if self.index is None else f"{self.name}({self.index})"
 
     @property
     def offset(self) -> int:
@@ -664,7 +710,8 @@ class ScanSummary(_Fields):
     """The counts of a whole scan, as the JSON's ``scan_summary``: ``files`` read to their end,
     ``unreadable`` entries, ``bytes`` read, ``records`` found, ``controls`` (records per
     deliverable, those found only), ``other_classes`` (records of classes no plug-in decodes)
-    and ``not_programs`` (files without an MZ and PE header, scanned as raw bytes)."""
+    and ``not_programs`` (files without an MZ and PE header, scanned as raw bytes), ``forms``
+    (form images that give their records a form)."""
 
     __slots__ = (
         "files",
@@ -674,6 +721,7 @@ class ScanSummary(_Fields):
         "controls",
         "other_classes",
         "not_programs",
+        "forms",
     )
     _fields = __slots__
     files: int
@@ -683,6 +731,7 @@ class ScanSummary(_Fields):
     controls: Dict[str, int]
     other_classes: int
     not_programs: int
+    forms: int
 
     def __init__(
         self,
@@ -693,6 +742,7 @@ class ScanSummary(_Fields):
         controls: Dict[str, int],
         other_classes: int,
         not_programs: int,
+        forms: int = 0,
     ) -> None:
         self.files = files
         self.unreadable = unreadable
@@ -701,6 +751,7 @@ class ScanSummary(_Fields):
         self.controls = controls
         self.other_classes = other_classes
         self.not_programs = not_programs
+        self.forms = forms
 
 
 class Scan(_tvx.ScanRun):
@@ -720,13 +771,16 @@ class Scan(_tvx.ScanRun):
         data: Any,
         all: bool,
         names: List[str],
+        forms: List[str],
         positions: List[int],
         classes: List[Tuple[str, str]],
         follow: bool,
         jobs: int,
         onerror: Optional[Callable[[OSError], object]],
     ) -> None:
-        super().__init__(paths, data, all, names, positions, classes, follow, jobs, Record)
+        super().__init__(
+            paths, data, all, names, forms, positions, classes, follow, jobs, Record, Form
+        )
         # What the compiled __next__ calls; kept here, where the collector sees it (it may refer
         # to the scan).
         self._onerror = onerror
@@ -795,6 +849,7 @@ def scan(
     follow: bool = False,
     jobs: Optional[int] = None,
     onerror: Optional[Callable[[OSError], object]] = None,
+    forms: Union[str, Iterable[str]] = (),
 ) -> Scan:
     """The control records of the files of ``paths``, as ``tvx scan`` finds them, in its order.
 
@@ -805,7 +860,8 @@ def scan(
     they keep it for ``Record.decode``.
 
     Only records of the six controls' classes are returned, or of every class with ``all=True``;
-    ``names`` keeps those of the control names given (any case), ``positions`` those whose
+    ``names`` keeps those of the control names given (any case), ``forms`` those in the forms of
+    the names given (any case), ``positions`` those whose
     stream starts at one of the positions given, and ``classes`` maps more class names to the
     controls that decode them (``{"Tevo.Host": "ActiveXPlugin"}``, ahead of the known ones).
     ``jobs`` files are read at a time (default: the processors, at most 16).
@@ -841,6 +897,7 @@ def scan(
         data,
         _flag(all, "all="),
         [_text(name, "name") for name in _some(names, str, "names=", "a name (str)")],
+        [_text(name, "form name") for name in _some(forms, str, "forms=", "a form's name (str)")],
         [_position(p) for p in _some(positions, int, "positions=", "a position (int)")],
         pairs,
         _flag(follow, "follow="),

@@ -3,7 +3,7 @@
 # python/tests/test_api.py holds this stub to the compiled module's names and parameters.
 from typing import Any, Dict, List, Optional, Tuple, Type, Union
 
-from . import Record
+from . import Form, Record
 
 MAX_POSITION: int
 VERSION: str
@@ -22,11 +22,13 @@ class ScanRun:
         data: Any,
         all: bool,
         names: List[str],
+        forms: List[str],
         positions: List[int],
         classes: List[Tuple[str, str]],
         follow: bool,
         jobs: int,
         record: Type[Record],
+        form: Type[Form],
     ) -> None: ...
     # A record of the class given (its slots filled, its __init__ not run); an OSError raised or
     # handed to the subclass's _onerror.

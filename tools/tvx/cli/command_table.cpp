@@ -34,13 +34,14 @@ std::vector<T> Join(std::vector<T> first, const std::vector<T>& then) {
 }
 
 // The options that pick the records a scan finds: scan's and the report's.
-const Groups kSelection = {{{O::kClass}},      {{O::kAll}},    {{O::kName}}, {{O::kPosition}},
-                           {{O::kFileOffset}}, {{O::kFollow}}, {{O::kJobs}}};
+const Groups kSelection = {{{O::kClass}},    {{O::kAll}},        {{O::kName}},   {{O::kForm}},
+                           {{O::kPosition}}, {{O::kFileOffset}}, {{O::kFollow}}, {{O::kJobs}}};
 
 std::vector<CommandOption> SelectionOptions(std::string_view allHelp) {
   return {{O::kClass},
           {O::kAll, allHelp},
           {O::kName},
+          {O::kForm},
           {O::kPosition},
           {O::kFileOffset,
            "only the record whose stream starts at this 0-based offset, as the offset column of "
@@ -127,10 +128,13 @@ const std::vector<Command>& Table() {
        "header) is scanned as raw bytes, with a note on standard error when it was named (files "
        "found in a folder are counted in the summary).\n\n"
        "One line per record of a known class, in file order: the stream's position (what the "
-       "host sends) and offset, the control's name, its class name and the control (deliverable) "
-       "that decodes it. With a folder or more than one PATH, piped lines start with the file's "
-       "path and a colon; on a terminal each file's records follow a line with its path, under "
-       "one header line. A summary goes to standard error: records per control, and how many of "
+       "host sends) and offset, the control's name (Name(Index) for an element of a control "
+       "array, the index read from its stream), its class name, the control (deliverable) that "
+       "decodes it and the form whose image in the program holds it (- for none; an image that "
+       "overlaps another or runs past the end of the file gives no form). With a folder or more "
+       "than one PATH, piped lines start with the file's path and a colon; on a terminal each "
+       "file's records follow a line with its path, and each form's a line naming it, under one "
+       "header line. A summary goes to standard error: records per control, and how many of "
        "other classes were passed over. Class names compare without regard to case.\n\n"
        "With --fields, a table instead: a row per record, a column per field, properties "
        "included (tvx scan DIR --fields file,name,Connect,UserName,Password --csv lists where "
@@ -138,6 +142,23 @@ const std::vector<Command>& Table() {
        "On a terminal, a scan that runs longer than a second shows its progress on one line of "
        "standard error. Memory stays at a few MiB whatever the input.",
        ScanCommand},
+      {"outline",
+       "PATH...",
+       kSelection,
+       SelectionOptions("the records of every class; \"-\" for the control of those no plug-in "
+                        "decodes"),
+       {kPaths},
+       "each program's forms and, under each, its controls with their indexes and positions",
+       "Writes the outline of the programs PATH, found in one pass over each as tvx scan finds "
+       "them: each file's path, then its forms in file order, each as its kind (form, MDI form), "
+       "its name and where its image lies in the file, and under each form the records its "
+       "image holds: the control's name, as Name(Index) for one of a control array, the control "
+       "that decodes it and its stream's position and offset. Records in no form's image are "
+       "listed under \"in no form\" where they lie. An image that overlaps another, or whose "
+       "size runs past the end of the file, gives no form: it is listed with the reason, and its "
+       "records are in no form. --form picks forms by name (any case). A summary goes to "
+       "standard error.",
+       OutlineCommand},
       {"host",
        "PLUGIN FILE POSITION",
        {{{O::kOffsets}}, {{O::kTimeout}}, {{O::kJson}}},

@@ -88,6 +88,7 @@ std::string Wrap(std::string_view text, std::size_t width, std::string_view firs
 int DecodeCommand(const Parsed& args, Io& io);
 int ExplainCommand(const Parsed& args, Io& io);
 int ScanCommand(const Parsed& args, Io& io);
+int OutlineCommand(const Parsed& args, Io& io);
 int HostCommand(const Parsed& args, Io& io);
 int ReportCommand(const Parsed& args, Io& io);
 int PropertiesCommand(const Parsed& args, Io& io);

@@ -152,6 +152,10 @@ constexpr OptionDefinition kOptions[] = {
      "the records of every class; \"-\" for the control of those no plug-in decodes", nullptr},
     {Option::kName, "name", 0, "NAME", true, "only the records of this control name (any case)",
      CheckNotEmpty},
+    {Option::kForm, "form", 0, "NAME", true,
+     "only the records in the form of this name (any case), as the form's image in the program "
+     "holds them",
+     CheckNotEmpty},
     {Option::kPosition, "position", 0, "POSITION", true,
      "only the record whose stream starts at this position (1-based, decimal or 0x "
      "hexadecimal)",

@@ -24,6 +24,7 @@ enum class Option : std::uint8_t {
   kClass,
   kAll,
   kName,
+  kForm,
   kPosition,
   kFollow,
   kJobs,

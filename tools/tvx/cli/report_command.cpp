@@ -43,6 +43,8 @@ class Programs final : public core::ScanSink {
     shown.position = record.position;
     shown.name = record.name;
     shown.className = record.className;
+    shown.form = record.form;
+    shown.index = record.index;
     if (record.control == nullptr || record.input == nullptr) {
       shown.control = "-";
       shown.decode.stopped = "no plug-in decodes this class";

@@ -99,10 +99,20 @@ class ScanOutput final : public core::ScanSink {
     } else if (io_.out.Terminal()) {
       if (!headed_) io_.out << render::ScanHeader() << "\n";
       headed_ = true;
-      if (settings_.several && record.file != lastFile_) {
-        io_.out << render::ScanFileLine(record.file, io_.utf8) << "\n";
+      if (record.file != lastFile_) {
+        if (settings_.several) io_.out << render::ScanFileLine(record.file, io_.utf8) << "\n";
+        lastForm_.reset();
+        formShown_ = false;
       }
       lastFile_ = record.file;
+      // A line for each form before its records; once one was shown, one for records in none.
+      const std::optional<std::uint64_t> form =
+          record.form ? std::optional(record.form->offset) : std::nullopt;
+      if (form != lastForm_ && (form || formShown_)) {
+        io_.out << "  " << render::ScanFormLine(record.form) << "\n";
+        formShown_ = true;
+      }
+      lastForm_ = form;
       io_.out << render::ScanTerminalLine(record) << "\n";
     } else {
       io_.out << render::ScanLine(record, settings_.several, io_.utf8) << "\n";
@@ -192,6 +202,8 @@ class ScanOutput final : public core::ScanSink {
   core::Decoders decoders_;
   bool headed_ = false;
   std::string lastFile_;
+  std::optional<std::uint64_t> lastForm_;  // the image of the last record's form
+  bool formShown_ = false;                 // a form's line was shown for the file
   bool saveFailed_ = false;
   std::optional<render::RecordTable> table_;
 };

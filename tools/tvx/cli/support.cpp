@@ -110,6 +110,7 @@ core::ScanOptions SelectionOf(const Parsed& args) {
   for (const std::string& text : args.Values(Option::kFileOffset))
     options.positions.push_back(core::ParseOffset(text).position);
   options.names = args.Values(Option::kName);
+  options.forms = args.Values(Option::kForm);
   options.all = args.Has(Option::kAll);
   options.follow = args.Has(Option::kFollow);
   options.jobs = std::clamp(core::Processors(), 1u, kDefaultJobsAtMost);

@@ -11,8 +11,8 @@
 
 #include "decode.h"
 #include "links.h"
-#include "record.h"
 #include "places.h"
+#include "record.h"
 #include "tvx/decode_events.h"
 
 namespace tvx::core {
@@ -64,9 +64,9 @@ class ExplainSink {
 
 struct Explained {
   DecodeResult decode;
-  bool cut = false;              // a sink or the limit stopped the decode: no stop, block or picture
-  std::size_t values = 0;        // values handed on
-  std::size_t listingLines = 0;  // listing lines handed on
+  bool cut = false;        // a sink or the limit stopped the decode: no stop, block or picture
+  std::size_t values = 0;  // values handed on
+  std::size_t listingLines = 0;                 // listing lines handed on
   std::vector<std::size_t> listingBeforeReads;  // those written before any read
   Position start = 1;                           // the stream's first position
   Position next = 1;                            // the first position after the bytes read

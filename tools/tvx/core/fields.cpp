@@ -18,6 +18,7 @@ struct Named {
 constexpr Named kOwn[] = {{"file", Field::Kind::kFile},     {"position", Field::Kind::kPosition},
                           {"offset", Field::Kind::kOffset}, {"name", Field::Kind::kName},
                           {"class", Field::Kind::kClass},   {"control", Field::Kind::kControl},
+                          {"form", Field::Kind::kForm},     {"index", Field::Kind::kIndex},
                           {"stop", Field::Kind::kStop}};
 
 // Every property path with a value, and the groups' own names.
@@ -89,7 +90,7 @@ std::optional<std::vector<Field>> ParseFields(std::string_view list, std::string
 
 std::vector<Field> DefaultFields() {
   std::string error;
-  return *ParseFields("file,position,offset,name,class,control", &error);
+  return *ParseFields("file,position,offset,name,index,class,control,form", &error);
 }
 
 bool NeedsDecode(const std::vector<Field>& fields) {

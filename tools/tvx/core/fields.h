@@ -1,6 +1,7 @@
 // The columns of a table of records (tvx scan --fields): the record's own facts (its file, place,
-// name, class, control, how its decode ended) and its properties by name, a group's member as
-// Group.Member. One list of every property name tvx knows, from the decoders' definitions.
+// name, class, control, form, index, how its decode ended) and its properties by name, a group's
+// member as Group.Member. One list of every property name tvx knows, from the decoders'
+// definitions.
 #pragma once
 
 #include <optional>
@@ -21,6 +22,8 @@ struct Field {
     kName,
     kClass,
     kControl,
+    kForm,      // the form whose image holds the record
+    kIndex,     // its index in its control array
     kStop,      // the decode's stop code
     kProperty,  // `path`
   };

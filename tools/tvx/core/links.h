@@ -39,7 +39,7 @@ class BlockLinker {
     Position end = 0;  // past the last byte; begin for a value of no bytes
     std::size_t line = 0;
   };
-  std::vector<Span> spans_;  // by begin
+  std::vector<Span> spans_;      // by begin
   std::vector<Position> reach_;  // the largest end of spans_[0..i]
   std::vector<LineLink> links_;
 };

@@ -8,171 +8,12 @@
 #include <optional>
 
 #include "collection.h"
-#include "registry.h"
+#include "file_scan.h"
 #include "threads.h"
 
 namespace tvx::core {
 
 namespace {
-
-// The first bytes, in which a program's MZ and PE headers are looked for.
-constexpr std::size_t kHead = 64 << 10;
-
-// What a file's scan hands on, kept until its turn.
-struct Event {
-  enum class Kind { kNotAProgram, kRecord, kNearby, kDone, kUnreadable };
-  Kind kind = Kind::kRecord;
-  FoundRecord record;        // kRecord, kNearby
-  std::string file;          // the others
-  bool named = false;        // kNotAProgram
-  std::uint64_t bytes = 0;   // kDone, kUnreadable: the bytes read
-  std::uint64_t others = 0;  // kDone, kUnreadable: records of other classes passed over
-  IoError error;             // kUnreadable
-};
-
-using Emit = std::function<void(Event&&)>;
-
-// An input read at offsets, read once from start to end.
-class InOrder final : public SequentialInput {
- public:
-  explicit InOrder(InputSource& input) : input_(input) {}
-  bool Next(std::span<std::uint8_t> into, Part* part, IoError*) override {
-    *part = {};
-    part->read = input_.ReadAt(offset_, into.data(), into.size());
-    offset_ += part->read;
-    return true;
-  }
-
- private:
-  InputSource& input_;
-  std::uint64_t offset_ = 0;
-};
-
-// One file's scan: every record the finder hands over, picked, and handed on.
-class FileScan {
- public:
-  // `stopped`, asked between pieces on the reading thread, ends the file's scan where it is.
-  FileScan(const ScanOptions& options, const Emit& emit, std::atomic<std::uint64_t>& bytesRead,
-           const std::function<bool()>& stopped, const std::function<void()>& tick = {})
-      : options_(options), emit_(emit), bytesRead_(bytesRead), stopped_(stopped), tick_(tick) {}
-
-  void Run(const Collection::File& file) {
-    file_ = file.path;
-    IoError error;
-    std::unique_ptr<SequentialInput> sequential;
-    if (file.path == "-" && options_.keepInputs) {
-      // Standard input is copied, so that its records can be decoded at their positions.
-      input_ = CopyStandardInput(&error);
-      if (input_) sequential = std::make_unique<InOrder>(*input_);
-    } else {
-      sequential = file.path == "-" ? StandardInputStream() : OpenSequential(file.path, &error);
-    }
-    const bool read = sequential && Read(*sequential, file.named, &error);
-    if (!stoppedHere_)
-      Ended(read ? Event::Kind::kDone : Event::Kind::kUnreadable, std::move(error));
-  }
-
-  void Run(const std::string& name, std::shared_ptr<InputSource> input) {
-    file_ = name;
-    input_ = std::move(input);
-    InOrder sequential(*input_);
-    IoError error;
-    Read(sequential, true, &error);  // reads of memory or a held file do not fail
-    if (!stoppedHere_) Ended(Event::Kind::kDone, {});
-  }
-
- private:
-  // The file's last event: read to its end, or not.
-  void Ended(Event::Kind kind, IoError error) {
-    Event ended;
-    ended.kind = kind;
-    ended.file = file_;
-    ended.bytes = bytes_;
-    ended.others = others_;
-    ended.error = std::move(error);
-    emit_(std::move(ended));
-  }
-
-  bool Read(SequentialInput& input, bool named, IoError* error) {
-    RecordFinder finder([this](const ControlRecord& record) { Found(record); });
-    std::size_t filled = 0;
-    bool headSeen = false;
-    for (SequentialInput::Part part;;) {
-      if (stopped_()) {
-        stoppedHere_ = true;
-        return false;
-      }
-      const std::span<std::uint8_t> space = finder.Space().first(RecordFinder::kPiece);
-      if (!input.Next(space.subspan(filled), &part, error)) return false;
-      filled += part.read;
-      if (part.read > 0 && !headSeen && filled < kHead) continue;  // the head comes whole
-      if (!headSeen) {
-        headSeen = true;
-        if (!IsWindowsProgram({space.data(), filled})) {
-          Event note;
-          note.kind = Event::Kind::kNotAProgram;
-          note.file = file_;
-          note.named = named;
-          emit_(std::move(note));
-        }
-      }
-      finder.Commit(filled);
-      finder.Zeros(part.zeros);
-      bytes_ += filled + part.zeros;
-      bytesRead_ += filled + part.zeros;
-      if (tick_) tick_();
-      filled = 0;
-      if (part.read == 0 && part.zeros == 0) break;
-    }
-    finder.Finish();
-    return !input.Changed(error);
-  }
-
-  void Found(const ControlRecord& record) {
-    if (!options_.names.empty() &&
-        std::none_of(options_.names.begin(), options_.names.end(),
-                     [&](const std::string& name) { return SameWord(name, record.name); })) {
-      return;
-    }
-    const auto among = [&](const std::vector<Position>& places) {
-      return std::find(places.begin(), places.end(), record.position) != places.end();
-    };
-    const bool nearby = !options_.positions.empty() && !among(options_.positions);
-    if (nearby && !among(options_.nearby)) return;
-    const DeliverableInfo* control = options_.classes.Find(record.className);
-    if (control == nullptr && !options_.all) {
-      if (!nearby) ++others_;
-      return;
-    }
-    Event found;
-    found.kind = nearby ? Event::Kind::kNearby : Event::Kind::kRecord;
-    found.record.file = file_;
-    found.record.position = record.position;
-    found.record.name = record.name;
-    found.record.className = record.className;
-    found.record.control = control;
-    if (options_.keepInputs) {
-      if (!input_ && !inputTried_) {
-        inputTried_ = true;
-        input_ = OpenProgram(file_).input;
-      }
-      found.record.input = input_;
-    }
-    emit_(std::move(found));
-  }
-
-  const ScanOptions& options_;
-  const Emit& emit_;
-  std::atomic<std::uint64_t>& bytesRead_;
-  const std::function<bool()>& stopped_;
-  std::function<void()> tick_;
-  bool stoppedHere_ = false;  // the scan was ended while this file was read
-  std::string file_;
-  std::shared_ptr<InputSource> input_;
-  bool inputTried_ = false;
-  std::uint64_t bytes_ = 0;
-  std::uint64_t others_ = 0;
-};
 
 // Hands the events to the sink, on the calling thread, and counts them.
 class Delivery {
@@ -199,6 +40,10 @@ class Delivery {
       }
       case Event::Kind::kNearby:
         sink_.Nearby(e.record);
+        break;
+      case Event::Kind::kForm:
+        if (e.form.trouble == FormTrouble::kNone) ++totals.forms;
+        sink_.Form(e.form);
         break;
       case Event::Kind::kDone:
       case Event::Kind::kUnreadable:
@@ -245,13 +90,14 @@ ScanTotals ScanOneAtATime(const std::vector<std::string>& paths, const ScanOptio
   const std::function<void()> tick = [&] { deliver.Progress(bytes); };
   const std::function<bool()> stopped = [&] { return StopAsked(options) || sink.Stopped(); };
   Collection collection(paths, options.follow);
+  Decoders decoders;
   const auto problem = [&](const std::string& path, const IoError& why) {
     deliver(Problem(path, why));
   };
   while (!stopped()) {
     const std::optional<Collection::File> file = collection.Next(problem);
     if (!file) break;
-    FileScan(options, emit, bytes, stopped, tick).Run(*file);
+    ScanFile({options, emit, bytes, stopped, decoders, tick}, *file);
   }
   return deliver.totals;
 }
@@ -351,6 +197,7 @@ class Parallel {
   }
 
   void Work() {
+    Decoders decoders;  // this thread's
     for (;;) {
       Lock lock(mutex_);
       while (!closing_ && queue_.empty())
@@ -368,7 +215,7 @@ class Parallel {
         while (slots_[index - head_].events.size() >= kHeldPerFile)
           changed_.Wait(held);
       };
-      if (!stopped_()) FileScan(options_, emit, bytes_, stopped_).Run(file);
+      if (!stopped_()) ScanFile({options_, emit, bytes_, stopped_, decoders}, file);
       lock.Relock();
       slots_[index - head_].done = true;
       changed_.NotifyAll();
@@ -411,7 +258,8 @@ ScanTotals ScanInput(const std::string& file, std::shared_ptr<InputSource> input
   const Emit emit = [&](Event&& e) { deliver(std::move(e)); };
   const std::function<void()> tick = [&] { deliver.Progress(bytes); };
   const std::function<bool()> stopped = [&] { return StopAsked(options) || sink.Stopped(); };
-  FileScan(options, emit, bytes, stopped, tick).Run(file, std::move(input));
+  Decoders decoders;
+  ScanOpenInput({options, emit, bytes, stopped, decoders, tick}, file, std::move(input));
   return deliver.totals;
 }
 

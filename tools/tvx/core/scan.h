@@ -8,12 +8,14 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "controls.h"
 #include "files.h"
+#include "forms.h"
 #include "places.h"
 #include "record_finder.h"
 
@@ -30,6 +32,12 @@ struct ScanOptions {
   bool follow = false;      // symbolic links inside folders are followed
   unsigned jobs = 1;        // files read at a time
   bool keepInputs = false;  // each record carries its file, to decode it from
+  // Each record of a control a plug-in decodes carries its Index (control_index.h): read from
+  // the bytes the scan holds, or else from the file. Standard input that is not copied
+  // (keepInputs) cannot be read again: a record whose section A runs past the bytes held (a few
+  // hundred at least, mostly the rest of a 256 KiB piece) has no index then.
+  bool indexes = true;
+  std::vector<std::string> forms;  // only the records in the forms of these names (any case)
   // Set from any thread to end the scan soon: the files being read are left where they are and
   // nothing more is handed on (no record, no file done, no error).
   const std::atomic<bool>* stop = nullptr;
@@ -42,6 +50,15 @@ struct FoundRecord {
   std::string className;
   const DeliverableInfo* control = nullptr;  // nothing for a class no plug-in decodes
   std::shared_ptr<InputSource> input;        // with keepInputs: the file, read at offsets
+  std::optional<FormImage> form;             // the form whose image holds it, if one does
+  std::optional<std::int64_t> index;         // its index in its control array (with indexes)
+};
+
+// A form image, handed on before the records it holds.
+struct FoundForm {
+  std::string file;
+  FormImage image;
+  FormTrouble trouble = FormTrouble::kNone;  // why it gives no form, if it gives none
 };
 
 // What a scan hands on, in order. Progress may be called on any thread, at any time.
@@ -52,6 +69,8 @@ class ScanSink {
   // `named`: given as a path, not found in a folder.
   virtual void NotAProgram(const std::string& /*file*/, bool /*named*/) {}
   virtual void Record(const FoundRecord& record) = 0;
+  // A form image found (with ScanOptions::forms, only those of the forms named).
+  virtual void Form(const FoundForm& /*form*/) {}
   // A record at one of ScanOptions::nearby.
   virtual void Nearby(const FoundRecord& /*record*/) {}
   // The file was read to its end.
@@ -72,6 +91,7 @@ struct ScanTotals {
   std::uint64_t bytes = 0;
   std::uint64_t records = 0;  // records handed on
   std::uint64_t others = 0;   // records of classes no plug-in decodes (handed on with `all`)
+  std::uint64_t forms = 0;    // form images handed on that give their records a form
   std::vector<std::uint64_t> perControl = std::vector<std::uint64_t>(Controls().size());
 };
 

@@ -17,7 +17,8 @@ inline void WriteDecodeText(Writer& out, const core::DecodedRecord& record, bool
 }
 
 inline void WritePicture(Writer& out, const core::DecodedRecord& record) {
-  if (record.picture) record.Text(record.picture->held).Write([&](std::string_view b) { out << b; });
+  if (record.picture)
+    record.Text(record.picture->held).Write([&](std::string_view b) { out << b; });
 }
 
 }  // namespace tvx::render

@@ -39,6 +39,20 @@ void WriteDecodeMembers(Document& doc, const core::DecodedRecord& record) {
   doc.EndArray();
 }
 
+// The form whose image holds a record: its name (bytes), kind byte and the kind's code where
+// tvx knows it, and the image's offset and size.
+Json FormJson(const std::optional<core::FormImage>& form) {
+  if (!form) return nullptr;
+  const std::string_view kind = form->kind == core::kFormKind      ? "form"
+                                : form->kind == core::kMdiFormKind ? "mdi_form"
+                                                                   : "";
+  return Json{{"name", Bytes(form->name)},
+              {"kind", form->kind},
+              {"kind_name", kind.empty() ? Json(nullptr) : Json(kind)},
+              {"offset", form->offset},
+              {"size", form->size}};
+}
+
 }  // namespace
 
 std::string Utf8Path(std::string_view path) {
@@ -79,6 +93,8 @@ void WriteScanRecordJson(Writer& out, const core::FoundRecord& found,
   head["name"] = Bytes(found.name);
   head["class"] = Bytes(found.className);
   head["control"] = found.control != nullptr ? Json(found.control->name) : Json(nullptr);
+  head["index"] = found.index ? Json(*found.index) : Json(nullptr);
+  head["form"] = FormJson(found.form);
   Document doc(out, head, true);
   if (record != nullptr) WriteDecodeMembers(doc, *record);
   doc.End();
@@ -98,6 +114,7 @@ void WriteScanSummaryJson(Writer& out, const core::ScanTotals& totals) {
   summary["controls"] = std::move(controls);
   summary["other_classes"] = totals.others;
   summary["not_programs"] = totals.notPrograms;
+  summary["forms"] = totals.forms;
   out << summary.dump(-1, ' ', true) << "\n";
 }
 

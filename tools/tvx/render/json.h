@@ -21,8 +21,8 @@
 
 #include "decode.h"
 #include "explanation.h"
-#include "record.h"
 #include "plugin_host.h"
+#include "record.h"
 #include "scan.h"
 #include "writer.h"
 

@@ -128,6 +128,12 @@ struct RecordTable::State {
       case core::Field::Kind::kControl:
         cell.text = found.control != nullptr ? std::string(found.control->name) : "";
         break;
+      case core::Field::Kind::kForm:
+        if (found.form) cell.text = StreamText(found.form->name);
+        break;
+      case core::Field::Kind::kIndex:
+        if (found.index) cell.text = std::to_string(*found.index);
+        break;
       case core::Field::Kind::kStop:
         if (record != nullptr) cell.text = core::StopCode(record->stop.ended);
         break;

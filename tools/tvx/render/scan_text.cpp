@@ -12,9 +12,10 @@ std::string Padded(const std::string& text, std::size_t width) {
 }
 
 std::string Columns(const std::string& position, const std::string& offset, const std::string& name,
-                    const std::string& className, const std::string& control) {
+                    const std::string& className, const std::string& control,
+                    const std::string& form) {
   return Padded(position, 10) + "  " + Padded(offset, 10) + "  " + Padded(name, 16) + "  " +
-         Padded(className, 24) + "  " + control;
+         Padded(className, 24) + "  " + Padded(control, 18) + "  " + form;
 }
 
 std::string TerminalColumns(const std::string& position, const std::string& offset,
@@ -27,15 +28,65 @@ std::string TerminalColumns(const std::string& position, const std::string& offs
   return line;
 }
 
+std::string HexByte(std::uint8_t byte) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  return std::string("0x") + kDigits[byte >> 4] + kDigits[byte & 15];
+}
+
 std::string ControlName(const core::FoundRecord& record) {
   return record.control != nullptr ? std::string(record.control->name) : "-";
 }
 
 }  // namespace
 
+std::string ShownName(const core::FoundRecord& record) {
+  return record.index ? record.name + "(" + std::to_string(*record.index) + ")" : record.name;
+}
+
+std::string FormWords(const std::optional<core::FormImage>& form) {
+  if (!form) return "-";
+  if (form->kind == core::kFormKind) return form->name;
+  const std::string_view kind = core::FormKindName(form->kind);
+  return form->name + " (" + (kind.empty() ? "kind " + HexByte(form->kind) : std::string(kind)) +
+         ")";
+}
+
+std::string ImageWords(const core::FormImage& image) {
+  return "at " + OffsetText(image.offset + 1) + ", " + Plural(image.size, "byte");
+}
+
+std::string ScanFormLine(const std::optional<core::FormImage>& form) {
+  if (!form) return Printable("in no form");
+  const std::string_view kind = core::FormKindName(form->kind);
+  return Printable((kind.empty() ? "kind " + HexByte(form->kind) + " image" : std::string(kind)) +
+                   " " + form->name + " " + ImageWords(*form));
+}
+
+std::string OutlineFormLine(const core::FormImage& image, core::FormTrouble trouble) {
+  const std::string_view kind = core::FormKindName(image.kind);
+  std::string line = "  " +
+                     (kind.empty() ? "kind " + HexByte(image.kind) + " image" : std::string(kind)) +
+                     " " + image.name + " " + ImageWords(image);
+  if (trouble != core::FormTrouble::kNone) {
+    line += ": no form, " + std::string(core::FormTroubleWords(trouble));
+  }
+  return Printable(line);
+}
+
+std::string OutlineNoFormLine() {
+  return "  in no form";
+}
+
+std::string OutlineRecordLine(const core::FoundRecord& record) {
+  return Printable("    " + Padded(ShownName(record), 18) + "  " + Padded(ControlName(record), 18) +
+                   "  " + Padded(std::to_string(record.position), 10) + "  " +
+                   OffsetText(record.position));
+}
+
 std::string ScanLine(const core::FoundRecord& record, bool several, bool utf8) {
-  const std::string fields = Columns(std::to_string(record.position), OffsetText(record.position),
-                                     record.name, record.className, ControlName(record));
+  const std::string fields =
+      Columns(std::to_string(record.position), OffsetText(record.position), ShownName(record),
+              record.className, ControlName(record), FormWords(record.form));
   return (several ? PrintablePath(record.file, utf8) + ":" : std::string()) + Printable(fields);
 }
 
@@ -49,7 +100,7 @@ std::string ScanFileLine(const std::string& file, bool utf8) {
 
 std::string ScanTerminalLine(const core::FoundRecord& record) {
   return Printable(TerminalColumns(std::to_string(record.position), OffsetText(record.position),
-                                   ControlName(record), record.className, record.name));
+                                   ControlName(record), record.className, ShownName(record)));
 }
 
 std::string ScanSummary(const core::ScanTotals& totals, bool several, const std::string& path,

@@ -17,10 +17,12 @@
 
 #include "cases.h"
 #include "collection.h"
+#include "control_index.h"
 #include "controls.h"
 #include "cross_check.h"
 #include "decode.h"
 #include "explanation.h"
+#include "forms.h"
 #include "hexstream.h"
 #include "picture_format.h"
 #include "places.h"
@@ -518,16 +520,160 @@ TEST(RecordFinder, WindowPiecesAndHoles) {
   }
   std::mt19937 random(5);
   std::vector<std::uint8_t> data(300);
+  constexpr std::uint8_t kSeconds[] = {0xFF, 0x0D, 0x14};
   for (int round = 0; round < 200; ++round) {
-    for (std::uint8_t& b : data)
-      b = static_cast<std::uint8_t>(random() % 4 == 0 ? 0 : random() % 3 == 0 ? 0xFF : random());
+    for (std::uint8_t& b : data) {
+      b = static_cast<std::uint8_t>(random() % 4 == 0   ? 0
+                                    : random() % 3 == 0 ? kSeconds[random() % 3]
+                                                        : random());
+    }
     for (std::size_t from = 0; from < 70; ++from) {
       const std::size_t last = data.size() - 1 - random() % 40;
-      const std::size_t want = FindPairBytewise(data.data(), from, last);
-      EXPECT_EQ(FindPair(data.data(), from, last), want) << from << " " << last;
-      EXPECT_EQ(FindPairWordwise(data.data(), from, last), want) << from << " " << last;
+      for (const PairSeconds& seconds : {kRecordPairs, kFormPairs}) {
+        const std::size_t want = FindPairBytewise(data.data(), from, last, seconds);
+        EXPECT_EQ(FindPair(data.data(), from, last, seconds), want) << from << " " << last;
+        for (const PairSearch search : PairSearches())
+          EXPECT_EQ(search(data.data(), from, last, seconds), want) << from << " " << last;
+      }
     }
   }
+}
+
+// ---- Forms and indexes.
+
+std::string Word(std::size_t n) {
+  return {static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF)};
+}
+
+// A form's image: its header (size long, a long, 00, word n, the name, 00, the kind byte) and
+// `body`; the size long says `lie` bytes more than the image holds after it.
+std::string Image(const std::string& name, std::uint8_t kind, const std::string& body,
+                  std::int64_t lie = 0) {
+  const std::string rest = std::string(4, '\x11') + '\0' + Word(name.size()) + name + '\0' +
+                           static_cast<char>(kind) + body;
+  const auto size = static_cast<std::uint32_t>(static_cast<std::int64_t>(rest.size()) + lie);
+  std::string image;
+  for (int i = 0; i < 4; ++i)
+    image += static_cast<char>((size >> (8 * i)) & 0xFF);
+  return image + rest;
+}
+
+// An agent control's record, with an Index when `index` is not negative.
+std::string Agent(const std::string& name, int index = -1) {
+  std::string stream = index < 0 ? "" : "\x01" + Word(static_cast<std::size_t>(index));
+  stream += std::string("\x2D", 1) + std::string(12, '\0') + "\x4F\x03\0\0\x4F\x03\0\0\xFF";
+  return Record(name, "AgentObjectsCtl.Agent") + stream;
+}
+
+// What a scan hands on: "Name(Index) in Form" for a record, "form Name" for an image (with why
+// it gives no form).
+struct Placed final : ScanSink {
+  void Record(const FoundRecord& r) override {
+    seen.push_back(r.name + (r.index ? "(" + std::to_string(*r.index) + ")" : "") + " in " +
+                   (r.form ? r.form->name : "-"));
+  }
+  void Form(const FoundForm& f) override {
+    seen.push_back(
+        "form " + f.image.name +
+        (f.trouble == FormTrouble::kNone ? "" : ": " + std::string(FormTroubleWords(f.trouble))));
+  }
+  std::vector<std::string> seen;
+};
+
+std::vector<std::string> Placements(const std::string& bytes, std::vector<std::string> forms = {}) {
+  ScanOptions options;
+  options.forms = std::move(forms);
+  Placed placed;
+  ScanInput("p", std::make_shared<BytesInput>(bytes), options, placed);
+  return placed.seen;
+}
+
+// Synthetic programs: several forms, an MDI form, a control array, records outside any image, a
+// name outside ASCII, an image across many pieces of the scan; and images that lie: past the end,
+// overlapping (in part, wholly), of size zero, and one that holds more records than the scan holds
+// back.
+TEST(Forms, EachRecordInTheImageThatHoldsIt) {
+  const std::string odd = "frm\xE9t\x82_2";
+  const std::string pad(40, 'x');
+  struct Case {
+    std::string what;
+    std::string bytes;
+    std::vector<std::string> seen;
+  };
+  const Case cases[] = {
+      {"forms",
+       pad + Agent("Before") + Image("Form1", 0x0D, Agent("Arr", 0) + pad + Agent("Arr", 1)) +
+           Agent("Between") + Image("MDIForm1", 0x14, Agent("Dlg1")) +
+           Image(odd, 0x0D, Agent("Odd1", 7)) + Agent("After"),
+       {"Before in -", "form Form1", "Arr(0) in Form1", "Arr(1) in Form1", "Between in -",
+        "form MDIForm1", "Dlg1 in MDIForm1", "form " + odd, "Odd1(7) in " + odd, "After in -"}},
+      {"an image across pieces",
+       Image("Big", 0x0D, Agent("First") + std::string(600000, '\0') + Agent("Last")) +
+           Agent("Out"),
+       {"form Big", "First in Big", "Last in Big", "Out in -"}},
+      {"past the end",
+       Image("Form1", 0x0D, Agent("A")) + Image("Form2", 0x0D, Agent("B"), 1),
+       {"form Form1", "A in Form1", "form Form2: its size runs past the end of the file",
+        "B in -"}},
+      {"overlapping in part, by the first bytes of the next header",
+       Image("Form1", 0x0D, Agent("A"), 3) + Image("Form2", 0x0D, Agent("B")) + pad,
+       {"form Form1: it overlaps another image", "A in -", "form Form2: it overlaps another image",
+        "B in -"}},
+      {"one wholly inside another",
+       Image("Outer", 0x0D, Agent("A") + Image("Inner", 0x0D, Agent("B")) + Agent("C")),
+       {"form Outer: it overlaps another image", "A in -", "form Inner: it overlaps another image",
+        "B in -", "C in -"}},
+      {"of size zero, no image",
+       Image("Form1", 0x0D, Agent("A") + Image("Zero", 0x0D, "", -9 - 4) + Agent("B")),
+       {"form Form1", "A in Form1", "B in Form1"}},
+      {"a kind byte of no form", Image("Thing", 0x1F, Agent("A")), {"A in -"}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Placements(c.bytes), c.seen) << c.what;
+  // --form: the records in the forms of the names given, and those forms' lines.
+  EXPECT_EQ(Placements(cases[0].bytes, {"mdiform1", odd}),
+            (std::vector<std::string>{"form MDIForm1", "Dlg1 in MDIForm1", "form " + odd,
+                                      "Odd1(7) in " + odd}));
+  // More records than the scan holds back wait on one image: it gives none a form.
+  std::string many;
+  for (std::size_t i = 0; i < FormPlacer<int>::kMaxHeld + 10; ++i)
+    many += Agent("A");
+  const std::vector<std::string> seen = Placements(Image("Full", 0x0D, many));
+  ASSERT_EQ(seen.size(), FormPlacer<int>::kMaxHeld + 11);
+  EXPECT_EQ(seen.front(), "form Full: more records waited on it than a scan holds");
+  EXPECT_EQ(seen.back(), "A in -");
+}
+
+// The Index a scan reads is the one the decode's block states, for every control: at the start
+// of section A, given twice, after other codes, cut, absent; read to the end of a short input and
+// stopped at the section's end.
+TEST(Forms, TheIndexIsTheDecodersIndex) {
+  const char* const streams[] = {"01 w:7 2D z:40 FF",
+                                 "01 w:7 01 w:9 2D z:40 FF",
+                                 "07 00 01 w:300 2D z:40 FF",
+                                 "0B w:1 u\"a\" 01 w:2 2D FF",
+                                 "00 00 01 w:65535 2D FF",
+                                 "2D 01 w:3 FF",
+                                 "01 05",
+                                 "03 w:1 w:2 w:3 w:4 01 w:4 2D FF"};
+  Decoders decoders;
+  std::size_t held = 0;  // decodes whose block states an Index
+  for (const DeliverableInfo* control : Controls()) {
+    for (const char* hex : streams) {
+      const std::string bytes = hexstream::Parse(hex);
+      BytesInput input(bytes);
+      const DecodedRecord decoded = Decode(decoders.For(*control), input, 1, false);
+      const Property* index = decoded.Find("Index");
+      std::optional<std::int64_t> want;
+      if (index != nullptr && !index->bytes.empty()) want = std::get<std::int64_t>(index->value);
+      held += want ? 1 : 0;
+      for (const bool stop : {true, false}) {
+        const IndexRead read = ReadIndex(decoders.For(*control), input, 1, stop);
+        EXPECT_EQ(read.index, want) << control->name << " " << hex << " " << stop;
+      }
+    }
+  }
+  EXPECT_GE(held, 6 * 5u);
 }
 
 // A picture's format from its first bytes, as each format's header lays them down.

@@ -238,6 +238,8 @@ struct Expected {
   std::string path, name;
   double position;
   std::string control;
+  std::string index = {};  // the stream's Index, shown after the name, or ""
+  std::string Shown() const { return index.empty() ? name : name + "(" + index + ")"; }
 };
 
 // The bundled samples, each stream named by samples.txt.

@@ -216,7 +216,8 @@ const std::vector<std::pair<std::string, Behaviour>> kBehaviours = {
        ASSERT_EQ(shown.size(), r.shown.size()) << shown.dump();
        for (std::size_t i = 0; i < r.shown.size(); ++i) {
          EXPECT_EQ(shown[i][0], r.shown[i].path);
-         EXPECT_EQ(shown[i][1], r.shown[i].name.empty() ? "(given by position)" : r.shown[i].name);
+         EXPECT_EQ(shown[i][1],
+                   r.shown[i].name.empty() ? "(given by position)" : r.shown[i].Shown());
          EXPECT_EQ(shown[i][2], r.shown[i].position);
          const bool cut = r.shown[i].path == r.cut.path && r.shown[i].position == r.cut.position;
          EXPECT_EQ(shown[i][3], cut ? "input_ended" : "end_code");
@@ -658,7 +659,9 @@ TEST(ReportInBrowser, Behaviours) {
   for (std::size_t i = 0; i < example.size(); ++i) {  // the example holds the samples in order
     example[i].control = samples[i].control;
   }
+  example[0].index = "0";  // the agent's stream holds its Index, 0
   report.cut = RecordsOf(dir / "folder" / "cut.exe", {"Merlin1"}, "agent")[0];
+  report.cut.index = "0";
   report.player = example[1];
   report.calendar = example[2];
   report.shown = hostile;

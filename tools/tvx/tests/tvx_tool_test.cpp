@@ -691,7 +691,8 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"scan", missing}, 1, "tvx scan: cannot read \"" + missing + "\"", true},
       {{},
        2,
-       "tvx: a command is missing (decode, explain, scan, host, properties, report, help)\ntry "
+       "tvx: a command is missing (decode, explain, scan, outline, host, properties, report, "
+       "help)\ntry "
        "'tvx --help'\n"},
       {{"decod"}, 2, "tvx: unknown command \"decod\"; did you mean 'decode'?\ntry 'tvx --help'\n"},
       {{"help", "frobnicate"}, 2, "tvx help: no command \"frobnicate\"\n", true},
@@ -1301,8 +1302,8 @@ TEST(TvxArguments, HintsNameWhatWasMeant) {
   const Case cases[] = {
       {{"stauts"},
        2,
-       "tvx: unknown command \"stauts\" (the commands: decode, explain, scan, host, properties, "
-       "report, help)\ntry 'tvx --help'\n",
+       "tvx: unknown command \"stauts\" (the commands: decode, explain, scan, outline, host, "
+       "properties, report, help)\ntry 'tvx --help'\n",
        ""},
       {{"scan", "-dash.exe"},
        2,
@@ -1413,7 +1414,7 @@ TEST(TvxScan, FindsEveryRecordOfAKnownClass) {
     char offset[32];
     std::snprintf(offset, sizeof offset, "0x%llX", static_cast<unsigned long long>(e.position - 1));
     want.push_back({std::to_string(static_cast<long long>(e.position)), offset, e.name, e.className,
-                    e.control});
+                    e.control, "-"});
   }
   EXPECT_EQ(Fields(outcome.out), want) << outcome.out;
   EXPECT_EQ(outcome.err.rfind("tvx scan: " + path + ": 7 records: ", 0), 0u) << outcome.err;
@@ -1534,7 +1535,7 @@ TEST(TvxScan, TablesOfRecordsAndTheirProperties) {
        "Agent2,,1,,input_ended\r\n"},
       {{"--fields", "name,_cx", "--table"}, "name    _cx\nAgent1  847\nAgent2  1\n"},
       {{"--has", "Tag", "--fields", "name,offset"}, "name,offset\r\nAgent1,102\r\n"},
-      {{"--control", "mscomm", "--csv"}, "file,position,offset,name,class,control\r\n"},
+      {{"--control", "mscomm", "--csv"}, "file,position,offset,name,index,class,control,form\r\n"},
       {{"--control", "Agent", "--name", "agent2", "--fields", "control,class,position,file"},
        "control,class,position,file\r\nPERSONA.Persona,AgentObjectsCtl.Agent,170," + program +
            "\r\n"},
@@ -1559,6 +1560,72 @@ TEST(TvxScan, TablesOfRecordsAndTheirProperties) {
   }
   EXPECT_NE(Tvx({"scan", program, "--fields", "Conect"}).err.find("did you mean Connect?"),
             std::string::npos);
+}
+
+// The forms of a program and the controls each holds, as tvx outline and tvx scan show them: a
+// form whose name is not ASCII, a control array, an image whose size runs past the end of the
+// file, records in no form; --form picks forms by name in any case.
+TEST(TvxOutline, FormsAndTheirControls) {
+  const auto image = [](const std::string& name, char kind, const std::string& body, int lie) {
+    const std::string rest = std::string(4, '\0') + '\0' + static_cast<char>(name.size()) + '\0' +
+                             name + '\0' + kind + body;
+    const auto size = static_cast<std::uint32_t>(static_cast<int>(rest.size()) + lie);
+    return std::string{static_cast<char>(size & 0xFF), static_cast<char>(size >> 8), '\0', '\0'} +
+           rest;
+  };
+  const std::string agent =
+      std::string("\x2D", 1) + std::string(12, '\0') + "\x4F\x03\0\0\x4F\x03\0\0\xFF";
+  const auto element = [&](int index) {
+    return Record("Agent1", "AgentObjectsCtl.Agent",
+                  "\x01" + std::string{static_cast<char>(index), '\0'} + agent);
+  };
+  const std::string odd = "frm\xE9";
+  const std::string file =
+      PeHead() + image(odd, '\x14', element(2) + element(3), 0) +
+      Record("Out1", "AgentObjectsCtl.Agent", agent) +
+      image("Liar", '\x0D', Record("Lost1", "AgentObjectsCtl.Agent", agent), 1);
+  TempDir dir;
+  const std::string path = dir / "p.exe";
+  hexstream::WriteFile(path, file);
+  // Each record's stream's position and offset as the outline shows them; each image's place.
+  const auto at = [&](const std::string& name, std::size_t from = 0) {
+    const std::size_t p = file.find(name + std::string("\0\xFF", 2), from) + name.size() + 2 + 2 +
+                          std::strlen("AgentObjectsCtl.Agent") + 1 + 1;
+    char place[48];
+    std::snprintf(place, sizeof place, "%-10zu  0x%zX", p, p - 1);
+    return std::string(place);
+  };
+  const std::size_t head = PeHead().size();
+  const std::size_t oddSize = file.find(std::string("\x04\0Out1", 6)) - head;
+  const std::size_t liar = file.find("Liar") - 11;
+  char liarPlace[64];
+  std::snprintf(liarPlace, sizeof liarPlace, "at 0x%zX, %zu bytes", liar, file.size() - liar + 1);
+  const std::string outline = Tvx({"outline", path, "-q"}).out;
+  EXPECT_EQ(outline, path + "\n  MDI form frm\\xE9 at 0x44, " + std::to_string(oddSize) +
+                         " bytes\n    Agent1(2)           PERSONA.Persona     " + at("Agent1") +
+                         "\n    Agent1(3)           PERSONA.Persona     " +
+                         at("Agent1", file.find("Agent1") + 1) +
+                         "\n  in no form\n    Out1                PERSONA.Persona     " +
+                         at("Out1") + "\n  form Liar " + liarPlace +
+                         ": no form, its size runs past the end of the file\n  in no form\n"
+                         "    Lost1               PERSONA.Persona     " +
+                         at("Lost1") + "\n");
+  // scan: the form column, Name(Index); --form in any case; the JSON's index and form.
+  const std::vector<std::vector<std::string>> lines =
+      Fields(Tvx({"scan", path, "--form", "FRM\xE9"}).out);  // ASCII letters in any case
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], (std::vector<std::string>{lines[1][0], lines[1][1], "Agent1(3)",
+                                                "AgentObjectsCtl.Agent", "PERSONA.Persona",
+                                                "frm\\xE9", "(MDI", "form)"}));
+  // Standard input, not copied: the indexes from the bytes the scan holds.
+  EXPECT_EQ(Fields(RunProgram(TVX_TOOL, {"scan", "-", "--form", "frm\xE9"}, path).out), lines);
+  const std::string json = Tvx({"scan", path, "--json"}).out;
+  const nlohmann::json first = nlohmann::json::parse(json.substr(0, json.find('\n')));
+  EXPECT_EQ(first["index"], 2);
+  EXPECT_EQ(first["form"],
+            nlohmann::json::parse("{\"name\": \"frm\\u00e9\", \"kind\": 20, \"kind_name\": "
+                                  "\"mdi_form\", \"offset\": 68, \"size\": " +
+                                  std::to_string(oddSize) + "}"));
 }
 
 // tvx scan on collections, each run with -j 1 and with -j 3 (the same output, in the same
@@ -1589,7 +1656,7 @@ TEST(TvxScan, Collections) {
     const std::string name = record.substr(2, n);
     const std::string className = record.substr(n + 6, record.size() - n - 8);
     lines[path].push_back(NumberText(position) + " " + offset + " " + name + " " + className + " " +
-                          (control == "-" ? control : ProgramFor(control)));
+                          (control == "-" ? control : ProgramFor(control)) + " -");
   };
   const std::string d = dir / "d";
   put(d + "/B.exe", 0, PeHead() + "xx" + agent, agent, "Agent");
@@ -1603,7 +1670,7 @@ TEST(TvxScan, Collections) {
   put(sparse, 0,
       PeHead() + std::string(4096 - PeHead().size() - agent.size() + 2, 'x') +
           agent.substr(0, agent.size() - 2));
-  lines[sparse].push_back("4098 0x1001 Agent1 AgentObjectsCtl.Agent " + ProgramFor("Agent"));
+  lines[sparse].push_back("4098 0x1001 Agent1 AgentObjectsCtl.Agent " + ProgramFor("Agent") + " -");
   put(sparse, std::uint64_t{16} << 30, calendar, calendar, "Calendar");
   // Records across the edges of the scan's 256 KiB pieces.
   const std::string edges = dir / "edges.exe";
@@ -1632,7 +1699,7 @@ TEST(TvxScan, Collections) {
   std::snprintf(gridOffset, sizeof gridOffset, "0x%llX",
                 static_cast<unsigned long long>(gridAt - 1));
   const std::string gridLine =
-      NumberText(gridAt) + " " + gridOffset + " Grid1 MSFlexGridLib.MSFlexGrid -";
+      NumberText(gridAt) + " " + gridOffset + " Grid1 MSFlexGridLib.MSFlexGrid - -";
   struct Case {
     std::vector<std::string> args;
     std::string input;  // standard input: a file, or "" for none
@@ -1751,6 +1818,8 @@ TEST(TvxJson, EveryDocumentFollowsTheSchema) {
     scan.push_back("--class=Class" + s.deliverable + "=" + s.deliverable);
   runs.push_back(scan);
   runs.push_back({"scan", dir / "program.exe", "--json"});
+  // Records in forms, one of a control array.
+  runs.push_back({"scan", std::string(TVX_SAMPLES_DIR) + "/example.exe", "--json", "--all"});
   const std::string agent = PluginPath(ProgramFor("Agent"));
   if (!agent.empty()) {
     runs.push_back({"host", agent, Samples().front().path, Samples().front().start, "--json"});

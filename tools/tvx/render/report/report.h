@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decode.h"
+#include "forms.h"
 #include "writer.h"
 
 namespace tvx::render {
@@ -56,7 +57,9 @@ struct ReportRecord {
   core::Position position = 0;  // of the property stream
   std::string name;             // the control's name ("" for a stream named on the command line)
   std::string className;
-  std::string control;  // the deliverable that decodes it
+  std::string control;                  // the deliverable that decodes it
+  std::optional<core::FormImage> form;  // the form whose image holds it
+  std::optional<std::int64_t> index;    // its index in its control array
   ReportDecode decode;
 };
 

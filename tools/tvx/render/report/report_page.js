@@ -114,7 +114,10 @@ const unkeyed = (function* () {
   for (const section of main.querySelectorAll('section.program')) {
     const path = section.querySelector('h2').textContent;
     yield [section, path.toLowerCase()];
-    for (const node of section.querySelectorAll('details.record')) yield [node, path];
+    for (const node of section.querySelectorAll('details.record')) {
+      const form = node.parentElement.matches('div.form') ? node.parentElement.firstElementChild : null;
+      yield [node, form ? path + '\n' + form.textContent : path];
+    }
   }
 })();
 let keyed = false;
@@ -174,6 +177,9 @@ function applyFilter() {
       if (!node.hidden) matching++;
     }
     total += rows.length;
+    for (const group of section.querySelectorAll(':scope > div.form')) {
+      group.hidden = words.length > 0 && !group.querySelector('details.record:not([hidden])');
+    }
     section.hidden = words.length > 0 && matching === 0 && !(rows.length === 0 && matches(section));
     if (!section.hidden) programs++;
     shown += matching;

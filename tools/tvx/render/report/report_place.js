@@ -72,9 +72,13 @@ function sortRecords(button) {
   };
   const descending = sortedBy(buttons, button, mark);
   const cell = column === 4 ? 3 : column;  // the offset's order is the position's
-  const rows = [...section.querySelectorAll(':scope > details.record')];
-  section.append(...ordered(rows, (node) => node.querySelector('summary').children[cell].textContent,
+  // The records of each form in their own order, where the program has forms.
+  for (const group of [section, ...section.querySelectorAll(':scope > div.form')]) {
+    const rows = [...group.querySelectorAll(':scope > details.record')];
+    if (!rows.length) continue;
+    group.append(...ordered(rows, (node) => node.querySelector('summary').children[cell].textContent,
                             button.classList.contains('num'), descending, (node) => +node.dataset.r));
+  }
 }
 main.addEventListener('click', (event) => {
   const button = event.target.closest('.cols > button');

@@ -1,5 +1,7 @@
 // The report's programs and their records: the markup that shows them without the script, and
 // the data the script adds to a record when it is opened.
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "json.h"
@@ -118,7 +120,8 @@ std::string RecordHtml(const ReportRecord& record, const std::string& id, std::s
   const std::string_view code = DecodeCode(record);
   return "<details class=\"record\" id=\"" + id + "\" data-p=\"" + std::to_string(p) +
          "\" data-r=\"" + std::to_string(r) + "\"><summary><span>" +
-         (record.name.empty() ? "(given by position)" : StreamHtml(record.name)) + "</span><span>" +
+         (record.name.empty() ? "(given by position)" : StreamHtml(record.name)) +
+         (record.index ? "(" + std::to_string(*record.index) + ")" : "") + "</span><span>" +
          StreamHtml(record.className) + "</span><span>" + HtmlText(record.control) +
          "</span><span class=\"num\">" + std::to_string(record.position) +
          "</span><span class=\"num\">" + OffsetText(record.position) + "</span><span class=\"code" +
@@ -126,6 +129,46 @@ std::string RecordHtml(const ReportRecord& record, const std::string& id, std::s
          "</span></summary><noscript><div class=\"body\">" + BodyHtml(record) +
          "<p class=\"self\"><a href=\"#" + id +
          "\">Link to this record</a></p></div></noscript></details>\n";
+}
+
+// The heading of a form's records: its kind and name and where its image lies; or of those in
+// no form.
+std::string FormHeading(const std::optional<core::FormImage>& form) {
+  if (!form) return "<h3 class=\"form\">In no form</h3>\n";
+  const std::string kind =
+      form->kind == core::kFormKind ? "Form" : std::string(core::FormKindName(form->kind));
+  return "<h3 class=\"form\">" +
+         (kind.empty() ? "Image of kind " + std::to_string(form->kind) : HtmlText(kind)) + " " +
+         StreamHtml(form->name) + " <span class=\"meta\">at " + OffsetText(form->offset + 1) +
+         ", " + Plural(form->size, "byte") + "</span></h3>\n";
+}
+
+// The forms the program's records lie in.
+std::size_t FormCount(const ReportProgram& program) {
+  std::vector<std::uint64_t> images;
+  for (const ReportRecord& record : program.records) {
+    if (record.form) images.push_back(record.form->offset);
+  }
+  std::sort(images.begin(), images.end());
+  return static_cast<std::size_t>(std::unique(images.begin(), images.end()) - images.begin());
+}
+
+// The records of a program, in a group for each form where the program has forms.
+std::string RecordsHtml(const ReportProgram& program, const PageIds& ids, std::size_t p) {
+  const auto& records = program.records;
+  const bool forms = std::any_of(records.begin(), records.end(), [](const ReportRecord& record) {
+    return record.form.has_value();
+  });
+  std::string html;
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    const bool starts = r == 0 || records[r].form != records[r - 1].form;
+    if (forms && starts)
+      html += (r == 0 ? "" : "</div>\n") + std::string("<div class=\"form\">") +
+              FormHeading(records[r].form);
+    html += RecordHtml(records[r], ids.records[p][r], p, r);
+  }
+  if (forms && !records.empty()) html += "</div>\n";
+  return html;
 }
 
 }  // namespace
@@ -156,6 +199,8 @@ std::string ProgramsHtml(const std::vector<ReportProgram>& programs, const Repor
     html += "<section class=\"program\" id=\"" + ids.programs[p] + "\">\n<h2>" +
             ShownPath(program, run) + "</h2>\n<p class=\"meta\">" + Plural(program.size, "byte") +
             ", " + Plural(program.records.size(), "record");
+    if (const std::size_t forms = FormCount(program); forms > 0)
+      html += " in " + Plural(forms, "form");
     if (!program.error.empty()) {
       html += "; not read to its end: " + HtmlText(program.error);
     } else if (program.records.empty()) {
@@ -172,8 +217,7 @@ std::string ProgramsHtml(const std::vector<ReportProgram>& programs, const Repor
           "<span>Control</span><span class=\"num\">Position</span><span "
           "class=\"num\">Offset</span><span>Decode</span></div>\n";
     }
-    for (std::size_t r = 0; r < program.records.size(); ++r)
-      html += RecordHtml(program.records[r], ids.records[p][r], p, r);
+    html += RecordsHtml(program, ids, p);
     html += "</section>\n";
   }
   return html;
