@@ -46,7 +46,7 @@ class Spool {
     }
     Spill(bytes);
   }
-  // Every byte in order, a piece at a time.
+  // Every byte in order, a piece at a time; each piece but the last ends with a line's LF.
   void Write(const std::function<void(std::string_view)>& write) const;
   std::uint64_t size() const { return size_; }
 
