@@ -18,10 +18,22 @@ import operator
 import os
 import types
 import weakref
-from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, Tuple, Union
+from typing import (
+    Any,
+    Callable,
+    Dict,
+    Iterable,
+    List,
+    Mapping,
+    Optional,
+    Sequence,
+    Tuple,
+    Union,
+)
 
 from . import _tvx
 from ._fields import _Fields, _Frozen, _put, _short
+from ._later import Later, lines, now
 from ._properties import (
     Colour,
     ColourKind,
@@ -185,8 +197,12 @@ class Decoded(_Fields):
 
     ``listing`` and ``block`` are the lines of the listing file and of the property block
     without their CR LF (joined with CR LF and each ended by one, they are the files' bytes),
-    each a str with one character per byte. ``picture`` is the picture file's bytes when the
-    stream holds a picture (a DragIcon), else None, and ``picture_format`` its kind as a file
+    each a str with one character per byte: a list, or, where a line is longer than 64 KiB, a
+    sequence that reads each such line from the file when asked for (the file, or the buffer
+    given as ``data=``, stays open meanwhile), so that a decode holds no more memory than the
+    command line whatever the stream claims. ``picture`` is the picture file's bytes when the
+    stream holds a picture (a DragIcon), else None (one longer than 16 KiB is read from the file
+    each time it is asked for), and ``picture_format`` its kind as a file
     extension (``"ico"``, ``"bmp"``, ``"gif"``, ``"jpg"``, ``"wmf"``, ``"emf"``, ``"cur"``, or
     ``"bin"``). ``stop`` tells how the decode ended: one that ends early is no error.
     ``control``, ``file`` (None for ``data=``), ``position`` and ``offsets`` are those asked for.
@@ -206,7 +222,7 @@ class Decoded(_Fields):
         "offsets",
         "listing",
         "block",
-        "picture",
+        "_picture",
         "picture_format",
         "stop",
         "_properties",
@@ -227,9 +243,8 @@ class Decoded(_Fields):
     file: Optional[str]
     position: int
     offsets: bool
-    listing: List[str]
-    block: List[str]
-    picture: Optional[bytes]
+    listing: Sequence[str]
+    block: Sequence[str]
     picture_format: Optional[str]
     stop: Stop
 
@@ -239,9 +254,9 @@ class Decoded(_Fields):
         file: Optional[str],
         position: int,
         offsets: bool,
-        listing: List[str],
-        block: List[str],
-        picture: Optional[bytes],
+        listing: Sequence[str],
+        block: Sequence[str],
+        picture: Union[bytes, Later, None],
         picture_format: Optional[str],
         stop: Stop,
         properties: Properties,
@@ -252,7 +267,7 @@ class Decoded(_Fields):
         self.offsets = offsets
         self.listing = listing
         self.block = block
-        self.picture = picture
+        self._picture = picture
         self.picture_format = picture_format
         self.stop = stop
         self._properties = properties
@@ -262,9 +277,15 @@ class Decoded(_Fields):
         """The 0-based offset of the stream's first byte."""
         return self.position - 1
 
+    @property
+    def picture(self) -> Optional[bytes]:
+        """The picture file's bytes, or None."""
+        return now(self._picture)  # type: ignore[no-any-return]
+
     def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
-        made, arguments = super().__reduce__()
-        return made, arguments + (self._properties,)
+        return Decoded, (self.control, self.file, self.position, self.offsets, list(self.listing),
+                         list(self.block), self.picture, self.picture_format, self.stop,
+                         self._properties)
 
     @property
     def properties(self) -> Mapping[str, Any]:
@@ -342,7 +363,8 @@ class Value(_Fields):
     ``position``/``offset`` of its first byte; ``size``, the bytes the read covers, and
     ``consumed``, those of them the file holds (fewer only at its end); ``read``, a ReadKind;
     ``value``, the number as the decoder reads it (signed where it reads it so), the text (one
-    character per byte, whole however long) or None; ``what``, what it was read as in words;
+    character per byte, whole however long: one longer than 16 KiB is read from the file each
+    time it is asked for) or None; ``what``, what it was read as in words;
     ``part``, the FramePart it lies in; ``code``, a Code for a section's code byte, else None;
     ``listing_lines``, the numbers (from 0) of the listing lines it produced, and
     ``block_lines``, of the property-block lines it feeds.
@@ -353,7 +375,7 @@ class Value(_Fields):
         "size",
         "consumed",
         "read",
-        "value",
+        "_value",
         "what",
         "part",
         "code",
@@ -377,7 +399,6 @@ class Value(_Fields):
     size: int
     consumed: int
     read: ReadKind
-    value: Union[int, str, None]
     what: str
     part: FramePart
     code: Optional[Code]
@@ -390,7 +411,7 @@ class Value(_Fields):
         size: int,
         consumed: int,
         read: ReadKind,
-        value: Union[int, str, None],
+        value: Union[int, str, Later, None],
         what: str,
         part: FramePart,
         code: Optional[Code],
@@ -401,7 +422,7 @@ class Value(_Fields):
         self.size = size
         self.consumed = consumed
         self.read = ReadKind(read)
-        self.value = value
+        self._value = value
         self.what = what
         self.part = FramePart(part)
         self.code = code
@@ -412,6 +433,15 @@ class Value(_Fields):
     def offset(self) -> int:
         """The 0-based offset of the value's first byte."""
         return self.position - 1
+
+    @property
+    def value(self) -> Union[int, str, None]:
+        """The number, the text or None."""
+        return now(self._value)  # type: ignore[no-any-return]
+
+    def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
+        return Value, (self.position, self.size, self.consumed, self.read, self.value, self.what,
+                       self.part, self.code, self.listing_lines, self.block_lines)
 
     def _to_dict(self) -> Dict[str, Any]:
         return {
@@ -437,16 +467,23 @@ class BlockLine(_Fields):
     """A property-block line and where it came from: ``line`` (its text), ``source`` (a
     LineSource) and ``from_`` (the positions of the values it came from; the JSON's ``from``)."""
 
-    __slots__ = ("line", "source", "from_")
-    _fields = __slots__
-    line: str
+    __slots__ = ("_line", "source", "from_")
+    _fields = ("line", "source", "from_")
     source: LineSource
     from_: List[int]
 
-    def __init__(self, line: str, source: LineSource, from_: List[int]) -> None:
-        self.line = line
+    def __init__(self, line: Union[str, Later], source: LineSource, from_: List[int]) -> None:
+        self._line = line
         self.source = LineSource(source)
         self.from_ = from_
+
+    @property
+    def line(self) -> str:
+        """The line's text (one longer than 64 KiB is read from the file when asked for)."""
+        return now(self._line)  # type: ignore[no-any-return]
+
+    def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
+        return BlockLine, (self.line, self.source, self.from_)
 
 
 class Explanation(_Fields):
@@ -503,7 +540,7 @@ class Explanation(_Fields):
     file_size: int
     cut: bool
     values: List[Value]
-    listing: List[str]
+    listing: Sequence[str]
     listing_before_reads: List[int]
     block: List[BlockLine]
     stop: Optional[Stop]
@@ -520,7 +557,7 @@ class Explanation(_Fields):
         file_size: int,
         cut: bool,
         values: List[Value],
-        listing: List[str],
+        listing: Sequence[str],
         listing_before_reads: List[int],
         block: List[BlockLine],
         stop: Optional[Stop],
@@ -931,7 +968,7 @@ def decode(
     start = _position(position)
     offsets = _flag(offsets, "offsets=")
     try:
-        listing, block, picture, picture_format, stop, properties = _tvx.decode(
+        listing, block, picture, picture_format, stop, held = _tvx.decode(
             name, path, data, start, offsets
         )
     except OSError as error:
@@ -942,12 +979,12 @@ def decode(
         where,
         start,
         bool(offsets),
-        listing,
-        block,
-        picture,
+        lines(listing, held, 0),
+        lines(block, held, 1),
+        Later(held.picture) if isinstance(picture, int) else picture,
         picture_format,
         Stop(*stop),
-        Properties(properties),
+        Properties(held),
     )
 
 
@@ -982,10 +1019,11 @@ def explain(
     except OSError as error:
         error.filename = where
         raise
-    file_size, cut, rows, listing, before, block, stop, picture_size, stopped, accounted, props = x
+    file_size, cut, rows, listing, before, block, stop, picture_size, stopped, accounted, held = x
     values = [
-        Value(p, size, consumed, read, value, what, part, None if c is None else Code(*c), ll, bl)
-        for p, size, consumed, read, value, what, part, c, ll, bl in rows
+        Value(p, size, consumed, read, Later(held.value, value) if long else value, what, part,
+              None if c is None else Code(*c), ll, bl)
+        for p, size, consumed, read, value, what, part, c, ll, bl, long in rows
     ]
     return Explanation(
         name,
@@ -995,14 +1033,15 @@ def explain(
         file_size,
         cut,
         values,
-        listing,
+        lines(listing, held, 0),
         before,
-        [BlockLine(*line) for line in block],
+        [BlockLine(Later(held.line, 1, i) if line is None else line, source, from_)
+         for i, (line, source, from_) in enumerate(block)],
         None if stop is None else Stop(*stop),
         picture_size,
         stopped,
         accounted,
-        None if props is None else Properties(props),
+        None if cut else Properties(held),
     )
 
 
