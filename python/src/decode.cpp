@@ -85,23 +85,42 @@ TextWriter Held::BlockLine(std::size_t line) const {
   };
 }
 
-void Held::Split() {
+std::pair<py::list, py::list> Held::Split() {
+  const core::Spool& listing = explanation_ ? explanation_->listing : record_->listing;
+  if (!HoldsLongTexts() && listing.InMemory()) {
+    // Every text is held whole, in memory: the lines are made straight from it.
+    std::string_view whole;
+    listing.Write([&](std::string_view piece) { whole = piece; });
+    py::list block;
+    if (!explanation_) {
+      block = StreamLines(record_->block);  // the block file's lines
+    } else if (record_) {
+      // An explanation's block: a line per line the decoder wrote, as its links are.
+      block = py::list(record_->blockLines.size());
+      for (std::size_t line = 0; line < record_->blockLines.size(); ++line)
+        block[line] = StreamText(record_->BlockLine(line));
+    }
+    return {StreamLines(whole), std::move(block)};
+  }
   Interruptibly(*kept_, [&](InputSource& input) {
     listing_ = HeldLines(input, Listing());
     if (!explanation_) {
-      block_ = HeldLines(input, Block());  // the block file's lines
+      block_ = HeldLines(input, Block());
     } else if (record_) {
-      // An explanation's block: a line per line the decoder wrote, as its links are.
       block_ = HeldLines(input, record_->blockLines.size(),
                          [this](std::size_t line) { return BlockLine(line); });
     }
   });
+  return {listing_.List(), block_.List()};
+}
+
+bool Held::HoldsLongTexts() const {
+  return (record_ && record_->texts->size() != 0) ||
+         (explanation_ && explanation_->decode->texts().size() != 0);
 }
 
 bool Held::NeedsInput() const {
-  const bool texts = (record_ && record_->texts->size() != 0) ||
-                     (explanation_ && explanation_->decode->texts().size() != 0);
-  return texts || !listing_.AllShort() || !block_.AllShort();
+  return HoldsLongTexts() || !listing_.AllShort() || !block_.AllShort();
 }
 
 void Held::Settle() {
@@ -186,10 +205,8 @@ py::tuple Decode(std::string_view control, const std::string& path, const py::ob
   py::object format = record->picture ? py::object(py::str(record->picture->format)) : py::none();
   py::object picture = PictureObject(*record);
   auto held = std::make_unique<Held>(std::move(kept), std::move(*record));
-  held->Split();
+  auto [listing, block] = held->Split();
   held->Settle();
-  py::list listing = held->ListingLines();
-  py::list block = held->BlockLines();
   return py::make_tuple(std::move(listing), std::move(block), picture, format,
                         StopTuple(stop, stopText), py::cast(std::move(held)));
 }
@@ -307,15 +324,14 @@ py::tuple Explain(std::string_view control, const std::string& path, const py::o
   const std::vector<core::LineLink> links = std::move(x->links);
   const std::string stopText = render::StopText(e.decode.stop);
   auto held = std::make_unique<Held>(std::move(kept), std::move(x));
-  held->Split();
+  auto [listing, blockLines] = held->Split();
   held->Settle();
   py::list values(rows.rows.size());
   for (std::size_t i = 0; i < rows.rows.size(); ++i)
     values[i] = RowTuple(rows.rows[i], *held);
   // A block line is linked only where the decode ran to its end.
-  const py::list block = BlockTuples(held->BlockLines(), e.cut ? decltype(links){} : links);
+  const py::list block = BlockTuples(blockLines, e.cut ? decltype(links){} : links);
   const bool cut = e.cut;
-  py::list listing = held->ListingLines();
   return py::make_tuple(fileSize, cut, values, std::move(listing), Numbers(e.listingBeforeReads),
                         block, cut ? py::object(py::none()) : StopTuple(e.decode.stop, stopText),
                         cut ? py::object(py::none()) : Optional(e.decode.pictureSize),
@@ -345,6 +361,10 @@ void DefineDecode(py::module_& module) {
       .def("line", &Held::Line, py::arg("which"), py::arg("index"),
            "Line `index` of the listing (0) or the block (1), read again from the file.")
       .def("picture", &Held::Picture, "The picture's bytes, read again from the file, or None.")
+      .def("values", &Held::Values, py::arg("enumerated"), py::arg("picture"), py::arg("proxy"),
+           "Each property's value by name, or None when only the JSON text is held.")
+      .def("long_lines", &Held::LongLines,
+           "True when a line was left in the file (None in the lines).")
       .def("value", &Held::Value, py::arg("index"),
            "A long text of an explanation's values, read again from the file.");
   module.def("vocabularies", &Vocabularies,

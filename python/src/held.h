@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "explanation.h"
@@ -21,13 +22,11 @@ class Held {
   Held(std::shared_ptr<KeptInput> kept, core::DecodedRecord record);
   Held(std::shared_ptr<KeptInput> kept, std::unique_ptr<core::Explanation> explanation);
 
-  // Splits the listing and the block into lines (the GIL held; released while it reads).
-  void Split();
+  // The listing's and the block's lines, None in place of each long one (Line reads it); the
+  // GIL held, let go while it reads.
+  std::pair<py::list, py::list> Split();
   // Lets the file go when every text is held whole.
   void Settle();
-  // The lines, None in place of each long one (Line reads it).
-  py::list ListingLines() const { return listing_.List(); }
-  py::list BlockLines() const { return block_.List(); }
   // Line `index` of the listing (which 0) or the block (1), read again from the file.
   py::str Line(int which, std::size_t index);
   // The picture's bytes, or None.
@@ -38,6 +37,11 @@ class Held {
     longValues_.push_back(std::move(held));
     return longValues_.size() - 1;
   }
+  // Each property's Python value by name, as the package's Properties makes them from the JSON
+  // (Enumerated, Picture and MappingProxyType given); None when only the JSON text is held.
+  py::object Values(py::handle enumerated, py::handle picture, py::handle proxy);
+  // True when a line is left in the file (the lines hold None in its place).
+  bool LongLines() const { return !listing_.AllShort() || !block_.AllShort(); }
   // {"picture", "properties", "property_details"} as tvx's JSON has them.
   const std::string& Text();
   const core::DecodedRecord* Record() const;
@@ -46,6 +50,7 @@ class Held {
   TextWriter Listing() const;
   TextWriter Block() const;
   TextWriter BlockLine(std::size_t line) const;
+  bool HoldsLongTexts() const;
   bool NeedsInput() const;
 
   std::shared_ptr<KeptInput> kept_;

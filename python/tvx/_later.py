@@ -82,4 +82,4 @@ class Lines(Sequence[str]):
 
 def lines(raw: List[Optional[str]], held: Any, which: int) -> Sequence[str]:
     """The list itself when every line is held whole, else Lines reading the long ones."""
-    return Lines(raw, held, which) if None in raw else raw
+    return Lines(raw, held, which) if held.long_lines() else raw

@@ -49,6 +49,8 @@ class Spool {
   // Every byte in order, a piece at a time; each piece but the last ends with a line's LF.
   void Write(const std::function<void(std::string_view)>& write) const;
   std::uint64_t size() const { return size_; }
+  // True while every byte is in memory (Write hands them on in one piece).
+  bool InMemory() const { return file_ == nullptr; }
 
  private:
   void Spill(std::string_view bytes);  // past the limit: into the temporary file
