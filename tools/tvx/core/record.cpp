@@ -196,6 +196,13 @@ const Property* DecodedRecord::Find(std::string_view path) const {
   return nullptr;
 }
 
+std::optional<std::int64_t> DecodedRecord::Index() const {
+  const Property* index = Find("Index");
+  if (index == nullptr || index->bytes.empty()) return std::nullopt;  // a start value
+  const auto* n = std::get_if<std::int64_t>(&index->value);
+  return n ? std::optional(*n) : std::nullopt;
+}
+
 std::vector<std::size_t> DecodedRecord::Members(std::size_t group) const {
   std::vector<std::size_t> members;
   for (std::size_t i = group + 1; i < properties.size(); ++i) {

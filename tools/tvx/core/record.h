@@ -145,6 +145,9 @@ class DecodedRecord {
   }
   // The property of this name at the top level (a group's member: `Font.Name`), or nothing.
   const Property* Find(std::string_view path) const;
+  // The Index the stream holds (its index in a control array), or nothing: what a scan reads as
+  // the record's index.
+  std::optional<std::int64_t> Index() const;
   // The members of the group at index `group`, by index.
   std::vector<std::size_t> Members(std::size_t group) const;
 };
