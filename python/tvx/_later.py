@@ -72,7 +72,7 @@ class Lines(Sequence[str]):
     __hash__ = None  # type: ignore[assignment]
 
     def __repr__(self) -> str:
-        shown = [f"<long line>" if line is None else _short(line) for line in self._lines[:3]]
+        shown = ["<long line>" if line is None else _short(line) for line in self._lines[:3]]
         more = f", ... {len(self._lines) - 3} more" if len(self._lines) > 3 else ""
         return f"Lines([{', '.join(shown)}{more}])"
 
