@@ -123,6 +123,22 @@ bool Held::NeedsInput() const {
   return HoldsLongTexts() || !listing_.AllShort() || !block_.AllShort();
 }
 
+bool Held::LinesLater() {
+  if (explanation_ || HoldsLongTexts() || !record_->listing.InMemory()) return false;
+  kept_.reset();
+  linesLater_ = true;
+  return true;
+}
+
+py::tuple Held::Lines() {
+  if (!linesLater_) throw py::value_error("the lines were made with the decode");
+  auto [listing, block] = Split();
+  linesLater_ = false;
+  Settle();
+  if (!text_.empty()) record_.reset();  // the properties' text is made: nothing else needs it
+  return py::make_tuple(std::move(listing), std::move(block));
+}
+
 void Held::Settle() {
   if (NeedsInput()) return;
   // Every text is held whole: nothing is read again, so the file need not stay open.
@@ -132,7 +148,7 @@ void Held::Settle() {
 }
 
 const std::string& Held::Text() {
-  if (record_) {
+  if (record_ && text_.empty()) {
     if (kept_) {
       Interruptibly(*kept_, [&](InputSource& input) {
         record_->input = &input;
@@ -142,7 +158,7 @@ const std::string& Held::Text() {
     } else {
       text_ = render::RecordPropertiesText(*record_);
     }
-    if (!kept_) record_.reset();  // nothing is read from it again
+    if (!kept_ && !linesLater_) record_.reset();  // nothing is read from it again
   }
   return text_;
 }
@@ -205,6 +221,10 @@ py::tuple Decode(std::string_view control, const std::string& path, const py::ob
   py::object format = record->picture ? py::object(py::str(record->picture->format)) : py::none();
   py::object picture = PictureObject(*record);
   auto held = std::make_unique<Held>(std::move(kept), std::move(*record));
+  if (held->LinesLater()) {
+    return py::make_tuple(py::none(), py::none(), picture, format, StopTuple(stop, stopText),
+                          py::cast(std::move(held)));
+  }
   auto [listing, block] = held->Split();
   held->Settle();
   return py::make_tuple(std::move(listing), std::move(block), picture, format,
@@ -363,6 +383,8 @@ void DefineDecode(py::module_& module) {
       .def("picture", &Held::Picture, "The picture's bytes, read again from the file, or None.")
       .def("values", &Held::Values, py::arg("enumerated"), py::arg("picture"), py::arg("proxy"),
            "Each property's value by name, or None when only the JSON text is held.")
+      .def("lines", &Held::Lines,
+           "(listing, block) of a decode that returned None for them, made now.")
       .def("long_lines", &Held::LongLines,
            "True when a line was left in the file (None in the lines).")
       .def("value", &Held::Value, py::arg("index"),
@@ -372,7 +394,8 @@ void DefineDecode(py::module_& module) {
   module.def("decode", &Decode, py::arg("control"), py::arg("path"), py::arg("data"),
              py::arg("position"), py::arg("offsets"),
              "(listing, block, picture, picture format, stop, properties) of a decode; the file "
-             "at `path` or the buffer `data`.");
+             "at `path` or the buffer `data`. Listing and block are None when every text is held "
+             "in memory: properties.lines() makes them when asked for.");
   module.def("explain", &Explain, py::arg("control"), py::arg("path"), py::arg("data"),
              py::arg("position"), py::arg("offsets"), py::arg("limit"),
              "(file size, cut, values, listing, listing before reads, block, stop, picture size, "

@@ -27,6 +27,12 @@ class Held {
   std::pair<py::list, py::list> Split();
   // Lets the file go when every text is held whole.
   void Settle();
+  // A decode whose every text is held whole, in memory, lets its file go at once and makes its
+  // lines only when they are first asked for (Lines): a caller after its properties alone does
+  // not pay for them. False where the lines must be made now (Split).
+  bool LinesLater();
+  // (listing, block): the lines of a decode that makes them later.
+  py::tuple Lines();
   // Line `index` of the listing (which 0) or the block (1), read again from the file.
   py::str Line(int which, std::size_t index);
   // The picture's bytes, or None.
@@ -60,6 +66,7 @@ class Held {
   HeldLines block_;
   std::vector<std::string> longValues_;
   std::string text_;
+  bool linesLater_ = false;  // the record is kept until its lines are made
 };
 
 }  // namespace tvx::python

@@ -64,7 +64,10 @@ py::object Members(const core::DecodedRecord& record, std::optional<std::size_t>
                    const Makers& makers) {
   py::dict members;
   for (std::size_t i = group ? *group + 1 : 0; i < record.properties.size(); ++i) {
-    if (record.properties[i].group != group) continue;
+    if (record.properties[i].group != group) {
+      if (group) break;  // a group's members follow it, one after another
+      continue;
+    }
     const py::object value = Value(record, i, makers);
     if (PyDict_SetItem(members.ptr(), NameOf(record.properties[i].def), value.ptr()) != 0)
       throw py::error_already_set();

@@ -35,7 +35,8 @@ class Decoded(_Fields):
     each a str with one character per byte: a list, or, where a line is longer than 64 KiB, a
     sequence that reads each such line from the file when asked for (the file, or the buffer
     given as ``data=``, stays open meanwhile), so that a decode holds no more memory than the
-    command line whatever the stream claims. ``picture`` is the picture file's bytes when the
+    command line whatever the stream claims; both are made when first asked for (a decode asked
+    only for its properties does not pay for them). ``picture`` is the picture file's bytes when the
     stream holds a picture (a DragIcon), else None (one longer than 16 KiB is read from the file
     each time it is asked for), and ``picture_format`` its kind as a file
     extension (``"ico"``, ``"bmp"``, ``"gif"``, ``"jpg"``, ``"wmf"``, ``"emf"``, ``"cur"``, or
@@ -55,8 +56,9 @@ class Decoded(_Fields):
         "file",
         "position",
         "offsets",
-        "listing",
-        "block",
+        "_listing",
+        "_block",
+        "_held",
         "_picture",
         "picture_format",
         "stop",
@@ -78,8 +80,6 @@ class Decoded(_Fields):
     file: Optional[str]
     position: int
     offsets: bool
-    listing: Sequence[str]
-    block: Sequence[str]
     picture_format: Optional[str]
     stop: Stop
 
@@ -89,23 +89,59 @@ class Decoded(_Fields):
         file: Optional[str],
         position: int,
         offsets: bool,
-        listing: Sequence[str],
-        block: Sequence[str],
+        listing: Optional[Sequence[str]],
+        block: Optional[Sequence[str]],
         picture: Union[bytes, Later, None],
         picture_format: Optional[str],
         stop: Stop,
         properties: Properties,
+        held: Any = None,
     ) -> None:
         self.control = control
         self.file = file
         self.position = position
         self.offsets = offsets
-        self.listing = listing
-        self.block = block
+        # None until first asked for, where ``held`` makes them then (_tvx._Properties.lines).
+        self._listing = listing
+        self._block = block
+        self._held = held
         self._picture = picture
         self.picture_format = picture_format
         self.stop = stop
         self._properties = properties
+
+    def _lines(self) -> None:
+        self._listing, self._block = self._held.lines()
+        self._held = None
+
+    @property
+    def listing(self) -> Sequence[str]:
+        """The listing file's lines."""
+        if self._listing is None:
+            self._lines()
+        return self._listing  # type: ignore[return-value]
+
+    @listing.setter
+    def listing(self, lines: Sequence[str]) -> None:
+        if self._listing is None:
+            self._lines()
+        self._listing = lines
+
+    @property
+    def block(self) -> Sequence[str]:
+        """The property block file's lines."""
+        if self._block is None:
+            self._lines()
+        return self._block  # type: ignore[return-value]
+
+    @block.setter
+    def block(self, lines: Sequence[str]) -> None:
+        if self._block is None:
+            self._lines()
+        self._block = lines
+
+    def _raw(self, name: str) -> Any:
+        return getattr(self, name) if name in ("listing", "block") else super()._raw(name)
 
     @property
     def offset(self) -> int:
@@ -192,17 +228,19 @@ def decode(
     except OSError as error:
         error.filename = where  # as given ("-" is read as "./-")
         raise
+    later = listing is None  # the lines are made when first asked for
     return Decoded(
         name,
         where,
         start,
         bool(offsets),
-        lines(listing, held, 0),
-        lines(block, held, 1),
+        None if later else lines(listing, held, 0),
+        None if later else lines(block, held, 1),
         Later(held.picture) if isinstance(picture, int) else picture,
         picture_format,
         Stop(*stop),
         Properties(held),
+        held if later else None,
     )
 
 

@@ -46,15 +46,16 @@ class _Properties:
     def picture(self) -> Optional[bytes]: ...
     def value(self, index: int) -> str: ...
     def values(self, enumerated: Any, picture: Any, proxy: Any) -> Optional[Mapping[str, Any]]: ...
+    def lines(self) -> Tuple[List[str], List[str]]: ...
     def long_lines(self) -> bool: ...
 
 # (listing, block, picture, picture format, stop, properties); a line left in the file is None, a
-# picture left there its size.
+# picture left there its size; listing and block None when properties.lines() makes them later.
 def decode(
     control: str, path: bytes, data: Any, position: int, offsets: bool
 ) -> Tuple[
-    List[Optional[str]],
-    List[Optional[str]],
+    Optional[List[Optional[str]]],
+    Optional[List[Optional[str]]],
     Union[bytes, int, None],
     Optional[str],
     _Stop,

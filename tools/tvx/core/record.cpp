@@ -205,9 +205,9 @@ std::optional<std::int64_t> DecodedRecord::Index() const {
 
 std::vector<std::size_t> DecodedRecord::Members(std::size_t group) const {
   std::vector<std::size_t> members;
-  for (std::size_t i = group + 1; i < properties.size(); ++i) {
-    if (properties[i].group == group) members.push_back(i);
-  }
+  // A group's members follow it, one after another.
+  for (std::size_t i = group + 1; i < properties.size() && properties[i].group == group; ++i)
+    members.push_back(i);
   return members;
 }
 
