@@ -2,6 +2,8 @@
 // included: change none of them.
 #include "pluginhost/pluginhost_decoder.h"
 
+#include <vector>
+
 #include "tvx/extender.h"
 
 namespace tvx::pluginhost {
@@ -20,25 +22,7 @@ constexpr ExtenderProfile kProfile = {
     .stopLine = "ACTIVEX Parse Error",
 };
 
-const PropertyEntry kProperties[] = {
-    {&extender::kCausesValidation},
-    {&extender::kDragIcon},
-    {&extender::kDragMode},
-    {&extender::kHeight},
-    {&extender::kHelpContextID},
-    {&extender::kIndex},
-    {&extender::kLeft},
-    {&extender::kTabIndex},
-    {&extender::kTabStop},
-    {&extender::kTag},
-    {&extender::kToolTipText},
-    {&extender::kTop},
-    {&extender::kVisible},
-    {&extender::kWhatsThisHelpID},
-    {&extender::kWidth},
-    {&extent::kExtentX},
-    {&extent::kExtentY},
-};
+constexpr PropertyEntry kOwn[] = {{&extent::kExtentX}, {&extent::kExtentY}};
 
 }  // namespace
 
@@ -59,7 +43,8 @@ void WriteBlock(BlockWriter& out, const State& s) {
 }
 
 std::span<const PropertyEntry> Properties() {
-  return kProperties;
+  static const std::vector<PropertyEntry> all = JoinedEntries({VisibleControlEntries(), kOwn});
+  return all;
 }
 
 }  // namespace tvx::pluginhost

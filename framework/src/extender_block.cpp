@@ -10,11 +10,12 @@ namespace tvx {
 namespace {
 
 // The extender properties that are numbers (absent: -1) and texts (absent: empty).
-struct NumberField {
+template <typename T>
+struct Field {
   const PropertyDef* def;
-  Read<double> ExtenderProperties::*field;
+  Read<T> ExtenderProperties::*field;
 };
-constexpr NumberField kNumberFields[] = {
+constexpr Field<double> kNumberFields[] = {
     {&extender::kIndex, &ExtenderProperties::Index},
     {&extender::kLeft, &ExtenderProperties::Left},
     {&extender::kTop, &ExtenderProperties::Top},
@@ -23,11 +24,7 @@ constexpr NumberField kNumberFields[] = {
     {&extender::kHelpContextID, &ExtenderProperties::HelpContextID},
     {&extender::kWhatsThisHelpID, &ExtenderProperties::WhatsThisHelpID},
 };
-struct TextField {
-  const PropertyDef* def;
-  Read<std::string> ExtenderProperties::*field;
-};
-constexpr TextField kTextFields[] = {
+constexpr Field<std::string> kTextFields[] = {
     {&extender::kTag, &ExtenderProperties::Tag},
     {&extender::kDataMember, &ExtenderProperties::DataMember},
     {&extender::kDataField, &ExtenderProperties::DataField},
@@ -49,10 +46,10 @@ void WriteIfHeld(BlockWriter& out, const ExtenderProperties& props, const Proper
   static constexpr std::string_view kAlignStored[] = {
       "0 'Align None", "1 'Align Top", "2 'Align Bottom", "3 'Align Left", "4 'Align Right"};
   const ExtenderProfile* profile = props.profile;
-  for (const NumberField& f : kNumberFields) {
+  for (const Field<double>& f : kNumberFields) {
     if (f.def == &def) return out.NumberIfSet(def, props.*f.field);
   }
-  for (const TextField& f : kTextFields) {
+  for (const Field<std::string>& f : kTextFields) {
     if (f.def == &def) return out.QuotedIfSet(def, props.*f.field);
   }
   if (&def == &extender::kAlign) {
