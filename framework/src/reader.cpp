@@ -176,18 +176,21 @@ std::string StreamReader::ReadZeroTerminated() {
   return text;
 }
 
+std::uint64_t StreamReader::Take(std::uint64_t n, std::uint8_t stride, std::string& out) {
+  if (longTexts_ != nullptr && n / stride > longTexts_->threshold() &&
+      Held(n) / stride > longTexts_->threshold()) {
+    const std::uint64_t got = Held(n);
+    out = LeaveInFile(n, got, stride);
+    return got;
+  }
+  return Append(n, &out, stride);
+}
+
 std::string StreamReader::ReadText(std::uint64_t n) {
   const double at = Position();
   std::string text;
   const std::uint64_t size = std::min(n, kMaxCount);
-  std::uint64_t got = 0;
-  if (longTexts_ != nullptr && size > longTexts_->threshold() &&
-      Held(size) > longTexts_->threshold()) {
-    got = Held(size);
-    text = LeaveInFile(size, got, 1);
-  } else {
-    got = Append(size, &text, 1);
-  }
+  const std::uint64_t got = Take(size, 1, text);
   Note(ReadKind::kText, at, size, got, 0, text);
   return text;
 }
@@ -197,14 +200,7 @@ std::string StreamReader::ReadUtf16LowBytes(std::uint64_t n) {
   const std::uint64_t units = std::min(n, kMaxCount / 2);
   // A unit whose low byte is in the file gives its character; nothing past the end does.
   std::string text;
-  std::uint64_t got = 0;
-  if (longTexts_ != nullptr && units > longTexts_->threshold() &&
-      Held(units * 2) / 2 > longTexts_->threshold()) {
-    got = Held(units * 2);
-    text = LeaveInFile(units * 2, got, 2);
-  } else {
-    got = Append(units * 2, &text, 2);
-  }
+  const std::uint64_t got = Take(units * 2, 2, text);
   Note(ReadKind::kUtf16LowBytes, at, units * 2, got, 0, text);
   return text;
 }
@@ -225,14 +221,7 @@ std::string StreamReader::CopyBytes(std::uint64_t n) {
   const double at = Position();
   std::string data;
   const std::uint64_t size = std::min(n, kMaxCount);
-  std::uint64_t got = 0;
-  if (longTexts_ != nullptr && size > longTexts_->threshold() &&
-      Held(size) > longTexts_->threshold()) {
-    got = Held(size);
-    data = LeaveInFile(size, got, 1);
-  } else {
-    got = Append(size, &data, 1);
-  }
+  const std::uint64_t got = Take(size, 1, data);
   Note(ReadKind::kPictureBytes, at, size, got, 0);
   return data;
 }

@@ -111,6 +111,9 @@ class StreamReader {
   // Leaves the n bytes from the position on in the file (every `stride`-th, `got` of them in the
   // file) and moves past them: the stand-in.
   std::string LeaveInFile(std::uint64_t n, std::uint64_t got, std::uint8_t stride);
+  // The n bytes from the position on into `out` (every `stride`-th), or, where they make a text
+  // longer than the long texts' threshold, left in the file; returns how many the file held.
+  std::uint64_t Take(std::uint64_t n, std::uint8_t stride, std::string& out);
 
   InputSource& input_;
   double base_;
