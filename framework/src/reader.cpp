@@ -104,40 +104,29 @@ std::uint8_t StreamReader::ReadByte() {
   return value;
 }
 
-std::uint16_t StreamReader::ReadWord() {
+std::uint32_t StreamReader::ReadNumber(ReadKind kind, int size, bool isSigned) {
   const double at = Position();
   std::uint64_t got = 0;
-  const auto value = static_cast<std::uint16_t>(LittleEndian(index_, 2, &got));
-  index_ = std::min(index_ + 2, kMaxCount);
-  Note(ReadKind::kWord, at, 2, got, value);
+  const std::uint32_t value = LittleEndian(index_, size, &got);
+  index_ = std::min(index_ + static_cast<std::uint64_t>(size), kMaxCount);
+  Note(kind, at, static_cast<std::uint64_t>(size), got, value, {}, isSigned);
   return value;
+}
+
+std::uint16_t StreamReader::ReadWord() {
+  return static_cast<std::uint16_t>(ReadNumber(ReadKind::kWord, 2, false));
 }
 
 std::uint32_t StreamReader::ReadLong() {
-  const double at = Position();
-  std::uint64_t got = 0;
-  const std::uint32_t value = LittleEndian(index_, 4, &got);
-  index_ = std::min(index_ + 4, kMaxCount);
-  Note(ReadKind::kLong, at, 4, got, value);
-  return value;
+  return ReadNumber(ReadKind::kLong, 4, false);
 }
 
 std::int32_t StreamReader::ReadSignedWord() {
-  const double at = Position();
-  std::uint64_t got = 0;
-  const auto value = static_cast<std::uint16_t>(LittleEndian(index_, 2, &got));
-  index_ = std::min(index_ + 2, kMaxCount);
-  Note(ReadKind::kWord, at, 2, got, value, {}, true);
-  return Signed16(value);
+  return Signed16(static_cast<std::uint16_t>(ReadNumber(ReadKind::kWord, 2, true)));
 }
 
 std::int64_t StreamReader::ReadSignedLong() {
-  const double at = Position();
-  std::uint64_t got = 0;
-  const std::uint32_t value = LittleEndian(index_, 4, &got);
-  index_ = std::min(index_ + 4, kMaxCount);
-  Note(ReadKind::kLong, at, 4, got, value, {}, true);
-  return Signed32(value);
+  return Signed32(ReadNumber(ReadKind::kLong, 4, true));
 }
 
 std::string StreamReader::ReadZeroTerminated() {

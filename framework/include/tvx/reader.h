@@ -104,6 +104,9 @@ class StreamReader {
   // moves past all n; returns how many of the n bytes were in the file.
   std::uint64_t Append(std::uint64_t n, std::string* out, std::uint64_t stride);
   std::uint32_t LittleEndian(std::uint64_t index, int size, std::uint64_t* got);
+  // A number of `size` bytes (2 or 4) from the position on, noted as `kind`; the file's bytes of
+  // it, zero past the end.
+  std::uint32_t ReadNumber(ReadKind kind, int size, bool isSigned);
   void Note(ReadKind kind, double position, std::uint64_t size, std::uint64_t count,
             std::uint32_t number, std::string_view text = {}, bool isSigned = false);
   // How many of the n bytes from the position on the file holds, without reading them.
