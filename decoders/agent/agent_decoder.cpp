@@ -28,12 +28,7 @@ constexpr PropertyEntry kOwn[] = {{&kCx}, {&kCy}};
 }  // namespace
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
-  return ReadFrame(ctx, kProfile, s.ext, [&] {
-    for (int i = 0; i < 6; ++i)
-      ctx.ReadWord();  // control block header
-    s.cx = ctx.ReadLong();
-    s.cy = ctx.ReadLong();
-  });
+  return ReadFrame(ctx, kProfile, s.ext, [&] { ReadHeaderAndExtent(ctx, 6, s.cx, s.cy); });
 }
 
 void WriteBlock(BlockWriter& out, const State& s) {

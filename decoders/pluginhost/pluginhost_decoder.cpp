@@ -27,12 +27,8 @@ constexpr PropertyEntry kOwn[] = {{&extent::kExtentX}, {&extent::kExtentY}};
 }  // namespace
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
-  return ReadFrame(ctx, kProfile, s.ext, [&] {
-    for (int i = 0; i < 8; ++i)
-      ctx.ReadWord();  // control block header
-    s.ExtentX = ctx.ReadLong();
-    s.ExtentY = ctx.ReadLong();
-  });
+  return ReadFrame(ctx, kProfile, s.ext,
+                   [&] { ReadHeaderAndExtent(ctx, 8, s.ExtentX, s.ExtentY); });
 }
 
 void WriteBlock(BlockWriter& out, const State& s) {

@@ -272,11 +272,16 @@ std::string_view ExtenderCodeName(int code) {
   return {};
 }
 
-void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value) {
-  for (int i = 0; i < 8; ++i)
+void ReadHeaderAndExtent(DecodeContext& ctx, int headerWords, Read<std::uint32_t>& x,
+                         Read<std::uint32_t>& y) {
+  for (int i = 0; i < headerWords; ++i)
     ctx.ReadWord();  // header
-  value.ExtentX = ctx.ReadLong();
-  value.ExtentY = ctx.ReadLong();
+  x = ctx.ReadLong();
+  y = ctx.ReadLong();
+}
+
+void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value) {
+  ReadHeaderAndExtent(ctx, 8, value.ExtentX, value.ExtentY);
   ctx.ReadLong();
   value.Version = ctx.ReadLong();
 }

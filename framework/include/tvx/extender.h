@@ -298,6 +298,9 @@ inline constexpr PropertyDef kVersion = {"_Version",
                                          "control block offset 28: a long"};
 }  // namespace extent
 void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value);
+// A control block's start: `headerWords` words not interpreted, then the extent's two longs.
+void ReadHeaderAndExtent(DecodeContext& ctx, int headerWords, Read<std::uint32_t>& x,
+                         Read<std::uint32_t>& y);
 // Its block lines: _ExtentX, _ExtentY, _Version.
 void WriteExtentAndVersion(BlockWriter& out, const ExtentAndVersion& value);
 inline constexpr PropertyEntry kExtentAndVersion[] = {
