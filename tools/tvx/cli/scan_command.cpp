@@ -295,7 +295,6 @@ Settings SettingsOf(const Parsed& args, const Io& io, core::ScanOptions& options
   settings.indexFromDecode = decodeEach;
   options.nearby = OffsetsMeant(args);
   settings.picked = !options.positions.empty();
-
   return settings;
 }
 
