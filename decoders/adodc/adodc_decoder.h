@@ -8,6 +8,7 @@
 
 #include "tvx/decoder.h"
 #include "tvx/extender.h"
+#include "tvx/font.h"
 
 // The decoder is State, the stream reader ReadStream and the block writer WriteBlock; the
 // build joins them into the deliverable's program and the registry of the tools.
@@ -31,13 +32,7 @@ struct State {
   // The nine counted texts, in stream order.
   Read<std::string> ConnectionString, OLEDBString, OLEDBFile, DataSourceName, OtherAttributes,
       UserName, Password, RecordSource, Caption;
-  // The caption font, and the bytes of its record.
-  Read<unsigned> FontCharset;
-  Read<std::uint16_t> FontWeight;
-  Read<double> FontSize;
-  Read<bool> FontItalic, FontUnderline, FontStrikethrough;
-  Read<std::string> FontName;
-  Source Font;
+  FontRecord Font;  // the caption font
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);

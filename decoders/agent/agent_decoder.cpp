@@ -2,6 +2,8 @@
 // included: change none of them.
 #include "agent/agent_decoder.h"
 
+#include <vector>
+
 #include "tvx/extender.h"
 
 namespace tvx::agent {
@@ -21,19 +23,12 @@ constexpr PropertyDef kCy = {"_cy",
                              "the control's height when it was saved, in HIMETRIC",
                              "control block offset 16: a long"};
 
-const PropertyEntry kProperties[] = {
-    {&extender::kIndex}, {&extender::kLeft}, {&extender::kTag}, {&extender::kTop}, {&kCx}, {&kCy},
-};
+constexpr PropertyEntry kOwn[] = {{&kCx}, {&kCy}};
 
 }  // namespace
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
-  return ReadFrame(ctx, kProfile, s.ext, [&] {
-    for (int i = 0; i < 6; ++i)
-      ctx.ReadWord();  // control block header
-    s.cx = ctx.ReadLong();
-    s.cy = ctx.ReadLong();
-  });
+  return ReadFrame(ctx, kProfile, s.ext, [&] { ReadHeaderAndExtent(ctx, 6, s.cx, s.cy); });
 }
 
 void WriteBlock(BlockWriter& out, const State& s) {
@@ -44,7 +39,8 @@ void WriteBlock(BlockWriter& out, const State& s) {
 }
 
 std::span<const PropertyEntry> Properties() {
-  return kProperties;
+  static const std::vector<PropertyEntry> all = JoinedEntries({kIndexLeftTagTop, kOwn});
+  return all;
 }
 
 }  // namespace tvx::agent

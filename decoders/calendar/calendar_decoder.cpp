@@ -9,8 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "calendar/calendar_properties.h"
 #include "calendar/dataformat.h"
 #include "tvx/extender.h"
+#include "tvx/font.h"
 #include "tvx/text.h"
 
 namespace tvx::calendar {
@@ -91,126 +93,14 @@ std::string_view GridCellEffectText(std::uint32_t value) {
   return "Raised";
 }
 
-std::string_view StyleText(bool set) {
-  return set ? "-1    'True" : "0    'False";
-}
+// The font groups' lines: four blanks, the name padded so that "=" stands in column 24.
+constexpr FontGroupStyle kFontStyle = {.indent = 4,
+                                       .width = 19,
+                                       .trueText = "-1    'True",
+                                       .falseText = "0    'False",
+                                       .unreadSizeEmpty = true};
 
-// What each property is.
-constexpr Constant kDayLengths[] = {{0, "Short"}, {1, "Medium"}, {2, "Long"}};
-constexpr Constant kMonthLengths[] = {{0, "Short"}, {2, "Long"}};
-constexpr Constant kDays[] = {{1, "Sunday"},   {2, "Monday"}, {3, "Tuesday"}, {4, "Wednesday"},
-                              {5, "Thursday"}, {6, "Friday"}, {7, "Saturday"}};
-constexpr Constant kCellEffects[] = {{0, "Flat"}, {1, "Raised"}, {2, "Sunken"}};
-
-using T = PropertyType;
-constexpr PropertyDef kVersion = {"_Version",
-                                  T::kInteger,
-                                  {},
-                                  "the version of the control that saved the stream",
-                                  "control block offset 8: a long"};
-constexpr PropertyDef kExtentX = {"_ExtentX",
-                                  T::kInteger,
-                                  {},
-                                  "the control's width when it was saved, in HIMETRIC",
-                                  "control block offset 12: a long"};
-constexpr PropertyDef kExtentY = {"_ExtentY",
-                                  T::kInteger,
-                                  {},
-                                  "the control's height when it was saved, in HIMETRIC",
-                                  "control block offset 16: a long"};
-constexpr PropertyDef kBackColor = {
-    "BackColor", T::kColour, {}, "the background colour", "control block offset 26: a long"};
-constexpr PropertyDef kYear = {
-    "Year", T::kInteger, {}, "the year shown", "control block offset 20: a word"};
-constexpr PropertyDef kMonth = {
-    "Month", T::kInteger, {}, "the month shown", "control block offset 22: a word"};
-constexpr PropertyDef kDay = {
-    "Day", T::kInteger, {}, "the day chosen", "control block offset 24: a word"};
-constexpr PropertyDef kDayLength = {"DayLength", T::kEnumerated, kDayLengths,
-                                    "how the days' names are written",
-                                    "control block offset 46: a word"};
-constexpr PropertyDef kMonthLength = {"MonthLength", T::kEnumerated, kMonthLengths,
-                                      "how the months' names are written",
-                                      "control block offset 50: a word"};
-constexpr PropertyDef kDayFontColor = {"DayFontColor",
-                                       T::kColour,
-                                       {},
-                                       "the colour of the days' names",
-                                       "control block offset 30: a long"};
-constexpr PropertyDef kFirstDay = {"FirstDay", T::kEnumerated, kDays,
-                                   "the day the weeks start with",
-                                   "control block offset 48: a word"};
-constexpr PropertyDef kGridCellEffect = {"GridCellEffect", T::kEnumerated, kCellEffects,
-                                         "how the grid's cells are drawn",
-                                         "control block offset 54: a long"};
-constexpr PropertyDef kGridFontColor = {
-    "GridFontColor", T::kColour, {}, "the colour of the dates", "control block offset 34: a long"};
-constexpr PropertyDef kGridLinesColor = {"GridLinesColor",
-                                         T::kColour,
-                                         {},
-                                         "the colour of the grid's lines",
-                                         "control block offset 38: a long"};
-constexpr PropertyDef kShowDateSelectors = {"ShowDateSelectors",
-                                            T::kBoolean,
-                                            {},
-                                            "whether the month and year lists show",
-                                            "control block offset 58: a long, 0 False"};
-constexpr PropertyDef kShowDays = {"ShowDays",
-                                   T::kBoolean,
-                                   {},
-                                   "whether the days' names show",
-                                   "control block offset 62: a long, 0 False"};
-constexpr PropertyDef kShowHorizontalGrid = {"ShowHorizontalGrid",
-                                             T::kBoolean,
-                                             {},
-                                             "whether the grid's rows are drawn",
-                                             "control block offset 66: a long, 0 False"};
-constexpr PropertyDef kShowTitle = {"ShowTitle",
-                                    T::kBoolean,
-                                    {},
-                                    "whether the title shows",
-                                    "control block offset 70: a long, 0 False"};
-constexpr PropertyDef kShowVerticalGrid = {"ShowVerticalGrid",
-                                           T::kBoolean,
-                                           {},
-                                           "whether the grid's columns are drawn",
-                                           "control block offset 74: a long, 0 False"};
-constexpr PropertyDef kTitleFontColor = {
-    "TitleFontColor", T::kColour, {}, "the colour of the title", "control block offset 42: a long"};
-constexpr PropertyDef kValueIsNull = {
-    "ValueIsNull",
-    T::kBoolean,
-    {},
-    "whether no date is chosen",
-    "control block offset 78: a long, all bits set True, written as the number read otherwise"};
-constexpr PropertyDef kDayFont = {"DayFont",
-                                  T::kGroup,
-                                  {},
-                                  "the font of the days' names",
-                                  "the first font record, after the control block"};
-constexpr PropertyDef kGridFont = {
-    "GridFont", T::kGroup, {}, "the font of the dates", "the second font record"};
-constexpr PropertyDef kTitleFont = {
-    "TitleFont", T::kGroup, {}, "the font of the title", "the third font record"};
-constexpr PropertyDef kFontName = {"Name",
-                                   T::kText,
-                                   {},
-                                   "the face name",
-                                   "font record offset 11: as many bytes as offset 10 says"};
-constexpr PropertyDef kFontSize = {
-    "Size", T::kFloat, {}, "the size in points", "font record offset 6: a long, points x 10000"};
-constexpr PropertyDef kFontCharset = {
-    "Charset", T::kInteger, {}, "the character set", "font record offset 1: two bytes"};
-constexpr PropertyDef kFontWeight = {
-    "Weight", T::kInteger, {}, "400 normal, 700 bold", "font record offset 4: a word"};
-constexpr PropertyDef kFontUnderline = {
-    "Underline", T::kBoolean, {}, "underlined", "font record offset 3: bit 0x04"};
-constexpr PropertyDef kFontItalic = {
-    "Italic", T::kBoolean, {}, "italic", "font record offset 3: bit 0x02"};
-constexpr PropertyDef kFontStrikethrough = {
-    "Strikethrough", T::kBoolean, {}, "struck through", "font record offset 3: bit 0x08"};
-
-void ReadFont(DecodeContext& ctx, std::string_view name, Font& font) {
+void ReadFont(DecodeContext& ctx, std::string_view name, FontRecord& font) {
   const double at = ctx.Position();
   const std::uint32_t bits = ctx.ReadLong();
   font.Charset = {(bits >> 8) & 0xFFFF, Source(at + 1, 2)};
@@ -229,23 +119,6 @@ void ReadFont(DecodeContext& ctx, std::string_view name, Font& font) {
   ctx.Line(name, " Bold: ", Word(font.Weight == 700));
   ctx.Line(name, " Size: ", NumberChars(std::floor(size / 10000 + 0.5)));
   ctx.Line(name, " Name: ", font.Name.value);
-}
-
-void WriteFont(BlockWriter& out, const PropertyDef& group, const Font& font) {
-  out.BeginGroup(group, 4, 19, font.record);
-  out.Quoted(kFontName, font.Name);
-  if (font.Size.Held()) {
-    const double size = font.Size.value / 10000.0;
-    out.Shown(kFontSize, NumberText(size), size, font.Size.from);
-  } else {
-    out.Shown(kFontSize, "", {}, {});
-  }
-  out.Number(kFontCharset, font.Charset);
-  out.Number(kFontWeight, font.Weight);
-  out.Flag(kFontUnderline, font.Underline, StyleText(true), StyleText(false));
-  out.Flag(kFontItalic, font.Italic, StyleText(true), StyleText(false));
-  out.Flag(kFontStrikethrough, font.Strikethrough, StyleText(true), StyleText(false));
-  out.EndGroup();
 }
 
 // A colour: the long as read, written signed.
@@ -325,26 +198,8 @@ void ReadControlBlock(DecodeContext& ctx, State& p) {
   ctx.Skip(gap, ReadKind::kControlBlockGap);
 }
 
-// After DataField, the DataFormat group's properties come (dataformat.h).
-const PropertyEntry kProperties[] = {
-    {&extender::kCausesValidation},
-    {&extender::kDataField},
-    {&extender::kDataMember},
-    {&extender::kDataSource},
-    {&extender::kDragIcon},
-    {&extender::kDragMode},
-    {&extender::kHeight},
-    {&extender::kHelpContextID},
-    {&extender::kIndex},
-    {&extender::kLeft},
-    {&extender::kTabIndex},
-    {&extender::kTabStop},
-    {&extender::kTag},
-    {&extender::kToolTipText},
-    {&extender::kTop},
-    {&extender::kVisible},
-    {&extender::kWhatsThisHelpID},
-    {&extender::kWidth},
+// The control block's properties, in the block's order.
+constexpr PropertyEntry kControlBlock[] = {
     {&kVersion},
     {&kExtentX},
     {&kExtentY},
@@ -366,30 +221,6 @@ const PropertyEntry kProperties[] = {
     {&kShowVerticalGrid},
     {&kTitleFontColor},
     {&kValueIsNull},
-    {&kDayFont},
-    {&kFontName, &kDayFont},
-    {&kFontSize, &kDayFont},
-    {&kFontCharset, &kDayFont},
-    {&kFontWeight, &kDayFont},
-    {&kFontUnderline, &kDayFont},
-    {&kFontItalic, &kDayFont},
-    {&kFontStrikethrough, &kDayFont},
-    {&kGridFont},
-    {&kFontName, &kGridFont},
-    {&kFontSize, &kGridFont},
-    {&kFontCharset, &kGridFont},
-    {&kFontWeight, &kGridFont},
-    {&kFontUnderline, &kGridFont},
-    {&kFontItalic, &kGridFont},
-    {&kFontStrikethrough, &kGridFont},
-    {&kTitleFont},
-    {&kFontName, &kTitleFont},
-    {&kFontSize, &kTitleFont},
-    {&kFontCharset, &kTitleFont},
-    {&kFontWeight, &kTitleFont},
-    {&kFontUnderline, &kTitleFont},
-    {&kFontItalic, &kTitleFont},
-    {&kFontStrikethrough, &kTitleFont},
 };
 
 }  // namespace
@@ -438,17 +269,21 @@ void WriteBlock(BlockWriter& out, const State& p) {
   WriteFlag(out, kShowVerticalGrid, p.ShowVerticalGrid);
   WriteColour(out, kTitleFontColor, p.TitleFontColor);
   WriteFlag(out, kValueIsNull, p.ValueIsNull, true);
-  WriteFont(out, kDayFont, p.DayFont);
-  WriteFont(out, kGridFont, p.GridFont);
-  WriteFont(out, kTitleFont, p.TitleFont);
+  WriteFontGroup(out, kDayFont, p.DayFont, kFontStyle);
+  WriteFontGroup(out, kGridFont, p.GridFont, kFontStyle);
+  WriteFontGroup(out, kTitleFont, p.TitleFont, kFontStyle);
 }
 
 std::span<const PropertyEntry> Properties() {
   static const std::vector<PropertyEntry> all = [] {
-    std::vector<PropertyEntry> list(std::begin(kProperties), std::end(kProperties));
-    const std::span<const PropertyEntry> dataFormat = DataFormatProperties();
-    list.insert(list.begin() + 2, dataFormat.begin(), dataFormat.end());
-    return list;
+    static constexpr PropertyEntry kDataField[] = {{&extender::kDataField}};
+    static constexpr PropertyEntry kDataMemberAndSource[] = {{&extender::kDataMember},
+                                                             {&extender::kDataSource}};
+    const std::vector<PropertyEntry> data =
+        JoinedEntries({kDataField, DataFormatProperties(), kDataMemberAndSource});
+    return JoinedEntries(
+        {VisibleControlEntries(data), kControlBlock, FontGroupEntries(kDayFont, kFontStyle),
+         FontGroupEntries(kGridFont, kFontStyle), FontGroupEntries(kTitleFont, kFontStyle)});
   }();
   return all;
 }

@@ -9,6 +9,7 @@
 #include "calendar/dataformat.h"
 #include "tvx/decoder.h"
 #include "tvx/extender.h"
+#include "tvx/font.h"
 
 // The decoder is State, the stream reader ReadStream and the block writer WriteBlock; the
 // build joins them into the deliverable's program and the registry of the tools.
@@ -17,17 +18,6 @@ namespace tvx::calendar {
 // Who this deliverable is; the host matches the caption byte for byte.
 inline constexpr DeliverableInfo kInfo = {"DTGRID.Almanac", "Calendar",
                                           "Tevo Support Library (Calendar)", 19, "MSACAL.Calendar"};
-
-// One of DayFont, GridFont, TitleFont. What a stream that never reached the fonts leaves is
-// written as empty values (a fresh process's).
-struct Font {
-  Read<std::string> Name;
-  Read<std::uint32_t> Size;  // size x 10000
-  Read<std::uint16_t> Weight;
-  Read<unsigned> Charset;  // written in the block's Charset line
-  Read<bool> Underline, Italic, Strikethrough;
-  Source record;  // the font record's bytes
-};
 
 // The control block's fields as read; those the block writes as texts are empty until read.
 struct State {
@@ -42,7 +32,9 @@ struct State {
   // The flag longs as read.
   Read<std::uint32_t> ShowDateSelectors, ShowDays, ShowHorizontalGrid, ShowTitle, ShowVerticalGrid,
       ValueIsNull;
-  Font DayFont, GridFont, TitleFont;
+  // What a stream that never reached the fonts leaves is written as empty values (a fresh
+  // process's).
+  FontRecord DayFont, GridFont, TitleFont;
 };
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s);

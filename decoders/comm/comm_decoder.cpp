@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tvx/extender.h"
 #include "tvx/text.h"
@@ -163,15 +164,11 @@ void WriteSettings(BlockWriter& out, const State& s) {
               s.BaudRate.from + s.ParitySetting.from + s.DataBits.from + s.StopBits.from);
 }
 
-const PropertyEntry kProperties[] = {
-    {&extender::kIndex}, {&extender::kLeft},  {&extender::kTag},   {&extender::kTop},
-    {&extent::kExtentX}, {&extent::kExtentY}, {&extent::kVersion}, {&kCommPort},
-    {&kDTREnable},       {&kHandshaking},     {&kInBufferSize},    {&kInputLen},
-    {&kNullDiscard},     {&kOutBufferSize},   {&kParityReplace},   {&kRThreshold},
-    {&kRTSEnable},       {&kBaudRate},        {&kParitySetting},   {&kDataBits},
-    {&kStopBits},        {&kSThreshold},      {&kEOFEnable},       {&kInputMode},
-    {&kSettings},
-};
+constexpr PropertyEntry kOwn[] = {
+    {&kCommPort},    {&kDTREnable},     {&kHandshaking},   {&kInBufferSize}, {&kInputLen},
+    {&kNullDiscard}, {&kOutBufferSize}, {&kParityReplace}, {&kRThreshold},   {&kRTSEnable},
+    {&kBaudRate},    {&kParitySetting}, {&kDataBits},      {&kStopBits},     {&kSThreshold},
+    {&kEOFEnable},   {&kInputMode},     {&kSettings}};
 
 }  // namespace
 
@@ -209,7 +206,9 @@ void WriteBlock(BlockWriter& out, const State& s) {
 }
 
 std::span<const PropertyEntry> Properties() {
-  return kProperties;
+  static const std::vector<PropertyEntry> all =
+      JoinedEntries({kIndexLeftTagTop, kExtentAndVersion, kOwn});
+  return all;
 }
 
 }  // namespace tvx::comm

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "tvx/extender.h"
 #include "tvx/text.h"
@@ -190,42 +191,13 @@ constexpr PropertyDef kToPage = {
 constexpr PropertyDef kOrientation = {"Orientation", T::kEnumerated, kOrientations,
                                       "the paper's orientation", "control block offset 56: a long"};
 
-const PropertyEntry kProperties[] = {
-    {&extender::kIndex},
-    {&extender::kLeft},
-    {&extender::kTag},
-    {&extender::kTop},
-    {&extent::kExtentX},
-    {&extent::kExtentY},
-    {&extent::kVersion},
-    {&kCancelError},
-    {&kColor},
-    {&kCopies},
-    {&kDefaultExt},
-    {&kDialogTitle},
-    {&kFileName},
-    {&kFilter},
-    {&kFilterIndex},
-    {&kFlags},
-    {&kFontBold},
-    {&kFontItalic},
-    {&kFontName},
-    {&kFontSize},
-    {&kFontStrikeThru},
-    {&kFontUnderLine},
-    {&kFromPage},
-    {&kHelpCommand},
-    {&kHelpContext},
-    {&kHelpFile},
-    {&kHelpKey},
-    {&kInitDir},
-    {&kMax},
-    {&kMin},
-    {&kMaxFileSize},
-    {&kPrinterDefault},
-    {&kToPage},
-    {&kOrientation},
-};
+constexpr PropertyEntry kOwn[] = {
+    {&kCancelError}, {&kColor},       {&kCopies},      {&kDefaultExt},     {&kDialogTitle},
+    {&kFileName},    {&kFilter},      {&kFilterIndex}, {&kFlags},          {&kFontBold},
+    {&kFontItalic},  {&kFontName},    {&kFontSize},    {&kFontStrikeThru}, {&kFontUnderLine},
+    {&kFromPage},    {&kHelpCommand}, {&kHelpContext}, {&kHelpFile},       {&kHelpKey},
+    {&kInitDir},     {&kMax},         {&kMin},         {&kMaxFileSize},    {&kPrinterDefault},
+    {&kToPage},      {&kOrientation}};
 
 // A text of the presence mask: a long count of UTF-16 units and the units, when its bit is set.
 void MaskedText(DecodeContext& ctx, unsigned mask, unsigned bit, std::string_view label,
@@ -331,7 +303,9 @@ void WriteBlock(BlockWriter& out, const State& s) {
 }
 
 std::span<const PropertyEntry> Properties() {
-  return kProperties;
+  static const std::vector<PropertyEntry> all =
+      JoinedEntries({kIndexLeftTagTop, kExtentAndVersion, kOwn});
+  return all;
 }
 
 }  // namespace tvx::commondialog

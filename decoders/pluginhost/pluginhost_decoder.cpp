@@ -2,6 +2,8 @@
 // included: change none of them.
 #include "pluginhost/pluginhost_decoder.h"
 
+#include <vector>
+
 #include "tvx/extender.h"
 
 namespace tvx::pluginhost {
@@ -20,35 +22,13 @@ constexpr ExtenderProfile kProfile = {
     .stopLine = "ACTIVEX Parse Error",
 };
 
-const PropertyEntry kProperties[] = {
-    {&extender::kCausesValidation},
-    {&extender::kDragIcon},
-    {&extender::kDragMode},
-    {&extender::kHeight},
-    {&extender::kHelpContextID},
-    {&extender::kIndex},
-    {&extender::kLeft},
-    {&extender::kTabIndex},
-    {&extender::kTabStop},
-    {&extender::kTag},
-    {&extender::kToolTipText},
-    {&extender::kTop},
-    {&extender::kVisible},
-    {&extender::kWhatsThisHelpID},
-    {&extender::kWidth},
-    {&extent::kExtentX},
-    {&extent::kExtentY},
-};
+constexpr PropertyEntry kOwn[] = {{&extent::kExtentX}, {&extent::kExtentY}};
 
 }  // namespace
 
 DecodeEnd ReadStream(DecodeContext& ctx, State& s) {
-  return ReadFrame(ctx, kProfile, s.ext, [&] {
-    for (int i = 0; i < 8; ++i)
-      ctx.ReadWord();  // control block header
-    s.ExtentX = ctx.ReadLong();
-    s.ExtentY = ctx.ReadLong();
-  });
+  return ReadFrame(ctx, kProfile, s.ext,
+                   [&] { ReadHeaderAndExtent(ctx, 8, s.ExtentX, s.ExtentY); });
 }
 
 void WriteBlock(BlockWriter& out, const State& s) {
@@ -59,7 +39,8 @@ void WriteBlock(BlockWriter& out, const State& s) {
 }
 
 std::span<const PropertyEntry> Properties() {
-  return kProperties;
+  static const std::vector<PropertyEntry> all = JoinedEntries({VisibleControlEntries(), kOwn});
+  return all;
 }
 
 }  // namespace tvx::pluginhost

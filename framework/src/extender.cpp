@@ -1,5 +1,5 @@
-// Every listing and block text written here is matched by the host byte for byte, odd spacing
-// included: change none of them.
+// The frame's reading: its sections' code records and what each lists. Every listing text
+// written here is matched by the host byte for byte, odd spacing included: change none of them.
 #include "tvx/extender.h"
 
 #include "tvx/text.h"
@@ -31,12 +31,6 @@ std::string_view ListingQuote(const ExtenderProfile& profile) {
   return profile.quoteListingTexts ? "\"" : "";
 }
 
-// Word then zero-terminated text: DataMember, DataField, DataSource, ToolTipText.
-Read<std::string> ReadMarkedText(DecodeContext& ctx) {
-  ctx.ReadWord();
-  return ctx.ReadZeroTerminated();
-}
-
 // Code 3. Four signed words, or, after the marker word 0x8000, four signed longs.
 void ReadPositionAndSize(DecodeContext& ctx, ExtenderProperties& props) {
   static constexpr std::string_view kLabels[] = {"Left: ", "Top: ", "Width: ", "Height: "};
@@ -55,110 +49,134 @@ void ReadPositionAndSize(DecodeContext& ctx, ExtenderProperties& props) {
   }
 }
 
+// The listing line of a value at `at`, with its offset line where the deliverable writes one.
+constexpr bool kWithOffset = true;
+constexpr bool kNoOffset = false;
+template <typename... Pieces>
+void ListAt(DecodeContext& ctx, bool withOffset, double at, const Pieces&... pieces) {
+  if (withOffset) {
+    ctx.LineAt(at, pieces...);
+  } else {
+    ctx.Line(pieces...);
+  }
+}
+
+// A presence flag: a byte, not looked at, after the code; the flag holds the bytes of both.
+void ReadPresenceFlag(DecodeContext& ctx, Source& flag, std::string_view line, bool withOffset) {
+  const double codeAt = ctx.Position() - 1;
+  const double at = ctx.Position();
+  ctx.ReadByte();
+  flag += ctx.Since(codeAt);
+  ListAt(ctx, withOffset, at, line);
+}
+
+// Word then zero-terminated text: DataMember, DataField, DataSource, ToolTipText.
+void ReadMarkedText(DecodeContext& ctx, const ExtenderProfile& profile, Read<std::string>& text,
+                    std::string_view label, bool withOffset) {
+  const std::string_view q = ListingQuote(profile);
+  const double at = ctx.Position();
+  ctx.ReadWord();
+  text = ctx.ReadZeroTerminated();
+  ListAt(ctx, withOffset, at, label, q, text.value, q);
+}
+
+// A long (HelpContextID, WhatsThisHelpID) or a signed long (Left, Top), listed as its number.
+constexpr bool kSigned = true;
+constexpr bool kUnsigned = false;
+void ReadListedLong(DecodeContext& ctx, Read<double>& value, std::string_view label,
+                    bool isSigned) {
+  const double at = ctx.Position();
+  value = isSigned ? Read<double>(ctx.ReadSignedLong()) : Read<double>(ctx.ReadLong());
+  ctx.LineAt(at, label, NumberChars(value));
+}
+
+// A word count of UTF-16 units, then the units.
+void ReadTag(DecodeContext& ctx, const ExtenderProfile& profile, ExtenderProperties& props) {
+  const std::string_view q = ListingQuote(profile);
+  const double at = ctx.Position();
+  props.Tag = ctx.ReadUtf16LowBytes(ctx.ReadWord());
+  ctx.LineAt(at, "Tag: ", q, props.Tag.value, q);
+}
+
+// A word, signed where the deliverable keeps it so.
+void ReadTabIndex(DecodeContext& ctx, const ExtenderProfile& profile, ExtenderProperties& props) {
+  const double at = ctx.Position();
+  const Read<std::uint16_t> word = ctx.ReadWord();
+  const double index = profile.tabIndexSigned16 ? Signed16(word) : word.value;
+  props.TabIndex = {index, word.from};
+  props.TabIndexWord = word;
+  ctx.LineAt(at, "TabIndex: ", NumberChars(word));
+}
+
+// A byte, 1 to 4; anything else is listed as None.
+void ReadAlign(DecodeContext& ctx, ExtenderProperties& props) {
+  static constexpr std::string_view kListed[] = {
+      "Align: 0 - vbAlignNone", "Align: 1 - vbAlignTop", "Align: 2 - vbAlignBottom",
+      "Align: 3 - vbAlignLeft", "Align: 4 - vbAlignRight"};
+  props.Align = ctx.ReadByte();
+  ctx.Line(kListed[props.Align.value <= 4 ? props.Align.value : 0]);
+}
+
+// Six words and a zero-terminated text, not listed.
+void PassOver(DecodeContext& ctx) {
+  for (int i = 0; i < 6; ++i)
+    ctx.ReadWord();
+  ctx.ReadZeroTerminated();
+}
+
 // What each code holds, how it is listed and what it stores, in one place. The switch names
 // every code: a code added to ExtenderCode and not read here does not compile.
 void ReadExtenderCode(DecodeContext& ctx, ExtenderCode code, const ExtenderProfile& profile,
                       ExtenderProperties& props, const std::function<void()>& dataFormat) {
-  const std::string_view q = ListingQuote(profile);
-  // A presence flag's bytes: its code byte and the value byte after it.
-  const double codeAt = ctx.Position() - 1;
-  const double at = ctx.Position();
+  using C = ExtenderCode;
   switch (code) {
-    case ExtenderCode::kIndex:  // word
+    case C::kIndex:
       props.Index = ctx.ReadWord();
       return;
-    case ExtenderCode::kPositionAndSize:
-      ReadPositionAndSize(ctx, props);
-      return;
-    case ExtenderCode::kVisible:  // byte
-      ctx.ReadByte();
-      props.Visible += ctx.Since(codeAt);
-      ctx.LineAt(at, "Visible: False");
-      return;
-    case ExtenderCode::kDragMode:  // byte
-      ctx.ReadByte();
-      props.DragMode += ctx.Since(codeAt);
-      ctx.LineAt(at, profile.dragModeLine);
-      return;
-    case ExtenderCode::kDragIcon:  // picture record
-      props.DragIcon += Source(codeAt, 1) + ctx.ReadPicture();
+    case C::kPositionAndSize:
+      return ReadPositionAndSize(ctx, props);
+    case C::kVisible:
+      return ReadPresenceFlag(ctx, props.Visible, "Visible: False", kWithOffset);
+    case C::kDragMode:
+      return ReadPresenceFlag(ctx, props.DragMode, profile.dragModeLine, kWithOffset);
+    case C::kDragIcon: {  // picture record
+      const double at = ctx.Position();
+      props.DragIcon += Source(at - 1, 1) + ctx.ReadPicture();
       ctx.LineAt(at, "DragIcon: ", kPictureFileName);
       return;
-    case ExtenderCode::kTag:  // word count, UTF-16 units
-      props.Tag = ctx.ReadUtf16LowBytes(ctx.ReadWord());
-      ctx.LineAt(at, "Tag: ", q, props.Tag.value, q);
-      return;
-    case ExtenderCode::kTabStop:  // byte
-      ctx.ReadByte();
-      props.TabStop += ctx.Since(codeAt);
-      ctx.LineAt(at, "TabStop: False");
-      return;
-    case ExtenderCode::kTabIndex: {  // word
-      const Read<std::uint16_t> word = ctx.ReadWord();
-      const double index = profile.tabIndexSigned16 ? Signed16(word) : word.value;
-      props.TabIndex = {index, word.from};
-      props.TabIndexWord = word;
-      ctx.LineAt(at, "TabIndex: ", NumberChars(word));
-      return;
     }
-    case ExtenderCode::kDataFormat:  // the deliverable's own sub-record
-      dataFormat();
-      return;
-    case ExtenderCode::kDataMember:  // word, zero-terminated text
-      props.DataMember = ReadMarkedText(ctx);
-      ctx.Line("DataMember: ", q, props.DataMember.value, q);
-      return;
-    case ExtenderCode::kHelpContextID:  // long
-      props.HelpContextID = ctx.ReadLong();
-      ctx.LineAt(at, "HelpContextID: ", NumberChars(props.HelpContextID));
-      return;
-    case ExtenderCode::kLeft:  // signed long
-      props.Left = ctx.ReadSignedLong();
-      ctx.LineAt(at, "Left: ", NumberChars(props.Left));
-      return;
-    case ExtenderCode::kTop:  // signed long
-      props.Top = ctx.ReadSignedLong();
-      ctx.LineAt(at, "Top: ", NumberChars(props.Top));
-      return;
-    case ExtenderCode::kAlign: {  // byte, 1 to 4, anything else None
-      static constexpr std::string_view kListed[] = {
-          "Align: 0 - vbAlignNone", "Align: 1 - vbAlignTop", "Align: 2 - vbAlignBottom",
-          "Align: 3 - vbAlignLeft", "Align: 4 - vbAlignRight"};
-      props.Align = ctx.ReadByte();
-      ctx.Line(kListed[props.Align.value <= 4 ? props.Align.value : 0]);
-      return;
-    }
-    case ExtenderCode::kNegotiate:  // byte
-      ctx.ReadByte();
-      props.Negotiate += ctx.Since(codeAt);
-      ctx.Line("Negotiate: -1 'True");
-      return;
-    case ExtenderCode::kDataField:  // word, zero-terminated text
-      props.DataField = ReadMarkedText(ctx);
-      ctx.Line("DataField: ", q, props.DataField.value, q);
-      return;
-    case ExtenderCode::kDataSource:  // word, zero-terminated text
-      props.DataSource = ReadMarkedText(ctx);
-      ctx.Line("DataSource: ", q, props.DataSource.value, q);
-      return;
-    case ExtenderCode::kPassedOver:  // six words and a zero-terminated text, not listed
-      for (int i = 0; i < 6; ++i)
-        ctx.ReadWord();
-      ctx.ReadZeroTerminated();
-      return;
-    case ExtenderCode::kWhatsThisHelpID:  // long
-      props.WhatsThisHelpID = ctx.ReadLong();
-      ctx.LineAt(at, "WhatsThisHelpID: ", NumberChars(props.WhatsThisHelpID));
-      return;
-    case ExtenderCode::kCausesValidation:  // byte
-      ctx.ReadByte();
-      props.CausesValidation += ctx.Since(codeAt);
-      ctx.LineAt(at, "CausesValidation: False");
-      return;
-    case ExtenderCode::kToolTipText:  // word, zero-terminated text
-      props.ToolTipText = ReadMarkedText(ctx);
-      ctx.LineAt(at, "ToolTipText: ", q, props.ToolTipText.value, q);
-      return;
+    case C::kTag:
+      return ReadTag(ctx, profile, props);
+    case C::kTabStop:
+      return ReadPresenceFlag(ctx, props.TabStop, "TabStop: False", kWithOffset);
+    case C::kTabIndex:
+      return ReadTabIndex(ctx, profile, props);
+    case C::kDataFormat:  // the deliverable's own sub-record
+      return dataFormat();
+    case C::kDataMember:
+      return ReadMarkedText(ctx, profile, props.DataMember, "DataMember: ", kNoOffset);
+    case C::kHelpContextID:
+      return ReadListedLong(ctx, props.HelpContextID, "HelpContextID: ", kUnsigned);
+    case C::kLeft:
+      return ReadListedLong(ctx, props.Left, "Left: ", kSigned);
+    case C::kTop:
+      return ReadListedLong(ctx, props.Top, "Top: ", kSigned);
+    case C::kAlign:
+      return ReadAlign(ctx, props);
+    case C::kNegotiate:
+      return ReadPresenceFlag(ctx, props.Negotiate, "Negotiate: -1 'True", kNoOffset);
+    case C::kDataField:
+      return ReadMarkedText(ctx, profile, props.DataField, "DataField: ", kNoOffset);
+    case C::kDataSource:
+      return ReadMarkedText(ctx, profile, props.DataSource, "DataSource: ", kNoOffset);
+    case C::kPassedOver:
+      return PassOver(ctx);
+    case C::kWhatsThisHelpID:
+      return ReadListedLong(ctx, props.WhatsThisHelpID, "WhatsThisHelpID: ", kUnsigned);
+    case C::kCausesValidation:
+      return ReadPresenceFlag(ctx, props.CausesValidation, "CausesValidation: False", kWithOffset);
+    case C::kToolTipText:
+      return ReadMarkedText(ctx, profile, props.ToolTipText, "ToolTipText: ", kWithOffset);
   }
 }
 
@@ -254,83 +272,18 @@ std::string_view ExtenderCodeName(int code) {
   return {};
 }
 
-void WriteIfHeld(BlockWriter& out, const ExtenderProperties& props, const PropertyDef& def) {
-  static constexpr std::string_view kAlignStored[] = {
-      "0 'Align None", "1 'Align Top", "2 'Align Bottom", "3 'Align Left", "4 'Align Right"};
-  const ExtenderProfile* profile = props.profile;
-  if (&def == &extender::kAlign) {
-    if (!props.Align.Held()) return;
-    const std::uint8_t byte = props.Align;
-    const std::uint8_t shown = byte <= 4 ? byte : 0;
-    out.Shown(def, kAlignStored[shown], std::int64_t{shown}, props.Align.from,
-              byte != shown ? std::optional<std::int64_t>(byte) : std::nullopt);
-    return;
-  }
-  if (&def == &extender::kDragIcon) {
-    if (props.DragIcon.empty()) return;
-    const std::string quoted = QuotedValue(kPictureFileName);
-    out.Shown(def, profile->quotePictureName ? std::string_view(quoted) : kPictureFileName,
-              kPictureFileName, props.DragIcon);
-    return;
-  }
-  if (&def == &extender::kDragMode) {
-    if (!props.DragMode.empty()) {
-      out.Shown(def, profile->automaticText, std::int64_t{1}, props.DragMode);
-    }
-    return;
-  }
-  if (&def == &extender::kNegotiate) {
-    if (!props.Negotiate.empty()) out.Shown(def, "-1 'True", true, props.Negotiate);
-    return;
-  }
-  const Source* flag = &def == &extender::kVisible            ? &props.Visible
-                       : &def == &extender::kTabStop          ? &props.TabStop
-                       : &def == &extender::kCausesValidation ? &props.CausesValidation
-                                                              : nullptr;
-  if (flag != nullptr && !flag->empty()) out.Shown(def, profile->falseText, false, *flag);
-}
-
-void WriteIndexLeftTagTop(BlockWriter& out, const ExtenderProperties& props) {
-  out.NumberIfSet(extender::kIndex, props.Index);
-  out.NumberIfSet(extender::kLeft, props.Left);
-  out.QuotedIfSet(extender::kTag, props.Tag);
-  out.NumberIfSet(extender::kTop, props.Top);
-}
-
-void WriteVisibleControl(BlockWriter& out, const ExtenderProperties& props,
-                         const std::function<void()>& dataLines) {
-  WriteIfHeld(out, props, extender::kCausesValidation);
-  if (dataLines) dataLines();
-  WriteIfHeld(out, props, extender::kDragIcon);
-  WriteIfHeld(out, props, extender::kDragMode);
-  out.Number(extender::kHeight, props.Height);
-  out.NumberIfSet(extender::kHelpContextID, props.HelpContextID);
-  out.NumberIfSet(extender::kIndex, props.Index);
-  out.Number(extender::kLeft, props.Left);
-  out.Number(extender::kTabIndex, props.TabIndex.value,
-             Read<double>(props.TabIndexWord, props.TabIndex.from));
-  WriteIfHeld(out, props, extender::kTabStop);
-  out.QuotedIfSet(extender::kTag, props.Tag);
-  out.QuotedIfSet(extender::kToolTipText, props.ToolTipText);
-  out.Number(extender::kTop, props.Top);
-  WriteIfHeld(out, props, extender::kVisible);
-  out.NumberIfSet(extender::kWhatsThisHelpID, props.WhatsThisHelpID);
-  out.Number(extender::kWidth, props.Width);
+void ReadHeaderAndExtent(DecodeContext& ctx, int headerWords, Read<std::uint32_t>& x,
+                         Read<std::uint32_t>& y) {
+  for (int i = 0; i < headerWords; ++i)
+    ctx.ReadWord();  // header
+  x = ctx.ReadLong();
+  y = ctx.ReadLong();
 }
 
 void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value) {
-  for (int i = 0; i < 8; ++i)
-    ctx.ReadWord();  // header
-  value.ExtentX = ctx.ReadLong();
-  value.ExtentY = ctx.ReadLong();
+  ReadHeaderAndExtent(ctx, 8, value.ExtentX, value.ExtentY);
   ctx.ReadLong();
   value.Version = ctx.ReadLong();
-}
-
-void WriteExtentAndVersion(BlockWriter& out, const ExtentAndVersion& value) {
-  out.Number(extent::kExtentX, value.ExtentX);
-  out.Number(extent::kExtentY, value.ExtentY);
-  out.NumberOrEmpty(extent::kVersion, value.Version);
 }
 
 DecodeEnd ReadSectionA(DecodeContext& ctx, const ExtenderProfile& profile,

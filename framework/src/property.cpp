@@ -23,6 +23,14 @@ void Source::Add(ByteRange range) {
   ranges_[count_++] = range;
 }
 
+std::vector<PropertyEntry> JoinedEntries(
+    std::initializer_list<std::span<const PropertyEntry>> parts) {
+  std::vector<PropertyEntry> all;
+  for (const std::span<const PropertyEntry> part : parts)
+    all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
 std::optional<std::string_view> ConstantName(const PropertyDef& def, std::int64_t value) {
   for (const Constant& c : def.constants) {
     if (c.value == value) return c.name;

@@ -4,17 +4,11 @@
 #include <cmath>
 #include <limits>
 
+#include "tvx/text.h"
+
 namespace tvx {
 
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ')
-    text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ')
-    text.remove_suffix(1);
-  return text;
-}
 
 // Digits with an optional "." fraction; at least one digit.
 bool IsDecimal(std::string_view text) {

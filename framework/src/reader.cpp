@@ -104,40 +104,29 @@ std::uint8_t StreamReader::ReadByte() {
   return value;
 }
 
-std::uint16_t StreamReader::ReadWord() {
+std::uint32_t StreamReader::ReadNumber(ReadKind kind, int size, bool isSigned) {
   const double at = Position();
   std::uint64_t got = 0;
-  const auto value = static_cast<std::uint16_t>(LittleEndian(index_, 2, &got));
-  index_ = std::min(index_ + 2, kMaxCount);
-  Note(ReadKind::kWord, at, 2, got, value);
+  const std::uint32_t value = LittleEndian(index_, size, &got);
+  index_ = std::min(index_ + static_cast<std::uint64_t>(size), kMaxCount);
+  Note(kind, at, static_cast<std::uint64_t>(size), got, value, {}, isSigned);
   return value;
+}
+
+std::uint16_t StreamReader::ReadWord() {
+  return static_cast<std::uint16_t>(ReadNumber(ReadKind::kWord, 2, false));
 }
 
 std::uint32_t StreamReader::ReadLong() {
-  const double at = Position();
-  std::uint64_t got = 0;
-  const std::uint32_t value = LittleEndian(index_, 4, &got);
-  index_ = std::min(index_ + 4, kMaxCount);
-  Note(ReadKind::kLong, at, 4, got, value);
-  return value;
+  return ReadNumber(ReadKind::kLong, 4, false);
 }
 
 std::int32_t StreamReader::ReadSignedWord() {
-  const double at = Position();
-  std::uint64_t got = 0;
-  const auto value = static_cast<std::uint16_t>(LittleEndian(index_, 2, &got));
-  index_ = std::min(index_ + 2, kMaxCount);
-  Note(ReadKind::kWord, at, 2, got, value, {}, true);
-  return Signed16(value);
+  return Signed16(static_cast<std::uint16_t>(ReadNumber(ReadKind::kWord, 2, true)));
 }
 
 std::int64_t StreamReader::ReadSignedLong() {
-  const double at = Position();
-  std::uint64_t got = 0;
-  const std::uint32_t value = LittleEndian(index_, 4, &got);
-  index_ = std::min(index_ + 4, kMaxCount);
-  Note(ReadKind::kLong, at, 4, got, value, {}, true);
-  return Signed32(value);
+  return Signed32(ReadNumber(ReadKind::kLong, 4, true));
 }
 
 std::string StreamReader::ReadZeroTerminated() {
@@ -176,18 +165,21 @@ std::string StreamReader::ReadZeroTerminated() {
   return text;
 }
 
+std::uint64_t StreamReader::Take(std::uint64_t n, std::uint8_t stride, std::string& out) {
+  if (longTexts_ != nullptr && n / stride > longTexts_->threshold() &&
+      Held(n) / stride > longTexts_->threshold()) {
+    const std::uint64_t got = Held(n);
+    out = LeaveInFile(n, got, stride);
+    return got;
+  }
+  return Append(n, &out, stride);
+}
+
 std::string StreamReader::ReadText(std::uint64_t n) {
   const double at = Position();
   std::string text;
   const std::uint64_t size = std::min(n, kMaxCount);
-  std::uint64_t got = 0;
-  if (longTexts_ != nullptr && size > longTexts_->threshold() &&
-      Held(size) > longTexts_->threshold()) {
-    got = Held(size);
-    text = LeaveInFile(size, got, 1);
-  } else {
-    got = Append(size, &text, 1);
-  }
+  const std::uint64_t got = Take(size, 1, text);
   Note(ReadKind::kText, at, size, got, 0, text);
   return text;
 }
@@ -197,14 +189,7 @@ std::string StreamReader::ReadUtf16LowBytes(std::uint64_t n) {
   const std::uint64_t units = std::min(n, kMaxCount / 2);
   // A unit whose low byte is in the file gives its character; nothing past the end does.
   std::string text;
-  std::uint64_t got = 0;
-  if (longTexts_ != nullptr && units > longTexts_->threshold() &&
-      Held(units * 2) / 2 > longTexts_->threshold()) {
-    got = Held(units * 2);
-    text = LeaveInFile(units * 2, got, 2);
-  } else {
-    got = Append(units * 2, &text, 2);
-  }
+  const std::uint64_t got = Take(units * 2, 2, text);
   Note(ReadKind::kUtf16LowBytes, at, units * 2, got, 0, text);
   return text;
 }
@@ -225,14 +210,7 @@ std::string StreamReader::CopyBytes(std::uint64_t n) {
   const double at = Position();
   std::string data;
   const std::uint64_t size = std::min(n, kMaxCount);
-  std::uint64_t got = 0;
-  if (longTexts_ != nullptr && size > longTexts_->threshold() &&
-      Held(size) > longTexts_->threshold()) {
-    got = Held(size);
-    data = LeaveInFile(size, got, 1);
-  } else {
-    got = Append(size, &data, 1);
-  }
+  const std::uint64_t got = Take(size, 1, data);
   Note(ReadKind::kPictureBytes, at, size, got, 0);
   return data;
 }

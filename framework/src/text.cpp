@@ -125,4 +125,12 @@ double LongToSingle(std::uint32_t bits) {
   return static_cast<double>(std::bit_cast<float>(bits));
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && text.front() == ' ')
+    text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ')
+    text.remove_suffix(1);
+  return text;
+}
+
 }  // namespace tvx

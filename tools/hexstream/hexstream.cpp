@@ -45,6 +45,60 @@ void Append(std::string& out, unsigned long long value, int bytes) {
     out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
+// A quoted text from text[i] (its opening quote, or the u before it): its bytes, each followed
+// by a zero byte when wide. Returns the position after the closing quote.
+std::size_t AppendText(std::string_view text, std::size_t i, int line, std::string& out) {
+  const bool wide = text[i] == 'u';
+  i += wide ? 2 : 1;
+  for (;;) {
+    if (i >= text.size() || text[i] == '\n') Fail(line, "unterminated text");
+    char ch = text[i++];
+    if (ch == '"') break;
+    if (ch == '\\') {
+      if (i >= text.size()) Fail(line, "bad escape");
+      const char e = text[i++];
+      if (e == 'x') {
+        if (i + 2 > text.size() || HexDigit(text[i]) < 0 || HexDigit(text[i + 1]) < 0) {
+          Fail(line, "bad \\x escape");
+        }
+        ch = static_cast<char>(HexDigit(text[i]) * 16 + HexDigit(text[i + 1]));
+        i += 2;
+      } else {
+        ch = e;
+      }
+    }
+    out.push_back(ch);
+    if (wide) out.push_back('\0');
+  }
+  return i;
+}
+
+// One token other than a text: a hexadecimal byte, w:N, l:N, z:N or r:N:XX.
+void AppendToken(std::string_view token, int line, std::string& out) {
+  if (token.size() == 2 && HexDigit(token[0]) >= 0 && HexDigit(token[1]) >= 0) {
+    out.push_back(static_cast<char>(HexDigit(token[0]) * 16 + HexDigit(token[1])));
+  } else if (token.starts_with("w:")) {
+    Append(out, static_cast<unsigned long long>(Integer(token.substr(2), line)), 2);
+  } else if (token.starts_with("l:")) {
+    Append(out, static_cast<unsigned long long>(Integer(token.substr(2), line)), 4);
+  } else if (token.starts_with("z:")) {
+    const long long n = Integer(token.substr(2), line);
+    if (n < 0 || n > (64LL << 20)) Fail(line, "bad count");
+    out.append(static_cast<std::size_t>(n), '\0');
+  } else if (token.starts_with("r:")) {
+    const std::string_view rest = token.substr(2);
+    const std::size_t colon = rest.find(':');
+    if (colon == std::string_view::npos || rest.size() != colon + 3) Fail(line, "bad r:N:XX");
+    const long long n = Integer(rest.substr(0, colon), line);
+    const int hi = HexDigit(rest[colon + 1]);
+    const int lo = HexDigit(rest[colon + 2]);
+    if (n < 0 || n > (64LL << 20) || hi < 0 || lo < 0) Fail(line, "bad r:N:XX");
+    out.append(static_cast<std::size_t>(n), static_cast<char>(hi * 16 + lo));
+  } else {
+    Fail(line, "unknown token '" + std::string(token) + "'");
+  }
+}
+
 }  // namespace
 
 std::string Parse(std::string_view text) {
@@ -62,58 +116,15 @@ std::string Parse(std::string_view text) {
       while (i < text.size() && text[i] != '\n')
         ++i;
     } else if (c == '"' || (c == 'u' && i + 1 < text.size() && text[i + 1] == '"')) {
-      const bool wide = c == 'u';
-      i += wide ? 2 : 1;
-      for (;;) {
-        if (i >= text.size() || text[i] == '\n') Fail(line, "unterminated text");
-        char ch = text[i++];
-        if (ch == '"') break;
-        if (ch == '\\') {
-          if (i >= text.size()) Fail(line, "bad escape");
-          const char e = text[i++];
-          if (e == 'x') {
-            if (i + 2 > text.size() || HexDigit(text[i]) < 0 || HexDigit(text[i + 1]) < 0) {
-              Fail(line, "bad \\x escape");
-            }
-            ch = static_cast<char>(HexDigit(text[i]) * 16 + HexDigit(text[i + 1]));
-            i += 2;
-          } else {
-            ch = e;
-          }
-        }
-        out.push_back(ch);
-        if (wide) out.push_back('\0');
-      }
+      i = AppendText(text, i, line, out);
     } else {
       std::size_t end = i;
       while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])) &&
              text[end] != ',' && text[end] != '#') {
         ++end;
       }
-      const std::string_view token = text.substr(i, end - i);
+      AppendToken(text.substr(i, end - i), line, out);
       i = end;
-      if (token.size() == 2 && HexDigit(token[0]) >= 0 && HexDigit(token[1]) >= 0) {
-        out.push_back(static_cast<char>(HexDigit(token[0]) * 16 + HexDigit(token[1])));
-      } else if (token.starts_with("w:")) {
-        Append(out, static_cast<unsigned long long>(Integer(token.substr(2), line)), 2);
-      } else if (token.starts_with("l:")) {
-        Append(out, static_cast<unsigned long long>(Integer(token.substr(2), line)), 4);
-      } else if (token.starts_with("z:")) {
-        const long long n = Integer(token.substr(2), line);
-        if (n < 0 || n > (64LL << 20)) Fail(line, "bad count");
-        out.append(static_cast<std::size_t>(n), '\0');
-      } else if (token.starts_with("r:")) {
-        const std::string_view rest = token.substr(2);
-        const std::size_t colon = rest.find(':');
-        if (colon == std::string_view::npos || rest.size() != colon + 3) Fail(line, "bad r:N:XX");
-        const long long n = Integer(rest.substr(0, colon), line);
-        const int hi = HexDigit(rest[colon + 1]);
-        const int lo = HexDigit(rest[colon + 2]);
-        if (n < 0 || n > (64LL << 20) || hi < 0 || lo < 0) Fail(line, "bad r:N:XX");
-        out.append(static_cast<std::size_t>(n), static_cast<char>(hi * 16 + lo));
-      } else {
-        Fail(line, "unknown token '" + std::string(token) + "'");
-      }
     }
   }
   return out;

@@ -28,6 +28,66 @@ int MillisecondsLeft(Clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
+// The cheap way, without copying this process: what the benchmark measures starts with. `in`
+// and `out` become the child's standard input and output.
+pid_t Spawn(const std::string& program, const ChildOptions& options, char* const argv[],
+            char* const envp[], int in, int out, std::string& error) {
+  pid_t pid = -1;
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  if (options.ownGroup) {
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+  if (!options.workingDirectory.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
+  }
+  const int failed = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, envp);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (failed != 0) {
+    error = std::strerror(failed);
+    pid = -1;
+  }
+  return pid;
+}
+
+// The child made by copying this process, to set its limits and user before it runs `program`.
+pid_t ForkAndRun(const std::string& program, const ChildOptions& options, char* const argv[],
+                 char* const envp[], int in, int out, std::string& error) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (options.ownGroup) setpgid(0, 0);
+    dup2(in, STDIN_FILENO);
+    dup2(out, STDOUT_FILENO);
+    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
+      _exit(126);
+    }
+    if (options.addressSpaceLimit != 0) {
+      const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
+      setrlimit(RLIMIT_AS, &limit);
+    }
+    if (options.fileSizeLimit != 0) {
+      const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (options.withoutRoot && geteuid() == 0) {
+      constexpr uid_t kNobody = 65534;
+      if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+        _exit(125);
+      }
+    }
+    execve(program.c_str(), argv, envp);
+    _exit(127);
+  }
+  if (pid < 0) error = std::strerror(errno);
+  return pid;
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const ChildOptions& options) {
@@ -48,56 +108,9 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
   char* const noEnvironment[] = {nullptr};
   char* const* envp = options.emptyEnvironment ? noEnvironment : environ;
   ownGroup_ = options.ownGroup;
-  if (options.addressSpaceLimit == 0 && options.fileSizeLimit == 0 && !options.withoutRoot) {
-    // The cheap way, without copying this process: what the benchmark measures starts with.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    if (options.ownGroup) {
-      posix_spawnattr_setpgroup(&attributes, 0);
-      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
-    if (!options.workingDirectory.empty()) {
-      posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
-    }
-    const int failed = posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv, envp);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (failed != 0) {
-      error_ = std::strerror(failed);
-      pid_ = -1;
-    }
-  } else {
-    pid_ = fork();
-    if (pid_ == 0) {
-      if (options.ownGroup) setpgid(0, 0);
-      dup2(toChild[0], STDIN_FILENO);
-      dup2(fromChild[1], STDOUT_FILENO);
-      if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
-        _exit(126);
-      }
-      if (options.addressSpaceLimit != 0) {
-        const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
-        setrlimit(RLIMIT_AS, &limit);
-      }
-      if (options.fileSizeLimit != 0) {
-        const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
-        setrlimit(RLIMIT_FSIZE, &limit);
-      }
-      if (options.withoutRoot && geteuid() == 0) {
-        constexpr uid_t kNobody = 65534;
-        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
-          _exit(125);
-        }
-      }
-      execve(program.c_str(), argv, envp);
-      _exit(127);
-    }
-    if (pid_ < 0) error_ = std::strerror(errno);
-  }
+  pid_ = options.addressSpaceLimit == 0 && options.fileSizeLimit == 0 && !options.withoutRoot
+             ? Spawn(program, options, argv, envp, toChild[0], fromChild[1], error_)
+             : ForkAndRun(program, options, argv, envp, toChild[0], fromChild[1], error_);
   close(toChild[0]);
   close(fromChild[1]);
   in_ = toChild[1];

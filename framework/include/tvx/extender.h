@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tvx/decoder.h"
 #include "tvx/property.h"
@@ -249,11 +251,17 @@ struct ExtenderProperties {
   Read<std::string> ToolTipText;
 };
 
-// One presence flag's line (Visible, DragMode, TabStop, CausesValidation, Negotiate), DragIcon's
-// or Align's, where the stream held it.
+// One extender property's line, where the stream held it: a number other than its absent -1, a
+// text not empty, a presence flag (Visible, DragMode, TabStop, CausesValidation, Negotiate) whose
+// code came, DragIcon, Align. TabIndex, which is always written, is not one of them.
 void WriteIfHeld(BlockWriter& out, const ExtenderProperties& props, const PropertyDef& def);
+// WriteIfHeld of each entry's property, in order.
+void WriteEachIfHeld(BlockWriter& out, const ExtenderProperties& props,
+                     std::span<const PropertyEntry> entries);
 
 // The block lines of IndexTagLeftTop's properties: Index, Left, Tag, Top, each where present.
+inline constexpr PropertyEntry kIndexLeftTagTop[] = {
+    {&extender::kIndex}, {&extender::kLeft}, {&extender::kTag}, {&extender::kTop}};
 void WriteIndexLeftTagTop(BlockWriter& out, const ExtenderProperties& props);
 
 // The block lines of a visible control's extender properties, in the order of their labels:
@@ -262,6 +270,8 @@ void WriteIndexLeftTagTop(BlockWriter& out, const ExtenderProperties& props);
 // Visible, WhatsThisHelpID and Width. Height, Left, TabIndex, Top and Width are always written.
 void WriteVisibleControl(BlockWriter& out, const ExtenderProperties& props,
                          const std::function<void()>& dataLines = nullptr);
+// The entries of WriteVisibleControl's lines, with those of `dataLines`.
+std::vector<PropertyEntry> VisibleControlEntries(std::span<const PropertyEntry> dataEntries = {});
 
 // The start of some control blocks: a 16-byte header, the extent (two longs), a long not
 // interpreted and the control's version number.
@@ -288,8 +298,13 @@ inline constexpr PropertyDef kVersion = {"_Version",
                                          "control block offset 28: a long"};
 }  // namespace extent
 void ReadExtentAndVersion(DecodeContext& ctx, ExtentAndVersion& value);
+// A control block's start: `headerWords` words not interpreted, then the extent's two longs.
+void ReadHeaderAndExtent(DecodeContext& ctx, int headerWords, Read<std::uint32_t>& x,
+                         Read<std::uint32_t>& y);
 // Its block lines: _ExtentX, _ExtentY, _Version.
 void WriteExtentAndVersion(BlockWriter& out, const ExtentAndVersion& value);
+inline constexpr PropertyEntry kExtentAndVersion[] = {
+    {&extent::kExtentX}, {&extent::kExtentY}, {&extent::kVersion}};
 
 // Section A from the current position up to and including code 45. `dataFormat`, where given,
 // reads code 41.

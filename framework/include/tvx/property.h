@@ -7,11 +7,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string_view>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace tvx {
 
@@ -110,6 +112,11 @@ struct PropertyEntry {
   const PropertyDef* def = nullptr;
   const PropertyDef* group = nullptr;
 };
+
+// A control's property list made of parts, in order: its own entries and those of the shared
+// block writers it calls (extender.h, font.h).
+std::vector<PropertyEntry> JoinedEntries(
+    std::initializer_list<std::span<const PropertyEntry>> parts);
 
 // The name of the constant that `value` equals, when the property defines one; none otherwise.
 std::optional<std::string_view> ConstantName(const PropertyDef& def, std::int64_t value);

@@ -104,6 +104,9 @@ class StreamReader {
   // moves past all n; returns how many of the n bytes were in the file.
   std::uint64_t Append(std::uint64_t n, std::string* out, std::uint64_t stride);
   std::uint32_t LittleEndian(std::uint64_t index, int size, std::uint64_t* got);
+  // A number of `size` bytes (2 or 4) from the position on, noted as `kind`; the file's bytes of
+  // it, zero past the end.
+  std::uint32_t ReadNumber(ReadKind kind, int size, bool isSigned);
   void Note(ReadKind kind, double position, std::uint64_t size, std::uint64_t count,
             std::uint32_t number, std::string_view text = {}, bool isSigned = false);
   // How many of the n bytes from the position on the file holds, without reading them.
@@ -111,6 +114,9 @@ class StreamReader {
   // Leaves the n bytes from the position on in the file (every `stride`-th, `got` of them in the
   // file) and moves past them: the stand-in.
   std::string LeaveInFile(std::uint64_t n, std::uint64_t got, std::uint8_t stride);
+  // The n bytes from the position on into `out` (every `stride`-th), or, where they make a text
+  // longer than the long texts' threshold, left in the file; returns how many the file held.
+  std::uint64_t Take(std::uint64_t n, std::uint8_t stride, std::string& out);
 
   InputSource& input_;
   double base_;

@@ -54,6 +54,9 @@ std::int64_t Signed32(std::uint32_t value);
 std::string QuotedValue(std::string_view text);
 void AppendQuoted(std::string& out, std::string_view text);
 
+// The text without the spaces it starts and ends with.
+std::string_view TrimBlanks(std::string_view text);
+
 // The IEEE 754 single-precision number whose bits are the given 32-bit value.
 double LongToSingle(std::uint32_t bits);
 

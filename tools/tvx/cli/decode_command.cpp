@@ -10,6 +10,35 @@ namespace tvx::cli {
 
 using O = Option;
 
+namespace {
+
+// What a decode or an explanation runs on: the target, its file and the control's decoder. With
+// no decoder, `status` is how the command ends: a usage or file error, or the check alone done.
+struct Run {
+  std::optional<Target> target;
+  std::shared_ptr<InputSource> input;
+  std::unique_ptr<Decoder> decoder;
+  int status = kOk;
+};
+
+Run Prepare(std::string_view command, const Parsed& args, Io& io) {
+  Run run;
+  run.target = TargetOf(command, args, io);
+  if (!run.target) {
+    run.status = kUsage;
+  } else if (!io.checkOnly) {
+    run.input = OpenInput(command, run.target->file, io);
+    if (run.input) {
+      run.decoder = core::NewDecoder(*run.target->control);
+    } else {
+      run.status = kIoError;
+    }
+  }
+  return run;
+}
+
+}  // namespace
+
 int DecodeCommand(const Parsed& args, Io& io) {
   const std::optional<std::string> picture = args.Value(O::kPicture);
   const bool pictureOut = picture == "-";
@@ -32,12 +61,11 @@ int DecodeCommand(const Parsed& args, Io& io) {
                       "--picture - writes the picture's bytes to standard output, which is a "
                       "terminal: redirect it to a file or a pipe");
   }
-  const std::optional<Target> target = TargetOf("decode", args, io);
-  if (!target) return kUsage;
-  if (io.checkOnly) return kOk;
-  const std::shared_ptr<InputSource> input = OpenInput("decode", target->file, io);
-  if (!input) return kIoError;
-  const std::unique_ptr<Decoder> decoder = core::NewDecoder(*target->control);
+  const Run run = Prepare("decode", args, io);
+  if (!run.decoder) return run.status;
+  const std::optional<Target>& target = run.target;
+  const std::shared_ptr<InputSource>& input = run.input;
+  const std::unique_ptr<Decoder>& decoder = run.decoder;
   const bool listing = json || args.Has(O::kListing) || !args.Has(O::kBlock);
   const core::DecodedRecord record =
       core::Decode(*decoder, *input, target->position, args.Has(O::kOffsets), listing);
@@ -75,12 +103,11 @@ int ExplainCommand(const Parsed& args, Io& io) {
   if (const std::optional<std::string> text = args.Value(O::kLimit)) {
     limit = core::ParseCount(*text, core::kMaxPosition).value_or(0);  // checked by the parser
   }
-  const std::optional<Target> target = TargetOf("explain", args, io);
-  if (!target) return kUsage;
-  if (io.checkOnly) return kOk;
-  const std::shared_ptr<InputSource> input = OpenInput("explain", target->file, io);
-  if (!input) return kIoError;
-  const std::unique_ptr<Decoder> decoder = core::NewDecoder(*target->control);
+  const Run run = Prepare("explain", args, io);
+  if (!run.decoder) return run.status;
+  const std::optional<Target>& target = run.target;
+  const std::shared_ptr<InputSource>& input = run.input;
+  const std::unique_ptr<Decoder>& decoder = run.decoder;
   const bool offsets = args.Has(O::kOffsets);
   std::optional<core::StopInfo> stop;
   if (args.Has(O::kJson)) {

@@ -2,7 +2,9 @@
 // decodes to.
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <set>
+#include <string_view>
 
 #include "collection.h"
 #include "commands.h"
@@ -242,33 +244,29 @@ void HintOffsets(const Parsed& args, const ScanOutput& output, Io& io) {
   }
 }
 
-}  // namespace
-
-int ScanCommand(const Parsed& args, Io& io) {
-  if (args.operands.empty()) {
-    return UsageError(io.err, "scan",
-                      "a PATH is missing (a file, a folder, or - for standard input)");
-  }
-  if (args.Has(O::kListing) && !args.Has(O::kDecode)) {
-    return UsageError(io.err, "scan", "--listing goes with --decode");
-  }
+// What is wrong with the arguments' combination, or nothing.
+std::optional<std::string_view> ArgumentsProblem(const Parsed& args) {
+  if (args.operands.empty()) return "a PATH is missing (a file, a folder, or - for standard input)";
+  if (args.Has(O::kListing) && !args.Has(O::kDecode)) return "--listing goes with --decode";
   if (args.Has(O::kOut) && (args.Has(O::kDecode) || args.Has(O::kJson))) {
-    return UsageError(io.err, "scan",
-                      "--out writes files; it goes with neither --decode nor --json");
+    return "--out writes files; it goes with neither --decode nor --json";
   }
   if (args.Has(O::kOffsets) && !args.Has(O::kDecode) && !args.Has(O::kOut)) {
-    return UsageError(io.err, "scan", "--offsets goes with --decode or --out (the listings)");
+    return "--offsets goes with --decode or --out (the listings)";
   }
   const bool table = args.Has(O::kFields) || args.Has(O::kCsv) || args.Has(O::kTable);
   if (table && (args.Has(O::kJson) || args.Has(O::kOut) || args.Has(O::kListing))) {
-    return UsageError(io.err, "scan",
-                      "a table (--fields, --csv, --table) goes with neither --json, --out nor "
-                      "--listing");
+    return "a table (--fields, --csv, --table) goes with neither --json, --out nor --listing";
   }
   if (args.Has(O::kCsv) && args.Has(O::kTable)) {
-    return UsageError(io.err, "scan", "--csv and --table are two forms of the table: give one");
+    return "--csv and --table are two forms of the table: give one";
   }
-  core::ScanOptions options = SelectionOf(args);
+  return std::nullopt;
+}
+
+// What the scan writes and how, from the arguments; `options` learns what the scan keeps.
+Settings SettingsOf(const Parsed& args, const Io& io, core::ScanOptions& options) {
+  const bool table = args.Has(O::kFields) || args.Has(O::kCsv) || args.Has(O::kTable);
   Settings settings;
   settings.decode = args.Has(O::kDecode);
   settings.listing = args.Has(O::kListing);
@@ -297,7 +295,17 @@ int ScanCommand(const Parsed& args, Io& io) {
   settings.indexFromDecode = decodeEach;
   options.nearby = OffsetsMeant(args);
   settings.picked = !options.positions.empty();
+  return settings;
+}
 
+}  // namespace
+
+int ScanCommand(const Parsed& args, Io& io) {
+  if (const std::optional<std::string_view> problem = ArgumentsProblem(args)) {
+    return UsageError(io.err, "scan", *problem);
+  }
+  core::ScanOptions options = SelectionOf(args);
+  const Settings settings = SettingsOf(args, io, options);
   if (io.checkOnly) return kOk;
   ScanOutput output(io, settings);
   const core::ScanTotals totals = core::Scan(args.operands, options, output);

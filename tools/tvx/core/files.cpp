@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <vector>
 
 #include "files.h"
@@ -28,6 +29,22 @@ std::unique_ptr<TemporaryFile> CopyStandardInput(IoError* error) {
     if (!copy->Append(std::span(buffer).first(part.read), error)) return nullptr;
   }
   return copy;
+}
+
+OpenedInput OpenProgram(const std::string& path) {
+  OpenedInput opened;
+  if (path == "-") {
+    opened.input = CopyStandardInput(&opened.error);
+  } else {
+    opened.input = OpenRegularInput(path, &opened.error);
+  }
+  return opened;
+}
+
+bool OutputFile::Nameable(const std::string& path, IoError* error) {
+  if (!path.empty() && path.find('\0') == std::string::npos) return true;
+  *error = {ENOENT, "not a file name"};
+  return false;
 }
 
 }  // namespace tvx::core

@@ -31,6 +31,8 @@ struct OpenedInput {
   IoError error;
 };
 OpenedInput OpenProgram(const std::string& path);
+// The regular file at `path` alone, in the platform's own way; nothing with the reason.
+std::shared_ptr<InputSource> OpenRegularInput(const std::string& path, IoError* error);
 
 // A path as tvx holds it (UTF-8 on Windows; elsewhere the bytes given) as the file system's path,
 // and back. On Windows a long path is marked so that no MAX_PATH applies; its text is without
@@ -77,6 +79,8 @@ class TemporaryFile : public InputSource {
 class OutputFile {
  public:
   static std::unique_ptr<OutputFile> Create(const std::string& path, IoError* error);
+  // Whether `path` can name a file to create (not empty, no zero byte); false with the reason.
+  static bool Nameable(const std::string& path, IoError* error);
   virtual ~OutputFile() = default;
   virtual bool Write(std::span<const std::uint8_t> bytes, IoError* error) = 0;
   virtual bool Commit(IoError* error) = 0;

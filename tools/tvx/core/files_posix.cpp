@@ -257,10 +257,7 @@ std::string PathText(const std::filesystem::path& path) {
 }
 
 std::unique_ptr<OutputFile> OutputFile::Create(const std::string& path, IoError* error) {
-  if (path.empty() || path.find('\0') != std::string::npos) {
-    *error = {ENOENT, "not a file name"};
-    return nullptr;
-  }
+  if (!Nameable(path, error)) return nullptr;
   const std::size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -279,15 +276,10 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& path, IoError*
   return nullptr;
 }
 
-OpenedInput OpenProgram(const std::string& path) {
-  OpenedInput opened;
-  if (path == "-") {
-    opened.input = CopyStandardInput(&opened.error);
-    return opened;
-  }
-  const int fd = OpenRegular(path, &opened.error);
-  if (fd >= 0) opened.input = std::make_shared<DescriptorInput>(fd);
-  return opened;
+std::shared_ptr<InputSource> OpenRegularInput(const std::string& path, IoError* error) {
+  const int fd = OpenRegular(path, error);
+  if (fd < 0) return nullptr;
+  return std::make_shared<DescriptorInput>(fd);
 }
 
 std::unique_ptr<SequentialInput> OpenSequential(const std::string& path, IoError* error) {

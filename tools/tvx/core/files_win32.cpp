@@ -209,10 +209,7 @@ std::string PathText(const std::filesystem::path& path) {
 }
 
 std::unique_ptr<OutputFile> OutputFile::Create(const std::string& path, IoError* error) {
-  if (path.empty() || path.find('\0') != std::string::npos) {
-    *error = {ENOENT, "not a file name"};
-    return nullptr;
-  }
+  if (!Nameable(path, error)) return nullptr;
   const std::wstring wide = LongPath(path);
   for (DWORD attempt = 0; attempt < 16; ++attempt) {
     const std::wstring temporary =
@@ -229,15 +226,10 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& path, IoError*
   return nullptr;
 }
 
-OpenedInput OpenProgram(const std::string& path) {
-  OpenedInput opened;
-  if (path == "-") {
-    opened.input = CopyStandardInput(&opened.error);
-    return opened;
-  }
-  HANDLE h = OpenRegular(path, 0, &opened.error);
-  if (h != INVALID_HANDLE_VALUE) opened.input = std::make_shared<HandleInput>(h);
-  return opened;
+std::shared_ptr<InputSource> OpenRegularInput(const std::string& path, IoError* error) {
+  HANDLE h = OpenRegular(path, 0, error);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_shared<HandleInput>(h);
 }
 
 std::unique_ptr<SequentialInput> OpenSequential(const std::string& path, IoError* error) {

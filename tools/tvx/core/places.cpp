@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "tvx/text.h"
+
 namespace tvx::core {
 
 namespace {
@@ -31,14 +33,6 @@ ParsedPlace Digits(std::string_view text, unsigned base) {
     }
   }
   return parsed;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ')
-    text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ')
-    text.remove_suffix(1);
-  return text;
 }
 
 }  // namespace
