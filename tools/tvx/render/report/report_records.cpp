@@ -87,9 +87,11 @@ std::string PropertiesHtml(const std::vector<ReportProperty>& properties) {
                      ")</summary><table><thead><tr><th>Property</th><th>Value</th>"
                      "<th>Type and meaning</th><th>Offset (size)</th></tr></thead><tbody>";
   for (const ReportProperty& p : properties) {
-    html += "<tr><td>" + HtmlText(p.path) + "</td><td><code>" + StreamHtml(p.value) +
+    // Every cell as stream text, one character a byte: no byte of it can turn the page's text
+    // around, whatever a name or a value holds.
+    html += "<tr><td>" + StreamHtml(p.path) + "</td><td><code>" + StreamHtml(p.value) +
             "</code></td><td>" + StreamHtml(p.meaning) + "</td><td class=\"num\">" +
-            HtmlText(p.bytes) + "</td></tr>";
+            StreamHtml(p.bytes) + "</td></tr>";
   }
   return html + "</tbody></table></details>";
 }
