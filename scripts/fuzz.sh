@@ -4,9 +4,9 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #
-# SECONDS is the time per target (default 60); TARGETs are names such as agent or dispatcher
-# (default: every target built). The build goes to build-fuzz (TVX_FUZZ_BUILD overrides it),
-# compiled with clang++-14 (TVX_FUZZ_CXX overrides it).
+# SECONDS is the time per target (default 60; the targets run side by side, one a processor);
+# TARGETs are names such as agent or dispatcher (default: every target built). The build goes to
+# build-fuzz (TVX_FUZZ_BUILD overrides it), compiled with clang++-14 (TVX_FUZZ_CXX overrides it).
 #
 # Each target starts from the committed corpus fuzz/corpus/<target>/, the seed corpus and the
 # kept regression inputs, and learns into build-fuzz/fuzz/corpus/<target>/.
@@ -62,9 +62,11 @@ cmake --build "$build" -j2 --target "${build_targets[@]}" || exit 2
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-failed=()
-for entry in "${selected[@]}"; do
-  read -r name program seeds dictionary <<<"$entry"
+# One target's run, its report on standard output; its exit status 1 when it found something.
+run_target() {
+  local name program seeds dictionary corpus findings regressions committed options log started
+  local status kept merged file failed=0
+  read -r name program seeds dictionary <<<"$1"
   corpus=$build/fuzz/corpus/$name        # what the fuzzer learns; kept between runs
   findings=$build/fuzz/findings/$name    # this run's findings
   regressions=$root/fuzz/regressions/$name
@@ -97,7 +99,7 @@ for entry in "${selected[@]}"; do
       cp "$file" "$regressions/"
       echo "   kept as fuzz/regressions/$name/$(basename "$file")"
     done
-    failed+=("$name")
+    failed=1
   elif [ "${TVX_FUZZ_MERGE:-0}" = 1 ]; then
     # The seeds and the regression inputs are replayed anyway: merged in first, they are kept
     # whole, and only what reaches further goes to the committed corpus.
@@ -113,9 +115,29 @@ for entry in "${selected[@]}"; do
         "$(find "$committed" -type f ! -name '.*' -exec cat {} + | wc -c) bytes"
     else
       echo "!! $name: the merge failed; the log is $log.merge"
-      failed+=("$name")
+      failed=1
     fi
   fi
+  return $failed
+}
+
+# The targets run side by side, as many at a time as there are processors (TVX_FUZZ_JOBS sets
+# it), each for its own time; their reports follow in the targets' order.
+jobs_at_most=${TVX_FUZZ_JOBS:-$(nproc)}
+reports=$build/fuzz/reports
+rm -rf "$reports" && mkdir -p "$reports"
+names=()
+for entry in "${selected[@]}"; do
+  name=${entry%% *}
+  names+=("$name")
+  (run_target "$entry" >"$reports/$name.txt" 2>&1; echo $? >"$reports/$name.status") &
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs_at_most" ]; do wait -n; done
+done
+wait
+failed=()
+for name in "${names[@]}"; do
+  cat "$reports/$name.txt"
+  [ "$(cat "$reports/$name.status")" = 0 ] || failed+=("$name")
 done
 
 if [ ${#failed[@]} -ne 0 ]; then
