@@ -588,10 +588,10 @@ std::vector<std::string> Placements(const std::string& bytes, std::vector<std::s
   return placed.seen;
 }
 
-// Synthetic programs: several forms, an MDI form, a control array, records outside any image, a
-// name outside ASCII, an image across many pieces of the scan; and images that lie: past the end,
-// overlapping (in part, wholly), of size zero, and one that holds more records than the scan holds
-// back.
+// Synthetic programs: several forms, an MDI form, a control array, records outside any image (the
+// last named with the last letters, Z and z), a name outside ASCII, an image across many pieces of
+// the scan; and images that lie: past the end, overlapping (in part, wholly), of size zero, and one
+// that holds more records than the scan holds back.
 TEST(Forms, EachRecordInTheImageThatHoldsIt) {
   const std::string odd = "frm\xE9t\x82_2";
   const std::string pad(40, 'x');
@@ -604,9 +604,9 @@ TEST(Forms, EachRecordInTheImageThatHoldsIt) {
       {"forms",
        pad + Agent("Before") + Image("Form1", 0x0D, Agent("Arr", 0) + pad + Agent("Arr", 1)) +
            Agent("Between") + Image("MDIForm1", 0x14, Agent("Dlg1")) +
-           Image(odd, 0x0D, Agent("Odd1", 7)) + Agent("After"),
+           Image(odd, 0x0D, Agent("Odd1", 7)) + Agent("Zz_9"),
        {"Before in -", "form Form1", "Arr(0) in Form1", "Arr(1) in Form1", "Between in -",
-        "form MDIForm1", "Dlg1 in MDIForm1", "form " + odd, "Odd1(7) in " + odd, "After in -"}},
+        "form MDIForm1", "Dlg1 in MDIForm1", "form " + odd, "Odd1(7) in " + odd, "Zz_9 in -"}},
       {"an image across pieces",
        Image("Big", 0x0D, Agent("First") + std::string(600000, '\0') + Agent("Last")) +
            Agent("Out"),

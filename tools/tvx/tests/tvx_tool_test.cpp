@@ -403,15 +403,24 @@ TEST(TvxExplain, AccountsForEveryByteOfEverySample) {
 // Samples worked out from their annotated hex. The agent's: section A 1025-1043 (Index, Tag
 // "Merlin", 2D), the control block 1044-1063 (12 header bytes, _cx, _cy), section B 1064-1074
 // (Left 120, Top 240, FF). The plug-in host's: DragIcon's 8-byte picture header at 1581 and its
-// 16 image bytes at 1589, and in section B ToolTipText's zero-terminated text at 1640-1654.
+// 16 image bytes at 1589, and in section B ToolTipText's zero-terminated text at 1640-1654. The
+// agent's again, 10^9 bytes further into a sparse file: positions of ten digits and offsets of
+// eight hexadecimal ones fill their columns.
 TEST(TvxExplain, ShowsTheSamplesFramesAndValues) {
   struct Shown {
     const char* control;
     const char* file;
     const char* start;
     std::vector<const char*> expected;
+    std::uint64_t moved = 0;  // the file's bytes this far into a sparse file
   };
   const Shown samples[] = {
+      {"agent",
+       "agent.exe",
+       "1000001025",
+       {"1000001031 | 0x3B9ACE06 | 4D 00 65 00 72 00 6C 00 | UTF-16 text \"Merlin\"\n"
+        "1000001039 | 0x3B9ACE0E | 69 00 6E 00\n"},
+       1000000000},
       {"agent",
        "agent.exe",
        "1025",
@@ -444,9 +453,18 @@ TEST(TvxExplain, ShowsTheSamplesFramesAndValues) {
            "           |            |                         | => ToolTipText: Plays the clip\n",
        }},
   };
+  TempDir dir;
   for (const Shown& sample : samples) {
-    const Outcome outcome = Tvx({"explain", sample.control,
-                                 std::string(TVX_SAMPLES_DIR) + "/" + sample.file, sample.start});
+    std::string path = std::string(TVX_SAMPLES_DIR) + "/" + sample.file;
+    if (sample.moved > 0) {
+      const std::string bytes = hexstream::ReadFile(path);
+      path = dir / sample.file;
+      std::ofstream out(path, std::ios::binary);
+      out.seekp(static_cast<std::streamoff>(sample.moved));
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      ASSERT_TRUE(out.flush());
+    }
+    const Outcome outcome = Tvx({"explain", sample.control, path, sample.start});
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     for (const char* expected : sample.expected) {
       EXPECT_NE(outcome.out.find(expected), std::string::npos) << "missing: " << expected << "\n"
@@ -685,6 +703,7 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"decode", "agent", "/dev/null", "1"},
        1,
        "tvx decode: cannot read \"/dev/null\": not a regular file\n"},
+      {{"decode", "agent", "", "1"}, 1, "tvx decode: cannot read \"\": not a file name\n"},
       {{"explain", "agent", missing, "1"},
        1,
        "tvx explain: cannot read \"" + missing + "\": No such file or directory\n"},
