@@ -8,6 +8,13 @@ set(TVX_WINDOWS_OPTIMIZE -Os CACHE STRING "Optimisation of the Windows programs 
 # calls. Size over speed where it costs no measurable speed: a request's time is its file I/O and
 # its exchange, against which -Os and -O2 measure the same (docs/windows.md).
 add_compile_options(-ffunction-sections -fdata-sections $<$<CONFIG:Release>:${TVX_WINDOWS_OPTIMIZE}>)
+# Link-time optimisation in Release builds: the decoders' property definitions serve the block,
+# the typed values and the reference, and only across translation units can the linker see which
+# parts a plug-in never reaches (it keeps each program about 20 KiB smaller). The objects also
+# carry ordinary code, for the one program linked without it (tools/tvx: the cross compiler fails
+# inside link-time optimisation of its code).
+set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_RELEASE ON)
+add_compile_options($<$<CONFIG:Release>:-ffat-lto-objects>)
 
 # The runtime and system libraries as the compiler links them, the C runtime before kernel32.
 # CMake's default list would put kernel32 first, and the x64 start-up code's __C_specific_handler

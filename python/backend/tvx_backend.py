@@ -29,7 +29,8 @@ PYTHON_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ROOT = os.path.dirname(PYTHON_DIR)
 # The package's own files (python/tvx), and those the build lays out beside them: the compiled
 # module, tvx in bin/ and the plug-ins in libexec/tvx/.
-PACKAGE_FILES = ("__init__.py", "__main__.py", "_tvx.pyi", "py.typed", "_fields.py", "_properties.py")
+PACKAGE_FILES = ("__init__.py", "__main__.py", "_tvx.pyi", "py.typed", "_common.py", "_decoded.py",
+                 "_explained.py", "_fields.py", "_later.py", "_properties.py", "_scan.py")
 PROGRAM_FOLDERS = ("bin", os.path.join("libexec", "tvx"))
 ENTRY_POINTS = "[console_scripts]\ntvx = tvx.__main__:main\n"
 EDITABLE_BUILD_DIR = os.path.join(ROOT, "build-python-editable")

@@ -5,11 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "names.h"
 #include "controls.h"
 #include "decode.h"
 #include "explanation.h"
+#include "held.h"
 #include "module.h"
+#include "names.h"
 #include "picture_format.h"
 #include "properties_json.h"
 #include "record.h"
@@ -26,25 +27,6 @@ core::Decoders& ThreadDecoders() {
   return decoders;
 }
 
-// Runs `work` on the caller's memory (`held`) or on the file at `path`, with the GIL released;
-// an OSError when the file cannot be opened.
-template <typename Work>
-void WithInput(const std::string& path, const HeldBuffer* held, Work&& work) {
-  core::IoError error;
-  {
-    py::gil_scoped_release release;
-    if (held != nullptr) {
-      MemoryInput input(held->bytes());
-      work(input);
-    } else if (const core::OpenedInput opened = core::OpenProgram(path); opened.input) {
-      work(*opened.input);
-    } else {
-      error = opened.error;
-    }
-  }
-  if (error) RaiseOsError(error, path);
-}
-
 py::object Optional(std::optional<std::uint64_t> value) {
   return value ? py::object(py::int_(*value)) : py::none();
 }
@@ -56,53 +38,177 @@ py::tuple StopTuple(const core::StopInfo& stop, const std::string& text) {
                         stop.byte >= 0 ? py::object(py::int_(stop.byte)) : py::none());
 }
 
-// A decoded record's properties, made into their JSON text only when asked for: the record holds
-// its texts whole (nothing was left in the file), so it needs the file no more.
-class Properties {
- public:
-  explicit Properties(core::DecodedRecord record) : record_(std::move(record)) {
-    record_->input = nullptr;
-  }
-  explicit Properties(std::string text) : text_(std::move(text)) {}
-  // {"picture", "properties", "property_details"}, as tvx's JSON has them.
-  const std::string& Text() {
-    if (record_) {
-      text_ = render::RecordPropertiesText(*record_);
-      record_.reset();
-    }
-    return text_;
-  }
+}  // namespace
 
- private:
-  std::optional<core::DecodedRecord> record_;
-  std::string text_;
-};
+Held::Held(std::string text) : text_(std::move(text)) {}
+
+Held::Held(std::shared_ptr<KeptInput> kept, core::DecodedRecord record)
+    : kept_(std::move(kept)), record_(std::move(record)) {
+  record_->input = nullptr;  // every read goes through an interruptible view of kept_
+}
+
+Held::Held(std::shared_ptr<KeptInput> kept, std::unique_ptr<core::Explanation> explanation)
+    : kept_(std::move(kept)), explanation_(std::move(explanation)) {
+  if (explanation_->record) record_ = std::move(*explanation_->record);
+  explanation_->record.reset();
+  if (record_) record_->input = nullptr;
+}
+
+const core::DecodedRecord* Held::Record() const {
+  return record_ ? &*record_ : nullptr;
+}
+
+TextWriter Held::Listing() const {
+  if (explanation_) {
+    return [this](InputSource& input, const PieceWriter& write) {
+      explanation_->listing.Write([&](std::string_view piece) {
+        core::TextRef(piece, &explanation_->decode->texts(), &input).Write(write);
+      });
+    };
+  }
+  return [this](InputSource& input, const PieceWriter& write) {
+    record_->listing.Write([&](std::string_view piece) {
+      core::TextRef(piece, record_->texts.get(), &input).Write(write);
+    });
+  };
+}
+
+TextWriter Held::Block() const {
+  return [this](InputSource& input, const PieceWriter& write) {
+    if (record_) core::TextRef(record_->block, record_->texts.get(), &input).Write(write);
+  };
+}
+
+TextWriter Held::BlockLine(std::size_t line) const {
+  return [this, line](InputSource& input, const PieceWriter& write) {
+    core::TextRef(record_->BlockLine(line), record_->texts.get(), &input).Write(write);
+  };
+}
+
+std::pair<py::list, py::list> Held::Split() {
+  const core::Spool& listing = explanation_ ? explanation_->listing : record_->listing;
+  if (!HoldsLongTexts() && listing.InMemory()) {
+    // Every text is held whole, in memory: the lines are made straight from it.
+    std::string_view whole;
+    listing.Write([&](std::string_view piece) { whole = piece; });
+    py::list block;
+    if (!explanation_) {
+      block = StreamLines(record_->block);  // the block file's lines
+    } else if (record_) {
+      // An explanation's block: a line per line the decoder wrote, as its links are.
+      block = py::list(record_->blockLines.size());
+      for (std::size_t line = 0; line < record_->blockLines.size(); ++line)
+        block[line] = StreamText(record_->BlockLine(line));
+    }
+    return {StreamLines(whole), std::move(block)};
+  }
+  Interruptibly(*kept_, [&](InputSource& input) {
+    listing_ = HeldLines(input, Listing());
+    if (!explanation_) {
+      block_ = HeldLines(input, Block());
+    } else if (record_) {
+      block_ = HeldLines(input, record_->blockLines.size(),
+                         [this](std::size_t line) { return BlockLine(line); });
+    }
+  });
+  return {listing_.List(), block_.List()};
+}
+
+bool Held::HoldsLongTexts() const {
+  return (record_ && record_->texts->size() != 0) ||
+         (explanation_ && explanation_->decode->texts().size() != 0);
+}
+
+bool Held::NeedsInput() const {
+  return HoldsLongTexts() || !listing_.AllShort() || !block_.AllShort();
+}
+
+void Held::Settle() {
+  if (NeedsInput()) return;
+  // Every text is held whole: nothing is read again, so the file need not stay open.
+  kept_.reset();
+  if (record_) record_->listing = core::Spool();
+  if (explanation_) explanation_->listing = core::Spool();
+}
+
+const std::string& Held::Text() {
+  if (record_) {
+    if (kept_) {
+      Interruptibly(*kept_, [&](InputSource& input) {
+        record_->input = &input;
+        text_ = render::RecordPropertiesText(*record_);
+        record_->input = nullptr;
+      });
+    } else {
+      text_ = render::RecordPropertiesText(*record_);
+    }
+    if (!kept_) record_.reset();  // nothing is read from it again
+  }
+  return text_;
+}
+
+py::str Held::Line(int which, std::size_t index) {
+  if (!kept_) throw py::value_error("nothing was left in the file");
+  std::string bytes;
+  Interruptibly(*kept_, [&](InputSource& input) {
+    if (which == 0) {
+      bytes = listing_.Line(input, Listing(), index);
+    } else if (explanation_) {
+      bytes = block_.Line(
+          input, [this](std::size_t line) { return BlockLine(line); }, index);
+    } else {
+      bytes = block_.Line(input, Block(), index);
+    }
+  });
+  return StreamText(bytes);
+}
+
+py::object Held::Picture() {
+  if (!record_ || !record_->picture) return py::none();
+  std::string bytes;
+  if (!kept_) return py::bytes(record_->picture->held);
+  Interruptibly(*kept_, [&](InputSource& input) {
+    bytes = core::TextRef(record_->picture->held, record_->texts.get(), &input).Bytes();
+  });
+  return py::bytes(bytes);
+}
+
+py::str Held::Value(std::size_t index) {
+  std::string bytes;
+  Interruptibly(*kept_, [&](InputSource& input) {
+    bytes = core::TextRef(longValues_.at(index), &explanation_->decode->texts(), &input).Bytes();
+  });
+  return StreamText(bytes);
+}
+
+namespace {
+
+// A picture left in the file is read when asked for: its size stands in its place.
+py::object PictureObject(const core::DecodedRecord& record) {
+  if (!record.picture) return py::none();
+  if (core::TextRef(record.picture->held, record.texts.get(), nullptr).HoldsLongText())
+    return py::int_(record.picture->size);
+  return py::bytes(record.picture->held);
+}
 
 py::tuple Decode(std::string_view control, const std::string& path, const py::object& data,
                  core::Position position, bool offsets) {
   const DeliverableInfo& info = ControlNamed(control);
-  std::optional<HeldBuffer> held;
-  if (!data.is_none()) held.emplace(data);
+  auto kept = std::make_shared<KeptInput>(path, data);
   std::optional<core::DecodedRecord> record;
-  std::string listing;
-  std::string stopText;
-  WithInput(path, held ? &*held : nullptr, [&](InputSource& input) {
-    record = core::Decode(ThreadDecoders().For(info), input, position, offsets, true,
-                          std::numeric_limits<std::size_t>::max());
-    record->listing.Write([&](std::string_view piece) { listing.append(piece); });
-    stopText = render::StopText(record->stop);
+  Interruptibly(*kept, [&](InputSource& input) {
+    record = core::Decode(ThreadDecoders().For(info), input, position, offsets, true);
+    record->input = nullptr;
   });
-  py::object picture = py::none();
-  py::object format = py::none();
-  if (record->picture) {
-    format = py::str(record->picture->format);
-    picture = py::bytes(record->picture->held);
-  }
-  py::list listingLines = StreamLines(listing);
-  py::list blockLines = StreamLines(record->block);
   const core::StopInfo stop = record->stop;
-  return py::make_tuple(std::move(listingLines), std::move(blockLines), picture, format,
-                        StopTuple(stop, stopText), Properties(std::move(*record)));
+  const std::string stopText = render::StopText(stop);
+  py::object format = record->picture ? py::object(py::str(record->picture->format)) : py::none();
+  py::object picture = PictureObject(*record);
+  auto held = std::make_unique<Held>(std::move(kept), std::move(*record));
+  auto [listing, block] = held->Split();
+  held->Settle();
+  return py::make_tuple(std::move(listing), std::move(block), picture, format,
+                        StopTuple(stop, stopText), py::cast(std::move(held)));
 }
 
 // One value of an explanation, as `tvx explain --json` gives it.
@@ -112,7 +218,8 @@ struct Row {
   std::uint64_t consumed = 0;
   ReadKind kind = ReadKind::kByte;
   std::optional<std::int64_t> number;
-  std::optional<std::string> text;  // long texts whole
+  std::optional<std::string> text;  // as held: a long text as its stand-in
+  bool longText = false;
   std::string what;
   FramePart part = FramePart::kSectionA;
   std::optional<core::ExplainedCode> code;
@@ -120,7 +227,7 @@ struct Row {
   std::vector<std::size_t> blockLines;
 };
 
-// Every value and the listing lines each produced.
+// Every value and the number of the listing lines each produced.
 class Rows final : public core::ExplainSink {
  public:
   explicit Rows(std::uint64_t limit) : limit_(limit) {}
@@ -135,7 +242,9 @@ class Rows final : public core::ExplainSink {
     if (v.IsNumber()) {
       row.number = v.Number();
     } else if (v.IsText()) {
-      row.text = v.Text().Bytes();
+      const core::TextRef text = v.Text();
+      row.longText = text.HoldsLongText();
+      row.text = row.longText ? std::string(text.raw()) : text.Bytes();
     }
     row.what = render::ValueWords(v);
     row.part = v.part;
@@ -145,58 +254,18 @@ class Rows final : public core::ExplainSink {
     return true;
   }
 
-  bool ListingLine(const core::TextRef& line) override {
+  bool ListingLine(const core::TextRef& /*line*/) override {
     if (!rows.empty()) rows.back().listingLines.push_back(lines_);
     ++lines_;
-    line.Write([this](std::string_view bytes) { listing.append(bytes); });
-    listing.append("\r\n");
     return true;
   }
 
   std::vector<Row> rows;
-  std::string listing;
 
  private:
   std::uint64_t limit_;
   std::size_t lines_ = 0;
 };
-
-// A block line: its bytes, where it came from and the positions of its values.
-struct LinkedLine {
-  std::string text;
-  core::LineLink link;
-};
-
-struct Explanation {
-  std::uint64_t fileSize = 0;
-  std::vector<Row> rows;
-  std::string listing;
-  std::vector<LinkedLine> block;
-  core::Explained explained;
-  std::string stopText;
-  std::string stopped;
-  std::string properties;  // the record's properties as JSON text, or empty when cut
-};
-
-Explanation ExplainInput(Decoder& decoder, InputSource& input, core::Position position,
-                         bool offsets, std::uint64_t limit) {
-  Explanation x;
-  Rows rows(limit);
-  const core::Explanation e = core::Explain(decoder, input, position, offsets, limit, rows);
-  x.fileSize = input.Size();
-  x.explained = e.e;
-  x.rows = std::move(rows.rows);
-  x.listing = std::move(rows.listing);
-  if (e.record) {
-    for (std::size_t l = 0; l < e.record->blockLines.size(); ++l) {
-      x.block.push_back({e.record->Text(e.record->BlockLine(l)).Bytes(), e.links[l]});
-    }
-    x.properties = render::RecordPropertiesText(*e.record);
-  }
-  x.stopText = render::StopText(e.e.decode.stop);
-  x.stopped = render::StoppedWords(e.e, e.lastLine);
-  return x;
-}
 
 py::list Numbers(const std::vector<std::size_t>& numbers) {
   py::list list(numbers.size());
@@ -205,10 +274,15 @@ py::list Numbers(const std::vector<std::size_t>& numbers) {
   return list;
 }
 
-py::tuple RowTuple(const Row& row) {
+// A value's tuple; a long text's value is the number Held::Value reads it by, its last member
+// True.
+py::tuple RowTuple(const Row& row, Held& held) {
   py::object value = py::none();
   if (row.number) value = py::int_(*row.number);
-  if (row.text) value = StreamText(*row.text);
+  if (row.text) {
+    value = row.longText ? py::object(py::int_(held.LongValue(*row.text)))
+                         : py::object(StreamText(*row.text));
+  }
   py::object code = py::none();
   if (row.code) {
     code = py::make_tuple(row.code->code, std::string(core::FramePartCode(row.code->section)),
@@ -216,19 +290,19 @@ py::tuple RowTuple(const Row& row) {
   }
   return py::make_tuple(row.position, row.size, row.consumed,
                         std::string(core::ReadKindCode(row.kind)), value, StreamText(row.what),
-                        std::string(core::FramePartCode(row.part)), code,
-                        Numbers(row.listingLines), Numbers(row.blockLines));
+                        std::string(core::FramePartCode(row.part)), code, Numbers(row.listingLines),
+                        Numbers(row.blockLines), row.longText);
 }
 
-// (line, source, positions) for each block line.
-py::list BlockTuples(const std::vector<LinkedLine>& block) {
-  py::list list(block.size());
-  for (std::size_t i = 0; i < block.size(); ++i) {
+// (line, source, positions) for each block line; a long line's text None (Held::Line reads it).
+py::list BlockTuples(const py::list& lines, const std::vector<core::LineLink>& links) {
+  py::list list(links.size());
+  for (std::size_t i = 0; i < links.size(); ++i) {
     py::list from;
-    for (const core::Position p : block[i].link.from)
+    for (const core::Position p : links[i].from)
       from.append(p);
-    list[i] = py::make_tuple(StreamText(block[i].text),
-                             std::string(core::LineSourceCode(block[i].link.source)), from);
+    const py::object line = i < lines.size() ? py::object(lines[i]) : py::object(py::none());
+    list[i] = py::make_tuple(line, std::string(core::LineSourceCode(links[i].source)), from);
   }
   return list;
 }
@@ -236,22 +310,32 @@ py::list BlockTuples(const std::vector<LinkedLine>& block) {
 py::tuple Explain(std::string_view control, const std::string& path, const py::object& data,
                   core::Position position, bool offsets, std::uint64_t limit) {
   const DeliverableInfo& info = ControlNamed(control);
-  std::optional<HeldBuffer> held;
-  if (!data.is_none()) held.emplace(data);
-  Explanation x;
-  WithInput(path, held ? &*held : nullptr, [&](InputSource& input) {
-    x = ExplainInput(ThreadDecoders().For(info), input, position, offsets, limit);
+  auto kept = std::make_shared<KeptInput>(path, data);
+  Rows rows(limit);
+  auto x = std::make_unique<core::Explanation>();
+  std::uint64_t fileSize = 0;
+  std::string stopped;
+  Interruptibly(*kept, [&](InputSource& input) {
+    *x = core::Explain(ThreadDecoders().For(info), input, position, offsets, limit, rows);
+    fileSize = input.Size();
+    stopped = render::StoppedWords(x->e, x->lastLine);
   });
-  const core::Explained& e = x.explained;
-  py::list rows(x.rows.size());
-  for (std::size_t i = 0; i < x.rows.size(); ++i)
-    rows[i] = RowTuple(x.rows[i]);
-  return py::make_tuple(x.fileSize, e.cut, rows, StreamLines(x.listing),
-                        Numbers(e.listingBeforeReads), BlockTuples(x.block),
-                        e.cut ? py::object(py::none()) : StopTuple(e.decode.stop, x.stopText),
-                        e.cut ? py::object(py::none()) : Optional(e.decode.pictureSize),
-                        StreamText(x.stopped), e.next - e.start,
-                        e.cut ? py::object(py::none()) : py::cast(Properties(x.properties)));
+  const core::Explained e = x->e;
+  const std::vector<core::LineLink> links = std::move(x->links);
+  const std::string stopText = render::StopText(e.decode.stop);
+  auto held = std::make_unique<Held>(std::move(kept), std::move(x));
+  auto [listing, blockLines] = held->Split();
+  held->Settle();
+  py::list values(rows.rows.size());
+  for (std::size_t i = 0; i < rows.rows.size(); ++i)
+    values[i] = RowTuple(rows.rows[i], *held);
+  // A block line is linked only where the decode ran to its end.
+  const py::list block = BlockTuples(blockLines, e.cut ? decltype(links){} : links);
+  const bool cut = e.cut;
+  return py::make_tuple(fileSize, cut, values, std::move(listing), Numbers(e.listingBeforeReads),
+                        block, cut ? py::object(py::none()) : StopTuple(e.decode.stop, stopText),
+                        cut ? py::object(py::none()) : Optional(e.decode.pictureSize),
+                        StreamText(stopped), e.next - e.start, py::cast(std::move(held)));
 }
 
 // Every vocabulary scripts match, by name: what the package's enums are checked against.
@@ -269,10 +353,20 @@ py::dict Vocabularies() {
 }  // namespace
 
 void DefineDecode(py::module_& module) {
-  py::class_<Properties>(module, "_Properties")
+  py::class_<Held>(module, "_Properties")
       .def(py::init<std::string>(), py::arg("text"))
-      .def("text", [](Properties& p) { return py::str(p.Text()); },
-           "{\"picture\", \"properties\", \"property_details\"} as tvx's JSON gives them.");
+      .def(
+          "text", [](Held& h) { return py::str(h.Text()); },
+          "{\"picture\", \"properties\", \"property_details\"} as tvx's JSON gives them.")
+      .def("line", &Held::Line, py::arg("which"), py::arg("index"),
+           "Line `index` of the listing (0) or the block (1), read again from the file.")
+      .def("picture", &Held::Picture, "The picture's bytes, read again from the file, or None.")
+      .def("values", &Held::Values, py::arg("enumerated"), py::arg("picture"), py::arg("proxy"),
+           "Each property's value by name, or None when only the JSON text is held.")
+      .def("long_lines", &Held::LongLines,
+           "True when a line was left in the file (None in the lines).")
+      .def("value", &Held::Value, py::arg("index"),
+           "A long text of an explanation's values, read again from the file.");
   module.def("vocabularies", &Vocabularies,
              "Each enum's words, by the name the JSON schema gives it.");
   module.def("decode", &Decode, py::arg("control"), py::arg("path"), py::arg("data"),

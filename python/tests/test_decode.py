@@ -2,6 +2,7 @@
 channel for the same request, and tvx.explain against `tvx explain --json`: on the samples, the
 cases' streams and the synthetic collection; data= against the same bytes by path."""
 
+import collections.abc
 import hashlib
 import json
 import mmap
@@ -92,12 +93,21 @@ def test_to_dict_is_the_commands_json(cases):
     inputs = [(d, p, n) for d, p, n in SAMPLES] + [(d, p, n) for d, _, p, _, n, _ in cases]
     for deliverable, path, position in inputs:
         decoded = tvx.decode(deliverable, path, position)
+        values = decoded.properties  # made from the record, not from the JSON
         document = decoded.to_dict()
         assert json.loads(json.dumps(document)) == tvx_json(
             "decode", deliverable, path, position)[0], path
-        pictures = {n for n, v in decoded.properties.items() if isinstance(v, tvx.Picture)}
-        assert {n: v for n, v in decoded.properties.items() if n not in pictures} == {
+        pictures = {n for n, v in values.items() if isinstance(v, tvx.Picture)}
+        assert {n: v for n, v in values.items() if n not in pictures} == {
             n: v for n, v in document["properties"].items() if n not in pictures}
+        # The same Python values, of the same types, as those made from the JSON (unpickled).
+        assert shapes(values) == shapes(pickle.loads(pickle.dumps(decoded)).properties), path
+
+
+def shapes(values):
+    """Each value with its type, an enumerated one's constant and a group's members."""
+    return {n: shapes(v) if isinstance(v, collections.abc.Mapping) else
+            (type(v), v, getattr(v, "constant", None)) for n, v in values.items()}
 
 
 def test_typed_properties():

@@ -1,10 +1,13 @@
 """What a scan holds: a 1 GiB file scanned by path in a process that stays under 32 MiB resident;
 a 1 GiB mmap scanned through data= adding under 32 MiB beyond its mapped pages (the buffer is
 never copied); a scan's records held back in a bounded queue while Python takes none; the GIL
-let go while a scan runs; a scan that waits for records ended from another thread. Each measure is
-taken in a process of its own, from /proc/self/status."""
+let go while a scan runs; a scan that waits for records ended from another thread; a decode and
+an explanation that hold no long text and stop at Ctrl-C. Each measure is taken in a process of
+its own, from /proc/self/status."""
 
+import _thread
 import os
+import pickle
 import random
 import subprocess
 import sys
@@ -13,7 +16,7 @@ import time
 
 import pytest
 import tvx
-from conftest import record, samples
+from conftest import record, run_tvx, samples, tvx_json
 
 MIB = 1 << 20
 # /proc/self/status's members in KiB.
@@ -132,3 +135,74 @@ def test_close_from_another_thread_ends_a_scan_waiting_for_records(big):
     assert not thread.is_alive() and taken == [[]]
     assert took < 2, f"the scan ended {took:.1f} s after close()"
     assert scan.summary is None
+
+
+def tooltip_stream(length):
+    """A plug-in host's stream whose ToolTipText (section B) is `length` letters long."""
+    return b"\x2d" + bytes(24) + b"\x4a\x00\x00" + b"A" * length + b"\x00\xff"
+
+
+@pytest.fixture(scope="module")
+def long_streams(tmp_path_factory):
+    """A 1 GiB sparse file whose DragIcon claims all of it, and a 128 MiB ToolTipText."""
+    folder = tmp_path_factory.mktemp("long")
+    with open(folder / "picture.exe", "wb") as f:
+        f.write(b"\x0a\xf0\xff\xff\x3f")  # DragIcon of 0x3FFFFFF0 bytes
+        f.truncate(1 << 30)
+    (folder / "tip.exe").write_bytes(tooltip_stream(128 * MIB))
+    return folder
+
+
+def test_decode_and_explain_hold_no_long_text(long_streams):
+    """As the command line: each stays under 48 MiB resident whatever the stream claims, the
+    long texts and the picture read from the file only when asked for."""
+    peaks = measure("""
+import sys, tvx
+for control, name in (("EMBEDHOST.Embedder", "picture.exe"), ("ActiveXPlugin", "tip.exe")):
+    for work in (tvx.decode, tvx.explain):
+        kept = work(control, sys.argv[1] + "/" + name, 1)
+        print(status()["VmHWM"])
+""", long_streams)
+    assert len(peaks) == 4 and max(peaks) < 48 * 1024, f"peaks {peaks} KiB"
+
+
+def test_long_lines_and_values_read_when_asked_for(tmp_path):
+    """Lines over 64 KiB and texts over 16 KiB are left in the file; asked for, they are the
+    command's bytes, in the lines, the values and the properties alike."""
+    path = tmp_path / "tip.exe"
+    path.write_bytes(tooltip_stream(100_000))
+    decoded = tvx.decode("ActiveXPlugin", path, 1)
+    assert type(decoded.block) is not list and decoded.block == decoded.block[:]
+    assert decoded.block_bytes() == run_tvx("decode", "ActiveXPlugin", path, "1", "--block").stdout
+    assert decoded.listing_bytes() == run_tvx("decode", "ActiveXPlugin", path, "1",
+                                              "--listing").stdout
+    assert decoded.properties["ToolTipText"] == "A" * 100_000
+    assert repr(decoded.listing) == "Lines([<long line>])" and len(repr(decoded)) < 2000
+    explained = tvx.explain("ActiveXPlugin", path, 1)
+    (value,) = [v for v in explained.values if v.read == tvx.ReadKind.ZERO_TERMINATED_TEXT]
+    assert value.value == "A" * 100_000 and len(repr(value)) < 1000
+    assert explained.to_dict() == tvx_json("explain", "ActiveXPlugin", path, "1", "--json")[0]
+    assert pickle.loads(pickle.dumps(explained)) == explained
+    assert pickle.loads(pickle.dumps(decoded)) == decoded
+    # The buffer given stays held while a long text may be read from it.
+    data = bytearray(path.read_bytes())
+    held = tvx.decode("ActiveXPlugin", data=data, position=1)
+    with pytest.raises(BufferError):
+        data.clear()
+    assert held.block == decoded.block
+
+
+@pytest.mark.parametrize("work", [tvx.decode, tvx.explain])
+def test_ctrl_c_stops_a_long_decode(tmp_path, work):
+    """A 4 GiB sparse file of zeros, passed over a byte at a time (about a minute): Ctrl-C ends
+    the call within a second, and the next call works."""
+    path = tmp_path / "zeros.exe"
+    with open(path, "wb") as f:
+        f.truncate(4 << 30)
+    timer = threading.Timer(0.3, _thread.interrupt_main)
+    started = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        work("agent", path, 1)
+    assert time.monotonic() - started < 2
+    assert work("agent", data=b"\x2d" + bytes(20) + b"\xff", position=1).stop.code == "end_code"

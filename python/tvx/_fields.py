@@ -1,5 +1,6 @@
 """The base of the package's value objects."""
 
+import collections.abc
 import enum
 from typing import Any, Tuple
 
@@ -22,8 +23,14 @@ class _Fields:
     __hash__ = None  # type: ignore[assignment]
 
     def __repr__(self) -> str:
-        shown = ", ".join(f"{name}={_short(getattr(self, name))}" for name in self._fields)
+        shown = ", ".join(f"{name}={_short(self._raw(name))}" for name in self._fields)
         return f"{type(self).__name__}({shown})"
+
+    def _raw(self, name: str) -> Any:
+        # A field that may be read from the file when asked for (a long text) keeps what stands
+        # for it in a slot of its name with a leading underscore: shown without reading it.
+        hidden = "_" + name
+        return getattr(self, hidden) if hidden in type(self).__slots__ else getattr(self, name)
 
     def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
         # The arguments it was made with, its public slots in their order (a record's data is
@@ -57,7 +64,8 @@ _SHOWN = 80
 
 def _short(value: Any) -> str:
     """A field for __repr__: long lists, bytes and texts by their size (a text by its start)."""
-    if isinstance(value, list) and len(value) > 3:
+    if isinstance(value, collections.abc.Sequence) and not isinstance(value, (str, bytes, tuple)) \
+            and len(value) > 3:
         return f"[{len(value)} items]"
     if isinstance(value, (list, tuple)):
         inner = ", ".join(_short(v) for v in value)

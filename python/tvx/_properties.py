@@ -39,14 +39,20 @@ class ColourKind(str, enum.Enum):
 class Enumerated(int):
     """An enumerated property's number, which also knows the name of the control's constant for
     it (``constant``; None for a number the control defines no constant for). It is an int:
-    compared, hashed and written to JSON as its number."""
+    compared, hashed and written to JSON as its number. It cannot be changed."""
 
     constant: Optional[str]
 
     def __new__(cls, value: int, constant: Optional[str]) -> "Enumerated":
         number = super().__new__(cls, value)
-        number.constant = constant
+        object.__setattr__(number, "constant", constant)
         return number
+
+    def __setattr__(self, name: str, value: Any) -> None:
+        raise AttributeError("an Enumerated cannot be changed")
+
+    def __delattr__(self, name: str) -> None:
+        raise AttributeError("an Enumerated cannot be changed")
 
     def __repr__(self) -> str:
         return f"Enumerated({int(self)}, {self.constant!r})"
@@ -231,6 +237,9 @@ class Properties:
 
     def values(self) -> Mapping[str, Any]:
         """Each property's typed value, by name."""
+        if self._values is None and self._json is None:
+            # Straight from the record where it is held (not after pickling).
+            self._values = self._source.values(Enumerated, Picture, types.MappingProxyType)
         if self._values is None:
             raw = self.json()
             details = raw["property_details"]

@@ -38,18 +38,33 @@ class ScanRun:
     def _counts(self) -> Optional[Dict[str, Any]]: ...
 
 # A decoded record's properties, rendered as tvx's JSON renders them only when asked for.
+# A decode as held: its properties' JSON text, and the texts it left in the file, read again.
 class _Properties:
     def __init__(self, text: str) -> None: ...
     def text(self) -> str: ...
+    def line(self, which: int, index: int) -> str: ...
+    def picture(self) -> Optional[bytes]: ...
+    def value(self, index: int) -> str: ...
+    def values(self, enumerated: Any, picture: Any, proxy: Any) -> Optional[Mapping[str, Any]]: ...
+    def long_lines(self) -> bool: ...
 
-# (listing, block, picture, picture format, stop, properties)
+# (listing, block, picture, picture format, stop, properties); a line left in the file is None, a
+# picture left there its size.
 def decode(
     control: str, path: bytes, data: Any, position: int, offsets: bool
-) -> Tuple[List[str], List[str], Optional[bytes], Optional[str], _Stop, _Properties]: ...
+) -> Tuple[
+    List[Optional[str]],
+    List[Optional[str]],
+    Union[bytes, int, None],
+    Optional[str],
+    _Stop,
+    _Properties,
+]: ...
 
 # (file size, cut, values, listing, listing before reads, block, stop, picture size, stopped,
 # accounted, properties); a value is (position, size, consumed, read, value, what, part, code, listing
-# lines, block lines), a code (code, section, outcome), a block line (line, source, from).
+# lines, block lines, long: its value a number for _Properties.value), a code (code, section,
+# outcome), a block line (line, source, from). A line left in the file is None.
 def explain(
     control: str, path: bytes, data: Any, position: int, offsets: bool, limit: int
 ) -> Tuple[
@@ -67,16 +82,17 @@ def explain(
             Optional[Tuple[int, str, str]],
             List[int],
             List[int],
+            bool,
         ]
     ],
-    List[str],
+    List[Optional[str]],
     List[int],
-    List[Tuple[str, str, List[int]]],
+    List[Tuple[Optional[str], str, List[int]]],
     Optional[_Stop],
     Optional[int],
     str,
     int,
-    Optional[_Properties],
+    _Properties,
 ]: ...
 
 # Each vocabulary's words (the enums' values), by the name the JSON schema gives it.

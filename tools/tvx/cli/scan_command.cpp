@@ -31,8 +31,9 @@ struct Settings {
   bool listing = false;
   bool offsets = false;
   bool json = false;
-  bool several = false;  // lines start with the file's path
-  bool picked = false;   // only the records at the positions given
+  bool several = false;          // lines start with the file's path
+  bool picked = false;           // only the records at the positions given
+  bool indexFromDecode = false;  // each record's index is its decode's (the scan reads none)
   std::optional<fs::path> out;
   std::vector<const DeliverableInfo*> controls;    // only the records of these controls
   std::vector<std::string> has;                    // only those whose stream holds these
@@ -89,13 +90,24 @@ class ScanOutput final : public core::ScanSink {
     for (const std::string& path : settings_.has) {
       if (!decoded || !core::HoldsProperty(*decoded, path)) return;
     }
+    if (decoded && settings_.indexFromDecode) {
+      // Decoding every record, the scan left the index to the decode (the same number).
+      core::FoundRecord indexed = record;
+      indexed.index = decoded->Index();
+      Put(indexed, &*decoded);
+    } else {
+      Put(record, decoded ? &*decoded : nullptr);
+    }
+  }
+
+  // A record as the output shows it, with what it decodes to, if it was decoded.
+  void Put(const core::FoundRecord& record, const core::DecodedRecord* decoded) {
     if (table_) {
-      table_->Add(record, decoded ? &*decoded : nullptr);
+      table_->Add(record, decoded);
     } else if (settings_.json) {
-      render::WriteScanRecordJson(io_.out, record,
-                                  settings_.decode && decoded ? &*decoded : nullptr);
+      render::WriteScanRecordJson(io_.out, record, settings_.decode ? decoded : nullptr);
     } else if (settings_.decode) {
-      Show(record, decoded ? &*decoded : nullptr);
+      Show(record, decoded);
     } else if (io_.out.Terminal()) {
       if (!headed_) io_.out << render::ScanHeader() << "\n";
       headed_ = true;
@@ -117,7 +129,7 @@ class ScanOutput final : public core::ScanSink {
     } else {
       io_.out << render::ScanLine(record, settings_.several, io_.utf8) << "\n";
     }
-    if (settings_.out && decodable) Save(record);
+    if (settings_.out && record.control != nullptr && record.input != nullptr) Save(record);
   }
 
   void Nearby(const core::FoundRecord& record) override { nearby.insert(record.position); }
@@ -277,8 +289,12 @@ int ScanCommand(const Parsed& args, Io& io) {
     settings.format = aligned ? render::TableFormat::kAligned : render::TableFormat::kCsv;
     if (args.Has(O::kDecode)) settings.decode = false;  // the table says what each decodes to
   }
-  options.keepInputs = settings.decode || settings.out || !settings.has.empty() ||
-                       (settings.fields && core::NeedsDecode(*settings.fields));
+  const bool decodeEach = settings.decode || !settings.has.empty() ||
+                          (settings.fields && core::NeedsDecode(*settings.fields));
+  options.keepInputs = decodeEach || settings.out;
+  // Each record decoded anyway: its index is the decode's, not read again by the scan.
+  options.indexes = !decodeEach;
+  settings.indexFromDecode = decodeEach;
   options.nearby = OffsetsMeant(args);
   settings.picked = !options.positions.empty();
 

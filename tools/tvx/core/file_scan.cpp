@@ -151,7 +151,8 @@ class FileScan {
     found.record.className = record.className;
     found.record.control = control;
     if (options_.keepInputs) found.record.input = Input();
-    if (options_.indexes && control != nullptr && !held.other) {
+    // Without indexes the record's decode gives it, unless its file cannot be read again.
+    if ((options_.indexes || found.record.input == nullptr) && control != nullptr && !held.other) {
       found.record.index = IndexOf(record, *control);
     }
     const std::uint64_t pair = record.start + 2 + record.name.size();

@@ -28,9 +28,8 @@ std::vector<std::size_t> BlockLinker::Feed(Position position, std::uint64_t size
   const Position end = position + size;
   // The spans that begin before the value ends (at it, for a value of no bytes) and end after
   // it begins: from the last that begins in time, back while an earlier one may reach it.
-  const auto after = std::upper_bound(
-      spans_.begin(), spans_.end(), size == 0 ? position : end - 1,
-      [](Position p, const Span& s) { return p < s.begin; });
+  const auto after = std::upper_bound(spans_.begin(), spans_.end(), size == 0 ? position : end - 1,
+                                      [](Position p, const Span& s) { return p < s.begin; });
   for (std::size_t i = static_cast<std::size_t>(after - spans_.begin()); i-- > 0;) {
     if (reach_[i] <= position && !(size == 0 && reach_[i] == position)) break;
     const Span& s = spans_[i];

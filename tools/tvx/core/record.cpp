@@ -147,15 +147,25 @@ void Spool::Spill(std::string_view bytes) {
 
 void Spool::Write(const std::function<void(std::string_view)>& write) const {
   if (file_ != nullptr) {
-    std::string piece(std::size_t{1} << 16, '\0');
+    // Each piece but the last ends with a line's LF: what is handed on whole never splits a
+    // line, so a long text's stand-in (one line holds it whole) is never cut in two.
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    std::string piece;
     const std::uint64_t inFile = file_->Size();
     for (std::uint64_t at = 0; at < inFile;) {
+      const std::size_t kept = piece.size();
+      piece.resize(kept + kPiece);
       const std::size_t got =
-          file_->ReadAt(at, reinterpret_cast<std::uint8_t*>(piece.data()), piece.size());
+          file_->ReadAt(at, reinterpret_cast<std::uint8_t*>(piece.data() + kept), kPiece);
+      piece.resize(kept + got);
       if (got == 0) break;
-      write(std::string_view(piece).substr(0, got));
       at += got;
+      const std::size_t end = piece.rfind('\n');
+      if (end == std::string::npos) continue;
+      write(std::string_view(piece).substr(0, end + 1));
+      piece.erase(0, end + 1);
     }
+    if (!piece.empty()) write(piece);
   }
   if (!memory_.empty()) write(memory_);
 }
@@ -184,6 +194,13 @@ const Property* DecodedRecord::Find(std::string_view path) const {
     return nullptr;
   }
   return nullptr;
+}
+
+std::optional<std::int64_t> DecodedRecord::Index() const {
+  const Property* index = Find("Index");
+  if (index == nullptr || index->bytes.empty()) return std::nullopt;  // a start value
+  const auto* n = std::get_if<std::int64_t>(&index->value);
+  return n ? std::optional(*n) : std::nullopt;
 }
 
 std::vector<std::size_t> DecodedRecord::Members(std::size_t group) const {

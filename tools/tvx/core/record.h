@@ -46,9 +46,11 @@ class Spool {
     }
     Spill(bytes);
   }
-  // Every byte in order, a piece at a time.
+  // Every byte in order, a piece at a time; each piece but the last ends with a line's LF.
   void Write(const std::function<void(std::string_view)>& write) const;
   std::uint64_t size() const { return size_; }
+  // True while every byte is in memory (Write hands them on in one piece).
+  bool InMemory() const { return file_ == nullptr; }
 
  private:
   void Spill(std::string_view bytes);  // past the limit: into the temporary file
@@ -143,6 +145,9 @@ class DecodedRecord {
   }
   // The property of this name at the top level (a group's member: `Font.Name`), or nothing.
   const Property* Find(std::string_view path) const;
+  // The Index the stream holds (its index in a control array), or nothing: what a scan reads as
+  // the record's index.
+  std::optional<std::int64_t> Index() const;
   // The members of the group at index `group`, by index.
   std::vector<std::size_t> Members(std::size_t group) const;
 };

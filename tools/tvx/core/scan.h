@@ -35,7 +35,9 @@ struct ScanOptions {
   // Each record of a control a plug-in decodes carries its Index (control_index.h): read from
   // the bytes the scan holds, or else from the file. Standard input that is not copied
   // (keepInputs) cannot be read again: a record whose section A runs past the bytes held (a few
-  // hundred at least, mostly the rest of a 256 KiB piece) has no index then.
+  // hundred at least, mostly the rest of a 256 KiB piece) has no index then. Without indexes,
+  // only a record whose file cannot be read again (keepInputs) carries one: a caller that
+  // decodes each record takes the index from the decode (DecodedRecord::Index).
   bool indexes = true;
   std::vector<std::string> forms;  // only the records in the forms of these names (any case)
   // Set from any thread to end the scan soon: the files being read are left where they are and

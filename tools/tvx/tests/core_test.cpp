@@ -168,6 +168,15 @@ TEST(Record, LongTextsLeftInTheFileExpandToThePluginsBytes) {
     for (const DeliverableInfo* control : Controls())
       inputs.push_back({"random " + std::to_string(i), control, bytes, 1 + random() % 300});
   }
+  // A listing past the memory it is held in, its long texts' stand-ins across every place the
+  // spooled file is read in pieces: 40,000 Tags of one character.
+  std::string tags;
+  for (int i = 0; i < 40000; ++i)
+    tags += std::string(
+        "\x0B\x01\x00"
+        "a\x00",
+        5);
+  inputs.push_back({"40,000 tags", FindControl("agent"), tags, 1});
   ASSERT_GT(inputs.size(), 40u);
   for (const Input& in : inputs) {
     SCOPED_TRACE(in.name + " at " + std::to_string(in.start));

@@ -1641,6 +1641,14 @@ TEST(TvxOutline, FormsAndTheirControls) {
   const std::string json = Tvx({"scan", path, "--json"}).out;
   const nlohmann::json first = nlohmann::json::parse(json.substr(0, json.find('\n')));
   EXPECT_EQ(first["index"], 2);
+  // Decoding each record, the index is the decode's: the same numbers.
+  EXPECT_NE(Tvx({"scan", path, "--form", "frm\xE9", "--decode"}).out.find(" Agent1(3) "),
+            std::string::npos);
+  const std::string decoded = Tvx({"scan", path, "--json", "--decode"}).out;
+  EXPECT_EQ(nlohmann::json::parse(decoded.substr(0, decoded.find('\n')))["index"], 2);
+  EXPECT_EQ(Tvx({"scan", path, "--table", "--fields", "name,index,Index"}).out,
+            "name    index  Index\nAgent1  2      2\nAgent1  3      3\nOut1           \n"
+            "Lost1          \n");
   EXPECT_EQ(first["form"],
             nlohmann::json::parse("{\"name\": \"frm\\u00e9\", \"kind\": 20, \"kind_name\": "
                                   "\"mdi_form\", \"offset\": 68, \"size\": " +
