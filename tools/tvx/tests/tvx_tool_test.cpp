@@ -967,19 +967,21 @@ TEST(TvxDecode, ReadsStandardInput) {
 }
 
 // The JSON document parses, and its block and listing, taken back to bytes (each character's
-// number is its byte), are the plug-in's files line for line.
+// number is its byte), are the plug-in's files line for line; each property, its value and the
+// block line it stands on.
 TEST(TvxDecode, JsonCarriesTheFilesLineForLine) {
   TempDir dir;
   const std::string file = dir / "stream.exe";
   // A Tag with a quote, an e acute (0xE9) and ESC; extent 1 x 2.
-  hexstream::WriteFile(file,
-                       hexstream::Parse("0B w:4 u\"a\\\"\" 00 E9 00 1B 00 2D z:12 l:1 l:2 FF"));
+  hexstream::WriteFile(file, hexstream::Parse("0B w:4 u\"a\\\"\" E9 00 1B 00 2D z:12 l:1 l:2 FF"));
   const std::string script =
       "import json,sys\n"
       "d=json.load(sys.stdin)\n"
       "out=lambda lines: ''.join(l+'\\r\\n' for l in lines).encode('latin-1')\n"
       "sys.stdout.buffer.write(out(d['listing'])+b'|'+out(d['block'])+b'|'+"
-      "(d['stop']['code']+' '+str(d['stop']['byte'])+' '+str(d['picture'])).encode())\n";
+      "(d['stop']['code']+' '+str(d['stop']['byte'])+' '+str(d['picture'])).encode())\n"
+      "for k,v in d['properties'].items(): "
+      "print('|'+k, json.dumps(v), d['property_details'][k]['line'], end='')\n";
   const Outcome json = Tvx({"decode", "Agent", file, "1", "--json"});
   ASSERT_EQ(json.status, 0) << json.err;
   const std::string jsonFile = dir / "decode.json";
@@ -988,7 +990,8 @@ TEST(TvxDecode, JsonCarriesTheFilesLineForLine) {
   ASSERT_EQ(parsed.status, 0) << parsed.err;
   Plugin plugin(ProgramFor("Agent"));
   const Plugin::Files files = plugin.Request(file, "1", 'N');
-  EXPECT_EQ(parsed.out, files.listing + "|" + files.block + "|end_code 255 None");
+  EXPECT_EQ(parsed.out, files.listing + "|" + files.block +
+                            "|end_code 255 None|Tag \"a\\\"\\u00e9\\u001b\" 1|_cx 1 2|_cy 2 3");
 }
 
 // On a terminal, bytes that are not printable are escaped and colours mark explain's table;
