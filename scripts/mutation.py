@@ -2,21 +2,29 @@
 """Mutation check: does the test suite notice a one-line change to the code?
 
 Collects every place in the folders given (framework/ and decoders/ by default; tools/tvx for
-the tool), in the code the native build compiles (tests and Windows files aside), where one of a few small changes applies to a single line: a comparison or a logical,
-arithmetic or increment operator turned into its neighbour, a whole number changed by one, true
-and false swapped, a logical "not" dropped, break and continue swapped, or a statement line
-deleted. It samples some of them (the same ones for the same seed and tree), and for each: applies
-it, rebuilds, runs the suite without the Windows tests (ctest -E '^windows\\.'), and puts the
-line back. A change that does not compile is counted apart; one that the suite fails on (or that
-makes it run past the time limit) is caught; one it passes is missed. Prints each result and the
-share caught, and writes them to <build>/mutation.tsv.
+the tool, python/src for the Python module's C++ and python/tvx for its Python), in the code the
+native build compiles or the package holds (tests and Windows files aside), where one of a few
+small changes applies to a single line: a comparison or a logical, arithmetic or increment
+operator turned into its neighbour, a whole number changed by one, true and false swapped, a
+logical "not" dropped, break and continue swapped, or a statement line deleted (in Python:
+replaced by `pass`; scripts/mutation_python.py). It samples some of them (the same ones for the
+same seed and tree), and for each: applies it, rebuilds, runs the suite, and puts the line back.
+A change that does not compile is counted apart; one that the suite fails on (or that makes it
+run past the time limit) is caught; one it passes is missed. Prints each result and the share
+caught, and writes them to <build>/mutation.tsv.
 
-    scripts/mutation.sh [--count N] [--seed S] [--build DIR] [--list] [--only ID,...] [FOLDER...]
+    scripts/mutation.sh [--count N] [--seed S] [--build DIR] [--list] [--only ID,...]
+                        [--tests REGEX] [FOLDER...]
 
---list prints the sampled changes without running anything; --only runs the given sample
-numbers alone (to look at one again). The build goes to build-mutation/ (made here when
-missing, without the Windows tests); the source tree is changed while this runs and put back
-line by line, also when it is stopped with Ctrl-C.
+The suite is the folders' room's (ROOMS: for tools/tvx the tool's tests, the end-to-end tests
+and the fuzz targets' replays; for python/ the Python tests), else the whole suite; the Windows
+tests never run. --tests REGEX runs only the tests whose names match it (ctest -R) instead, to
+save time: a change those catch the room's suite catches too, and a miss is worth running again
+without it. --list prints the sampled changes without running anything; --only runs the given
+sample numbers alone (to look at one again). The build goes to build-mutation/ (made here when
+missing, without the Windows tests, with the Python module when a folder is under python/); the
+source tree is changed while this runs and put back line by line, also when it is stopped with
+Ctrl-C.
 """
 
 import argparse
@@ -28,6 +36,8 @@ import subprocess
 import sys
 import time
 from pathlib import Path
+
+import mutation_python
 
 ROOT = Path(__file__).resolve().parent.parent
 
@@ -46,13 +56,23 @@ DECLARATION = re.compile(r"^(?!return\b|delete\b|throw\b|else\b)(?:[\w:]+(?:<[^;
 
 
 DEFAULT_FOLDERS = ("framework/src", "framework/include", "decoders")
+# The tests that can see a change in a room's folders (ctest's labels); other folders get the
+# whole suite.
+ROOMS = {"tools/tvx": "^(tvx|e2e|fuzz)$", "python": "^python$"}
+
+
+def room_labels(folders):
+    """The labels of the one room every folder lies in, or None."""
+    rooms = {next((r for r in ROOMS if (f.rstrip("/") + "/").startswith(r + "/")), None)
+             for f in folders}
+    return ROOMS[rooms.pop()] if len(rooms) == 1 and None not in rooms else None
 
 
 def sources(folders=DEFAULT_FOLDERS):
     files = []
     for folder in folders:
         for path in sorted((ROOT / folder).rglob("*")):
-            if path.suffix not in (".cpp", ".h"):
+            if path.suffix not in (".cpp", ".h", ".py"):
                 continue
             parts = path.relative_to(ROOT).parts
             if "tests" in parts or "win32" in parts or path.stem.endswith("_win32"):
@@ -90,6 +110,8 @@ def masked(line):
 
 def sites(path):
     """(line number, column, old text, new text, kind) for every change that applies."""
+    if path.suffix == ".py":
+        return mutation_python.sites(path)
     found = []
     in_comment = False
     lines = path.read_text().split("\n")
@@ -156,7 +178,7 @@ def apply(mutant):
     lines = original.split("\n")
     line = lines[number - 1]
     if kind == "deletion":
-        lines[number - 1] = ""
+        lines[number - 1] = new
     else:
         assert line[column:column + len(old)] == old, (line, column, old)
         lines[number - 1] = line[:column] + new + line[column + len(old):]
@@ -184,6 +206,8 @@ def main():
     parser.add_argument("--build", default=str(ROOT / "build-mutation"))
     parser.add_argument("--list", action="store_true")
     parser.add_argument("--only", default="")
+    parser.add_argument("--tests", default="",
+                        help="run only the tests whose names match (ctest -R)")
     parser.add_argument("folders", nargs="*", default=list(DEFAULT_FOLDERS),
                         help="the folders to change, from the top of the tree")
     args = parser.parse_args()
@@ -202,12 +226,22 @@ def main():
 
     build = Path(args.build)
     build.mkdir(parents=True, exist_ok=True)
-    if not (build / "CMakeCache.txt").exists():
+    python = any(Path(f).parts[:1] == ("python",) for f in args.folders)
+    cache = build / "CMakeCache.txt"
+    if not cache.exists() or (python and "TVX_PYTHON:BOOL=ON" not in cache.read_text()):
         subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-G", "Ninja",
-                        "-DTVX_WINDOWS_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
+                        "-DTVX_WINDOWS_TESTS=OFF"] + (["-DTVX_PYTHON=ON"] if python else []),
+                       check=True, stdout=subprocess.DEVNULL)
     build_command = ["cmake", "--build", str(build), "-j2"]
     test_command = ["ctest", "--test-dir", str(build), "-j2", "--stop-on-failure",
                     "-E", r"^windows\."]
+    labels = room_labels(args.folders)
+    if args.tests:
+        test_command += ["-R", args.tests]
+    elif labels:
+        test_command += ["-L", labels]
+    print("tests: " + (f"named {args.tests}" if args.tests else
+                       f"labelled {labels}" if labels else "all but the Windows ones"))
     logs = build / "mutation-logs"
     logs.mkdir(exist_ok=True)
 
@@ -235,7 +269,10 @@ def main():
         began = time.monotonic()
         original = apply(mutant)
         try:
-            if run(build_command, logs / f"{n}-build.log", 1800) != 0:
+            if mutant[0].suffix == ".py" and not mutation_python.compiles(
+                    mutant[0].read_text(), mutant[0]):
+                result = "does not compile"
+            elif run(build_command, logs / f"{n}-build.log", 1800) != 0:
                 result = "does not compile"
             else:
                 status = run(test_command, logs / f"{n}-test.log", limit)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "memory_files.h"
+#include "tvx/long_texts.h"
 #include "tvx/text.h"
 
 namespace tvx {
@@ -172,6 +173,20 @@ TEST(StreamReader, ObserverSeesEachReadAndTheFileBytesItConsumed) {
   EXPECT_EQ(seen.reads,
             (std::vector<std::string>{"3 0 1 1 5 ", "4 3 3 3 0 AB", "7 7 3 1 0 ", "10 1 2 0 0 ",
                                       "12 5 4 0 0 ", "16 6 2 0 0 ", "1E+300 6 4 0 0 "}));
+  // Texts longer than a table's threshold, left in the file: the zero is consumed too, and at the
+  // file's end there is none. (Their stand-ins, the events' texts, hold a random key.)
+  LongTexts texts(4);
+  Stream t({0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x00, 0x07, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66});
+  t.r.SetObserver(&seen);
+  t.r.SetLongTexts(&texts);
+  seen.reads.clear();
+  t.r.ReadZeroTerminated();
+  t.r.ReadByte();
+  t.r.ReadZeroTerminated();
+  for (std::string& read : seen.reads)
+    read.erase(read.rfind(' '));
+  EXPECT_EQ(seen.reads, (std::vector<std::string>{"1 3 7 7 0", "8 0 1 1 7", "9 3 6 6 0"}));
+  EXPECT_EQ(texts.size(), 2u);
 }
 
 // A decode fetches only what it consumes plus one chunk, wherever the stream lies in a big file.

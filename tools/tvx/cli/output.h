@@ -10,6 +10,10 @@
 
 namespace tvx::cli {
 
+// How much of `bytes` is whole UTF-8 sequences: all of it but a last sequence cut short (a lead
+// byte followed by fewer continuation bytes than it announces), which waits for the rest.
+std::size_t WholeSequences(std::string_view bytes);
+
 class Output final : public render::Writer {
  public:
   explicit Output(std::FILE* file);

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "hexstream.h"
 #include "options.h"
+#include "output.h"
 
 namespace tvx::cli {
 namespace {
@@ -70,6 +71,32 @@ TEST(Options, ParsedAsTheToolsPeopleKnow) {
   // A word that starts no option and is near none: no suggestion (--all, the one option shorter
   // than it, is no completion of it).
   EXPECT_EQ(Parse(std::vector<std::string>{"a", "--html"}, report).error, "unknown option --html");
+  // A capital is taken for its small letter; a digit is no letter (6 is 'V' less 32).
+  EXPECT_EQ(Parse(std::vector<std::string>{"-J"}, scan).error,
+            "unknown option -J; did you mean -j?");
+  EXPECT_EQ(Parse(std::vector<std::string>{"-6"}, LeadingOptions()).error, "unknown option -6");
+}
+
+// What a Windows console is given at a time: whole UTF-8 sequences, the start of a last one cut
+// short kept for the next write (at most its lead and two of three continuation bytes).
+TEST(Output, ConsoleTakesWholeUtf8Sequences) {
+  const std::pair<std::string_view, std::size_t> cases[] = {
+      {"", 0},
+      {"abc", 3},
+      {"a\xC3", 1},
+      {"a\xC3\xA9", 3},
+      {"\xE2\x82", 0},
+      {"\xE2\x82\xAC", 3},
+      {"\xE0\xA0", 0},  // the lowest leads of three and of two bytes
+      {"\xC0", 0},
+      {"x\xF0\x9F\x98", 1},
+      {"x\xF0\x9F\x98\x80", 5},
+      {"\xC3\xA9\xC3", 2},
+      {"x\x80\x80\x80\x80", 5},  // continuation bytes with no lead pass as they are
+      {"\xE2\x41", 2},           // a lead whose sequence already broke off
+  };
+  for (const auto& [bytes, whole] : cases)
+    EXPECT_EQ(WholeSequences(bytes), whole) << testing::PrintToString(std::string(bytes));
 }
 
 // Words laid out greedily: a line takes every word that still fits, up to the width exactly; a

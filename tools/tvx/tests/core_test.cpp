@@ -31,6 +31,7 @@
 #include "record_finder.h"
 #include "registry.h"
 #include "scan.h"
+#include "sha256.h"
 #include "suggest.h"
 #include "tvx/decode_run.h"
 #include "tvx/long_texts.h"
@@ -597,10 +598,10 @@ std::vector<std::string> Placements(const std::string& bytes, std::vector<std::s
   return placed.seen;
 }
 
-// Synthetic programs: several forms, an MDI form, a control array, records outside any image, a
-// name outside ASCII, an image across many pieces of the scan; and images that lie: past the end,
-// overlapping (in part, wholly), of size zero, and one that holds more records than the scan holds
-// back.
+// Synthetic programs: several forms, an MDI form, a control array, records outside any image (the
+// last named with the last letters, Z and z), a name outside ASCII, an image across many pieces of
+// the scan; and images that lie: past the end, overlapping (in part, wholly), of size zero, and one
+// that holds more records than the scan holds back.
 TEST(Forms, EachRecordInTheImageThatHoldsIt) {
   const std::string odd = "frm\xE9t\x82_2";
   const std::string pad(40, 'x');
@@ -613,9 +614,9 @@ TEST(Forms, EachRecordInTheImageThatHoldsIt) {
       {"forms",
        pad + Agent("Before") + Image("Form1", 0x0D, Agent("Arr", 0) + pad + Agent("Arr", 1)) +
            Agent("Between") + Image("MDIForm1", 0x14, Agent("Dlg1")) +
-           Image(odd, 0x0D, Agent("Odd1", 7)) + Agent("After"),
+           Image(odd, 0x0D, Agent("Odd1", 7)) + Agent("Zz_9"),
        {"Before in -", "form Form1", "Arr(0) in Form1", "Arr(1) in Form1", "Between in -",
-        "form MDIForm1", "Dlg1 in MDIForm1", "form " + odd, "Odd1(7) in " + odd, "After in -"}},
+        "form MDIForm1", "Dlg1 in MDIForm1", "form " + odd, "Odd1(7) in " + odd, "Zz_9 in -"}},
       {"an image across pieces",
        Image("Big", 0x0D, Agent("First") + std::string(600000, '\0') + Agent("Last")) +
            Agent("Out"),
@@ -706,6 +707,31 @@ TEST(PictureFormat, FromTheFirstBytes) {
   };
   for (const auto& [bytes, extension] : cases)
     EXPECT_EQ(PictureExtension(bytes), extension) << extension;
+}
+
+// A picture's digest is its bytes' SHA-256 (the digests from Python's hashlib), whether the bytes
+// come whole or in pieces: no bytes, "abc", lengths about the 64-byte block that its padding
+// fills or overflows, and 1000 bytes of (7 i) mod 251.
+TEST(PictureFormat, DigestIsTheBytesSha256) {
+  std::string counted;
+  for (int i = 0; i < 1000; ++i)
+    counted += static_cast<char>(i * 7 % 251);
+  const std::pair<std::string, std::string_view> cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+      {std::string(56, 'a'), "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+      {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+      {counted, "59425e4412e296fc74736673ce067027f384203f59c0d2c3e6be7b13347b3ffc"},
+  };
+  for (const auto& [bytes, digest] : cases) {
+    for (const std::size_t piece : {bytes.size() + 1, std::size_t{1}, std::size_t{7}}) {
+      Sha256 sha;
+      for (std::size_t at = 0; at < bytes.size(); at += piece)
+        sha.Add(std::string_view(bytes).substr(at, piece));
+      EXPECT_EQ(sha.Hex(), digest) << bytes.size() << " bytes in pieces of " << piece;
+    }
+  }
 }
 
 // A folder walked in the byte order of its names, each subfolder where it comes; a link to a

@@ -403,15 +403,24 @@ TEST(TvxExplain, AccountsForEveryByteOfEverySample) {
 // Samples worked out from their annotated hex. The agent's: section A 1025-1043 (Index, Tag
 // "Merlin", 2D), the control block 1044-1063 (12 header bytes, _cx, _cy), section B 1064-1074
 // (Left 120, Top 240, FF). The plug-in host's: DragIcon's 8-byte picture header at 1581 and its
-// 16 image bytes at 1589, and in section B ToolTipText's zero-terminated text at 1640-1654.
+// 16 image bytes at 1589, and in section B ToolTipText's zero-terminated text at 1640-1654. The
+// agent's again, 10^9 bytes further into a sparse file: positions of ten digits and offsets of
+// eight hexadecimal ones fill their columns.
 TEST(TvxExplain, ShowsTheSamplesFramesAndValues) {
   struct Shown {
     const char* control;
     const char* file;
     const char* start;
     std::vector<const char*> expected;
+    std::uint64_t moved = 0;  // the file's bytes this far into a sparse file
   };
   const Shown samples[] = {
+      {"agent",
+       "agent.exe",
+       "1000001025",
+       {"1000001031 | 0x3B9ACE06 | 4D 00 65 00 72 00 6C 00 | UTF-16 text \"Merlin\"\n"
+        "1000001039 | 0x3B9ACE0E | 69 00 6E 00\n"},
+       1000000000},
       {"agent",
        "agent.exe",
        "1025",
@@ -444,9 +453,18 @@ TEST(TvxExplain, ShowsTheSamplesFramesAndValues) {
            "           |            |                         | => ToolTipText: Plays the clip\n",
        }},
   };
+  TempDir dir;
   for (const Shown& sample : samples) {
-    const Outcome outcome = Tvx({"explain", sample.control,
-                                 std::string(TVX_SAMPLES_DIR) + "/" + sample.file, sample.start});
+    std::string path = std::string(TVX_SAMPLES_DIR) + "/" + sample.file;
+    if (sample.moved > 0) {
+      const std::string bytes = hexstream::ReadFile(path);
+      path = dir / sample.file;
+      std::ofstream out(path, std::ios::binary);
+      out.seekp(static_cast<std::streamoff>(sample.moved));
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      ASSERT_TRUE(out.flush());
+    }
+    const Outcome outcome = Tvx({"explain", sample.control, path, sample.start});
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     for (const char* expected : sample.expected) {
       EXPECT_NE(outcome.out.find(expected), std::string::npos) << "missing: " << expected << "\n"
@@ -685,6 +703,7 @@ TEST(TvxArguments, ExitStatusesAndErrors) {
       {{"decode", "agent", "/dev/null", "1"},
        1,
        "tvx decode: cannot read \"/dev/null\": not a regular file\n"},
+      {{"decode", "agent", "", "1"}, 1, "tvx decode: cannot read \"\": not a file name\n"},
       {{"explain", "agent", missing, "1"},
        1,
        "tvx explain: cannot read \"" + missing + "\": No such file or directory\n"},
@@ -948,19 +967,21 @@ TEST(TvxDecode, ReadsStandardInput) {
 }
 
 // The JSON document parses, and its block and listing, taken back to bytes (each character's
-// number is its byte), are the plug-in's files line for line.
+// number is its byte), are the plug-in's files line for line; each property, its value and the
+// block line it stands on.
 TEST(TvxDecode, JsonCarriesTheFilesLineForLine) {
   TempDir dir;
   const std::string file = dir / "stream.exe";
   // A Tag with a quote, an e acute (0xE9) and ESC; extent 1 x 2.
-  hexstream::WriteFile(file,
-                       hexstream::Parse("0B w:4 u\"a\\\"\" 00 E9 00 1B 00 2D z:12 l:1 l:2 FF"));
+  hexstream::WriteFile(file, hexstream::Parse("0B w:4 u\"a\\\"\" E9 00 1B 00 2D z:12 l:1 l:2 FF"));
   const std::string script =
       "import json,sys\n"
       "d=json.load(sys.stdin)\n"
       "out=lambda lines: ''.join(l+'\\r\\n' for l in lines).encode('latin-1')\n"
       "sys.stdout.buffer.write(out(d['listing'])+b'|'+out(d['block'])+b'|'+"
-      "(d['stop']['code']+' '+str(d['stop']['byte'])+' '+str(d['picture'])).encode())\n";
+      "(d['stop']['code']+' '+str(d['stop']['byte'])+' '+str(d['picture'])).encode())\n"
+      "for k,v in d['properties'].items(): "
+      "print('|'+k, json.dumps(v), d['property_details'][k]['line'], end='')\n";
   const Outcome json = Tvx({"decode", "Agent", file, "1", "--json"});
   ASSERT_EQ(json.status, 0) << json.err;
   const std::string jsonFile = dir / "decode.json";
@@ -969,7 +990,8 @@ TEST(TvxDecode, JsonCarriesTheFilesLineForLine) {
   ASSERT_EQ(parsed.status, 0) << parsed.err;
   Plugin plugin(ProgramFor("Agent"));
   const Plugin::Files files = plugin.Request(file, "1", 'N');
-  EXPECT_EQ(parsed.out, files.listing + "|" + files.block + "|end_code 255 None");
+  EXPECT_EQ(parsed.out, files.listing + "|" + files.block +
+                            "|end_code 255 None|Tag \"a\\\"\\u00e9\\u001b\" 1|_cx 1 2|_cy 2 3");
 }
 
 // On a terminal, bytes that are not printable are escaped and colours mark explain's table;
