@@ -184,6 +184,17 @@ def test_long_lines_and_values_read_when_asked_for(tmp_path):
     assert explained.to_dict() == tvx_json("explain", "ActiveXPlugin", path, "1", "--json")[0]
     assert pickle.loads(pickle.dumps(explained)) == explained
     assert pickle.loads(pickle.dumps(decoded)) == decoded
+    # A text over 16 KiB on lines under 64 KiB: the explanation keeps the file for it alone;
+    # one with every text held lets the buffer given go at once.
+    path.write_bytes(tooltip_stream(30_000))
+    (value,) = [v for v in tvx.explain("ActiveXPlugin", path, 1).values
+                if v.read == tvx.ReadKind.ZERO_TERMINATED_TEXT]
+    assert value.value == "A" * 30_000
+    short = bytearray(tooltip_stream(1000))
+    let_go = tvx.explain("ActiveXPlugin", data=short, position=1)
+    short.clear()
+    assert let_go.values[-2].value == "A" * 1000
+    path.write_bytes(tooltip_stream(100_000))
     # The buffer given stays held while a long text may be read from it.
     data = bytearray(path.read_bytes())
     held = tvx.decode("ActiveXPlugin", data=data, position=1)

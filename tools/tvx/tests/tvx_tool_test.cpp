@@ -549,8 +549,9 @@ TEST(TvxExplain, ShowsALongValuesFirstBytesUnlessWholeIsAsked) {
     starts.push_back(row.position);
   EXPECT_NE(std::find(starts.begin(), starts.end(), 252.0), starts.end());
   EXPECT_EQ(std::find(starts.begin(), starts.end(), 260.0), starts.end()) << cut.out;
-  EXPECT_NE(cut.out.find("|                         | ... and 44 bytes more (--whole shows every "
-                         "byte)\n           |            |                         | => Tag: AAAA"),
+  EXPECT_NE(cut.out.find("\n           |            |                         | ... and 44 bytes "
+                         "more (--whole shows every byte)\n           |            |            "
+                         "             | => Tag: AAAA"),
             std::string::npos)
       << cut.out;
   EXPECT_NE(cut.out.find("\n       304 |      0x12F | 2D "), std::string::npos) << cut.out;
