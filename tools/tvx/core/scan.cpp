@@ -167,13 +167,13 @@ class Parallel {
         if (head.events.empty()) {
           slots_.pop_front();
           ++head_;
-          changed_.NotifyAll();
           AskSink(lock);
           continue;
         }
         Event e = std::move(head.events.front());
         head.events.pop_front();
-        changed_.NotifyAll();
+        // Only a reading thread waiting for room in this file's share needs waking.
+        if (head.events.size() + 1 >= kHeldPerFile) changed_.NotifyAll();
         lock.Unlock();
         deliver_(std::move(e));
         lock.Relock();
@@ -209,7 +209,9 @@ class Parallel {
       const Emit emit = [this, index = index](Event&& e) {
         Lock held(mutex_);
         slots_[index - head_].events.push_back(std::move(e));
-        changed_.NotifyAll();
+        // The delivering thread waits for the head's events only: a file ahead of its turn
+        // wakes nobody (a wake-up for every event of every file cost more than the events).
+        if (index == head_) changed_.NotifyAll();
         // A file waits once it holds its share: ahead of its turn until its turn comes, at its turn
         // until the sink has taken some (a slow sink holds the reading back).
         while (slots_[index - head_].events.size() >= kHeldPerFile)
@@ -218,7 +220,7 @@ class Parallel {
       if (!stopped_()) ScanFile({options_, emit, bytes_, stopped_, decoders}, file);
       lock.Relock();
       slots_[index - head_].done = true;
-      changed_.NotifyAll();
+      if (index == head_) changed_.NotifyAll();
     }
   }
 
