@@ -37,23 +37,17 @@ TypedValue NumberValue(const PropertyDef& def, double value) {
 
 }  // namespace
 
-// The property lines are appended in place, without building each line on its own first.
+// The property lines are appended in place, without building each line on its own first: the
+// label's room made at once, blank, and the name and "=" written into it.
 void BlockWriter::AppendLabel(std::string_view name) {
   const std::size_t width = inGroup_ ? groupWidth_ : width_;
   const std::size_t indent = inGroup_ ? indent_ : 0;
   const std::size_t pad = name.size() < width ? width - name.size() : 0;
-  // The label in one piece: indent, name, blanks and "= ".
-  char label[128];
-  if (indent + name.size() + pad + 2 > sizeof label) {
-    text_.append(indent, ' ').append(name).append(pad, ' ').append("= ");
-    return;
-  }
-  std::memset(label, ' ', indent);
-  std::memcpy(label + indent, name.data(), name.size());
-  std::memset(label + indent + name.size(), ' ', pad);
-  label[indent + name.size() + pad] = '=';
-  label[indent + name.size() + pad + 1] = ' ';
-  text_.append(label, indent + name.size() + pad + 2);
+  const std::size_t at = text_.size();
+  text_.resize(at + indent + name.size() + pad + 2, ' ');
+  char* label = text_.data() + at + indent;
+  std::memcpy(label, name.data(), name.size());
+  label[name.size() + pad] = '=';
 }
 
 void BlockWriter::Tell(BlockLineKind kind, const PropertyDef* def, std::size_t start,
