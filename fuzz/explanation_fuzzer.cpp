@@ -122,8 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The same decode with nothing left in the file, as the plug-ins decode.
   OneFile files(input);
   const DecodeOutput plain = RunDecode(*decoder, core::MakeRequest("x", start), files);
-  const core::DecodedRecord kept =
-      core::Decode(*decoder, input, start, false, true, threshold);
+  const core::DecodedRecord kept = core::Decode(*decoder, input, start, false, true, threshold);
   std::string listing;
   kept.WriteListing([&](std::string_view bytes) { listing.append(bytes); });
   Check(listing == plain.listing, "long texts expand to the plug-in's listing");

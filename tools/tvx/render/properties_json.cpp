@@ -90,8 +90,7 @@ void WriteValue(JsonText& json, const core::DecodedRecord& record, std::size_t i
                 TextSlots& slots) {
   const core::Property& p = record.properties[index];
   if (p.def->type == PropertyType::kGroup) {
-    WriteMembers(json, record, index,
-                 [&](std::size_t i) { WriteValue(json, record, i, slots); });
+    WriteMembers(json, record, index, [&](std::size_t i) { WriteValue(json, record, i, slots); });
     return;
   }
   if (p.def->type == PropertyType::kPicture) {

@@ -86,10 +86,9 @@ CrossChecked CrossCheckLinks(Decoder& decoder, InputSource& input, Position star
       if (!held && choosesPath) {
         result.pathChoosing.push_back("\"" + line + "\"");
       } else if (!held) {
-        result.mismatches.push_back("\"" + line + "\": declared bytes at " +
-                                    std::to_string(declared.position) + " (" +
-                                    std::to_string(declared.size) +
-                                    ") hold no value the experiment finds");
+        result.mismatches.push_back(
+            "\"" + line + "\": declared bytes at " + std::to_string(declared.position) + " (" +
+            std::to_string(declared.size) + ") hold no value the experiment finds");
       }
     }
     if (inFile && !any && othersOnly && !pathChosen) result.conflicts.push_back("\"" + line + "\"");
@@ -99,7 +98,7 @@ CrossChecked CrossCheckLinks(Decoder& decoder, InputSource& input, Position star
         declared = declared || Overlap(d, f);
       if (!declared) {
         result.beyond.push_back("\"" + line + "\": the experiment finds the value at " +
-                                    std::to_string(f.position) + ", not declared");
+                                std::to_string(f.position) + ", not declared");
       }
     }
   }

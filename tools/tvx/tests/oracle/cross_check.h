@@ -15,15 +15,15 @@
 namespace tvx::core {
 
 struct CrossChecked {
-  bool compared = false;  // false when the experiment could not link the block
-  std::size_t lines = 0;  // property lines compared
+  bool compared = false;                // false when the experiment could not link the block
+  std::size_t lines = 0;                // property lines compared
   std::vector<std::string> mismatches;  // declared bytes the experiment does not find
   // Lines whose declared bytes it finds none of, finding instead only bytes other properties
   // declare: the two disagree on what made the line. (Where it finds bytes no property
   // declares, a code passed over, its guess is its own.)
   std::vector<std::string> conflicts;
-  std::vector<std::string> beyond;      // values it finds that no range declares
-  std::vector<std::string> untraced;    // lines with declared bytes it finds nothing for
+  std::vector<std::string> beyond;    // values it finds that no range declares
+  std::vector<std::string> untraced;  // lines with declared bytes it finds nothing for
   // Declared bytes it does not find, whose change changes the decode's path (a DataFormat's
   // Type 5): the experiment leaves such values out by design.
   std::vector<std::string> pathChoosing;
