@@ -125,7 +125,7 @@ class Stop(_Frozen):
     def __init__(
         self, code: StopCode, text: str, position: Optional[int], byte: Optional[int]
     ) -> None:
-        _put(self, "code", StopCode(code))
+        _put(self, "code", _STOP_CODES.get(code) or StopCode(code))
         _put(self, "text", text)
         _put(self, "position", position)
         _put(self, "byte", byte)
@@ -168,12 +168,23 @@ def _file_bytes(lines: List[str]) -> bytes:
     return b"".join(line.encode("latin-1") + b"\r\n" for line in lines)
 
 
+# Each stop code by its value, and each control's name by the words it was asked for with (a
+# bounded number of them): looked up once, not at every decode.
+_STOP_CODES: Dict[str, StopCode] = {code.value: code for code in StopCode}
+_CONTROL_NAMES: Dict[str, str] = {}
+
+
 def _control_name(control: Union[str, Control]) -> str:
     if isinstance(control, Control):
         return control.name
     if not isinstance(control, str):
         raise TypeError(f"a control is a str or a tvx.Control, not {type(control).__name__}")
-    return _tvx.control(control)
+    name = _CONTROL_NAMES.get(control)
+    if name is None:
+        name = _tvx.control(control)  # ValueError naming the closest, for a word none has
+        if len(_CONTROL_NAMES) < 256:
+            _CONTROL_NAMES[control] = name
+    return name
 
 
 def _path(path: PathType) -> bytes:
