@@ -1,6 +1,5 @@
 // tvx.decode and tvx.explain: one control's stream decoded in this process, as `tvx decode` and
 // `tvx explain --json` do, with the GIL released while the decode runs.
-#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -11,7 +10,6 @@
 #include "held.h"
 #include "module.h"
 #include "names.h"
-#include "picture_format.h"
 #include "properties_json.h"
 #include "record.h"
 #include "text.h"
@@ -221,12 +219,14 @@ py::tuple Decode(std::string_view control, const std::string& path, const py::ob
   py::object format = record->picture ? py::object(py::str(record->picture->format)) : py::none();
   py::object picture = PictureObject(*record);
   auto held = std::make_unique<Held>(std::move(kept), std::move(*record));
-  if (held->LinesLater()) {
-    return py::make_tuple(py::none(), py::none(), picture, format, StopTuple(stop, stopText),
-                          py::cast(std::move(held)));
+  py::object listing = py::none();  // None: made later, by properties.lines()
+  py::object block = py::none();
+  if (!held->LinesLater()) {
+    auto [listingLines, blockLines] = held->Split();
+    held->Settle();
+    listing = std::move(listingLines);
+    block = std::move(blockLines);
   }
-  auto [listing, block] = held->Split();
-  held->Settle();
   return py::make_tuple(std::move(listing), std::move(block), picture, format,
                         StopTuple(stop, stopText), py::cast(std::move(held)));
 }

@@ -111,33 +111,31 @@ class Decoded(_Fields):
         self._properties = properties
 
     def _lines(self) -> None:
-        self._listing, self._block = self._held.lines()
-        self._held = None
+        """Makes the lines of a decode that left them for when first asked for."""
+        if self._held is not None:
+            self._listing, self._block = self._held.lines()
+            self._held = None
 
     @property
     def listing(self) -> Sequence[str]:
         """The listing file's lines."""
-        if self._listing is None:
-            self._lines()
+        self._lines()
         return self._listing  # type: ignore[return-value]
 
     @listing.setter
     def listing(self, lines: Sequence[str]) -> None:
-        if self._listing is None:
-            self._lines()
+        self._lines()
         self._listing = lines
 
     @property
     def block(self) -> Sequence[str]:
         """The property block file's lines."""
-        if self._block is None:
-            self._lines()
+        self._lines()
         return self._block  # type: ignore[return-value]
 
     @block.setter
     def block(self, lines: Sequence[str]) -> None:
-        if self._block is None:
-            self._lines()
+        self._lines()
         self._block = lines
 
     def _raw(self, name: str) -> Any:
